@@ -1,0 +1,71 @@
+// kalvex-calc: the core driven from the command line.
+// Exit 0 on success, 1 on a failure, 2 on a usage error.
+#include "cli/CliCommon.h"
+#include "geometry/uBinaryIO.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+
+using namespace kalvex;
+using namespace kalvex::cli;
+
+namespace {
+
+void PrintHelp(std::ostream& Out) {
+    Out << "kalvex-calc: calculation of local-exhaust systems from the command line\n\n"
+           "usage: kalvex-calc COMMAND ARGS...\n\ncommands:\n";
+    auto Table = Commands();
+    std::sort(Table.begin(), Table.end(),
+              [](const TCommand& A, const TCommand& B) { return A.Order < B.Order; });
+    for (const auto& C : Table)
+        Out << "  " << C.Usage << "\n";
+    Out << "\nDiscretisation options: --method equal|graded (graded), --base-length (0.0004),\n"
+           "  --scaler (2), --cyl-step (0.1), --infinite-scaler (1.8), --infinite-count (15)\n"
+           "Numbers are printed with '.' and up to 17 significant digits.\n";
+}
+
+std::string ForTerminal(std::string Text) {
+    // Messages use a carriage return as their line break.
+    std::replace(Text.begin(), Text.end(), '\r', '\n');
+    return Text;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> Argv(argv + 1, argv + argc);
+    if (Argv.empty()) {
+        PrintHelp(std::cerr);
+        return 2;
+    }
+    if (Argv[0] == "--help" || Argv[0] == "-h" || Argv[0] == "help") {
+        PrintHelp(std::cout);
+        return 0;
+    }
+    const auto& Table = Commands();
+    auto It = std::find_if(Table.begin(), Table.end(),
+                           [&](const TCommand& C) { return C.Name == Argv[0]; });
+    if (It == Table.end()) {
+        std::cerr << "kalvex-calc: unknown command '" << Argv[0] << "' (see --help)\n";
+        return 2;
+    }
+    try {
+        TArgs Args = ParseArgs(std::vector<std::string>(Argv.begin() + 1, Argv.end()));
+        return It->Run(Args);
+    } catch (const TUsageError& E) {
+        std::cerr << "kalvex-calc " << It->Name << ": " << E.what() << "\nusage: kalvex-calc "
+                  << It->Usage << "\n";
+        return 2;
+    } catch (const TKalvexError& E) {
+        std::cerr << ForTerminal(E.what()) << "\n";
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "Недостаточно памяти\n";
+        return 1;
+    } catch (const std::exception& E) {
+        std::cerr << ForTerminal(E.what()) << "\n";
+        return 1;
+    }
+}

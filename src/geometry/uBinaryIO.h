@@ -1,0 +1,75 @@
+// Little-endian byte buffers and whole-file reading/writing. Readers never trust
+// counts: every read is checked against the bytes left.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kalvex {
+
+// Base of every error the core reports; what() is the user's message.
+class TKalvexError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Bytes ran out, or a value cannot be meant.
+class TFormatError : public TKalvexError {
+public:
+    using TKalvexError::TKalvexError;
+};
+
+// A file could not be opened, read or written.
+class TFileError : public TKalvexError {
+public:
+    using TKalvexError::TKalvexError;
+};
+
+class TEdgesLoadError : public TKalvexError {
+public:
+    TEdgesLoadError() : TKalvexError("Невозможно загрузить границы из файла") {}
+};
+
+class TByteWriter {
+public:
+    void WriteU8(std::uint8_t V) { Bytes.push_back(V); }
+    void WriteI32(std::int32_t V);
+    void WriteU32(std::uint32_t V);
+    void WriteDouble(double V);
+    void WriteBytes(const void* Data, std::size_t Size);
+    void WriteZeros(std::size_t Size) { Bytes.insert(Bytes.end(), Size, 0); }
+
+    std::vector<std::uint8_t> Bytes;
+};
+
+class TByteReader {
+public:
+    explicit TByteReader(std::span<const std::uint8_t> Data) : Data(Data) {}
+
+    std::uint8_t ReadU8();
+    std::int32_t ReadI32();
+    std::uint32_t ReadU32();
+    double ReadDouble();
+    void ReadBytes(void* Dest, std::size_t Size);
+    void Skip(std::size_t Size);
+    std::size_t Remaining() const { return Data.size() - Pos; }
+    std::size_t Position() const { return Pos; }
+    // Throws TFormatError unless Count records of RecordSize bytes can still follow.
+    void RequireRecords(std::int64_t Count, std::size_t RecordSize) const;
+
+private:
+    void Need(std::size_t Size) const;
+
+    std::span<const std::uint8_t> Data;
+    std::size_t Pos = 0;
+};
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& FileName);
+// Writes to a temporary file beside FileName, then renames it over FileName.
+void WriteFileAtomic(const std::string& FileName, std::span<const std::uint8_t> Bytes);
+
+} // namespace kalvex

@@ -1,0 +1,105 @@
+// The boundary model of a system: boundaries, their segments with velocities and
+// per-segment discretisation settings, model-wide queries, hit and crossing tests,
+// and the edges block of the system file.
+#pragma once
+
+#include "geometry/GenFuncs.h"
+#include "geometry/uBinaryIO.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kalvex {
+
+enum TEdgeKind : std::uint8_t { ekClosed = 0, ekSemiInfinite = 1, ekCylinder = 2 };
+
+// One straight segment of a boundary (for a cylinder: record 0 = centre, radius,
+// rotation speed; record 1 = slit angles in degrees and slit velocity).
+struct TEdgeSegment {
+    double V = 0.0;
+    std::uint8_t DiscretizationType = 0; // 0 boundary elements, 1 bound vortices
+    // VortexStep (type 1) and EqualElements (type 0) share these 8 bytes.
+    std::array<std::uint8_t, 8> DiscrVariant{};
+    double BaseLength = 0.0004;
+    double Scaler = 2.0;
+    double InfiniteScaler = 1.8;
+    std::int32_t InfiniteCount = 15;
+    double CylBaseLength = 0.1;
+    TRealPoint P1;
+    TRealPoint P2;
+
+    double VortexStep() const;
+    void SetVortexStep(double Value);
+    bool EqualElements() const;
+    void SetEqualElements(bool Value);
+    // Cylinder record 0 only: the flag lives in the first byte of P2.Y.
+    bool HasSlit() const;
+    void SetHasSlit(bool Value);
+};
+
+class TEdge {
+public:
+    explicit TEdge(TEdgeKind Kind = ekClosed) : Kind(Kind) {}
+
+    int Count() const { return static_cast<int>(Segments.size()); }
+    void AddSegment(const TEdgeSegment& Seg) { Segments.push_back(Seg); }
+    TEdgeSegment GetSegment(int I) const { return Segments.at(static_cast<std::size_t>(I)); }
+    TEdgeSegment FirstSegment() const { return Segments.front(); }
+    TEdgeSegment LastSegment() const { return Segments.back(); }
+    void SetSegment(int I, const TEdgeSegment& Seg) { Segments.at(static_cast<std::size_t>(I)) = Seg; }
+    void DeleteSegment(int I);
+    void Invert();
+    void ConvertToArc(int Index, int NumSegs, double Height);
+
+    std::vector<TEdgeSegment> Segments;
+    TEdgeKind Kind;
+};
+
+class TEdges {
+public:
+    int Count() const { return static_cast<int>(Items.size()); }
+    TEdge& Item(int I) { return Items.at(static_cast<std::size_t>(I)); }
+    const TEdge& Item(int I) const { return Items.at(static_cast<std::size_t>(I)); }
+    TEdge& Last() { return Items.back(); }
+    void Add(TEdge Edge) { Items.push_back(std::move(Edge)); }
+    void Delete(int I);
+    void Clear() { Items.clear(); }
+    void CopyTo(TEdges& Dest) const { Dest.Items = Items; }
+
+    // Queries
+    bool HasSemiInfinite() const;
+    bool HasRotatingCylinder() const;
+    int InflowCount() const;
+    void FindFirstInflow(int& EdgeIdx, int& SegIdx) const;
+    double TotalFlow() const;
+    void SpeedRange(double& MinV, double& MaxV) const;
+    void GetBounds(TRealPoint& TopLeft, TRealPoint& BottomRight) const;
+    double SegmentLength(int EdgeIdx, int SegIdx) const;
+
+    // Hit and crossing tests
+    bool PointOnBoundary(TRealPoint P, double Eps) const;
+    bool PointOnBoundaryExcept(TRealPoint P, int SkipEdge, bool IncludeSkipped, double Eps) const;
+    bool SegmentHitsBoundary(TRealPoint P1, TRealPoint P2, TEdgeSegment* HitSeg = nullptr,
+                             TRealPoint* Crossing = nullptr) const;
+    bool SegmentCrossesOthers(TRealPoint P1, TRealPoint P2, int SkipSeg, int SkipEdge) const;
+    bool RayHitsBoundary(TRealPoint R1, TRealPoint R2) const;
+    bool RayCrossesOthers(TRealPoint R1, TRealPoint R2, int SkipSeg, int SkipEdge) const;
+    bool IsValid() const;
+
+    // Cylinder slits
+    void RotateSlits(double Time);
+    void ShiftSlitAngles(double Delta);
+
+    // The edges block (system file). Loading throws TEdgesLoadError and leaves the
+    // model empty; saving a file replaces it atomically and throws TFileError.
+    void SaveToStream(TByteWriter& Stream) const;
+    void LoadFromStream(TByteReader& Stream);
+    void SaveToFile(const std::string& FileName) const;
+    void LoadFromFile(const std::string& FileName);
+
+    std::vector<TEdge> Items;
+};
+
+} // namespace kalvex

@@ -1,0 +1,164 @@
+// Boundary elements of a discretised model and the flow evaluator: the intensity
+// solve and the air velocity at a point. The tracing operations of the evaluator
+// (flow lines, particles) live in results/.
+#pragma once
+
+#include "geometry/GenFuncs.h"
+#include "geometry/uEdges.h"
+#include "results/uDrawLines.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kalvex {
+
+class TDrawSurface;
+
+struct TEdgeElement {
+    TRealPoint P1;
+    TRealPoint P2;
+    double V = 0.0;
+};
+using TEdgeElementArray = std::vector<TEdgeElement>;
+
+struct TCylInfo {
+    TRealPoint Center;
+    double R = 0.0;
+    double V = 0.0;
+    std::int32_t FirstElement = 0;
+    std::int32_t ElementCount = 0;
+    std::int32_t EdgeIndex = 0;
+};
+using TCylInfoArray = std::vector<TCylInfo>;
+
+// Parameters that cannot give a usable discretisation.
+class TDiscretizationError : public TKalvexError {
+public:
+    using TKalvexError::TKalvexError;
+};
+
+class TElementsLoadError : public TKalvexError {
+public:
+    TElementsLoadError() : TKalvexError("Невозможно загрузить граничные элементы") {}
+};
+
+// The system of equations has no unique solution.
+class TSolveError : public TKalvexError {
+public:
+    using TKalvexError::TKalvexError;
+};
+
+class TEdgeElements {
+public:
+    void DiscretizeEqual(const TEdges& Model, int InfiniteCount, double Step,
+                         double InfiniteScaler);
+    void DiscretizeGraded(const TEdges& Model, int InfiniteCount, double Step, double Scaler,
+                          double CylStep, double InfiniteScaler);
+    void RefineInRect(TRealPoint C1, TRealPoint C2);
+    TEdgeElement GetElement(int I) const { return Elements[static_cast<std::size_t>(I)]; }
+    TCylInfo GetCylInfo(int I) const { return CylInfos[static_cast<std::size_t>(I)]; }
+    void Draw(TDrawSurface& Canvas, int OriginX, int OriginY, double PixelsPerMetre) const;
+
+    // Discretisation file. Loading throws TElementsLoadError with the element list
+    // emptied; saving replaces the file atomically.
+    void SaveToFile(const std::string& FileName) const;
+    void LoadFromFile(const std::string& FileName);
+    std::vector<std::uint8_t> SaveToBytes() const;
+    void LoadFromBytes(std::span<const std::uint8_t> Bytes);
+
+    static void RotateAbout(TRealPoint& P, TRealPoint C, double Delta);
+    void RotateCylinders(double Time);
+    void RotateCylindersByAngle(double AngleDeg);
+
+    TEdges Edges;
+    int Count = 0;
+    int CylCount = 0;
+    TCylInfoArray CylInfos;
+    TEdgeElementArray Elements;
+    bool HasRotatingSlit = false;
+};
+
+// Element count of a graded straight piece of length L.
+int GradedCount(double L, double Step, double Scaler);
+
+// A floating-point fault during a trace.
+class TCalcError : public TKalvexError {
+public:
+    TCalcError()
+        : TKalvexError("Произошла ошибка в вычислениях.\rВозможно, выбран маленький шаг "
+                       "интегрирования.") {}
+};
+
+class TCountEdges {
+public:
+    TCountEdges();
+    ~TCountEdges();
+    TCountEdges(const TCountEdges&) = delete;
+    TCountEdges& operator=(const TCountEdges&) = delete;
+
+    // Solve: assembles the dense system and factors it (LAPACK); throws TSolveError
+    // on a singular system, leaving Intensities empty.
+    void Solve();
+    // The literal elimination, kept as the reference the fast path is checked against.
+    void SolveLiteral();
+    void ClearIntensities() { Intensities.clear(); }
+    void EnsureSolved();
+    bool Solved() const { return !Intensities.empty(); }
+    double InfluenceCoefficient(int J, TRealPoint P, TRealPoint D) const;
+    // Fills A (Count rows of Count + 1 columns) as the literal system.
+    void BuildSystem(TRealMatr& A) const;
+    // Velocity component along Dir at Pt.
+    double Speed(TRealPoint Dir, TRealPoint Pt) const;
+    // Both components at once, from the same precomputed data.
+    TRealPoint Velocity(TRealPoint Pt) const;
+    // Literal per-call version, for the benchmark and cross-checks.
+    double SpeedLiteral(TRealPoint Dir, TRealPoint Pt) const;
+
+    // Tracing (results/): flow lines and particle trajectories.
+    void TraceFlowLine(TRealPoint Start, int Direction, TColorPointArray& Line, double VMin,
+                       double VMax);
+    void BuildFlowLines(TDrawLines& Lines, bool FromSinks);
+    int CountFlowLines(int Direction) const;
+    // Returns the flight time; throws TCalcError on a floating-point fault.
+    double TraceParticle(TColorPointArray& Line, TRealPoint Start, TRealPoint StartVelocity,
+                         double D, double RhoAir, double RhoParticle, double Mu, double Chi,
+                         double Restitution, double Friction, double H, double TMax);
+
+    void SetScale(double Value) { Scale = Value; }
+    void StopBuilding() { Stopped = true; }
+
+    // Drawing targets; absent means nothing is drawn.
+    TDrawSurface* Canvas = nullptr;
+    TDrawSurface* BufferCanvas = nullptr;
+    std::function<void(const std::string&)> TimeLabel;
+    std::function<void(const std::string&)> ReLabel;
+    std::function<void(int Position, int Max)> ProgressBar;
+    // Event pump: called where pending window events are processed.
+    std::function<void()> ProcessEvents;
+    // The user's model, whose slits turn with the elements during a particle trace.
+    TEdges* Model = nullptr;
+    // Supplied by the canvas: repaint the cylinders after they turned.
+    std::function<void()> RedrawCylinders;
+    int OriginX = 0;
+    int OriginY = 0;
+    TEdgeElements Elements;
+    int MaxSteps = 150;
+    double LineInterval = 0.05;
+    double LineStep = 0.01;
+    double Scale = 0.004;
+    bool Stopped = false;
+    TRealArray Intensities;
+
+private:
+    void PrepareFastData();
+
+    // Per-element data of the current solve, structure of arrays for vectorisation.
+    struct TElementData {
+        std::vector<double> X1, Y1, X2, Y2, Tx, Ty, Nx, Ny, Q;
+    };
+    TElementData Fast;
+};
+
+} // namespace kalvex
