@@ -48,7 +48,7 @@ public:
 
 class TByteReader {
 public:
-    explicit TByteReader(std::span<const std::uint8_t> Data) : Data(Data) {}
+    explicit TByteReader(std::span<const std::uint8_t> Bytes) : Data(Bytes) {}
 
     std::uint8_t ReadU8();
     std::int32_t ReadI32();

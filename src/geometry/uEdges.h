@@ -41,14 +41,16 @@ struct TEdgeSegment {
 
 class TEdge {
 public:
-    explicit TEdge(TEdgeKind Kind = ekClosed) : Kind(Kind) {}
+    explicit TEdge(TEdgeKind EdgeKind = ekClosed) : Kind(EdgeKind) {}
 
     int Count() const { return static_cast<int>(Segments.size()); }
     void AddSegment(const TEdgeSegment& Seg) { Segments.push_back(Seg); }
     TEdgeSegment GetSegment(int I) const { return Segments.at(static_cast<std::size_t>(I)); }
     TEdgeSegment FirstSegment() const { return Segments.front(); }
     TEdgeSegment LastSegment() const { return Segments.back(); }
-    void SetSegment(int I, const TEdgeSegment& Seg) { Segments.at(static_cast<std::size_t>(I)) = Seg; }
+    void SetSegment(int I, const TEdgeSegment& Seg) {
+        Segments.at(static_cast<std::size_t>(I)) = Seg;
+    }
     void DeleteSegment(int I);
     void Invert();
     void ConvertToArc(int Index, int NumSegs, double Height);

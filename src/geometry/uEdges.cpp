@@ -1,0 +1,662 @@
+#include "geometry/uEdges.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <numbers>
+
+namespace kalvex {
+
+// ---------------------------------------------------------------- TEdgeSegment
+
+double TEdgeSegment::VortexStep() const {
+    double Step;
+    std::memcpy(&Step, DiscrVariant.data(), sizeof Step);
+    return Step;
+}
+
+void TEdgeSegment::SetVortexStep(double Value) {
+    std::memcpy(DiscrVariant.data(), &Value, sizeof Value);
+}
+
+bool TEdgeSegment::EqualElements() const {
+    return DiscrVariant[0] != 0;
+}
+
+void TEdgeSegment::SetEqualElements(bool Value) {
+    DiscrVariant[0] = Value ? 1 : 0;
+}
+
+bool TEdgeSegment::HasSlit() const {
+    std::uint8_t B[sizeof(double)];
+    std::memcpy(B, &P2.Y, sizeof B);
+    return B[0] != 0;
+}
+
+void TEdgeSegment::SetHasSlit(bool Value) {
+    // The rest of the field carries nothing; keep it zero so that files stay reproducible.
+    std::uint8_t B[sizeof(double)] = {};
+    B[0] = Value ? 1 : 0;
+    std::memcpy(&P2.Y, B, sizeof B);
+}
+
+// ---------------------------------------------------------------- TEdge
+
+void TEdge::DeleteSegment(int I) {
+    if (I < 0 || I >= Count())
+        return;
+    Segments.erase(Segments.begin() + I);
+}
+
+void TEdge::Invert() {
+    if (Kind != ekClosed && Kind != ekSemiInfinite)
+        return;
+    std::reverse(Segments.begin(), Segments.end());
+    for (auto& S : Segments)
+        std::swap(S.P1, S.P2);
+}
+
+void TEdge::ConvertToArc(int Index, int NumSegs, double Height) {
+    if (Index < 0 || Index >= Count() || NumSegs < 1)
+        return;
+    const TEdgeSegment S = Segments[static_cast<std::size_t>(Index)];
+    const TRealPoint P1 = S.P1;
+    const TRealPoint P2 = S.P2;
+
+    const TRealPoint N = UnitNormal(P1, P2);
+    const TRealPoint T = (P1 + P2) / 2.0 - Height * N;
+    const TRealPoint N2 = UnitNormal(T, P2);
+    const TRealPoint Q = (T + P2) / 2.0;
+    const double C1 = T.X * N.Y - N.X * T.Y;
+    const double C2 = Q.X * N2.Y - N2.X * Q.Y;
+    TRealPoint C;
+    C.Y = (C1 * N2.Y - C2 * N.Y) / (N2.X * N.Y - N2.Y * N.X);
+    if (std::abs(N.Y) > GeomEps)
+        C.X = (N.X * C.Y + C1) / N.Y;
+    else
+        C.X = (N2.X * C.Y + C2) / N2.Y;
+
+    constexpr double Pi = std::numbers::pi;
+    double A1 = AngleBetween(RealPoint(1, 0), P1 - C);
+    if (P1.Y < C.Y)
+        A1 = 2 * Pi - A1;
+    double A2 = AngleBetween(RealPoint(1, 0), P2 - C);
+    if (P2.Y < C.Y)
+        A2 = 2 * Pi - A2;
+    if (A1 - A2 > Pi)
+        A1 -= 2 * Pi;
+    else if (A2 - A1 > Pi)
+        A2 -= 2 * Pi;
+    const double DA = (A2 - A1) / NumSegs;
+    const double R = Distance(P1, C);
+
+    std::vector<TEdgeSegment> Arc;
+    Arc.reserve(static_cast<std::size_t>(NumSegs));
+    TRealPoint Start = P1;
+    for (int K = 1; K <= NumSegs; ++K) {
+        TEdgeSegment Piece = S;
+        Piece.P1 = Start;
+        // The last piece ends exactly where the segment did, so the chain stays closed.
+        Piece.P2 =
+            K == NumSegs ? P2 : C + R * RealPoint(std::cos(A1 + K * DA), std::sin(A1 + K * DA));
+        Start = Piece.P2;
+        Arc.push_back(Piece);
+    }
+    auto Pos = Segments.erase(Segments.begin() + Index);
+    Segments.insert(Pos, Arc.begin(), Arc.end());
+}
+
+// ---------------------------------------------------------------- TEdges: queries
+
+namespace {
+
+double SlitChord(const TEdgeSegment& S0, const TEdgeSegment& S1) {
+    const double A1 = DegToRad(S1.P1.X);
+    const double A2 = DegToRad(S1.P1.Y);
+    return S0.P2.X *
+           VectorLength(RealPoint(std::cos(A1) - std::cos(A2), std::sin(A1) - std::sin(A2)));
+}
+
+bool IsCylinder(const TEdge& E) {
+    return E.Kind == ekCylinder && E.Count() >= 2;
+}
+
+bool IsStraight(const TEdge& E) {
+    return E.Kind == ekClosed || E.Kind == ekSemiInfinite;
+}
+
+} // namespace
+
+void TEdges::Delete(int I) {
+    if (I < 0 || I >= Count())
+        return;
+    Items.erase(Items.begin() + I);
+}
+
+bool TEdges::HasSemiInfinite() const {
+    for (const auto& E : Items)
+        if (E.Kind == ekSemiInfinite)
+            return true;
+    return false;
+}
+
+bool TEdges::HasRotatingCylinder() const {
+    for (const auto& E : Items)
+        if (E.Kind == ekCylinder && E.Count() >= 1 && E.Segments[0].V != 0.0)
+            return true;
+    return false;
+}
+
+int TEdges::InflowCount() const {
+    int N = 0;
+    for (const auto& E : Items) {
+        if (IsStraight(E)) {
+            for (const auto& S : E.Segments)
+                if (S.V < 0)
+                    ++N;
+        } else if (IsCylinder(E) && E.Segments[1].V < 0) {
+            ++N;
+        }
+    }
+    return N;
+}
+
+void TEdges::FindFirstInflow(int& EdgeIdx, int& SegIdx) const {
+    EdgeIdx = -1;
+    SegIdx = -1;
+    for (int I = 0; I < Count(); ++I) {
+        const TEdge& E = Items[static_cast<std::size_t>(I)];
+        if (IsStraight(E)) {
+            for (int J = 0; J < E.Count(); ++J) {
+                if (E.Segments[static_cast<std::size_t>(J)].V < 0) {
+                    EdgeIdx = I;
+                    SegIdx = J;
+                    return;
+                }
+            }
+        } else if (IsCylinder(E) && E.Segments[1].V < 0) {
+            EdgeIdx = I;
+            SegIdx = 1;
+            return;
+        }
+    }
+}
+
+double TEdges::TotalFlow() const {
+    double Sum = 0;
+    for (const auto& E : Items) {
+        if (IsStraight(E)) {
+            for (const auto& S : E.Segments)
+                Sum += S.V * Distance(S.P1, S.P2);
+        } else if (IsCylinder(E) && E.Segments[0].HasSlit()) {
+            Sum += E.Segments[1].V * SlitChord(E.Segments[0], E.Segments[1]);
+        }
+    }
+    return Sum;
+}
+
+double TEdges::SegmentLength(int EdgeIdx, int SegIdx) const {
+    if (EdgeIdx < 0 || EdgeIdx >= Count())
+        return 0;
+    const TEdge& E = Items[static_cast<std::size_t>(EdgeIdx)];
+    if (SegIdx < 0 || SegIdx >= E.Count())
+        return 0;
+    if (IsStraight(E)) {
+        const TEdgeSegment& S = E.Segments[static_cast<std::size_t>(SegIdx)];
+        return Distance(S.P1, S.P2);
+    }
+    if (IsCylinder(E) && SegIdx == 1)
+        return SlitChord(E.Segments[0], E.Segments[1]);
+    return 0;
+}
+
+void TEdges::SpeedRange(double& MinV, double& MaxV) const {
+    MinV = 0;
+    MaxV = 0;
+    for (const auto& E : Items) {
+        for (const auto& S : E.Segments) {
+            const double A = std::abs(S.V);
+            if (A > 0) {
+                if (MinV == 0 || MinV > A)
+                    MinV = A;
+                if (MaxV < A)
+                    MaxV = A;
+            }
+        }
+    }
+    if (HasSemiInfinite())
+        MinV = 0;
+    if (7 * MinV < MaxV)
+        MaxV = MaxV / 5;
+    else if (3 * MinV < MaxV)
+        MaxV = MaxV / 2;
+}
+
+void TEdges::GetBounds(TRealPoint& TopLeft, TRealPoint& BottomRight) const {
+    bool Started = false;
+    double MinX = 0, MaxX = 0, MinY = 0, MaxY = 0;
+    auto Extend = [&](TRealPoint P) {
+        if (!Started) {
+            MinX = MaxX = P.X;
+            MinY = MaxY = P.Y;
+            Started = true;
+            return;
+        }
+        MinX = std::min(MinX, P.X);
+        MaxX = std::max(MaxX, P.X);
+        MinY = std::min(MinY, P.Y);
+        MaxY = std::max(MaxY, P.Y);
+    };
+    // Semi-infinite ends reach a little past their last points.
+    auto Tail = [](TRealPoint From, TRealPoint To) {
+        const double L = Distance(From, To);
+        return L > 0 ? To + (0.1 / L) * (To - From) : To;
+    };
+    for (const auto& E : Items) {
+        if (E.Count() == 0)
+            continue;
+        if (E.Kind == ekCylinder) {
+            const TEdgeSegment& S0 = E.Segments[0];
+            const double R = S0.P2.X;
+            Extend(S0.P1 - RealPoint(R, R));
+            Extend(S0.P1 + RealPoint(R, R));
+            continue;
+        }
+        for (const auto& S : E.Segments) {
+            Extend(S.P1);
+            Extend(S.P2);
+        }
+        if (E.Kind == ekSemiInfinite) {
+            const TEdgeSegment& F = E.Segments.front();
+            const TEdgeSegment& L = E.Segments.back();
+            Extend(Tail(F.P2, F.P1));
+            Extend(Tail(L.P1, L.P2));
+        }
+    }
+    if (!Started)
+        return;
+    TopLeft = RealPoint(MinX, MaxY);
+    BottomRight = RealPoint(MaxX, MinY);
+}
+
+// ---------------------------------------------------------------- TEdges: hit tests
+
+bool TEdges::PointOnBoundary(TRealPoint P, double Eps) const {
+    return PointOnBoundaryExcept(P, -1, true, Eps);
+}
+
+bool TEdges::PointOnBoundaryExcept(TRealPoint P, int SkipEdge, bool IncludeSkipped,
+                                   double Eps) const {
+    for (int I = 0; I < Count(); ++I) {
+        const TEdge& E = Items[static_cast<std::size_t>(I)];
+        const int N = E.Count();
+        if (N == 0)
+            continue;
+        switch (E.Kind) {
+        case ekClosed:
+            for (const auto& S : E.Segments)
+                if (PointOnSegment(S.P1, S.P2, P, Eps))
+                    return true;
+            break;
+        case ekSemiInfinite: {
+            const TEdgeSegment& F = E.Segments.front();
+            const TEdgeSegment& L = E.Segments.back();
+            if (PointOnRay(F.P2, F.P1, P, Eps) || PointOnRay(L.P1, L.P2, P, Eps))
+                return true;
+            for (int J = 1; J < N - 1; ++J) {
+                const TEdgeSegment& S = E.Segments[static_cast<std::size_t>(J)];
+                if (PointOnSegment(S.P1, S.P2, P, Eps))
+                    return true;
+            }
+            break;
+        }
+        case ekCylinder:
+            if (I == SkipEdge && !IncludeSkipped)
+                break;
+            if (Distance(E.Segments[0].P1, P) < E.Segments[0].P2.X + Eps)
+                return true;
+            break;
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- TEdges: crossing tests
+
+bool TEdges::SegmentHitsBoundary(TRealPoint P1, TRealPoint P2, TEdgeSegment* HitSeg,
+                                 TRealPoint* Crossing) const {
+    bool Result = false;
+    for (const auto& E : Items) {
+        const int N = E.Count();
+        if (N == 0)
+            continue;
+        switch (E.Kind) {
+        case ekClosed:
+            for (const auto& S : E.Segments) {
+                if (SegmentsIntersect(P1, P2, S.P1, S.P2, Crossing)) {
+                    if (HitSeg)
+                        *HitSeg = S;
+                    return true;
+                }
+            }
+            break;
+        case ekSemiInfinite: {
+            const TEdgeSegment& F = E.Segments.front();
+            const TEdgeSegment& L = E.Segments.back();
+            bool RayHit = false;
+            if (RaySegmentIntersect(F.P2, F.P1, P1, P2, Crossing)) {
+                RayHit = true;
+                if (HitSeg)
+                    *HitSeg = F;
+            }
+            if (RaySegmentIntersect(L.P1, L.P2, P1, P2, Crossing)) {
+                RayHit = true;
+                if (HitSeg)
+                    *HitSeg = L;
+            }
+            if (RayHit) {
+                Result = true;
+                break;
+            }
+            for (int J = 1; J < N - 1; ++J) {
+                const TEdgeSegment& S = E.Segments[static_cast<std::size_t>(J)];
+                if (SegmentsIntersect(P1, P2, S.P1, S.P2, Crossing)) {
+                    if (HitSeg)
+                        *HitSeg = S;
+                    return true;
+                }
+            }
+            break;
+        }
+        case ekCylinder:
+            if (PointOnSegment(P1, P2, E.Segments[0].P1, E.Segments[0].P2.X))
+                return true;
+            break;
+        }
+    }
+    return Result;
+}
+
+bool TEdges::SegmentCrossesOthers(TRealPoint P1, TRealPoint P2, int SkipSeg, int SkipEdge) const {
+    for (int I = 0; I < Count(); ++I) {
+        const TEdge& E = Items[static_cast<std::size_t>(I)];
+        const int N = E.Count();
+        if (N == 0)
+            continue;
+        switch (E.Kind) {
+        case ekClosed:
+            for (int J = 0; J < N; ++J) {
+                if (I == SkipEdge && J == SkipSeg)
+                    continue;
+                const TEdgeSegment& S = E.Segments[static_cast<std::size_t>(J)];
+                if (SegmentsIntersect(P1, P2, S.P1, S.P2))
+                    return true;
+            }
+            break;
+        case ekSemiInfinite: {
+            const TEdgeSegment& F = E.Segments.front();
+            const TEdgeSegment& L = E.Segments.back();
+            if (RaySegmentIntersect(F.P2, F.P1, P1, P2) || RaySegmentIntersect(L.P1, L.P2, P1, P2))
+                return true;
+            for (int J = 1; J < N - 1; ++J) {
+                const TEdgeSegment& S = E.Segments[static_cast<std::size_t>(J)];
+                if (SegmentsIntersect(P1, P2, S.P1, S.P2))
+                    return true;
+            }
+            break;
+        }
+        case ekCylinder:
+            if (PointOnSegment(P1, P2, E.Segments[0].P1, E.Segments[0].P2.X))
+                return true;
+            break;
+        }
+    }
+    return false;
+}
+
+bool TEdges::RayHitsBoundary(TRealPoint R1, TRealPoint R2) const {
+    return RayCrossesOthers(R1, R2, -1, -1);
+}
+
+bool TEdges::RayCrossesOthers(TRealPoint R1, TRealPoint R2, int SkipSeg, int SkipEdge) const {
+    for (int I = 0; I < Count(); ++I) {
+        const TEdge& E = Items[static_cast<std::size_t>(I)];
+        const int N = E.Count();
+        if (N == 0)
+            continue;
+        switch (E.Kind) {
+        case ekClosed:
+            for (const auto& S : E.Segments)
+                if (RaySegmentIntersect(R1, R2, S.P1, S.P2))
+                    return true;
+            break;
+        case ekSemiInfinite: {
+            const TEdgeSegment& F = E.Segments.front();
+            const TEdgeSegment& L = E.Segments.back();
+            // A one-segment chain is both rays, so skipping its segment skips both.
+            const bool SkipFirst = I == SkipEdge && SkipSeg == 0;
+            const bool SkipLast = I == SkipEdge && SkipSeg == N - 1;
+            if (!SkipFirst && RaysIntersect(R1, R2, F.P2, F.P1))
+                return true;
+            if (!SkipLast && RaysIntersect(R1, R2, L.P1, L.P2))
+                return true;
+            for (int J = 1; J < N - 1; ++J) {
+                const TEdgeSegment& S = E.Segments[static_cast<std::size_t>(J)];
+                if (RaySegmentIntersect(R1, R2, S.P1, S.P2))
+                    return true;
+            }
+            break;
+        }
+        case ekCylinder:
+            if (PointOnRay(R1, R2, E.Segments[0].P1, E.Segments[0].P2.X))
+                return true;
+            break;
+        }
+    }
+    return false;
+}
+
+bool TEdges::IsValid() const {
+    for (int I = 0; I < Count(); ++I) {
+        const TEdge& E = Items[static_cast<std::size_t>(I)];
+        const int N = E.Count();
+        if (N == 0)
+            continue;
+        switch (E.Kind) {
+        case ekClosed:
+            for (int J = 0; J < N; ++J) {
+                const TEdgeSegment& S = E.Segments[static_cast<std::size_t>(J)];
+                if (SegmentCrossesOthers(S.P1, S.P2, J, I))
+                    return false;
+            }
+            break;
+        case ekSemiInfinite: {
+            for (int J = 1; J < N; ++J) {
+                const TEdgeSegment& S = E.Segments[static_cast<std::size_t>(J)];
+                if (SegmentCrossesOthers(S.P1, S.P2, J, I))
+                    return false;
+            }
+            const TEdgeSegment& F = E.Segments.front();
+            const TEdgeSegment& L = E.Segments.back();
+            if (RayCrossesOthers(F.P2, F.P1, 0, I) || RayCrossesOthers(L.P1, L.P2, N - 1, I))
+                return false;
+            break;
+        }
+        case ekCylinder:
+            if (PointOnBoundaryExcept(E.Segments[0].P1, I, false, E.Segments[0].P2.X))
+                return false;
+            break;
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- TEdges: slits
+
+void TEdges::RotateSlits(double Time) {
+    for (auto& E : Items) {
+        if (!IsCylinder(E) || !E.Segments[0].HasSlit())
+            continue;
+        const TEdgeSegment& S0 = E.Segments[0];
+        const double Delta = S0.V / S0.P2.X * Time / std::numbers::pi * 180.0;
+        E.Segments[1].P1.X += Delta;
+        E.Segments[1].P1.Y += Delta;
+    }
+}
+
+void TEdges::ShiftSlitAngles(double Delta) {
+    for (auto& E : Items) {
+        if (!IsCylinder(E) || !E.Segments[0].HasSlit())
+            continue;
+        E.Segments[1].P1.X += Delta;
+        E.Segments[1].P1.Y += Delta;
+    }
+}
+
+// ---------------------------------------------------------------- TEdges: edges block
+
+namespace {
+
+constexpr std::size_t SegmentRecordSize = 96;
+constexpr std::size_t BoundaryHeaderSize = 5;
+
+void WriteSegment(TByteWriter& W, const TEdgeSegment& S, bool SlitRecord) {
+    W.WriteDouble(S.P1.X);
+    W.WriteDouble(S.P1.Y);
+    W.WriteDouble(S.P2.X);
+    if (SlitRecord) {
+        W.WriteU8(S.HasSlit() ? 1 : 0);
+        W.WriteZeros(7);
+    } else {
+        W.WriteDouble(S.P2.Y);
+    }
+    W.WriteDouble(S.V);
+    W.WriteU8(S.DiscretizationType);
+    W.WriteZeros(7);
+    if (S.DiscretizationType == 0) {
+        W.WriteU8(S.EqualElements() ? 1 : 0);
+        W.WriteZeros(7);
+    } else {
+        W.WriteDouble(S.VortexStep());
+    }
+    W.WriteDouble(S.BaseLength);
+    W.WriteDouble(S.Scaler);
+    W.WriteDouble(S.InfiniteScaler);
+    W.WriteI32(S.InfiniteCount);
+    W.WriteZeros(4);
+    W.WriteDouble(S.CylBaseLength);
+}
+
+double ReadFinite(TByteReader& R) {
+    const double V = R.ReadDouble();
+    if (!std::isfinite(V))
+        throw TFormatError("Недопустимое число");
+    return V;
+}
+
+TEdgeSegment ReadSegment(TByteReader& R, bool SlitRecord) {
+    TEdgeSegment S;
+    S.P1.X = ReadFinite(R);
+    S.P1.Y = ReadFinite(R);
+    S.P2.X = ReadFinite(R);
+    if (SlitRecord) {
+        // Only the flag byte means something; the other seven are dropped.
+        S.SetHasSlit(R.ReadU8() != 0);
+        R.Skip(7);
+    } else {
+        S.P2.Y = ReadFinite(R);
+    }
+    S.V = ReadFinite(R);
+    S.DiscretizationType = R.ReadU8();
+    if (S.DiscretizationType > 1)
+        throw TFormatError("Неизвестный способ дискретизации");
+    R.Skip(7);
+    if (S.DiscretizationType == 0) {
+        S.DiscrVariant = {};
+        S.SetEqualElements(R.ReadU8() != 0);
+        R.Skip(7);
+    } else {
+        S.SetVortexStep(ReadFinite(R));
+    }
+    S.BaseLength = ReadFinite(R);
+    S.Scaler = ReadFinite(R);
+    S.InfiniteScaler = ReadFinite(R);
+    S.InfiniteCount = R.ReadI32();
+    R.Skip(4);
+    S.CylBaseLength = ReadFinite(R);
+    return S;
+}
+
+void ParseEdges(TByteReader& R, std::vector<TEdge>& Out) {
+    const std::int32_t N = R.ReadI32();
+    R.RequireRecords(N, BoundaryHeaderSize);
+    Out.reserve(static_cast<std::size_t>(N));
+    for (std::int32_t I = 0; I < N; ++I) {
+        const std::uint8_t KindByte = R.ReadU8();
+        if (KindByte > ekCylinder)
+            throw TFormatError("Неизвестный вид границы");
+        TEdge E(static_cast<TEdgeKind>(KindByte));
+        const std::int32_t M = R.ReadI32();
+        if (E.Kind == ekCylinder && M != 2)
+            throw TFormatError("Цилиндр должен иметь две записи");
+        // A straight boundary without segments cannot be drawn or computed.
+        if (M < 1)
+            throw TFormatError("Граница без отрезков");
+        R.RequireRecords(M, SegmentRecordSize);
+        E.Segments.reserve(static_cast<std::size_t>(M));
+        for (std::int32_t J = 0; J < M; ++J)
+            E.AddSegment(ReadSegment(R, E.Kind == ekCylinder && J == 0));
+        Out.push_back(std::move(E));
+    }
+}
+
+} // namespace
+
+void TEdges::SaveToStream(TByteWriter& Stream) const {
+    Stream.WriteI32(Count());
+    for (const auto& E : Items) {
+        Stream.WriteU8(E.Kind);
+        Stream.WriteI32(E.Count());
+        for (int J = 0; J < E.Count(); ++J)
+            WriteSegment(Stream, E.Segments[static_cast<std::size_t>(J)],
+                         E.Kind == ekCylinder && J == 0);
+    }
+}
+
+void TEdges::LoadFromStream(TByteReader& Stream) {
+    Clear();
+    std::vector<TEdge> Loaded;
+    try {
+        ParseEdges(Stream, Loaded);
+    } catch (const TFormatError&) {
+        throw TEdgesLoadError();
+    } catch (const std::bad_alloc&) {
+        throw TEdgesLoadError();
+    } catch (const std::length_error&) {
+        throw TEdgesLoadError();
+    }
+    Items = std::move(Loaded);
+}
+
+void TEdges::SaveToFile(const std::string& FileName) const {
+    TByteWriter W;
+    SaveToStream(W);
+    WriteFileAtomic(FileName, W.Bytes);
+}
+
+void TEdges::LoadFromFile(const std::string& FileName) {
+    Clear();
+    std::vector<std::uint8_t> Bytes;
+    try {
+        Bytes = ReadWholeFile(FileName);
+    } catch (const TFileError&) {
+        throw TEdgesLoadError();
+    } catch (const std::bad_alloc&) {
+        throw TEdgesLoadError();
+    }
+    TByteReader R(Bytes);
+    LoadFromStream(R);
+}
+
+} // namespace kalvex
