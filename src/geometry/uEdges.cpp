@@ -88,8 +88,14 @@ void TEdge::ConvertToArc(int Index, int NumSegs, double Height) {
         A1 -= 2 * Pi;
     else if (A2 - A1 > Pi)
         A2 -= 2 * Pi;
-    const double DA = (A2 - A1) / NumSegs;
     const double R = Distance(P1, C);
+    // The arc must pass through the apex. The shorter sweep above does so for every arc
+    // up to a half circle except a half circle itself, where either sweep is shorter by
+    // rounding only; then the sweep is turned to the other side.
+    const double Mid = (A1 + A2) / 2;
+    if (Distance(C + R * RealPoint(std::cos(Mid), std::sin(Mid)), T) > R)
+        A2 += A2 > A1 ? -2 * Pi : 2 * Pi;
+    const double DA = (A2 - A1) / NumSegs;
 
     std::vector<TEdgeSegment> Arc;
     Arc.reserve(static_cast<std::size_t>(NumSegs));
