@@ -1,0 +1,54 @@
+// The two flow-line commands as the dialogs and the CLI run them, after their own
+// input checks: the field of lines and a single line.
+#pragma once
+
+#include "geometry/GenFuncs.h"
+#include "geometry/uBinaryIO.h"
+#include "geometry/uEdges.h"
+#include "results/uDrawLines.h"
+
+#include <functional>
+#include <string>
+
+namespace kalvex {
+
+class TCountEdges;
+
+// A line that would otherwise have no step limit stops after this many steps: in a
+// closed model a line circling a rotating cylinder never ends on its own.
+inline constexpr int UnlimitedLineSteps = 100000;
+
+// Step, interval or length not strictly positive.
+class TBuildParamsError : public TKalvexError {
+public:
+    TBuildParamsError()
+        : TKalvexError("Параметры построения должны\rбыть положительными числами") {}
+};
+
+// Optional notifications of a build: the status line and a repaint of the canvas.
+struct TBuildHooks {
+    std::function<void(const std::string&)> Status;
+    std::function<void()> Repaint;
+};
+
+// MaxSteps for a line of the given length: Round(Length / Step), at least 1, when
+// Limited; otherwise 0 (no limit).
+int FlowLineMaxSteps(double Length, double Step, bool Limited);
+
+// Field of flow lines: sets MaxSteps (length limit only with a semi-infinite region),
+// LineInterval and LineStep, solves when needed, replaces the stored lines and traces
+// the field. The caller sets ProgressBar and the origin on the evaluator.
+// Throws TBuildParamsError unless Interval, Step and Length are positive.
+void BuildFieldOfLines(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
+                       double Interval, double Step, double Length, bool FromSinks,
+                       const TBuildHooks& Hooks = {});
+
+// Single flow line from Start, with the flow (ToSink) or against it, coloured by the
+// velocity range of Model (the user's model); the length limit applies with a rotating
+// cylinder or a semi-infinite region. The line is appended to Store.
+// Throws TBuildParamsError unless Step and Length are positive.
+void BuildSingleLine(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
+                     TRealPoint Start, double Step, double Length, bool ToSink,
+                     const TBuildHooks& Hooks = {});
+
+} // namespace kalvex

@@ -1,0 +1,314 @@
+#include "ResultsModels.h"
+#include "TestSupport.h"
+#include "results/uParticle.h"
+#include "solver/uCountEdges.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
+
+using namespace kalvex;
+using namespace kalvex::test;
+
+namespace {
+
+constexpr double Pi = std::numbers::pi;
+
+TParticleParams Release(TRealPoint At, double D, double Rho, double H, double TMax) {
+    TParticleParams P;
+    P.Start = At;
+    P.D = D;
+    P.RhoParticle = Rho;
+    P.H = H;
+    P.TMax = TMax;
+    return P;
+}
+
+// Stokes' terminal speed g·ρ·d²/(18·μ·χ).
+double StokesTerminal(const TParticleParams& P) {
+    return Gravity * P.RhoParticle * P.D * P.D / (18 * P.Mu * P.Chi);
+}
+
+class StillAir : public ::testing::Test {
+protected:
+    void SetUp() override { Prepare(E, Box()); }
+    TCountEdges E;
+};
+
+} // namespace
+
+TEST_F(StillAir, ReleaseAtRestFallsStraightDown) {
+    std::vector<std::string> Re;
+    E.ReLabel = [&](const std::string& T) { Re.push_back(T); };
+    TColorPointArray Line;
+    const TParticleResult R = TraceParticleEx(E, Line, Release({1, 1}, 0.0001, 3500, 0.005, 0.2));
+    ASSERT_EQ(Re.size(), 1u);
+    EXPECT_EQ(Re[0], "0.000 (Стокс)");
+    EXPECT_EQ(R.End, TParticleEnd::peTime);
+    ASSERT_GT(Line.size(), 30u);
+    EXPECT_EQ(Line[0].Color, 0u);
+    for (std::size_t I = 1; I < Line.size(); ++I) {
+        EXPECT_EQ(Line[I].Color, TrajectoryColor);
+        EXPECT_EQ(Line[I].Position.X, 1.0);
+        EXPECT_LT(Line[I].Position.Y, Line[I - 1].Position.Y);
+    }
+    // The first step falls with the drag of a particle at rest, Stokes' law:
+    // g·(τ·h − τ²·(1 − exp(−h/τ))) with τ = ρ·d²/(18·μ).
+    const double Tau = 3500 * 0.0001 * 0.0001 / (18 * 0.0000178);
+    const double H = 0.005;
+    const double Drop = Gravity * (Tau * H - Tau * Tau * (1 - std::exp(-H / Tau)));
+    EXPECT_NEAR(1 - Line[1].Position.Y, Drop, 1e-5 * Drop); // RK4 truncation ~(h/τ)^5
+}
+
+TEST_F(StillAir, FineDustReachesStokesTerminalSpeedAlsoAtTheDefaultStep) {
+    for (double H : {0.001, 0.005}) {
+        TParticleParams P = Release({1, 1}, 10e-6, 3500, H, 0.1);
+        const double Vt = StokesTerminal(P);
+        EXPECT_NEAR(Vt, 0.0107, 1e-4);
+        // τ ≈ 1.09 ms: the default step is past the stability bound of the plain step.
+        const double Mass = Pi * P.RhoParticle * std::pow(P.D, 3) / 6;
+        const double Rate = DragFactor(0, P.D, P.RhoAir, P.Mu, P.Chi) / Mass;
+        EXPECT_NEAR(1 / Rate, 1.09e-3, 1e-5);
+        if (H == 0.005) {
+            EXPECT_GT(H * Rate, RungeKuttaStableLimit);
+        }
+        TColorPointArray Line;
+        TraceParticleEx(E, Line, P);
+        ASSERT_GT(Line.size(), 15u) << H;
+        for (std::size_t I = Line.size() - 5; I < Line.size(); ++I) {
+            const double V = (Line[I - 1].Position.Y - Line[I].Position.Y) / H;
+            EXPECT_NEAR(V, Vt, 1e-6 * Vt) << "H = " << H << ", point " << I;
+        }
+        EXPECT_GT(Line.back().Position.Y, 0.99);
+    }
+}
+
+TEST_F(StillAir, TimeLimitBelowTheStepGivesOnePointAndZero) {
+    TColorPointArray Line = {{1, {5, 5}}, {2, {6, 6}}};
+    const double T = E.TraceParticle(Line, {1, 1}, {0, 0}, 0.0001, 1.205, 3500, 0.0000178, 1, 0.5,
+                                     0.5, 0.005, 0.001);
+    EXPECT_EQ(T, 0.0);
+    ASSERT_EQ(Line.size(), 1u);
+    EXPECT_EQ(Line[0].Position.X, 1.0);
+    EXPECT_EQ(Line[0].Position.Y, 1.0);
+}
+
+TEST_F(StillAir, TimeLabelEveryTwentySteps) {
+    std::vector<std::string> Times;
+    E.TimeLabel = [&](const std::string& T) { Times.push_back(T); };
+    int Pumped = 0;
+    E.ProcessEvents = [&] { ++Pumped; };
+    TColorPointArray Line;
+    // Just above 40 steps, so that rounding of the accumulated time cannot drop one.
+    const TParticleResult R =
+        TraceParticleEx(E, Line, Release({1, 1}, 0.0001, 3500, 0.005, 0.2025));
+    ASSERT_EQ(Times.size(), 3u);
+    EXPECT_EQ(Times[0], "0.000");
+    EXPECT_EQ(Times[1], "0.100");
+    EXPECT_EQ(Times[2], "0.200");
+    EXPECT_EQ(Pumped, static_cast<int>(Times.size()));
+    // Ended by time: the last stored point is the time returned.
+    EXPECT_NEAR(R.Time, (Line.size() - 1) * 0.005, 1e-12);
+    EXPECT_NEAR(R.Time, 0.2, 1e-9);
+}
+
+TEST_F(StillAir, StopRequestEndsTheTraceAtTheNextCheck) {
+    int Calls = 0;
+    E.ProcessEvents = [&] {
+        if (++Calls == 2)
+            E.StopBuilding();
+    };
+    TColorPointArray Line;
+    const TParticleResult R = TraceParticleEx(E, Line, Release({1, 1}, 0.0001, 3500, 0.005, 5));
+    EXPECT_EQ(R.End, TParticleEnd::peStopped);
+    // Checks after steps 1 and 21; the 21st step's point is not stored.
+    EXPECT_EQ(Line.size(), 21u);
+    EXPECT_NEAR(R.Time, 20 * 0.005, 1e-12);
+    EXPECT_TRUE(E.Stopped);
+}
+
+TEST_F(StillAir, HeavyParticleReboundsFromTheFloorWithTheRestitutionLaw) {
+    for (double Restitution : {0.5, 0.8}) {
+        // One bounce: the apex is reached before 0.6 s, the second bounce comes later.
+        TParticleParams P = Release({1, 0.5}, 0.01, 11000, 1e-4, 0.6);
+        P.Restitution = Restitution;
+        TColorPointArray Line;
+        const TParticleResult R = TraceParticleEx(E, Line, P);
+        EXPECT_EQ(R.End, TParticleEnd::peTime);
+        auto Lowest = std::min_element(
+            Line.begin(), Line.end(), [](auto& A, auto& B) { return A.Position.Y < B.Position.Y; });
+        ASSERT_NE(Lowest, Line.end());
+        EXPECT_NEAR(Lowest->Position.Y, 0.0, 1e-12); // stored on the floor
+        auto Apex = std::max_element(Lowest, Line.end(),
+                                     [](auto& A, auto& B) { return A.Position.Y < B.Position.Y; });
+        // Height after the bounce over the drop height: e², up to a little drag.
+        const double Ratio = Apex->Position.Y / 0.5;
+        EXPECT_NEAR(Ratio, Restitution * Restitution, 0.03 * Restitution * Restitution)
+            << Restitution;
+        EXPECT_GT(Apex - Lowest, 100);
+        // A straight fall stays straight after the bounce.
+        EXPECT_NEAR(Apex->Position.X, 1.0, 1e-9);
+    }
+}
+
+TEST(ParticleTrace, CaughtAtAnOpeningAfterKMinusOneSteps) {
+    TCountEdges E;
+    Prepare(E, Box(0.001, -0.001));
+    TColorPointArray Line;
+    TParticleParams P = Release({1, 0.3}, 0.001, 3500, 0.01, 5);
+    const TParticleResult R = TraceParticleEx(E, Line, P);
+    EXPECT_EQ(R.End, TParticleEnd::peCaught);
+    ASSERT_GE(Line.size(), 3u);
+    EXPECT_NEAR(Line.back().Position.Y, 0.0, 1e-12);
+    EXPECT_GT(Line[Line.size() - 2].Position.Y, 0.0);
+    const std::size_t K = Line.size() - 1; // steps taken
+    EXPECT_NEAR(R.Time, (K - 1) * 0.01, 1e-12);
+    EXPECT_LT(R.Time, P.TMax);
+}
+
+TEST(ParticleTrace, WallInsteadOfOpeningRebounds) {
+    TCountEdges E;
+    Prepare(E, Box());
+    TColorPointArray Line;
+    const TParticleResult R = TraceParticleEx(E, Line, Release({1, 0.3}, 0.001, 3500, 0.01, 1.005));
+    EXPECT_EQ(R.End, TParticleEnd::peTime);
+    EXPECT_NEAR(R.Time, 1.0, 1e-9);
+    // It touched the floor and stayed above it afterwards.
+    bool Touched = false;
+    for (const auto& Pt : Line) {
+        EXPECT_GE(Pt.Position.Y, -1e-12);
+        Touched = Touched || std::abs(Pt.Position.Y) < 1e-12;
+    }
+    EXPECT_TRUE(Touched);
+}
+
+TEST(ParticleTrace, DrawsOnBothTargetsInTheTrajectoryColour) {
+    TCountEdges E;
+    Prepare(E, Box());
+    TRecordingSurface Screen;
+    TRecordingSurface Buffer;
+    E.Canvas = &Screen;
+    E.BufferCanvas = &Buffer;
+    E.OriginX = 10;
+    E.OriginY = 500;
+    TColorPointArray Line;
+    TraceParticleEx(E, Line, Release({1, 1}, 0.0001, 3500, 0.005, 0.05));
+    for (TRecordingSurface* S : {&Screen, &Buffer}) {
+        ASSERT_EQ(S->Of("MoveTo").size(), 1u);
+        EXPECT_EQ(S->Of("MoveTo")[0].Args, (std::vector<int>{10 + 250, 500 - 250}));
+        auto L = S->Of("LineTo");
+        ASSERT_EQ(L.size(), Line.size() - 1);
+        for (std::size_t I = 0; I < L.size(); ++I) {
+            EXPECT_EQ(L[I].PenColor, TrajectoryColor);
+            EXPECT_EQ(L[I].Args[1], 500 - RoundEven(Line[I + 1].Position.Y / 0.004));
+        }
+    }
+    // Without a visible canvas nothing is drawn, not even on the buffer.
+    E.Canvas = nullptr;
+    Buffer.Clear();
+    TraceParticleEx(E, Line, Release({1, 1}, 0.0001, 3500, 0.005, 0.05));
+    EXPECT_TRUE(Buffer.Calls.empty());
+}
+
+TEST(ParticleTrace, FloatingPointFaultThrowsAndKeepsTheOldLine) {
+    TCountEdges E;
+    Prepare(E, Box());
+    TParticleParams P = Release({1, 1}, 0.0001, 3500, 0.005, 1);
+    P.Mu = 0; // Re infinite: the drag becomes NaN
+    TColorPointArray Line = {{7, {3, 4}}};
+    EXPECT_THROW(TraceParticleEx(E, Line, P), TCalcError);
+    ASSERT_EQ(Line.size(), 1u);
+    EXPECT_EQ(Line[0].Color, 7u);
+    TDrawLines Store;
+    EXPECT_THROW(BuildParticleTrace(E, Store, P), TCalcError);
+    EXPECT_EQ(Store.Count, 0);
+    try {
+        TraceParticleEx(E, Line, P);
+    } catch (const TCalcError& Err) {
+        EXPECT_STREQ(Err.what(), "Произошла ошибка в вычислениях.\rВозможно, выбран маленький "
+                                 "шаг интегрирования.");
+    }
+}
+
+TEST(ParticleTrace, StepBelowTheLimitIsRefused) {
+    TCountEdges E;
+    Prepare(E, Box());
+    TDrawLines Store;
+    TParticleParams P = Release({1, 1}, 0.0001, 3500, 1e-11, 1);
+    try {
+        BuildParticleTrace(E, Store, P);
+        ADD_FAILURE() << "a step of 1e-11 s was accepted";
+    } catch (const TKalvexError& Err) {
+        EXPECT_STREQ(Err.what(), "Слишком маленький шаг интегрирования.");
+    }
+    EXPECT_EQ(Store.Count, 0);
+    P.H = 1e-10;
+    P.TMax = 5.5e-10;
+    const TParticleResult R = BuildParticleTrace(E, Store, P);
+    EXPECT_EQ(Store.Count, 1);
+    EXPECT_EQ(Store.Lines[0].size(), 6u);
+    EXPECT_NEAR(R.Time, 5e-10, 1e-20);
+}
+
+class RotatingSlit : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Model = SlitCylinder();
+        Prepare(E, Model);
+        ASSERT_TRUE(E.Elements.HasRotatingSlit);
+        E.Model = &Model;
+        E.RedrawCylinders = [this] { ++Redraws; };
+    }
+    double SlitStart() const { return Model.Item(1).GetSegment(1).P1.X; }
+    TRealPoint CylPoint() const {
+        const TCylInfo C = E.Elements.GetCylInfo(0);
+        return E.Elements.GetElement(C.FirstElement).P2;
+    }
+    TEdges Model;
+    TCountEdges E;
+    int Redraws = 0;
+};
+
+TEST_F(RotatingSlit, SolvesThenTurnsElementsAndModelEveryStep) {
+    const TRealPoint Before = CylPoint();
+    const double Angle0 = std::atan2(Before.Y - 0.5, Before.X);
+    TColorPointArray Line;
+    const double H = 0.005;
+    const TParticleResult R = TraceParticleEx(E, Line, Release({1, 1}, 0.0001, 3500, H, 0.05));
+    const int Steps = static_cast<int>(std::lround(R.Time / H));
+    EXPECT_GT(Steps, 5);
+    EXPECT_EQ(Redraws, Steps);
+    // Turned by V/R·T: 1/0.2·T radians, in the model's degrees and in the elements.
+    EXPECT_NEAR(SlitStart(), 240.0 + 5 * R.Time * 180 / Pi, 1e-9);
+    const TRealPoint After = CylPoint();
+    EXPECT_NEAR(std::atan2(After.Y - 0.5, After.X) - Angle0, 5 * R.Time, 1e-9);
+    // The intensities held are those solved before the last turn.
+    const TRealArray Held = E.Intensities;
+    E.Elements.RotateCylinders(-H);
+    E.ClearIntensities();
+    E.Solve();
+    ASSERT_EQ(Held.size(), E.Intensities.size());
+    for (std::size_t I = 0; I < Held.size(); ++I)
+        EXPECT_NEAR(Held[I], E.Intensities[I], 1e-9 * (1 + std::abs(Held[I])));
+}
+
+TEST_F(RotatingSlit, FailedTraceTurnsTheCylindersBack) {
+    const TRealPoint Before = CylPoint();
+    int Calls = 0;
+    E.ProcessEvents = [&] {
+        if (++Calls == 4)
+            throw std::runtime_error("window closed");
+    };
+    TColorPointArray Line = {{3, {0, 0}}};
+    EXPECT_THROW(TraceParticleEx(E, Line, Release({1, 1}, 0.0001, 3500, 0.005, 1)),
+                 std::runtime_error);
+    EXPECT_EQ(Line.size(), 1u);
+    EXPECT_NEAR(SlitStart(), 240.0, 1e-9);
+    const TRealPoint After = CylPoint();
+    EXPECT_NEAR(After.X, Before.X, 1e-12);
+    EXPECT_NEAR(After.Y, Before.Y, 1e-12);
+    EXPECT_FALSE(E.Solved());
+}
