@@ -1,0 +1,496 @@
+#include "optimise/uOptEdges.h"
+
+#include "results/uParticle.h"
+#include "results/uTextFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace kalvex {
+
+namespace {
+
+const std::string PointPrefix = "Точка";
+const std::string OpeningPrefix = "Отсос";
+const std::string CylinderPrefix = "Цилиндр";
+
+bool StartsWith(const std::string& S, const std::string& Prefix) {
+    return S.compare(0, Prefix.size(), Prefix) == 0;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TOptimizedParams
+
+bool TOptimizedParams::BuildObjects(const TEdges& Source) {
+    const bool Balanced = !Source.HasSemiInfinite();
+    int BalEdge = -1;
+    int BalSeg = -1;
+    double BalLength = 0.0;
+    if (Balanced) {
+        if (Source.InflowCount() != 1)
+            return false;
+        Source.FindFirstInflow(BalEdge, BalSeg);
+        BalLength = Source.SegmentLength(BalEdge, BalSeg);
+        // A balancing opening of no length would need an infinite velocity.
+        if (!(BalLength > GeomEps))
+            return false;
+    }
+
+    Source.CopyTo(Model);
+    Params.clear();
+    Objects.clear();
+    int Points = 0;
+    int Openings = 0;
+    int Cylinders = 0;
+    for (int E = 0; E < Source.Count(); ++E) {
+        const TEdge& Edge = Source.Item(E);
+        if (Edge.Kind == ekCylinder) {
+            Objects.push_back({CylinderPrefix + std::to_string(++Cylinders), E, 0});
+            if (Edge.Count() >= 2 && Edge.GetSegment(0).HasSlit() && Edge.GetSegment(1).V > GeomEps)
+                Objects.push_back({OpeningPrefix + std::to_string(++Openings), E, 1});
+            continue;
+        }
+        for (int J = 0; J < Edge.Count(); ++J) {
+            Objects.push_back({PointPrefix + std::to_string(++Points), E, J});
+            if (Edge.GetSegment(J).V > 0.0)
+                Objects.push_back({OpeningPrefix + std::to_string(++Openings), E, J});
+        }
+        if (Edge.Kind == ekSemiInfinite)
+            Objects.push_back({PointPrefix + std::to_string(++Points), E, Edge.Count()});
+    }
+
+    for (const TChangeObject& O : Objects) {
+        if (!StartsWith(O.Name, OpeningPrefix))
+            continue;
+        TParamInfo P;
+        P.Name = O.Name;
+        const double V = Model.Item(O.EdgeIndex).GetSegment(O.SegIndex).V;
+        P.MinValue = P.MaxValue = P.Value = V;
+        P.Step = 0.01;
+        P.Changes.push_back({O.EdgeIndex, O.SegIndex, 1.0, ckFlow, O.Name});
+        if (Balanced) {
+            const double L = Model.SegmentLength(O.EdgeIndex, O.SegIndex);
+            P.Changes.push_back({BalEdge, BalSeg, -L / BalLength, ckFlow, ""});
+        }
+        Params.push_back(std::move(P));
+    }
+    return true;
+}
+
+void TOptimizedParams::DeleteParam(int Index) {
+    if (Index >= 0 && Index < ParamCount())
+        Params.erase(Params.begin() + Index);
+}
+
+void TOptimizedParams::ReplaceParam(int Index, const TParamInfo& Info) {
+    if (Index >= 0 && Index < ParamCount())
+        Params[static_cast<std::size_t>(Index)] = Info;
+}
+
+bool TOptimizedParams::ParamExists(const std::string& Name) const {
+    return std::any_of(Params.begin(), Params.end(),
+                       [&](const TParamInfo& P) { return P.Name == Name; });
+}
+
+int TOptimizedParams::SuctionCount() const {
+    int N = 0;
+    while (N < ParamCount() && Params[static_cast<std::size_t>(N)].IsSuction())
+        ++N;
+    return N;
+}
+
+double TOptimizedParams::SuctionSum() const {
+    double Sum = 0.0;
+    for (int I = 0; I < SuctionCount(); ++I)
+        Sum += Params[static_cast<std::size_t>(I)].Value;
+    return Sum;
+}
+
+int TOptimizedParams::FindObject(const std::string& Name) const {
+    for (int I = 0; I < ObjectCount(); ++I)
+        if (Objects[static_cast<std::size_t>(I)].Name == Name)
+            return I;
+    return -1;
+}
+
+void TOptimizedParams::SetParamValue(int Index, double NewValue) {
+    TParamInfo& P = Params.at(static_cast<std::size_t>(Index));
+    for (const TChangeInfo& C : P.Changes)
+        ApplyChange(C, (NewValue - P.Value) * C.Scaler);
+    P.Value = NewValue;
+}
+
+void TOptimizedParams::ApplyChange(const TChangeInfo& C, double Delta) {
+    if (C.EdgeIndex < 0 || C.EdgeIndex >= Model.Count())
+        return;
+    TEdge& Edge = Model.Item(C.EdgeIndex);
+    int Rec = C.SegIndex;
+    const bool EndPoint = Edge.Kind == ekSemiInfinite && Rec == Edge.Count();
+    if (EndPoint)
+        Rec = Edge.Count() - 1;
+    if (Rec < 0 || Rec >= Edge.Count())
+        return;
+    TEdgeSegment S = Edge.GetSegment(Rec);
+    switch (C.Kind) {
+    case ckX:
+    case ckY: {
+        TRealPoint& P = EndPoint ? S.P2 : S.P1;
+        const TRealPoint Old = P;
+        (C.Kind == ckX ? P.X : P.Y) += Delta;
+        // A vertex is shared with the end of the preceding segment; moving only one
+        // of them would open a gap in the boundary.
+        if (!EndPoint && Edge.Kind != ekCylinder) {
+            int Prev = Rec - 1;
+            if (Edge.Kind == ekClosed && Prev < 0)
+                Prev = Edge.Count() - 1;
+            if (Prev >= 0 && Prev != Rec) {
+                TEdgeSegment PS = Edge.GetSegment(Prev);
+                if (Distance(PS.P2, Old) <= GeomEps) {
+                    PS.P2 = P;
+                    Edge.SetSegment(Prev, PS);
+                }
+            }
+        }
+        break;
+    }
+    case ckRadius:
+        if (Edge.Kind == ekCylinder && Rec == 0)
+            S.P2.X += Delta;
+        break;
+    case ckFlow:
+        S.V += Delta;
+        break;
+    default:
+        break;
+    }
+    Edge.SetSegment(Rec, S);
+}
+
+// ---------------------------------------------------------------------------
+// Objectives
+
+bool ParticleCaught(double T, double TMax, bool Minimise) {
+    return Minimise ? T < TMax : T < TMax - 1e-10;
+}
+
+double ParticleObjective(int Caught, double SuctionSum, bool Minimise) {
+    if (Minimise)
+        return 1.0 / ((SuctionSum + 1.0) * (Caught + 1.0));
+    return Caught / (SuctionSum + 1.0);
+}
+
+// ---------------------------------------------------------------------------
+// TOptimizeEdges
+
+TOptimizeEdges::TOptimizeEdges() {
+    // A stop pressed while particles are traced also ends the trace in progress.
+    Evaluator.ProcessEvents = [this] {
+        if (ProcessEvents)
+            ProcessEvents();
+        if (Stopped && !Finishing)
+            Evaluator.StopBuilding();
+    };
+}
+
+bool TOptimizeEdges::Pump() {
+    if (ProcessEvents)
+        ProcessEvents();
+    return Stopped;
+}
+
+void TOptimizeEdges::Set(int Index, double Value) {
+    if (Params.Params[static_cast<std::size_t>(Index)].Value == Value)
+        return;
+    Params.SetParamValue(Index, Value);
+    Current.reset();
+}
+
+void TOptimizeEdges::Discretize() {
+    const TOptDiscretization& D = DiscretizationSettings;
+    if (D.Graded)
+        Evaluator.Elements.DiscretizeGraded(Params.Model, D.InfiniteCount, D.Step, D.Scaler,
+                                            D.CylStep, D.InfiniteScaler);
+    else
+        Evaluator.Elements.DiscretizeEqual(Params.Model, D.InfiniteCount, D.Step, D.InfiniteScaler);
+    Evaluator.ClearIntensities();
+}
+
+std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Evaluate() {
+    try {
+        Discretize();
+        Evaluator.Solve();
+        if (Kind == tkSpeed) {
+            const double V = Evaluator.Speed(SpeedTask.Direction, SpeedTask.Point);
+            if (!std::isfinite(V))
+                return std::nullopt;
+            return TTrial{V, V};
+        }
+        const bool Minimise = Kind == tkFewestCaught;
+        const TParticleData& P = ParticleTask;
+        int Caught = 0;
+        for (const TStartPartInfo& Start : P.Particles) {
+            TColorPointArray Line;
+            TParticleParams Trace;
+            Trace.Start = Start.Position;
+            Trace.StartVelocity = Start.Velocity;
+            Trace.D = P.D;
+            Trace.RhoAir = P.RhoAir;
+            Trace.RhoParticle = P.RhoParticle;
+            Trace.Mu = P.Mu;
+            Trace.Chi = P.Chi;
+            Trace.Restitution = P.Restitution;
+            Trace.Friction = P.Friction;
+            Trace.H = P.H;
+            Trace.TMax = P.TMax;
+            const TParticleResult R = TraceParticleEx(Evaluator, Line, Trace);
+            // The trace turned rotating slit cylinders step by step; the next particle
+            // starts from the original position and needs intensities that match it.
+            if (Evaluator.Elements.HasRotatingSlit) {
+                Evaluator.Elements.RotateCylinders(-R.Time);
+                Evaluator.ClearIntensities();
+            }
+            if (Stopped && !Finishing)
+                return std::nullopt;
+            // A run that ended by time stops at t - H, which lies below TMax by up to a
+            // step: only a run that ended at an opening can count as caught.
+            if (R.End == TParticleEnd::peCaught && ParticleCaught(R.Time, P.TMax, Minimise))
+                ++Caught;
+        }
+        return TTrial{ParticleObjective(Caught, Params.SuctionSum(), Minimise),
+                      static_cast<double>(Caught)};
+    } catch (const TKalvexError&) {
+        // A refused discretisation, a singular system or a fault in a trace: the trial
+        // point is as unusable as a model whose boundaries cross.
+        return std::nullopt;
+    }
+}
+
+std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Trial() {
+    Aborted = false;
+    Current.reset();
+    if (Stopped && !Finishing) {
+        Aborted = true;
+        return std::nullopt;
+    }
+    if (!Params.Model.IsValid())
+        return std::nullopt;
+    ++Evaluations;
+    std::optional<TTrial> R = Evaluate();
+    if (Stopped && !Finishing) {
+        // Figures of an interrupted evaluation are not trusted.
+        Aborted = true;
+        return std::nullopt;
+    }
+    Current = R;
+    return R;
+}
+
+bool TOptimizeEdges::NextGridPoint() {
+    const int N = Params.ParamCount();
+    for (int I = 0; I < N; ++I) {
+        const TParamInfo& P = Params.Params[static_cast<std::size_t>(I)];
+        if (P.Value + TabScaler * P.Step - 1e-10 <= P.MaxValue) {
+            Set(I, P.Value + TabScaler * P.Step);
+            for (int J = 0; J < I; ++J)
+                Set(J, Params.Params[static_cast<std::size_t>(J)].MinValue);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TOptimizeEdges::EstimateGradient(const TRealArray& X, double F0) {
+    const int N = Params.ParamCount();
+    Gradient.assign(static_cast<std::size_t>(N), 0.0);
+    for (int I = 0; I < N; ++I) {
+        const TParamInfo& P = Params.Params[static_cast<std::size_t>(I)];
+        const double Xi = X[static_cast<std::size_t>(I)];
+        double T = Xi + P.Step / 2;
+        if (T > P.MaxValue) {
+            if (Xi >= P.MaxValue) {
+                T = Xi - P.Step / 2;
+                if (T < P.MinValue)
+                    T = P.MinValue;
+            } else {
+                T = P.MaxValue;
+            }
+        }
+        Set(I, T);
+        if (std::abs(T - Xi) >= 1e-10) {
+            // A trial that cannot be evaluated tells nothing about this direction.
+            if (std::optional<TTrial> F = Trial())
+                Gradient[static_cast<std::size_t>(I)] = (F->F - F0) / (T - Xi);
+        }
+        Set(I, Xi);
+    }
+}
+
+void TOptimizeEdges::Optimize(TRealArray& Best) {
+    const int N = Params.ParamCount();
+    const auto Idx = [](int I) { return static_cast<std::size_t>(I); };
+    Best.assign(Idx(N), 0.0);
+    Stopped = false;
+    Aborted = false;
+    Evaluations = 0;
+    Gradient.assign(Idx(N), 0.0);
+    Current.reset();
+
+    // Grid phase.
+    for (int I = 0; I < N; ++I)
+        Best[Idx(I)] = Params.Params[Idx(I)].Value;
+    if (Tabulate) {
+        for (int I = 0; I < N; ++I)
+            Set(I, Params.Params[Idx(I)].MinValue);
+        bool First = true;
+        double BestF = 0.0;
+        for (;;) {
+            if (Pump())
+                return;
+            if (std::optional<TTrial> F = Trial()) {
+                if (First || F->F > BestF) {
+                    BestF = F->F;
+                    for (int I = 0; I < N; ++I)
+                        Best[Idx(I)] = Params.Params[Idx(I)].Value;
+                    First = false;
+                }
+            }
+            if (!NextGridPoint())
+                break;
+        }
+    }
+
+    // Gradient estimate at Best.
+    for (int I = 0; I < N; ++I)
+        Set(I, Best[Idx(I)]);
+    TRealArray X = Best;
+    std::optional<TTrial> Base = Current ? Current : Trial();
+    if (!Base)
+        return; // no gradient can be estimated where nothing can be evaluated
+    EstimateGradient(X, Base->F);
+    TRealArray G = Gradient;
+
+    // Normalised-gradient ascent with step halving.
+    TRealArray Step(Idx(N));
+    for (int Iter = 0; Iter < 10; ++Iter) {
+        if (Pump())
+            return;
+        const double F0 = Base->F;
+        double Norm = 0.0;
+        for (int I = 0; I < N; ++I) {
+            Step[Idx(I)] = Params.Params[Idx(I)].Step;
+            Norm += G[Idx(I)] * G[Idx(I)];
+        }
+        Norm = std::sqrt(Norm);
+        if (Norm < GradientTolerance)
+            return;
+        for (int I = 0; I < N; ++I) {
+            const TParamInfo& P = Params.Params[Idx(I)];
+            const double Xi = X[Idx(I)];
+            double T = Xi;
+            double F1 = F0;
+            for (;;) {
+                if (Pump())
+                    return;
+                T = std::clamp(Xi + Step[Idx(I)] * G[Idx(I)] / Norm, P.MinValue, P.MaxValue);
+                Set(I, T);
+                if (T == Xi)
+                    break; // no move: nothing to evaluate
+                std::optional<TTrial> F = Trial();
+                if (!F) {
+                    T = Xi;
+                    break;
+                }
+                F1 = F->F;
+                if (Step[Idx(I)] >= MinStep && F1 < F0) {
+                    Step[Idx(I)] /= 2;
+                    continue;
+                }
+                break;
+            }
+            if (T != Xi)
+                G[Idx(I)] = (F1 - F0) / (T - Xi);
+            Set(I, Xi);
+            X[Idx(I)] = T;
+        }
+        for (int I = 0; I < N; ++I)
+            Set(I, X[Idx(I)]);
+        // The coordinate moves were tried one at a time; together they may still make
+        // the boundaries cross. Such a combination is not accepted.
+        Base = Trial();
+        if (!Base && !Aborted) {
+            for (int I = 0; I < N; ++I)
+                Set(I, Best[Idx(I)]);
+            return;
+        }
+        for (int I = 0; I < N; ++I)
+            Best[Idx(I)] = Params.Params[Idx(I)].Value;
+        if (!Base)
+            return;
+    }
+}
+
+std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::EvaluateBest(const TRealArray& Best) {
+    for (int I = 0; I < Params.ParamCount(); ++I)
+        Set(I, Best[static_cast<std::size_t>(I)]);
+    if (Current)
+        return Current;
+    Finishing = true;
+    std::optional<TTrial> R = Trial();
+    Finishing = false;
+    return R;
+}
+
+bool TOptimizeEdges::OptimizeSpeed(const TSpeedData& Task, double& BestValue, TRealArray& Best) {
+    SpeedTask = Task;
+    Kind = tkSpeed;
+    Optimize(Best);
+    const std::optional<TTrial> F = EvaluateBest(Best);
+    BestValue = F ? F->Out : std::numeric_limits<double>::quiet_NaN();
+    return F.has_value();
+}
+
+bool TOptimizeEdges::OptimizeParticles(const TParticleData& Task, bool Minimise, TRealArray& Best,
+                                       int& Caught) {
+    ParticleTask = Task;
+    Kind = Minimise ? tkFewestCaught : tkMostCaught;
+    Optimize(Best);
+    const std::optional<TTrial> F = EvaluateBest(Best);
+    Caught = F ? RoundEven(F->Out) : 0;
+    return F.has_value();
+}
+
+// ---------------------------------------------------------------------------
+// Report
+
+std::string SearchReport(int Task, const TOptimizedParams& Params, const TRealArray& Best,
+                         double BestValue, int Caught, char Separator) {
+    const int Suction = Params.SuctionCount();
+    const int N = Params.ParamCount();
+    const auto Value = [&](int I) { return Best.at(static_cast<std::size_t>(I)); };
+    const auto Name = [&](int I) { return Params.Params[static_cast<std::size_t>(I)].Name; };
+    std::string R;
+    if (Suction > 0) {
+        if (Task == 0)
+            R += "Для обеспечения заданной скорости должны быть\r"
+                 "выбраны следующие производительности отсосов:\r";
+        else
+            R += "Должны быть выбраны следующие\rпроизводительности отсосов:\r";
+        for (int I = 0; I < Suction; ++I) {
+            const double V = Task == 0 ? Value(I) / BestValue : Value(I);
+            R += Name(I) + " = " + FormatNumber(V, Separator) + "м/с" + "\r";
+        }
+    }
+    if (N > Suction) {
+        R += "\rГеометрические параметры должны иметь\rследующие значения:\r";
+        for (int I = Suction; I < N; ++I)
+            R += Name(I) + " = " + FormatNumber(Value(I), Separator) + "\r";
+    }
+    if (Task != 0)
+        R += "\rКоличество уловленных частиц: " + std::to_string(Caught);
+    return R;
+}
+
+} // namespace kalvex

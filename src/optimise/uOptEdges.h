@@ -1,0 +1,206 @@
+// The optimal-parameter search: named objects of a model, the searched parameters
+// with their linear formulas, and the search itself (a coarse grid followed by a
+// normalised-gradient ascent) on a private copy of the model with its own evaluator.
+#pragma once
+
+#include "geometry/GenFuncs.h"
+#include "geometry/uEdges.h"
+#include "solver/uCountEdges.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kalvex {
+
+// A model part that a formula can change.
+struct TChangeObject {
+    std::string Name;
+    int EdgeIndex = 0;
+    // Segment record; for the end point of a semi-infinite region the segment count.
+    int SegIndex = 0;
+};
+using TChangeObjectArray = std::vector<TChangeObject>;
+
+enum TChangeKind : std::uint8_t { ckX = 0, ckY = 1, ckRadius = 2, ckFlow = 3 };
+
+// One linear formula: the record's quantity changes by Scaler times the change of the
+// parameter.
+struct TChangeInfo {
+    int EdgeIndex = 0;
+    int SegIndex = 0;
+    double Scaler = 1.0;
+    std::uint8_t Kind = ckX;
+    std::string ObjectName;
+};
+using TChangeInfoArray = std::vector<TChangeInfo>;
+
+struct TParamInfo {
+    std::string Name;
+    double MinValue = 0.0;
+    double MaxValue = 0.0;
+    double Step = 0.0;
+    double Value = 0.0;
+    TChangeInfoArray Changes;
+
+    bool IsSuction() const { return !Changes.empty() && Changes.front().Kind == ckFlow; }
+};
+using TParamInfoArray = std::vector<TParamInfo>;
+
+inline constexpr int MaxNameLength = 20;
+
+// The parameter set with the working copy of the model it changes. The suction
+// parameters (first formula of kind ckFlow) come first, in object order.
+class TOptimizedParams {
+public:
+    // Copies Model, rebuilds the objects and the automatic suction parameters.
+    // False (and nothing changed) when the flow cannot be balanced: no semi-infinite
+    // region and not exactly one opening with V < 0, or a balancing opening of no length.
+    bool BuildObjects(const TEdges& Source);
+
+    void AddParam(const TParamInfo& Info) { Params.push_back(Info); }
+    void DeleteParam(int Index);
+    void ReplaceParam(int Index, const TParamInfo& Info);
+    void ClearParams() { Params.clear(); }
+    TParamInfo GetParam(int Index) const { return Params.at(static_cast<std::size_t>(Index)); }
+    bool ParamExists(const std::string& Name) const;
+    double SuctionSum() const;
+    // Number of leading suction parameters.
+    int SuctionCount() const;
+    // Applies the formulas of parameter Index for the move to NewValue.
+    void SetParamValue(int Index, double NewValue);
+
+    int ParamCount() const { return static_cast<int>(Params.size()); }
+    int ObjectCount() const { return static_cast<int>(Objects.size()); }
+    // Index of the object of that name, or -1.
+    int FindObject(const std::string& Name) const;
+
+    TEdges Model;
+    TParamInfoArray Params;
+    TChangeObjectArray Objects;
+
+private:
+    void ApplyChange(const TChangeInfo& C, double Delta);
+};
+
+struct TStartPartInfo {
+    TRealPoint Position;
+    TRealPoint Velocity;
+};
+using TStartPartInfoArray = std::vector<TStartPartInfo>;
+
+struct TParticleData {
+    double D = 0.0001;
+    double RhoParticle = 3500.0;
+    double RhoAir = 1.205;
+    double Mu = 0.0000178;
+    double Chi = 1.0;
+    double Restitution = 0.5;
+    double Friction = 0.5;
+    double H = 0.005;
+    double TMax = 5.0;
+    TStartPartInfoArray Particles;
+};
+
+struct TSpeedData {
+    TRealPoint Point{1.0, 1.0};
+    TRealPoint Direction{1.0, 0.0};
+    double Speed = 1.0;
+};
+
+// The settings of the discretisation dialog with which every trial is discretised.
+struct TOptDiscretization {
+    bool Graded = true;
+    double Step = 0.0004;
+    double Scaler = 2.0;
+    double CylStep = 0.1;
+    double InfiniteScaler = 1.8;
+    int InfiniteCount = 15;
+};
+
+// The time test of a particle that reached an opening: its flight time T must lie
+// below the limit, by a margin of 1e-10 s for the most-caught task and by none for
+// the fewest-caught task. (A run that ended by time never counts.)
+bool ParticleCaught(double T, double TMax, bool Minimise);
+// Task 1: Caught / (S + 1); task 2: 1 / ((S + 1)(Caught + 1)).
+double ParticleObjective(int Caught, double SuctionSum, bool Minimise);
+
+class TOptimizeEdges {
+public:
+    TOptimizeEdges();
+    virtual ~TOptimizeEdges() = default;
+    TOptimizeEdges(const TOptimizeEdges&) = delete;
+    TOptimizeEdges& operator=(const TOptimizeEdges&) = delete;
+
+    // Task 0. True when BestValue comes from an evaluation of the final Best point;
+    // false (BestValue NaN) when that point cannot be evaluated.
+    bool OptimizeSpeed(const TSpeedData& Task, double& BestValue, TRealArray& Best);
+    // Tasks 1 (Minimise false) and 2 (Minimise true); Caught as above (0 on false).
+    bool OptimizeParticles(const TParticleData& Task, bool Minimise, TRealArray& Best, int& Caught);
+    void StopSearch() { Stopped = true; }
+
+    // One odometer step of the grid; false when the grid is finished.
+    bool NextGridPoint();
+    // Discretises Params.Model into the evaluator with DiscretizationSettings and
+    // empties its intensities; throws TDiscretizationError on unusable settings.
+    void Discretize();
+
+    TCountEdges Evaluator;
+    TOptDiscretization DiscretizationSettings;
+    double MinStep = 0.01;
+    TOptimizedParams Params;
+    double GradientTolerance = 0.1;
+    double TabScaler = 1.0;
+    bool Tabulate = false;
+    bool Stopped = false;
+    TSpeedData SpeedTask;
+    TParticleData ParticleTask;
+
+    // Event pump: called where pending window events are processed.
+    std::function<void()> ProcessEvents;
+
+    // The gradient estimated at the start of the ascent (one entry per parameter).
+    TRealArray Gradient;
+    // Objective evaluations made by the last search (the final one included).
+    int Evaluations = 0;
+
+protected:
+    struct TTrial {
+        double F = 0.0;   // the objective, maximised
+        double Out = 0.0; // task 0: the velocity; tasks 1, 2: the caught count
+    };
+    enum TTaskKind { tkSpeed, tkMostCaught, tkFewestCaught };
+
+    // Evaluates the objective of the current (valid) model; empty when its
+    // discretisation, solve or trace fails.
+    virtual std::optional<TTrial> Evaluate();
+
+    TTaskKind Kind = tkSpeed;
+
+private:
+    // Evaluates a trial point; empty when the model is not valid or cannot be evaluated.
+    std::optional<TTrial> Trial();
+    // Moves parameter Index to Value (through its formulas).
+    void Set(int Index, double Value);
+    bool Pump();
+    void Optimize(TRealArray& Best);
+    void EstimateGradient(const TRealArray& X, double F0);
+    std::optional<TTrial> EvaluateBest(const TRealArray& Best);
+
+    // The evaluation of the model as it stands, while it stands.
+    std::optional<TTrial> Current;
+    // The last trial was interrupted by a stop request.
+    bool Aborted = false;
+    // The final evaluation of Best runs to its end even after a stop request.
+    bool Finishing = false;
+};
+
+// The report of the search command, lines separated by '\r', numbers as FormatNumber
+// writes them with Separator. Task 0 divides each suction value by BestValue (values
+// per 1 m/s at the point).
+std::string SearchReport(int Task, const TOptimizedParams& Params, const TRealArray& Best,
+                         double BestValue, int Caught, char Separator = '.');
+
+} // namespace kalvex

@@ -1,0 +1,398 @@
+// The search logic (grid, gradient estimate, ascent, stop, report) on objectives
+// given as formulas of the parameter values, so each step can be followed exactly.
+#include "OptTestModels.h"
+#include "optimise/uOptEdges.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <optional>
+#include <vector>
+
+using namespace kalvex;
+using namespace kalvex::test;
+
+namespace {
+
+using TPoint = std::vector<double>;
+
+// The objective is a function of the parameter values; every evaluation is logged.
+class TScriptedSearch : public TOptimizeEdges {
+public:
+    std::function<std::optional<double>(const TPoint&)> F;
+    std::function<double(const TPoint&)> Out;
+    std::function<void(const TPoint&)> During;
+    std::vector<TPoint> Visits;
+
+    void AddFree(const char* Name, double Min, double Max, double Step, double Start) {
+        TParamInfo P;
+        P.Name = Name;
+        P.MinValue = Min;
+        P.MaxValue = Max;
+        P.Step = Step;
+        P.Value = Start;
+        Params.AddParam(P);
+    }
+    TPoint Values() const {
+        TPoint V;
+        for (const auto& P : Params.Params)
+            V.push_back(P.Value);
+        return V;
+    }
+
+protected:
+    std::optional<TTrial> Evaluate() override {
+        const TPoint V = Values();
+        Visits.push_back(V);
+        if (During)
+            During(V);
+        const std::optional<double> R = F(V);
+        if (!R)
+            return std::nullopt;
+        return TTrial{*R, Out ? Out(V) : *R};
+    }
+};
+
+void ExpectPoints(const std::vector<TPoint>& Got, const std::vector<TPoint>& Want) {
+    ASSERT_GE(Got.size(), Want.size());
+    for (std::size_t I = 0; I < Want.size(); ++I) {
+        ASSERT_EQ(Got[I].size(), Want[I].size());
+        for (std::size_t J = 0; J < Want[I].size(); ++J)
+            EXPECT_NEAR(Got[I][J], Want[I][J], 1e-12) << "visit " << I << " value " << J;
+    }
+}
+
+} // namespace
+
+TEST(OptGrid, OdometerOrderForTwoParametersWithHalfSteps) {
+    TScriptedSearch S;
+    S.AddFree("a", 0, 1, 0.5, 0.3);
+    S.AddFree("b", 0, 1, 0.5, 0.6);
+    S.F = [](const TPoint&) { return 0.0; };
+    S.Tabulate = true;
+    TRealArray Best;
+    double BestValue = 0;
+    ASSERT_TRUE(S.OptimizeSpeed({}, BestValue, Best));
+    ExpectPoints(
+        S.Visits,
+        {{0, 0}, {0.5, 0}, {1, 0}, {0, 0.5}, {0.5, 0.5}, {1, 0.5}, {0, 1}, {0.5, 1}, {1, 1}});
+    // All equal: the first grid point stays the best.
+    EXPECT_EQ(Best, (TRealArray{0, 0}));
+}
+
+TEST(OptGrid, TabScalerWidensTheGridAndTheBestPointIsKept) {
+    TScriptedSearch S;
+    S.AddFree("a", 0, 1, 0.5, 0);
+    S.AddFree("b", 0, 1, 0.5, 0);
+    S.F = [](const TPoint& V) { return -std::pow(V[0] - 1, 2) - std::pow(V[1] - 1, 2); };
+    S.Tabulate = true;
+    S.TabScaler = 2;
+    S.GradientTolerance = 1e9; // grid only
+    TRealArray Best;
+    double BestValue = 0;
+    ASSERT_TRUE(S.OptimizeSpeed({}, BestValue, Best));
+    ExpectPoints(S.Visits, {{0, 0}, {1, 0}, {0, 1}, {1, 1}});
+    EXPECT_EQ(Best, (TRealArray{1, 1}));
+    EXPECT_EQ(BestValue, 0.0);
+}
+
+TEST(OptGrid, NextGridPointResetsFasterParametersToTheirMinimum) {
+    TScriptedSearch S;
+    S.AddFree("a", 0, 0.2, 0.1, 0.2);
+    S.AddFree("b", -1, 1, 1, -1);
+    S.AddFree("c", 5, 5, 1, 5);
+    EXPECT_TRUE(S.NextGridPoint());
+    EXPECT_EQ(S.Values(), (TPoint{0, 0, 5}));
+    S.Params.SetParamValue(0, 0.2);
+    S.Params.SetParamValue(1, 1);
+    // Nothing can turn any more: the grid is finished and nothing moves.
+    EXPECT_FALSE(S.NextGridPoint());
+    EXPECT_EQ(S.Values(), (TPoint{0.2, 1, 5}));
+}
+
+TEST(OptGradient, ParameterWithEqualLimitsHasZeroGradient) {
+    TScriptedSearch S;
+    S.AddFree("a", 0.3, 0.3, 0.01, 0.3);
+    S.AddFree("b", 0, 1, 0.1, 0.5);
+    S.AddFree("c", 0, 1, 0.1, 1.0); // at its maximum: tried half a step below
+    S.F = [](const TPoint& V) { return 2 * V[0] + 3 * V[1] - 4 * V[2]; };
+    S.GradientTolerance = 1e9;
+    TRealArray Best;
+    double BestValue = 0;
+    ASSERT_TRUE(S.OptimizeSpeed({}, BestValue, Best));
+    ASSERT_EQ(S.Gradient.size(), 3u);
+    EXPECT_EQ(S.Gradient[0], 0.0);
+    EXPECT_NEAR(S.Gradient[1], 3.0, 1e-9);
+    EXPECT_NEAR(S.Gradient[2], -4.0, 1e-9);
+    // Start, the two trials that move, and nothing at all for the fixed parameter.
+    ExpectPoints(S.Visits, {{0.3, 0.5, 1.0}, {0.3, 0.55, 1.0}, {0.3, 0.5, 0.95}});
+    for (const TPoint& V : S.Visits)
+        EXPECT_EQ(V[0], 0.3);
+    EXPECT_EQ(Best, (TRealArray{0.3, 0.5, 1.0}));
+}
+
+TEST(OptGradient, TrialNearTheUpperLimitIsClampedToIt) {
+    TScriptedSearch S;
+    S.AddFree("a", 0, 1, 0.1, 0.98);
+    S.F = [](const TPoint& V) { return 5 * V[0]; };
+    S.GradientTolerance = 1e9;
+    TRealArray Best;
+    double BestValue = 0;
+    ASSERT_TRUE(S.OptimizeSpeed({}, BestValue, Best));
+    ExpectPoints(S.Visits, {{0.98}, {1.0}});
+    EXPECT_NEAR(S.Gradient[0], 5.0, 1e-9);
+}
+
+TEST(OptAscent, SmallGradientMakesNoMove) {
+    TScriptedSearch S;
+    S.AddFree("a", 0, 1, 0.1, 0.4);
+    S.AddFree("b", 0, 1, 0.1, 0.2);
+    S.F = [](const TPoint& V) { return 0.01 * V[0] + 0.02 * V[1]; };
+    TRealArray Best;
+    double BestValue = 0;
+    ASSERT_TRUE(S.OptimizeSpeed({}, BestValue, Best));
+    EXPECT_LT(std::hypot(S.Gradient[0], S.Gradient[1]), 0.1);
+    EXPECT_EQ(Best, (TRealArray{0.4, 0.2}));
+    // The start, two gradient trials and the final evaluation of Best: no ascent trial.
+    ExpectPoints(S.Visits, {{0.4, 0.2}, {0.45, 0.2}, {0.4, 0.25}, {0.4, 0.2}});
+    EXPECT_EQ(S.Visits.size(), 4u);
+    EXPECT_NEAR(BestValue, 0.008, 1e-15);
+
+    // With the grid the search ends at the grid's best point.
+    TScriptedSearch G;
+    G.AddFree("a", 0, 1, 0.5, 0.4);
+    G.F = [](const TPoint& V) { return 0.01 * V[0]; };
+    G.Tabulate = true;
+    ASSERT_TRUE(G.OptimizeSpeed({}, BestValue, Best));
+    EXPECT_EQ(Best, (TRealArray{1.0}));
+}
+
+TEST(OptAscent, ClimbsToTheMaximumAndReportsTheFinalBestPoint) {
+    TScriptedSearch S;
+    S.AddFree("a", 0, 1, 0.1, 0.0);
+    S.F = [](const TPoint& V) { return -std::pow(V[0] - 0.7, 2); };
+    S.Out = [](const TPoint& V) { return 10 * V[0]; };
+    TRealArray Best;
+    double BestValue = 0;
+    ASSERT_TRUE(S.OptimizeSpeed({}, BestValue, Best));
+    EXPECT_NEAR(Best[0], 0.7, 0.02);
+    EXPECT_GT(S.F({Best[0]}).value(), S.F({0.0}).value());
+    // The figure belongs to Best, not to whichever trial ran last.
+    EXPECT_EQ(BestValue, 10 * Best[0]);
+    // The working model is left at Best.
+    EXPECT_EQ(S.Values()[0], Best[0]);
+}
+
+TEST(OptAscent, StepIsHalvedWhileTheTrialIsWorseThenAcceptedBelowMinStep) {
+    TScriptedSearch S;
+    S.AddFree("a", 0, 1, 0.1, 0.8);
+    S.F = [](const TPoint& V) { return -100 * std::pow(V[0] - 0.87, 2); };
+    TRealArray Best;
+    double BestValue = 0;
+    ASSERT_TRUE(S.OptimizeSpeed({}, BestValue, Best));
+    // 0.8 -> 0.9 is better; from 0.9 the full step (clamped to 1.0) is worse, so it is
+    // halved to 0.05, 0.025, 0.0125 and 0.00625; the last is below MinStep and taken
+    // although it is still worse than 0.9.
+    std::size_t First = 0;
+    while (First < S.Visits.size() && S.Visits[First][0] != 1.0)
+        ++First;
+    ASSERT_LT(First + 5, S.Visits.size());
+    const double Want[] = {1.0, 0.95, 0.925, 0.9125, 0.90625, 0.90625};
+    for (std::size_t I = 0; I < 6; ++I)
+        EXPECT_NEAR(S.Visits[First + I][0], Want[I], 1e-12) << I;
+    EXPECT_NEAR(Best[0], 0.87, 0.03);
+}
+
+TEST(OptAscent, FailingTrialsAreSkippedInTheGridAndKeepTheCoordinate) {
+    // Above 0.45 the "discretisation fails": such points are never the answer.
+    TScriptedSearch S;
+    S.AddFree("a", 0, 1, 0.25, 0);
+    S.F = [](const TPoint& V) -> std::optional<double> {
+        if (V[0] > 0.45)
+            return std::nullopt;
+        return V[0];
+    };
+    S.Tabulate = true;
+    TRealArray Best;
+    double BestValue = 0;
+    ASSERT_TRUE(S.OptimizeSpeed({}, BestValue, Best));
+    EXPECT_EQ(Best, (TRealArray{0.25}));
+    EXPECT_EQ(BestValue, 0.25);
+    EXPECT_NEAR(S.Gradient[0], 1.0, 1e-12);
+}
+
+TEST(OptAscent, NoPointThatCanBeEvaluatedGivesNoFigures) {
+    TScriptedSearch S;
+    S.AddFree("a", 0, 1, 0.25, 0);
+    S.F = [](const TPoint&) -> std::optional<double> { return std::nullopt; };
+    S.Tabulate = true;
+    TRealArray Best;
+    double BestValue = 0;
+    EXPECT_FALSE(S.OptimizeSpeed({}, BestValue, Best));
+    EXPECT_TRUE(std::isnan(BestValue));
+    EXPECT_EQ(Best, (TRealArray{0}));
+    int Caught = 7;
+    EXPECT_FALSE(S.OptimizeParticles({}, false, Best, Caught));
+    EXPECT_EQ(Caught, 0);
+}
+
+TEST(OptAscent, ModelsWhoseBoundariesCrossAreNotEvaluated) {
+    TScriptedSearch S;
+    S.Params.Model.Add(Rect({0, 0}, {1, 1}, {0, 0, 0, 0}));
+    S.Params.Model.Add(Rect({2, 0}, {3, 1}, {0, 0, 0, 0}));
+    // x moves the second square's first corner (2, 0) to the left, into the first one.
+    S.AddFree("x", 0, 2, 0.5, 0);
+    TParamInfo P = S.Params.GetParam(0);
+    P.Changes.push_back({1, 0, -1.0, ckX, "Точка5"});
+    S.Params.ReplaceParam(0, P);
+    S.F = [](const TPoint& V) { return V[0]; };
+    S.Tabulate = true;
+    TRealArray Best;
+    double BestValue = 0;
+    ASSERT_TRUE(S.OptimizeSpeed({}, BestValue, Best));
+    for (const TPoint& V : S.Visits)
+        EXPECT_LT(V[0], 1.01) << "a model with crossing boundaries was evaluated";
+    EXPECT_LE(Best[0], 1.0);
+    EXPECT_GE(Best[0], 0.5);
+    EXPECT_TRUE(S.Params.Model.IsValid());
+}
+
+TEST(OptAscent, CombinedMovesThatMakeBoundariesCrossAreNotAccepted) {
+    // Each corner may move towards the other on its own, not both together.
+    TScriptedSearch S;
+    S.Params.Model.Add(Rect({0, 0}, {1, 1}, {0, 0, 0, 0}));
+    S.Params.Model.Add(Rect({1.5, 0}, {2.5, 1}, {0, 0, 0, 0}));
+    S.AddFree("a", 0, 0.4, 0.4, 0);
+    S.AddFree("b", 0, 0.4, 0.4, 0);
+    TParamInfo A = S.Params.GetParam(0);
+    A.Changes.push_back({1, 0, -1.0, ckX, "Точка5"});
+    S.Params.ReplaceParam(0, A);
+    TParamInfo B = S.Params.GetParam(1);
+    B.Changes.push_back({0, 1, 1.0, ckX, "Точка2"});
+    S.Params.ReplaceParam(1, B);
+    S.F = [](const TPoint& V) { return V[0] + V[1]; };
+    TRealArray Best;
+    double BestValue = 0;
+    ASSERT_TRUE(S.OptimizeSpeed({}, BestValue, Best));
+    EXPECT_EQ(Best, (TRealArray{0, 0}));
+    EXPECT_EQ(BestValue, 0.0);
+    EXPECT_TRUE(S.Params.Model.IsValid());
+    EXPECT_NEAR(S.Params.Model.Item(1).GetSegment(0).P1.X, 1.5, 1e-12);
+}
+
+TEST(OptStop, StopRequestEndsTheSearchWithTheBestSoFar) {
+    TScriptedSearch S;
+    S.AddFree("a", 0, 1, 0.5, 0);
+    S.AddFree("b", 0, 1, 0.5, 0);
+    S.F = [](const TPoint& V) { return V[0] + 10 * V[1]; };
+    S.Tabulate = true;
+    int Pumps = 0;
+    S.ProcessEvents = [&] {
+        if (++Pumps == 3)
+            S.StopSearch();
+    };
+    TRealArray Best;
+    double BestValue = 0;
+    ASSERT_TRUE(S.OptimizeSpeed({}, BestValue, Best));
+    EXPECT_TRUE(S.Stopped);
+    // Two grid points, then the final evaluation of the better one.
+    ExpectPoints(S.Visits, {{0, 0}, {0.5, 0}, {0.5, 0}});
+    EXPECT_EQ(S.Visits.size(), 3u);
+    EXPECT_EQ(Best, (TRealArray{0.5, 0}));
+    EXPECT_EQ(BestValue, 0.5);
+
+    // A new search starts afresh.
+    S.ProcessEvents = nullptr;
+    S.Visits.clear();
+    ASSERT_TRUE(S.OptimizeSpeed({}, BestValue, Best));
+    EXPECT_FALSE(S.Stopped);
+    EXPECT_EQ(Best, (TRealArray{1, 1}));
+}
+
+TEST(OptStop, FiguresOfAnInterruptedEvaluationAreNotUsed) {
+    TScriptedSearch S;
+    S.AddFree("a", 0, 1, 0.5, 0);
+    S.F = [](const TPoint& V) { return V[0]; };
+    // The stop arrives while the point 1.0 is being evaluated.
+    S.During = [&](const TPoint& V) {
+        if (V[0] == 1.0)
+            S.StopSearch();
+    };
+    S.Tabulate = true;
+    TRealArray Best;
+    double BestValue = 0;
+    ASSERT_TRUE(S.OptimizeSpeed({}, BestValue, Best));
+    EXPECT_EQ(Best, (TRealArray{0.5}));
+    EXPECT_EQ(BestValue, 0.5);
+}
+
+TEST(OptParticles, CaughtTestAndObjectives) {
+    const double TMax = 5.0;
+    // Ended just inside the 1e-10 margin: only the fewest-caught task counts it.
+    EXPECT_TRUE(ParticleCaught(TMax - 5e-11, TMax, true));
+    EXPECT_FALSE(ParticleCaught(TMax - 5e-11, TMax, false));
+    EXPECT_TRUE(ParticleCaught(TMax - 1e-9, TMax, false));
+    EXPECT_TRUE(ParticleCaught(TMax - 1e-9, TMax, true));
+    EXPECT_FALSE(ParticleCaught(TMax, TMax, true));
+    EXPECT_FALSE(ParticleCaught(TMax, TMax, false));
+
+    EXPECT_DOUBLE_EQ(ParticleObjective(3, 2.0, false), 1.0);
+    EXPECT_DOUBLE_EQ(ParticleObjective(0, 2.0, false), 0.0);
+    EXPECT_DOUBLE_EQ(ParticleObjective(3, 1.0, true), 1.0 / 8.0);
+    EXPECT_DOUBLE_EQ(ParticleObjective(0, 0.0, true), 1.0);
+}
+
+TEST(OptParticles, CaughtCountComesFromTheBestPoint) {
+    TScriptedSearch S;
+    S.AddFree("a", 0, 1, 0.5, 0);
+    S.F = [](const TPoint& V) { return V[0] == 0.5 ? 1.0 : 0.0; };
+    S.Out = [](const TPoint& V) { return V[0] == 0.5 ? 4.0 : 1.0; };
+    S.Tabulate = true;
+    S.GradientTolerance = 1e9;
+    TRealArray Best;
+    int Caught = -1;
+    ASSERT_TRUE(S.OptimizeParticles({}, false, Best, Caught));
+    EXPECT_EQ(Best, (TRealArray{0.5}));
+    EXPECT_EQ(Caught, 4);
+}
+
+TEST(OptReport, VelocityTaskScalesSuctionByTheBestValue) {
+    TOptimizedParams P;
+    TParamInfo S1;
+    S1.Name = "Отсос1";
+    S1.Changes.push_back({0, 1, 1.0, ckFlow, "Отсос1"});
+    TParamInfo S2 = S1;
+    S2.Name = "Отсос2";
+    TParamInfo H;
+    H.Name = "h";
+    P.AddParam(S1);
+    P.AddParam(S2);
+    P.AddParam(H);
+    EXPECT_EQ(SearchReport(0, P, {1.0, 2.5, 0.05}, 2.0, 0),
+              "Для обеспечения заданной скорости должны быть\r"
+              "выбраны следующие производительности отсосов:\r"
+              "Отсос1 = 0.500м/с\r"
+              "Отсос2 = 1.250м/с\r"
+              "\rГеометрические параметры должны иметь\r"
+              "следующие значения:\r"
+              "h = 0.050\r");
+    EXPECT_EQ(SearchReport(1, P, {1.0, 2.5, -0.00004}, 2.0, 3, ','),
+              "Должны быть выбраны следующие\r"
+              "производительности отсосов:\r"
+              "Отсос1 = 1,000м/с\r"
+              "Отсос2 = 2,500м/с\r"
+              "\rГеометрические параметры должны иметь\r"
+              "следующие значения:\r"
+              "h = 0,000\r"
+              "\rКоличество уловленных частиц: 3");
+
+    // Geometric parameters only, and no parameters at all.
+    TOptimizedParams G;
+    G.AddParam(H);
+    EXPECT_EQ(SearchReport(2, G, {1234.5678}, 0, 0),
+              "\rГеометрические параметры должны иметь\rследующие значения:\r"
+              "h = 1234.570\r\rКоличество уловленных частиц: 0");
+    EXPECT_EQ(SearchReport(0, TOptimizedParams{}, {}, 1.0, 0), "");
+    EXPECT_EQ(SearchReport(1, TOptimizedParams{}, {}, 1.0, 2), "\rКоличество уловленных частиц: 2");
+}
