@@ -17,6 +17,8 @@ inline constexpr TColor clRed = 0x0000FF;
 inline constexpr TColor clBlue = 0xFF0000;
 inline constexpr TColor clLime = 0x00FF00;
 inline constexpr TColor clNavy = 0x800000;
+inline constexpr TColor clGreen = 0x008000;
+inline constexpr TColor clSilver = 0xC0C0C0;
 
 enum class TPenMode : std::uint8_t { pmCopy, pmNotXor };
 enum class TPenStyle : std::uint8_t { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear };
@@ -52,7 +54,7 @@ public:
     virtual void Polygon(std::span<const TPixel> Points) = 0;
     virtual void Ellipse(int X1, int Y1, int X2, int Y2) = 0;
     // Counter-clockwise from the ray towards (X3, Y3) to the ray towards (X4, Y4),
-    // inside the box (X1, Y1)-(X2, Y2).
+    // inside the box (X1, Y1)-(X2, Y2). Equal rays give the whole ellipse.
     virtual void Arc(int X1, int Y1, int X2, int Y2, int X3, int Y3, int X4, int Y4) = 0;
     virtual void Pie(int X1, int Y1, int X2, int Y2, int X3, int Y3, int X4, int Y4) = 0;
     virtual void Rectangle(int X1, int Y1, int X2, int Y2) = 0;

@@ -1,0 +1,565 @@
+// The canvas as the editor of the boundary model: hit test, selection, the drawing
+// tools, keys, and the guarded changes of segments.
+#include "canvas/uPaintEdges.h"
+
+#include <cmath>
+
+namespace kalvex {
+
+namespace {
+
+bool IsPointKind(TSelKind K) {
+    return K == skFirstPoint || K == skPoint;
+}
+
+// The pixel distance between two pixels, rounded.
+int PixelRadius(TPixel A, TPixel B) {
+    const double Dx = A.X - B.X;
+    const double Dy = A.Y - B.Y;
+    return RoundEven(std::sqrt(Dx * Dx + Dy * Dy));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- tool and mode
+
+void TEdgesCanvas::SetTool(TEditTool T) {
+    if (T == FTool)
+        return;
+    // A drawing in progress belongs to the old tool; finishing it under another tool
+    // would leave a half-made object in the model.
+    CancelDrawing();
+    if (FTool == etSelect) {
+        DeselectAll();
+        if (OnSelect)
+            OnSelect();
+    }
+    FTool = T;
+}
+
+void TEdgesCanvas::SetEditEnabled(bool B) {
+    if (B == FEditEnabled)
+        return;
+    if (FEditEnabled) {
+        CancelDrawing();
+        if (FTool == etSelect) {
+            DeselectAll();
+            if (OnSelect)
+                OnSelect();
+        }
+    }
+    FEditEnabled = B;
+}
+
+// ---------------------------------------------------------------- hit test
+
+THitResult TEdgesCanvas::HitTest(TRealPoint P) const {
+    const double PointTol = 3 * Scale;
+    const double LineTol = 1 * Scale;
+    for (int E = 0; E < Edges.Count(); ++E) {
+        const TEdge& Edge = Edges.Item(E);
+        if (Edge.Kind == ekCylinder) {
+            if (Edge.Count() >= 1 && Distance(P, Edge.Segments[0].P1) < Edge.Segments[0].P2.X)
+                return {skCylinder, E, 0};
+            continue;
+        }
+        if (Edge.Kind == ekSemiInfinite && Edge.Count() > 0 &&
+            Distance(P, Edge.Segments[0].P1) < PointTol)
+            return {skFirstPoint, E, 0};
+        for (int J = 0; J < Edge.Count(); ++J) {
+            const TEdgeSegment& S = Edge.Segments[static_cast<std::size_t>(J)];
+            if (Distance(P, S.P2) < PointTol)
+                return {skPoint, E, J};
+            if (DistanceToLine(P, S.P1, S.P2) < LineTol) {
+                const bool InX = std::min(S.P1.X, S.P2.X) < P.X && P.X < std::max(S.P1.X, S.P2.X);
+                const bool InY = std::min(S.P1.Y, S.P2.Y) < P.Y && P.Y < std::max(S.P1.Y, S.P2.Y);
+                if (InX || InY)
+                    return {skSegment, E, J};
+            }
+        }
+    }
+    return {};
+}
+
+// ---------------------------------------------------------------- mouse
+
+void TEdgesCanvas::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    const TPixel P{X, Y};
+    bool Handled = true;
+    switch (FTool) {
+    case etNone:
+        break;
+    case etSelect:
+        if (FEditEnabled)
+            PressSelect(Button, P);
+        break;
+    case etPan:
+        Panning = true;
+        LastMouse = P;
+        break;
+    case etClosedEdge:
+        if (FEditEnabled)
+            Handled = PressClosed(Button, P);
+        break;
+    case etSemiInfiniteEdge:
+        if (FEditEnabled)
+            Handled = PressSemiInfinite(Button, P);
+        break;
+    case etCylinder:
+        if (FEditEnabled)
+            Handled = PressCylinder(Button, P);
+        break;
+    }
+    // An ignored click ends here, without the notification.
+    if (Handled && OnCanvasMouseDown)
+        OnCanvasMouseDown(Button, Shift, X, Y);
+}
+
+void TEdgesCanvas::PressSelect(TMouseButton, TPixel P) {
+    SetTargetScreen();
+    DeselectAll();
+    const THitResult Hit = HitTest(ScreenToWorld(P));
+    SelSegment = Hit.Segment;
+    SelEdge = Hit.Edge;
+    SelKind = Hit.Kind;
+    if (Hit.Kind != skNone) {
+        Target->SetPenMode(TPenMode::pmCopy);
+        DrawSelection();
+    }
+    if (OnSelect)
+        OnSelect();
+}
+
+// The rubber line gives way to the new segment LastClick-P, already stored.
+void TEdgesCanvas::AddRubberSegment(TPixel P) {
+    Target->SetPenMode(TPenMode::pmNotXor);
+    DrawLine(LastClick, LastMouse, clBlack);
+    DrawLine(LastClick, P, clBlack);
+    Target->SetPenMode(TPenMode::pmCopy);
+    DrawMarker(LastClick, clBlack);
+    DrawMarker(P, clBlack);
+}
+
+bool TEdgesCanvas::PressClosed(TMouseButton Button, TPixel P) {
+    SetTargetScreen();
+    if (Button == TMouseButton::mbLeft) {
+        if (ClickCount == 0) {
+            FirstClick = P;
+            Edges.Add(TEdge(ekClosed));
+            DrawMarker(P, clBlack);
+        } else {
+            if (P == LastClick)
+                return false;
+            const TRealPoint A = ScreenToWorld(LastClick);
+            const TRealPoint B = ScreenToWorld(P);
+            if (Edges.SegmentHitsBoundary(A, B))
+                return false;
+            TEdgeSegment S = NewSegmentDefaults;
+            S.V = 0;
+            S.P1 = A;
+            S.P2 = B;
+            Edges.Last().AddSegment(S);
+            AddRubberSegment(P);
+        }
+        LastClick = P;
+        LastMouse = P;
+        ++ClickCount;
+        return true;
+    }
+    if (Button == TMouseButton::mbRight) {
+        if (ClickCount < 3)
+            return false;
+        const TRealPoint A = ScreenToWorld(LastClick);
+        const TRealPoint B = ScreenToWorld(FirstClick);
+        if (Edges.SegmentHitsBoundary(A, B))
+            return false;
+        ClickCount = 0;
+        TEdgeSegment S = NewSegmentDefaults;
+        S.V = 0;
+        S.P1 = A;
+        S.P2 = B;
+        Edges.Last().AddSegment(S);
+        Redraw();
+        if (OnChange)
+            OnChange();
+    }
+    return true;
+}
+
+bool TEdgesCanvas::PressSemiInfinite(TMouseButton Button, TPixel P) {
+    SetTargetScreen();
+    if (Button == TMouseButton::mbLeft) {
+        if (ClickCount == 0) {
+            FirstClick = P;
+            DrawMarker(P, clBlack);
+        } else {
+            if (P == LastClick)
+                return false;
+            const TRealPoint A = ScreenToWorld(LastClick);
+            const TRealPoint B = ScreenToWorld(P);
+            if (ClickCount == 1) {
+                if (Edges.RayHitsBoundary(B, A))
+                    return false;
+                Edges.Add(TEdge(ekSemiInfinite));
+                Target->SetPenMode(TPenMode::pmNotXor);
+                DrawRay(LastMouse, LastClick, clBlack);
+                DrawRay(P, LastClick, clBlack);
+                Target->SetPenMode(TPenMode::pmCopy);
+            } else if (Edges.SegmentHitsBoundary(A, B)) {
+                return false;
+            }
+            TEdgeSegment S = NewSegmentDefaults;
+            S.V = 0;
+            S.P1 = A;
+            S.P2 = B;
+            Edges.Last().AddSegment(S);
+            AddRubberSegment(P);
+        }
+        LastClick = P;
+        LastMouse = P;
+        ++ClickCount;
+        return true;
+    }
+    if (Button == TMouseButton::mbRight) {
+        if (ClickCount < 3)
+            return false;
+        const TEdgeSegment Last = Edges.Last().LastSegment();
+        if (Edges.RayHitsBoundary(Last.P1, Last.P2))
+            return false;
+        ClickCount = 0;
+        Redraw();
+        if (OnChange)
+            OnChange();
+    }
+    return true;
+}
+
+bool TEdgesCanvas::PressCylinder(TMouseButton Button, TPixel P) {
+    SetTargetScreen();
+    if (Button == TMouseButton::mbLeft) {
+        if (ClickCount == 0) {
+            FirstClick = P;
+            LastMouse = P;
+            ClickCount = 1;
+        }
+        return true;
+    }
+    if (Button == TMouseButton::mbRight) {
+        const double Dx = P.X - FirstClick.X;
+        const double Dy = P.Y - FirstClick.Y;
+        const double R = std::sqrt(Dx * Dx + Dy * Dy) * Scale;
+        if (R == 0 || ClickCount < 1)
+            return false;
+        const TRealPoint C = ScreenToWorld(FirstClick);
+        if (Edges.PointOnBoundary(C, R))
+            return false;
+        ClickCount = 0;
+        TEdgeSegment S0 = NewSegmentDefaults;
+        S0.V = 0;
+        S0.P1 = C;
+        S0.P2 = RealPoint(R, 0);
+        S0.SetHasSlit(false);
+        TEdgeSegment S1 = S0;
+        S1.P1 = RealPoint(0, 0);
+        TEdge Cylinder(ekCylinder);
+        Cylinder.AddSegment(S0);
+        Cylinder.AddSegment(S1);
+        Edges.Add(std::move(Cylinder));
+        Redraw();
+        if (OnChange)
+            OnChange();
+    }
+    return true;
+}
+
+void TEdgesCanvas::MouseMove(TShiftState Shift, int X, int Y) {
+    const TPixel P{X, Y};
+    if (FTool == etPan && Panning) {
+        Origin.X += X - LastMouse.X;
+        Origin.Y += Y - LastMouse.Y;
+        LastMouse = P;
+        Redraw();
+    } else if ((FTool == etClosedEdge || FTool == etSemiInfiniteEdge) && FEditEnabled &&
+               ClickCount > 0) {
+        SetTargetScreen();
+        Target->SetPenMode(TPenMode::pmNotXor);
+        DrawLine(LastClick, LastMouse, clBlack);
+        DrawLine(LastClick, P, clBlack);
+        if (FTool == etSemiInfiniteEdge && ClickCount == 1) {
+            DrawRay(LastMouse, LastClick, clBlack);
+            DrawRay(P, LastClick, clBlack);
+        }
+        Target->SetPenMode(TPenMode::pmCopy);
+        LastMouse = P;
+    } else if (FTool == etCylinder && FEditEnabled && ClickCount > 0) {
+        SetTargetScreen();
+        Target->SetPenMode(TPenMode::pmNotXor);
+        DrawCircle(FirstClick, PixelRadius(LastMouse, FirstClick), clBlack, 0, 0);
+        DrawCircle(FirstClick, PixelRadius(P, FirstClick), clBlack, 0, 0);
+        Target->SetPenMode(TPenMode::pmCopy);
+        LastMouse = P;
+    }
+    if (OnCanvasMouseMove)
+        OnCanvasMouseMove(Shift, X, Y);
+}
+
+void TEdgesCanvas::MouseUp(TMouseButton, TShiftState, int, int) {
+    Panning = false;
+}
+
+// ---------------------------------------------------------------- keys
+
+void TEdgesCanvas::KeyDown(int Key, TShiftState Shift) {
+    switch (Key) {
+    case vkEscape:
+        CancelDrawing();
+        break;
+    case vkLeft:
+    case vkUp:
+    case vkRight:
+    case vkDown:
+        if (HasSelection()) {
+            const double Step = (Shift & ssCtrl) != 0 ? Scale : 8 * Scale;
+            TEdgeSegment S = Edges.Item(SelEdge).GetSegment(SelSegment);
+            TRealPoint* Moved = nullptr;
+            if (SelKind == skFirstPoint || SelKind == skCylinder)
+                Moved = &S.P1;
+            else if (SelKind == skPoint)
+                Moved = &S.P2;
+            if (Moved != nullptr) {
+                if (Key == vkLeft)
+                    Moved->X -= Step;
+                else if (Key == vkUp)
+                    Moved->Y += Step;
+                else if (Key == vkRight)
+                    Moved->X += Step;
+                else
+                    Moved->Y -= Step;
+            }
+            ApplySegment(S); // a refusal is silent
+        }
+        break;
+    case vkDelete:
+        DeleteSelected();
+        break;
+    default:
+        break;
+    }
+    if (PrevKeyDown)
+        PrevKeyDown(Key, Shift);
+}
+
+// ---------------------------------------------------------------- selection and edits
+
+void TEdgesCanvas::DeselectAll() {
+    if (SelSegment != -1 && HasSelection()) {
+        SetTargetScreen();
+        Target->SetPenMode(TPenMode::pmCopy);
+        const TEdge& Edge = Edges.Item(SelEdge);
+        if (SelKind == skCylinder && Edge.Count() >= 2) {
+            const TEdgeSegment& S0 = Edge.Segments[0];
+            const TEdgeSegment& S1 = Edge.Segments[1];
+            const bool HasSlit = S0.HasSlit();
+            DrawCircle(WorldToScreen(S0.P1), RoundEven(S0.P2.X / Scale), clBlack,
+                       HasSlit ? S1.P1.Y : 0, HasSlit ? S1.P1.X : 0);
+        } else if (SelKind != skCylinder) {
+            const TEdgeSegment& S = Edge.Segments[static_cast<std::size_t>(SelSegment)];
+            const TPixel P1 = WorldToScreen(S.P1);
+            const TPixel P2 = WorldToScreen(S.P2);
+            DrawLine(P1, P2, clBlack);
+            DrawMarker(P1, clBlack);
+            DrawMarker(P2, clBlack);
+        }
+    }
+    SelSegment = -1;
+    SelEdge = -1;
+    SelKind = skNone;
+}
+
+void TEdgesCanvas::CancelDrawing() {
+    if (ClickCount == 0)
+        return;
+    if ((FTool == etClosedEdge || (FTool == etSemiInfiniteEdge && ClickCount >= 2)) &&
+        Edges.Count() > 0)
+        Edges.Delete(Edges.Count() - 1);
+    ClickCount = 0;
+    Redraw();
+}
+
+void TEdgesCanvas::DeleteSelected() {
+    if (!HasSelection())
+        return;
+    if (!Question || Question(DeleteQuestion) != TAnswer::Yes)
+        return;
+    Edges.Delete(SelEdge);
+    SelSegment = -1;
+    SelEdge = -1;
+    SelKind = skNone;
+    if (OnSelect)
+        OnSelect();
+    Redraw();
+    if (OnChange)
+        OnChange();
+}
+
+void TEdgesCanvas::InvertSelected() {
+    if (!HasSelection())
+        return;
+    TEdge& Edge = Edges.Item(SelEdge);
+    if (Edge.Kind != ekClosed && Edge.Kind != ekSemiInfinite)
+        return;
+    const int N = Edge.Count();
+    Edge.Invert();
+    SelSegment = N - 1 - SelSegment;
+    // The same point is P1 of the new segment for a former P2 and the other way round.
+    if ((Edge.Kind == ekSemiInfinite && SelSegment == 0) || SelSegment == N - 1) {
+        if (SelKind == skFirstPoint)
+            SelKind = skPoint;
+        else if (SelKind == skPoint)
+            SelKind = skFirstPoint;
+    } else if (SelKind == skPoint) {
+        SelSegment = SelSegment == 0 ? N - 1 : SelSegment - 1;
+    } else if (SelKind == skFirstPoint) {
+        SelKind = skPoint;
+    }
+    Redraw();
+}
+
+// Closed objects test a stored segment as a segment; semi-infinite ones test their end
+// segments as the rays they stand for.
+bool TEdgesCanvas::SegmentTestFails(const TEdge& Edge, int Index) const {
+    const TEdgeSegment& S = Edge.Segments[static_cast<std::size_t>(Index)];
+    if (Edge.Kind == ekSemiInfinite) {
+        if (Index == 0 && Edges.RayHitsBoundary(S.P2, S.P1))
+            return true;
+        if (Index == Edge.Count() - 1 && Edges.RayHitsBoundary(S.P1, S.P2))
+            return true;
+        if (Index == 0 || Index == Edge.Count() - 1)
+            return false;
+    }
+    return Edges.SegmentHitsBoundary(S.P1, S.P2);
+}
+
+bool TEdgesCanvas::PointsMove(const TEdgeSegment& New) {
+    if (Distance(New.P1, New.P2) < GeomEps)
+        return false;
+    TEdge& Edge = Edges.Item(SelEdge);
+    const int N = Edge.Count();
+    const int I = SelSegment;
+    const TEdgeSegment Old = Edge.GetSegment(I);
+    const bool Semi = Edge.Kind == ekSemiInfinite;
+
+    // A free end of a semi-infinite object: only its ray is tested, with the stored
+    // segment collapsed onto its fixed end so that it cannot hit itself.
+    if (Semi && ((I == 0 && SelKind == skFirstPoint) || (I == N - 1 && SelKind == skPoint))) {
+        const bool First = I == 0 && SelKind == skFirstPoint;
+        TEdgeSegment Collapsed = Old;
+        if (First)
+            Collapsed.P1 = Old.P2;
+        else
+            Collapsed.P2 = Old.P1;
+        Edge.SetSegment(I, Collapsed);
+        const bool Hit =
+            First ? Edges.RayHitsBoundary(New.P2, New.P1) : Edges.RayHitsBoundary(New.P1, New.P2);
+        if (Hit) {
+            Edge.SetSegment(I, Old);
+            return false;
+        }
+        Edge.SetSegment(I, New);
+        return true;
+    }
+
+    int K = 0;
+    if (SelKind == skPoint) {
+        K = I + 1;
+        if (K == N && !Semi)
+            K = 0;
+    } else {
+        K = I - 1;
+        if (K < 0 && !Semi)
+            K = N - 1;
+    }
+    if (K < 0 || K >= N || K == I)
+        return false;
+    const TEdgeSegment OldK = Edge.GetSegment(K);
+    TEdgeSegment NewK = OldK;
+    if (SelKind == skPoint)
+        NewK.P1 = New.P2;
+    else
+        NewK.P2 = New.P1;
+    if (Distance(NewK.P1, NewK.P2) < GeomEps)
+        return false;
+    Edge.SetSegment(I, New);
+    Edge.SetSegment(K, NewK);
+    if (SegmentTestFails(Edge, I) || SegmentTestFails(Edge, K)) {
+        Edge.SetSegment(I, Old);
+        Edge.SetSegment(K, OldK);
+        return false;
+    }
+    return true;
+}
+
+bool TEdgesCanvas::CylinderMove(const TEdgeSegment& New) {
+    const double R = New.P2.X;
+    // A disc without area is no cylinder.
+    if (!(R >= GeomEps) || !std::isfinite(R))
+        return false;
+    TEdge& Edge = Edges.Item(SelEdge);
+    const TEdgeSegment Old = Edge.GetSegment(0);
+    // Out of the way while the rest of the model is tested against the new disc.
+    TEdgeSegment Away = New;
+    Away.P1.X += 2 * R + 0.01;
+    Edge.SetSegment(0, Away);
+    if (Edges.PointOnBoundary(New.P1, R)) {
+        Edge.SetSegment(0, Old);
+        return false;
+    }
+    Edge.SetSegment(0, New);
+    return true;
+}
+
+bool TEdgesCanvas::ApplySegment(const TEdgeSegment& New) {
+    if (!HasSelection())
+        return false;
+    const TEdge& Edge = Edges.Item(SelEdge);
+    bool Stored = false;
+    if (IsPointKind(SelKind) && Edge.Kind != ekCylinder)
+        Stored = PointsMove(New);
+    else if (SelKind == skCylinder && Edge.Kind == ekCylinder && SelSegment == 0)
+        Stored = CylinderMove(New);
+    if (!Stored)
+        return false;
+    Redraw();
+    if (OnModify)
+        OnModify();
+    return true;
+}
+
+bool TEdgesCanvas::ConvertSelectedToArc(int NumSegs, double Height) {
+    if (!HasSelection() || SelKind != skSegment || NumSegs < 1 || Height == 0 ||
+        !std::isfinite(Height))
+        return false;
+    TEdge& Edge = Edges.Item(SelEdge);
+    const int I = SelSegment;
+    if (Edge.Kind == ekCylinder)
+        return false;
+    // The end segments of a semi-infinite object stand for rays, not for chords.
+    if (Edge.Kind == ekSemiInfinite && (I == 0 || I == Edge.Count() - 1))
+        return false;
+    const TEdgeSegment S = Edge.GetSegment(I);
+    if (2 * std::abs(Height) > Distance(S.P1, S.P2) + GeomEps)
+        return false;
+    const std::vector<TEdgeSegment> Before = Edge.Segments;
+    Edge.ConvertToArc(I, NumSegs, Height);
+    for (int J = I; J < I + NumSegs && J < Edge.Count(); ++J) {
+        const TEdgeSegment& P = Edge.Segments[static_cast<std::size_t>(J)];
+        if (!std::isfinite(P.P2.X) || !std::isfinite(P.P2.Y) ||
+            Edges.SegmentHitsBoundary(P.P1, P.P2)) {
+            Edge.Segments = Before;
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace kalvex

@@ -1,0 +1,219 @@
+// The canvas: the boundary model and the result lines on screen, the mapping between
+// metres (Y up) and pixels (Y down), the painting, the mouse and keyboard editor and
+// the picture export. It knows nothing of the window system: the widget that hosts it
+// supplies two drawing surfaces (the off-screen buffer and an image mirroring the
+// screen), a way to copy the first onto the second, and forwards its mouse, key and
+// resize events here.
+#pragma once
+
+#include "canvas/uDrawSurface.h"
+#include "geometry/GenFuncs.h"
+#include "geometry/uEdges.h"
+#include "results/uDrawLines.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kalvex {
+
+class TEdgeElements;
+
+enum TEditTool : std::uint8_t {
+    etNone = 0,
+    etSelect = 1,
+    etPan = 2,
+    etClosedEdge = 3,
+    etSemiInfiniteEdge = 4,
+    etCylinder = 5
+};
+
+enum TSelKind : std::uint8_t {
+    skNone = 0,
+    skFirstPoint = 1,
+    skPoint = 2,
+    skSegment = 3,
+    skCylinder = 4
+};
+
+enum class TMouseButton : std::uint8_t { mbLeft, mbRight, mbMiddle };
+
+using TShiftState = unsigned;
+inline constexpr TShiftState ssShift = 1;
+inline constexpr TShiftState ssAlt = 2;
+inline constexpr TShiftState ssCtrl = 4;
+
+// Key codes the canvas reacts to (the values of the virtual keys).
+inline constexpr int vkEscape = 27;
+inline constexpr int vkLeft = 37;
+inline constexpr int vkUp = 38;
+inline constexpr int vkRight = 39;
+inline constexpr int vkDown = 40;
+inline constexpr int vkDelete = 46;
+
+enum class TAnswer : std::uint8_t { Yes, No };
+
+struct THitResult {
+    TSelKind Kind = skNone;
+    int Edge = -1;
+    int Segment = -1;
+};
+
+struct TPictureSize {
+    int Width = 0;
+    int Height = 0;
+};
+
+inline constexpr TColor clLabelBack = 0xFFDCFF;  // R 255, G 220, B 255
+inline constexpr TColor clSpeedPoint = 0x8000FF; // R 255, G 0, B 128
+
+inline constexpr double DefaultScale = 0.004;
+inline constexpr TPixel DefaultOrigin{0, 400};
+
+class TEdgesCanvas {
+public:
+    TEdgesCanvas();
+    TEdgesCanvas(const TEdgesCanvas&) = delete;
+    TEdgesCanvas& operator=(const TEdgesCanvas&) = delete;
+
+    // ---- host seam
+    // Either surface may be null; drawing meant for it is then dropped.
+    void SetSurfaces(TDrawSurface* Buffer, TDrawSurface* Screen);
+    TDrawSurface* BufferCanvas() const { return BufferSurface; }
+    TDrawSurface* ScreenCanvas() const { return ScreenSurface; }
+    // Copies the buffer to the screen at (0, 0).
+    std::function<void()> CopyBufferToScreen;
+    // The control changed size: the host has resized its buffer already.
+    void Resize(int NewWidth, int NewHeight);
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    // The platform's repaint request: shows the buffer without recomposing it.
+    void Paint();
+
+    // ---- view
+    TPixel WorldToScreen(TRealPoint P) const;
+    TRealPoint ScreenToWorld(TPixel P) const;
+    void SetScale(double S) { Scale = S; }
+    void SetOrigin(TPixel P) { Origin = P; }
+    void SetEdgeWidth(int W);
+    int EdgeWidth() const { return FEdgeWidth; }
+    void SetEditEnabled(bool B);
+    bool EditEnabled() const { return FEditEnabled; }
+    void SetTool(TEditTool T);
+    TEditTool Tool() const { return FTool; }
+    // Zoom about the centre of the canvas and back to the default view; each hands the
+    // scale to the result lines and redraws. The window hands it to the flow model.
+    void ZoomIn();
+    void ZoomOut();
+    void ZoomReset();
+    void ClearModel();
+
+    // ---- painting
+    void Redraw();
+    void RedrawCylinders();
+    void DrawMarker(TPixel P, TColor Color);
+    void DrawLine(TPixel P, TPixel Q, TColor Color);
+    void DrawLabel(TPixel P, const std::string& Text);
+    void DrawRay(TPixel A, TPixel B, TColor Color);
+    void DrawCircle(TPixel C, int R, TColor Color, double A, double B);
+    void DrawArrow(TPixel P, int S, double Theta);
+    void DrawSegmentBand(TPixel P1, TPixel P2, int S, double Hn, double Hp);
+    void DrawCylinder(TPixel C, int S, double A1, double A2, int R);
+
+    // ---- editing
+    THitResult HitTest(TRealPoint P) const;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    void MouseMove(TShiftState Shift, int X, int Y);
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    void KeyDown(int Key, TShiftState Shift);
+    void DeselectAll();
+    void CancelDrawing();
+    void DeleteSelected();
+    void InvertSelected();
+    bool ApplySegment(const TEdgeSegment& New);
+    bool ConvertSelectedToArc(int NumSegs, double Height);
+
+    // ---- picture export: WMF with the placeable header when the name ends in ".wmf"
+    // (any case), EMF otherwise. Throws TFileError when the file cannot be written.
+    TPictureSize ExportMetafile(const std::string& FileName);
+
+    // ---- notifications
+    std::function<void()> OnSelect;
+    std::function<void()> OnChange;
+    std::function<void()> OnModify;
+    std::function<void(TMouseButton, TShiftState, int X, int Y)> OnCanvasMouseDown;
+    std::function<void(TShiftState, int X, int Y)> OnCanvasMouseMove;
+    // The owner's key handler, called after the canvas's own.
+    std::function<void(int Key, TShiftState)> PrevKeyDown;
+    // Yes/No question before deleting; without an answerer nothing is deleted.
+    std::function<TAnswer(const std::string& Text)> Question;
+
+    // ---- data
+    TRealPoint SpeedPoint;
+    TDrawLines DrawLines;
+    const TEdgeElements* EdgeElements = nullptr; // not owned
+    TColor AxesColor = clLime;
+    int AxesStyle = 1; // 0 solid, 1 dashed, 2 dotted, 5 none
+    TPixel Origin = DefaultOrigin;
+    TSelKind SelKind = skNone;
+    TEdgeSegment NewSegmentDefaults;
+    bool ShowSpeedPoint = false;
+    bool ShowResults = true;
+    TColor EdgeColor = clSilver;
+    double Scale = DefaultScale;
+    int SelSegment = -1;
+    int SelEdge = -1;
+    bool ShowNames = false;
+    TEdges Edges;
+    bool Panning = false;
+    TPixel LastMouse;
+    TPixel LastClick;
+    TPixel FirstClick;
+    int ClickCount = 0;
+    // Where the drawing routines draw: the buffer, the screen or a metafile.
+    TDrawSurface* Target;
+    int RayLength = 1000;
+
+    static const char* const DeleteQuestion;
+
+private:
+    struct TCounters {
+        int Points = 0;
+        int Suctions = 0;
+        int Cylinders = 0;
+    };
+    void DrawEdge(const TEdge& Edge, TCounters& Counters, bool Names);
+    void DrawCylinderEdge(const TEdge& Edge, TCounters& Counters, bool Names);
+    void DrawSelection();
+    void DrawModel(bool Names);
+    void SetTargetScreen() { Target = ScreenSurface; }
+    TPixel RimPoint(TPixel C, int R, double Deg) const;
+    bool PointsMove(const TEdgeSegment& New);
+    bool CylinderMove(const TEdgeSegment& New);
+    bool SegmentTestFails(const TEdge& Edge, int Index) const;
+    bool HasSelection() const;
+
+    void PressSelect(TMouseButton Button, TPixel P);
+    bool PressClosed(TMouseButton Button, TPixel P);
+    bool PressSemiInfinite(TMouseButton Button, TPixel P);
+    bool PressCylinder(TMouseButton Button, TPixel P);
+    void AddRubberSegment(TPixel P);
+
+    TDrawSurface* BufferSurface;
+    TDrawSurface* ScreenSurface;
+    int FWidth = 0;
+    int FHeight = 0;
+    int FEdgeWidth = 3;
+    bool FEditEnabled = true;
+    TEditTool FTool = etClosedEdge;
+};
+
+// The picture of a model and its result lines at the given scale, as the canvas
+// exports it in modelling mode (boundaries and lines only).
+TPictureSize ExportPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale,
+                           const std::string& FileName);
+
+// True when the name ends in ".wmf", in any case.
+bool IsWmfName(const std::string& FileName);
+
+} // namespace kalvex

@@ -1,0 +1,91 @@
+// A canvas wired to two recording surfaces, and small model builders.
+#pragma once
+
+#include "TestSupport.h"
+#include "canvas/uPaintEdges.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kalvex::test {
+
+inline TEdgeSegment Seg(TRealPoint P1, TRealPoint P2, double V = 0.0) {
+    TEdgeSegment S;
+    S.P1 = P1;
+    S.P2 = P2;
+    S.V = V;
+    return S;
+}
+
+// Closed polygon through Pts; Vs[i] is the velocity of the segment leaving Pts[i].
+inline TEdge Polygon(const std::vector<TRealPoint>& Pts, const std::vector<double>& Vs = {}) {
+    TEdge E(ekClosed);
+    for (std::size_t I = 0; I < Pts.size(); ++I)
+        E.AddSegment(Seg(Pts[I], Pts[(I + 1) % Pts.size()], I < Vs.size() ? Vs[I] : 0.0));
+    return E;
+}
+
+inline TEdge Chain(const std::vector<TRealPoint>& Pts, const std::vector<double>& Vs = {}) {
+    TEdge E(ekSemiInfinite);
+    for (std::size_t I = 0; I + 1 < Pts.size(); ++I)
+        E.AddSegment(Seg(Pts[I], Pts[I + 1], I < Vs.size() ? Vs[I] : 0.0));
+    return E;
+}
+
+inline TEdge Cyl(TRealPoint C, double R, bool Slit = false, double A1 = 0.0, double A2 = 0.0,
+                 double SlitV = 0.0) {
+    TEdge E(ekCylinder);
+    TEdgeSegment S0 = Seg(C, {R, 0.0});
+    TEdgeSegment S1 = S0;
+    S1.P1 = {A1, A2};
+    S1.V = SlitV;
+    S0.SetHasSlit(Slit);
+    E.AddSegment(S0);
+    E.AddSegment(S1);
+    return E;
+}
+
+inline std::vector<std::uint8_t> ModelBytes(const TEdges& Edges) {
+    TByteWriter W;
+    Edges.SaveToStream(W);
+    return W.Bytes;
+}
+
+inline std::vector<std::string> Texts(const TRecordingSurface& S) {
+    std::vector<std::string> Out;
+    for (const auto& C : S.Of("TextOut"))
+        Out.push_back(C.Text);
+    return Out;
+}
+
+class CanvasTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Canvas.SetSurfaces(&Buffer, &Screen);
+        Canvas.CopyBufferToScreen = [this] { ++Copies; };
+        Canvas.Resize(500, 400);
+        Buffer.Clear();
+        Screen.Clear();
+        Copies = 0;
+    }
+
+    void Click(int X, int Y, TMouseButton B = TMouseButton::mbLeft) {
+        Canvas.MouseDown(B, 0, X, Y);
+        Canvas.MouseUp(B, 0, X, Y);
+    }
+    void Move(int X, int Y) { Canvas.MouseMove(0, X, Y); }
+    void RightClick(int X, int Y) { Click(X, Y, TMouseButton::mbRight); }
+    void RedrawFresh() {
+        Buffer.Clear();
+        Canvas.Redraw();
+    }
+
+    TEdgesCanvas Canvas;
+    TRecordingSurface Buffer;
+    TRecordingSurface Screen;
+    int Copies = 0;
+};
+
+} // namespace kalvex::test
