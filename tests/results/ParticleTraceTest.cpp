@@ -312,3 +312,26 @@ TEST_F(RotatingSlit, FailedTraceTurnsTheCylindersBack) {
     EXPECT_NEAR(After.Y, Before.Y, 1e-12);
     EXPECT_FALSE(E.Solved());
 }
+
+TEST(ParticleTrace, ParticleWedgedInASharpCornerStaysInsideAndEnds) {
+    // An 11-degree wedge with its tip at the origin: the particle bounces down towards the
+    // tip, where the rebound offset reaches the other wall and is pulled back. (Within
+    // the hit test's 1e-10 tolerance of the tip a step counts as touching the walls' end
+    // points and is not stopped, so the run ends before the particle gets that close.)
+    TEdges M;
+    M.Add(ClosedOf({{0, 0}, {-0.1, 1}, {0.1, 1}}, {0, 0, 0}));
+    TCountEdges E;
+    Prepare(E, M);
+    for (double X : {0.0005, 0.01, -0.03}) {
+        TColorPointArray Line;
+        const TParticleResult R =
+            TraceParticleEx(E, Line, Release({X, 0.9}, 0.001, 3500, 0.01, 0.505));
+        EXPECT_EQ(R.End, TParticleEnd::peTime);
+        EXPECT_NEAR(R.Time, 0.5, 1e-9);
+        for (const auto& P : Line) {
+            // Inside the wedge |x| <= y/10 (up to rounding), never below the tip.
+            EXPECT_LE(std::abs(P.Position.X), P.Position.Y / 10 + 1e-9) << X;
+            EXPECT_GE(P.Position.Y, -1e-12) << X;
+        }
+    }
+}
