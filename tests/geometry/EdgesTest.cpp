@@ -192,6 +192,10 @@ TEST(EdgeQueries, SpeedRangeRules) {
     EXPECT_EQ(Range({1, -10}), std::pair(1.0, 2.0)); // 7·1 < 10
     EXPECT_EQ(Range({1, 5}), std::pair(1.0, 2.5));   // 3·1 < 5
     EXPECT_EQ(Range({1, 2}), std::pair(1.0, 2.0));
+    // The comparisons are strict.
+    EXPECT_EQ(Range({1, 7}), std::pair(1.0, 3.5));
+    EXPECT_EQ(Range({1, 7.5}), std::pair(1.0, 1.5));
+    EXPECT_EQ(Range({1, 3}), std::pair(1.0, 3.0));
     EXPECT_EQ(Range({0, 0, -3}), std::pair(3.0, 3.0));
     EXPECT_EQ(Range({1, 2}, true), std::pair(0.0, 0.4));
     EXPECT_EQ(Range({}, true), std::pair(0.0, 0.0));
