@@ -57,8 +57,8 @@ void OnlyKeys(const json& Obj, const std::string& Where,
     if (!Obj.is_object())
         Fail(Where.empty() ? "top level" : Where,
              std::string("must be an object, not ") + TypeName(Obj));
-    for (const auto& [Key, Value] : Obj.items()) {
-        (void)Value;
+    for (const auto& Item : Obj.items()) {
+        const std::string& Key = Item.key(); // clang 14 cannot capture structured bindings
         if (std::none_of(Allowed.begin(), Allowed.end(), [&](const char* A) { return Key == A; })) {
             std::string List;
             for (const char* A : Allowed)
