@@ -53,6 +53,11 @@ TPenStyle AxesPenStyle(int Style) {
     }
 }
 
+// Far-away points stay far away without overflowing the sums of pixel coordinates.
+int ToPixel(double V) {
+    return RoundEven(std::clamp(V, -1e9, 1e9));
+}
+
 TPixel Offset(TPixel P, double X, double Y) {
     return {P.X + RoundEven(X), P.Y + RoundEven(Y)};
 }
@@ -111,7 +116,7 @@ void TEdgesCanvas::Paint() {
 // ---------------------------------------------------------------- view
 
 TPixel TEdgesCanvas::WorldToScreen(TRealPoint P) const {
-    return {RoundEven(P.X / Scale) + Origin.X, Origin.Y - RoundEven(P.Y / Scale)};
+    return {ToPixel(P.X / Scale) + Origin.X, Origin.Y - ToPixel(P.Y / Scale)};
 }
 
 TRealPoint TEdgesCanvas::ScreenToWorld(TPixel P) const {

@@ -1,0 +1,32 @@
+// kalvex-calc export: the picture of the boundaries as a metafile.
+#include "canvas/uPaintEdges.h"
+#include "cli/CliCommon.h"
+#include "geometry/uEdges.h"
+
+#include <iostream>
+
+namespace kalvex::cli {
+namespace {
+
+int RunExport(const TArgs& Args) {
+    Args.OnlyOptions({"scale"});
+    if (Args.Positional.size() != 2)
+        throw TUsageError("expected a system file and a picture file");
+    const double Scale = Args.GetDouble("scale", DefaultScale);
+    if (!(Scale > 0))
+        throw TUsageError("--scale must be positive");
+    TEdges Edges;
+    Edges.LoadFromFile(Args.Positional[0]);
+    const TPictureSize Size = ExportPicture(Edges, TDrawLines(), Scale, Args.Positional[1]);
+    std::cout << "width: " << Size.Width << "\n"
+              << "height: " << Size.Height << "\n";
+    return 0;
+}
+
+const TRegisterCommand RegExport({"export",
+                                  "export SYSTEM.asp PICTURE.wmf|.emf [--scale 0.004]  picture of "
+                                  "the boundaries (WMF for .wmf, else EMF)",
+                                  90, RunExport});
+
+} // namespace
+} // namespace kalvex::cli

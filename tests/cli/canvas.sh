@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# kalvex-calc export: pictures of systems as classic and enhanced metafiles.
+# Usage: canvas.sh PATH-TO-KALVEX-CALC EXAMPLES-DIR
+set -euo pipefail
+CALC=$1
+EXAMPLES=$2
+TMP=$(mktemp -d)
+trap 'rm -rf "$TMP"' EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+expect_line() {
+    grep -qxF -- "$2" <<<"$1" || fail "missing line '$2' in:"$'\n'"$1"
+}
+
+# u16 FILE OFFSET / u32 FILE OFFSET: little-endian unsigned numbers from a file.
+u16() { od -An -t u2 -j "$2" -N 2 --endian=little "$1" | tr -d ' '; }
+u32() { od -An -t u4 -j "$2" -N 4 --endian=little "$1" | tr -d ' '; }
+
+# A system of one closed rectangle 1 m wide and 0.5 m high (the edges block).
+plate="$TMP/plate.asp"
+perl -e '
+    my @p = ([0, 0], [1, 0], [1, 0.5], [0, 0.5]);
+    my $b = pack("l<", 1) . pack("C", 0) . pack("l<", 4);
+    for my $i (0 .. 3) {
+        my ($a, $c) = ($p[$i], $p[($i + 1) % 4]);
+        $b .= pack("d<5", @$a, @$c, 0) . ("\0" x 56);
+    }
+    print $b;' >"$plate"
+[ "$(stat -c %s "$plate")" -eq $((4 + 1 + 4 + 4 * 96)) ] || fail "plate.asp has the wrong size"
+
+help=$("$CALC" --help)
+grep -q '^  export ' <<<"$help" || fail "--help does not list export"
+
+# The 1 m x 0.5 m rectangle at 0.004 m per pixel: 250 + 30 by 125 + 30 pixels.
+out=$("$CALC" export "$plate" "$TMP/plate.wmf") || fail "export plate.wmf"
+expect_line "$out" "width: 280"
+expect_line "$out" "height: 155"
+w="$TMP/plate.wmf"
+[ "$(u32 "$w" 0)" = 2596720087 ] || fail "no placeable header"  # 0x9AC6CDD7
+[ "$(u16 "$w" 6)$(u16 "$w" 8)" = 00 ] || fail "placeable box does not start at 0, 0"
+[ "$(u16 "$w" 10)" = 280 ] || fail "placeable box width $(u16 "$w" 10)"
+[ "$(u16 "$w" 12)" = 155 ] || fail "placeable box height $(u16 "$w" 12)"
+[ "$(u16 "$w" 14)" = 96 ] || fail "not 96 units per inch"
+size=$(stat -c %s "$w")
+[ "$(u32 "$w" 28)" -eq $(((size - 22) / 2)) ] || fail "metafile size field"
+
+# Any case of .wmf gives the classic format; everything else the enhanced one.
+"$CALC" export "$plate" "$TMP/upper.WMF" >/dev/null || fail "export upper.WMF"
+[ "$(u32 "$TMP/upper.WMF" 0)" = 2596720087 ] || fail ".WMF is not a classic metafile"
+"$CALC" export "$plate" "$TMP/plate.emf" >/dev/null || fail "export plate.emf"
+e="$TMP/plate.emf"
+[ "$(u32 "$e" 0)" = 1 ] || fail "EMF does not start with its header record"
+[ "$(u32 "$e" 40)" = 1179469088 ] || fail "EMF signature"  # " EMF"
+[ "$(u32 "$e" 48)" -eq "$(stat -c %s "$e")" ] || fail "EMF size field"
+[ "$(u32 "$e" 16)" = 279 ] || fail "EMF bounds right $(u32 "$e" 16)"
+[ "$(u32 "$e" 20)" = 154 ] || fail "EMF bounds bottom $(u32 "$e" 20)"
+
+# Another scale, and a shipped example.
+out=$("$CALC" export "$plate" "$TMP/fine.emf" --scale 0.002)
+expect_line "$out" "width: 530"
+expect_line "$out" "height: 280"
+out=$("$CALC" export "$EXAMPLES/hood.asp" "$TMP/hood.wmf")
+expect_line "$out" "width: 280"
+
+# An independent reader, when it is installed (Debian libwmf-bin).
+if command -v wmf2svg >/dev/null 2>&1; then
+    wmf2svg -o "$TMP/plate.svg" "$w" >/dev/null 2>&1 || fail "wmf2svg refused plate.wmf"
+    grep -q '<svg width="280" height="155"' "$TMP/plate.svg" || fail "wmf2svg size"
+    [ "$(grep -c '<polygon' "$TMP/plate.svg")" -eq 4 ] || fail "wmf2svg: not four bands"
+    wmf2svg -o "$TMP/hood.svg" "$TMP/hood.wmf" >/dev/null 2>&1 || fail "wmf2svg refused hood.wmf"
+fi
+
+# Failures.
+set +e
+"$CALC" export "$plate" >/dev/null 2>&1
+[ $? -eq 2 ] || fail "a missing picture name is not a usage error"
+"$CALC" export "$plate" "$TMP/x.wmf" --scale 0 >/dev/null 2>&1
+[ $? -eq 2 ] || fail "a zero scale is not a usage error"
+err=$("$CALC" export "$TMP/none.asp" "$TMP/x.wmf" 2>&1 >/dev/null)
+[ $? -eq 1 ] || fail "a missing system does not fail"
+grep -qF "Невозможно загрузить границы из файла" <<<"$err" || fail "message: $err"
+"$CALC" export "$plate" "$TMP/no/such/dir/x.wmf" >/dev/null 2>&1
+[ $? -eq 1 ] || fail "an unwritable picture does not fail"
+set -e
+[ ! -e "$TMP/x.wmf" ] || fail "a failed export left a picture"
+
+echo "canvas: ok"
