@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -72,16 +73,32 @@ public:
     void RotateCylinders(double Time);
     void RotateCylindersByAngle(double AngleDeg);
 
+    // Marks the elements as changed: every operation that moves, adds or removes
+    // elements calls it, so data derived from an older state is recognised as stale.
+    // Code that edits Elements directly must call it too.
+    void Touch();
+
     TEdges Edges;
     int Count = 0;
     int CylCount = 0;
     TCylInfoArray CylInfos;
     TEdgeElementArray Elements;
     bool HasRotatingSlit = false;
+    // Process-wide unique stamp of the current element state (see Touch).
+    std::uint64_t Generation = 0;
 };
 
-// Element count of a graded straight piece of length L.
+// Element count of a graded straight piece of length L: always even; 0 only for
+// L = 0; 2 for a piece too short for the growth law (m < 1e-10).
 int GradedCount(double L, double Step, double Scaler);
+// Element count of a piece of length L in the equal method: at least 1 when L > 0.
+int EqualCount(double L, double Step);
+// Appends the N elements (N even) of the graded split of A -> B to Out.
+void DiscretizeSegmentGraded(TRealPoint A, TRealPoint B, double V, int N, double Step,
+                             double Scaler, TEdgeElementArray& Out);
+// Refuses (TDiscretizationError) an element count whose dense system would not fit
+// into the machine's memory.
+void CheckElementCount(double N);
 
 // A floating-point fault during a trace.
 class TCalcError : public TKalvexError {
@@ -151,12 +168,24 @@ public:
     bool Stopped = false;
     TRealArray Intensities;
 
+    // Assembles the system into the column-major Count x Count array A and the
+    // right-hand side B (Count values), in parallel over column blocks.
+    void AssembleFast(double* A, double* B) const;
+
 private:
     void PrepareFastData();
+    bool FastDataValid() const;
+    double RightHandSide(int I, TRealPoint M, TRealPoint N) const;
+    TRealPoint CylinderVelocity(TRealPoint Pt) const;
 
     // Per-element data of the current solve, structure of arrays for vectorisation.
+    // P1N = P1.N, P1T = P1.T and so on: the kernel's dot products need only the
+    // point's part at evaluation time.
     struct TElementData {
         std::vector<double> X1, Y1, X2, Y2, Tx, Ty, Nx, Ny, Q;
+        std::vector<double> P1N, P1T, P2N, P2T;
+        std::uint64_t Generation = 0;
+        std::size_t Count = 0;
     };
     TElementData Fast;
 };

@@ -1,0 +1,433 @@
+// The flow evaluator: intensity solve and velocity at a point.
+#include "solver/uCountEdges.h"
+
+#include "solver/uKernel.h"
+#include "solver/uSystUr.h"
+
+#include <lapacke.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+namespace kalvex {
+
+namespace {
+
+constexpr double TwoPi = 2.0 * kernel::Pi;
+
+// The element loops get an AVX2/FMA version beside the baseline one, chosen at load
+// time; the vector kernels need the wider integer and select instructions.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define KALVEX_SIMD_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define KALVEX_SIMD_CLONES
+#endif
+
+const char* const SingularMessage =
+    "Система уравнений для интенсивностей граничных элементов вырождена.\rПроверьте, не "
+    "совпадают ли граничные элементы, или измените разбиение.";
+
+struct TGeometry {
+    TRealPoint T, N;
+};
+
+// Unit tangent and normal; a zero-length element gets zero vectors, so that it
+// neither induces a velocity nor produces NaN.
+TGeometry ElementGeometry(const TEdgeElement& E) {
+    const double Len = Distance(E.P1, E.P2);
+    TGeometry G;
+    if (Len > 0.0) {
+        G.T = (E.P2 - E.P1) / Len;
+        G.N = TRealPoint{G.T.Y, -G.T.X};
+    }
+    return G;
+}
+
+// ln(r2/r1) and theta2 - theta1 exactly as the plain formula reads. An end point
+// that coincides with the point (r1 or r2 = 0) gives no contribution.
+void LiteralTerms(double Eta1, double Xi1, double Eta2, double Xi2, double& L, double& Theta) {
+    const double R1 = std::sqrt(Xi1 * Xi1 + Eta1 * Eta1);
+    const double R2 = std::sqrt(Xi2 * Xi2 + Eta2 * Eta2);
+    if (R1 == 0.0 || R2 == 0.0) {
+        L = 0.0;
+        Theta = 0.0;
+        return;
+    }
+    const auto Angle = [](double Eta, double Xi) {
+        if (std::fabs(Eta) <= kernel::EtaEps)
+            return kernel::SignOf(Xi) * kernel::Pi / 2.0;
+        return std::atan(Xi / Eta);
+    };
+    L = std::log(R2 / R1);
+    Theta = Angle(Eta2, Xi2) - Angle(Eta1, Xi1);
+}
+
+double LiteralKernel(const TEdgeElement& E, const TGeometry& G, TRealPoint P, TRealPoint D) {
+    const double PN = DotProduct(P, G.N);
+    const double PT = DotProduct(P, G.T);
+    const double Eta1 = DotProduct(E.P1, G.N) - PN;
+    const double Xi1 = DotProduct(E.P1, G.T) - PT;
+    const double Eta2 = DotProduct(E.P2, G.N) - PN;
+    const double Xi2 = DotProduct(E.P2, G.T) - PT;
+    double L = 0.0;
+    double Theta = 0.0;
+    LiteralTerms(Eta1, Xi1, Eta2, Xi2, L, Theta);
+    return -(L * DotProduct(D, G.T) + Theta * DotProduct(D, G.N)) / TwoPi;
+}
+
+// Velocity of the point vortices of the rotating cylinders; the centre itself gets 0.
+TRealPoint VortexVelocity(const TCylInfoArray& Cyls, TRealPoint Pt) {
+    TRealPoint V;
+    for (const TCylInfo& C : Cyls) {
+        if (C.V == 0.0)
+            continue;
+        const double Dx = Pt.X - C.Center.X;
+        const double Dy = Pt.Y - C.Center.Y;
+        const double R2 = Dx * Dx + Dy * Dy;
+        if (R2 == 0.0)
+            continue;
+        const double K = C.R * C.V / R2;
+        V.X += -K * Dy;
+        V.Y += K * Dx;
+    }
+    return V;
+}
+
+// Per-element arrays of the fast kernel.
+struct TSoA {
+    std::vector<double> Tx, Ty, Nx, Ny, P1N, P1T, P2N, P2T, Mx, My;
+
+    explicit TSoA(const TEdgeElementArray& Elements) {
+        const std::size_t N = Elements.size();
+        for (auto* V : {&Tx, &Ty, &Nx, &Ny, &P1N, &P1T, &P2N, &P2T, &Mx, &My})
+            V->resize(N);
+        for (std::size_t J = 0; J < N; ++J) {
+            const TEdgeElement& E = Elements[J];
+            const TGeometry G = ElementGeometry(E);
+            Tx[J] = G.T.X;
+            Ty[J] = G.T.Y;
+            Nx[J] = G.N.X;
+            Ny[J] = G.N.Y;
+            P1N[J] = DotProduct(E.P1, G.N);
+            P1T[J] = DotProduct(E.P1, G.T);
+            P2N[J] = DotProduct(E.P2, G.N);
+            P2T[J] = DotProduct(E.P2, G.T);
+            Mx[J] = (E.P1.X + E.P2.X) / 2.0;
+            My[J] = (E.P1.Y + E.P2.Y) / 2.0;
+        }
+    }
+};
+
+// Column J of the system (the influence of element J at every control point) into
+// Out[0..N); Flags[I] = 1 where the term must be redone by the plain formula.
+KALVEX_SIMD_CLONES
+void ColumnKernel(const double* __restrict Mx, const double* __restrict My,
+                  const double* __restrict NxI, const double* __restrict NyI, std::size_t N,
+                  const double* __restrict Elem, double* __restrict Out, double* __restrict Flags) {
+    const double Tx = Elem[0], Ty = Elem[1], Nx = Elem[2], Ny = Elem[3];
+    const double P1N = Elem[4], P1T = Elem[5], P2N = Elem[6], P2T = Elem[7];
+    for (std::size_t I = 0; I < N; ++I) {
+        const double PN = Mx[I] * Nx + My[I] * Ny;
+        const double PT = Mx[I] * Tx + My[I] * Ty;
+        double L, A, F;
+        kernel::Terms(P1N - PN, P1T - PT, P2N - PN, P2T - PT, L, A, F);
+        const double DT = NxI[I] * Tx + NyI[I] * Ty;
+        const double DN = NxI[I] * Nx + NyI[I] * Ny;
+        Out[I] = -(L * DT + A * DN) / TwoPi;
+        Flags[I] = F;
+    }
+}
+
+void AssembleColumn(const TSoA& S, const TEdgeElementArray& Elements, std::size_t J, double* Out) {
+    const std::size_t N = S.Tx.size();
+    const double Elem[8] = {S.Tx[J],  S.Ty[J],  S.Nx[J],  S.Ny[J],
+                            S.P1N[J], S.P1T[J], S.P2N[J], S.P2T[J]};
+    constexpr std::size_t Block = 512;
+    double Flags[Block];
+    for (std::size_t Start = 0; Start < N; Start += Block) {
+        const std::size_t M = std::min(Block, N - Start);
+        ColumnKernel(S.Mx.data() + Start, S.My.data() + Start, S.Nx.data() + Start,
+                     S.Ny.data() + Start, M, Elem, Out + Start, Flags);
+        double Any = 0.0;
+        for (std::size_t K = 0; K < M; ++K)
+            Any += Flags[K];
+        if (Any > 0.0) {
+            const TGeometry G = ElementGeometry(Elements[J]);
+            for (std::size_t K = 0; K < M; ++K) {
+                if (Flags[K] != 0.0) {
+                    const std::size_t I = Start + K;
+                    Out[I] = LiteralKernel(Elements[J], G, {S.Mx[I], S.My[I]}, {S.Nx[I], S.Ny[I]});
+                }
+            }
+        }
+    }
+    Out[J] = -0.5;
+}
+
+struct TFastView {
+    const double *Q, *Tx, *Ty, *Nx, *Ny, *P1N, *P1T, *P2N, *P2T;
+};
+
+// Sum over elements [0, N) of q*(ln(r2/r1)*T + (theta2 - theta1)*N) into Sums[0..1].
+// Terms of a block go to stack buffers (a loop without a reduction vectorises) and
+// are then summed in order.
+KALVEX_SIMD_CLONES
+void VelocitySums(const TFastView& V, std::size_t N, double Px, double Py, double* Sums) {
+    constexpr std::size_t Block = 256;
+    double BX[Block], BY[Block], BF[Block];
+    double SX = 0.0, SY = 0.0;
+    const double* __restrict Q = V.Q;
+    const double* __restrict Tx = V.Tx;
+    const double* __restrict Ty = V.Ty;
+    const double* __restrict Nx = V.Nx;
+    const double* __restrict Ny = V.Ny;
+    const double* __restrict P1N = V.P1N;
+    const double* __restrict P1T = V.P1T;
+    const double* __restrict P2N = V.P2N;
+    const double* __restrict P2T = V.P2T;
+    for (std::size_t Start = 0; Start < N; Start += Block) {
+        const std::size_t M = std::min(Block, N - Start);
+        for (std::size_t K = 0; K < M; ++K) {
+            const std::size_t J = Start + K;
+            const double PN = Px * Nx[J] + Py * Ny[J];
+            const double PT = Px * Tx[J] + Py * Ty[J];
+            double L, A, F;
+            kernel::Terms(P1N[J] - PN, P1T[J] - PT, P2N[J] - PN, P2T[J] - PT, L, A, F);
+            BX[K] = Q[J] * (L * Tx[J] + A * Nx[J]);
+            BY[K] = Q[J] * (L * Ty[J] + A * Ny[J]);
+            BF[K] = F;
+        }
+        double Fix = 0.0;
+        for (std::size_t K = 0; K < M; ++K) {
+            SX += BX[K];
+            SY += BY[K];
+            Fix += BF[K];
+        }
+        if (Fix > 0.0) {
+            // A point right at the 1e-6 band of an element's line: those few terms by
+            // the plain formula.
+            for (std::size_t K = 0; K < M; ++K) {
+                if (BF[K] == 0.0)
+                    continue;
+                const std::size_t J = Start + K;
+                const double PN = Px * Nx[J] + Py * Ny[J];
+                const double PT = Px * Tx[J] + Py * Ty[J];
+                double L, A;
+                LiteralTerms(P1N[J] - PN, P1T[J] - PT, P2N[J] - PN, P2T[J] - PT, L, A);
+                SX += Q[J] * (L * Tx[J] + A * Nx[J]);
+                SY += Q[J] * (L * Ty[J] + A * Ny[J]);
+            }
+        }
+    }
+    Sums[0] = SX;
+    Sums[1] = SY;
+}
+
+} // namespace
+
+TCountEdges::TCountEdges() = default;
+TCountEdges::~TCountEdges() = default;
+
+double TCountEdges::InfluenceCoefficient(int J, TRealPoint P, TRealPoint D) const {
+    const TEdgeElement& E = Elements.Elements[static_cast<std::size_t>(J)];
+    return LiteralKernel(E, ElementGeometry(E), P, D);
+}
+
+double TCountEdges::RightHandSide(int I, TRealPoint M, TRealPoint N) const {
+    const TRealPoint W = VortexVelocity(Elements.CylInfos, M);
+    // Cylinders at rest leave the prescribed velocity exactly as it is.
+    const double C = W.X * N.X + W.Y * N.Y;
+    return Elements.Elements[static_cast<std::size_t>(I)].V - C;
+}
+
+TRealPoint TCountEdges::CylinderVelocity(TRealPoint Pt) const {
+    return VortexVelocity(Elements.CylInfos, Pt);
+}
+
+void TCountEdges::BuildSystem(TRealMatr& A) const {
+    const int N = static_cast<int>(Elements.Elements.size());
+    SetMatrSize(A, N, N + 1);
+    std::vector<TGeometry> G(static_cast<std::size_t>(N));
+    for (int J = 0; J < N; ++J)
+        G[static_cast<std::size_t>(J)] =
+            ElementGeometry(Elements.Elements[static_cast<std::size_t>(J)]);
+    for (int I = 0; I < N; ++I) {
+        const auto UI = static_cast<std::size_t>(I);
+        const TEdgeElement& Ei = Elements.Elements[UI];
+        const TRealPoint M = (Ei.P1 + Ei.P2) / 2.0;
+        const TRealPoint Ni = G[UI].N;
+        TRealArray& Row = A[UI];
+        Row[static_cast<std::size_t>(N)] = RightHandSide(I, M, Ni);
+        for (int J = 0; J < N; ++J) {
+            const auto UJ = static_cast<std::size_t>(J);
+            Row[UJ] = I == J ? -0.5 : LiteralKernel(Elements.Elements[UJ], G[UJ], M, Ni);
+        }
+    }
+}
+
+void TCountEdges::AssembleFast(double* A, double* B) const {
+    const std::size_t N = Elements.Elements.size();
+    if (N == 0)
+        return;
+    const TSoA S(Elements.Elements);
+    for (std::size_t I = 0; I < N; ++I)
+        B[I] = RightHandSide(static_cast<int>(I), {S.Mx[I], S.My[I]}, {S.Nx[I], S.Ny[I]});
+
+    const auto Columns = [&](std::size_t From, std::size_t To) {
+        for (std::size_t J = From; J < To; ++J)
+            AssembleColumn(S, Elements.Elements, J, A + J * N);
+    };
+    unsigned Threads = std::max(1u, std::min(16u, std::thread::hardware_concurrency()));
+    if (N < 256)
+        Threads = 1;
+    if (Threads == 1) {
+        Columns(0, N);
+        return;
+    }
+    std::vector<std::thread> Pool;
+    Pool.reserve(Threads - 1);
+    const std::size_t Per = (N + Threads - 1) / Threads;
+    for (unsigned T = 1; T < Threads; ++T) {
+        const std::size_t From = std::min(N, T * Per);
+        const std::size_t To = std::min(N, From + Per);
+        Pool.emplace_back(Columns, From, To);
+    }
+    Columns(0, std::min(N, Per));
+    for (std::thread& T : Pool)
+        T.join();
+}
+
+void TCountEdges::Solve() {
+    Intensities.clear();
+    Fast.Generation = 0;
+    const std::size_t N = Elements.Elements.size();
+    if (N == 0) {
+        PrepareFastData();
+        return;
+    }
+    CheckElementCount(static_cast<double>(N));
+    const auto A = std::make_unique_for_overwrite<double[]>(N * N);
+    std::vector<double> B(N);
+    AssembleFast(A.get(), B.data());
+    std::vector<lapack_int> Pivots(N);
+    const auto Ln = static_cast<lapack_int>(N);
+    const lapack_int Info =
+        LAPACKE_dgesv(LAPACK_COL_MAJOR, Ln, 1, A.get(), Ln, Pivots.data(), B.data(), Ln);
+    if (Info < 0)
+        throw std::logic_error("dgesv: invalid argument");
+    if (Info > 0 || !std::all_of(B.begin(), B.end(), [](double X) { return std::isfinite(X); }))
+        throw TSolveError(SingularMessage);
+    Intensities = std::move(B);
+    PrepareFastData();
+}
+
+void TCountEdges::SolveLiteral() {
+    Intensities.clear();
+    Fast.Generation = 0;
+    const int N = static_cast<int>(Elements.Elements.size());
+    if (N > 0) {
+        CheckElementCount(N);
+        TRealMatr A;
+        BuildSystem(A);
+        TRealArray X(static_cast<std::size_t>(N), 0.0);
+        if (!SolveGauss(A, N, X) ||
+            !std::all_of(X.begin(), X.end(), [](double V) { return std::isfinite(V); }))
+            throw TSolveError(SingularMessage);
+        Intensities = std::move(X);
+    }
+    PrepareFastData();
+}
+
+void TCountEdges::EnsureSolved() {
+    if (!Solved() || !FastDataValid())
+        Solve();
+}
+
+void TCountEdges::PrepareFastData() {
+    const TEdgeElementArray& E = Elements.Elements;
+    const std::size_t N = E.size();
+    for (auto* V : {&Fast.X1, &Fast.Y1, &Fast.X2, &Fast.Y2, &Fast.Tx, &Fast.Ty, &Fast.Nx, &Fast.Ny,
+                    &Fast.P1N, &Fast.P1T, &Fast.P2N, &Fast.P2T})
+        V->resize(N);
+    Fast.Q.clear();
+    for (std::size_t J = 0; J < N; ++J) {
+        const TGeometry G = ElementGeometry(E[J]);
+        Fast.X1[J] = E[J].P1.X;
+        Fast.Y1[J] = E[J].P1.Y;
+        Fast.X2[J] = E[J].P2.X;
+        Fast.Y2[J] = E[J].P2.Y;
+        Fast.Tx[J] = G.T.X;
+        Fast.Ty[J] = G.T.Y;
+        Fast.Nx[J] = G.N.X;
+        Fast.Ny[J] = G.N.Y;
+        Fast.P1N[J] = DotProduct(E[J].P1, G.N);
+        Fast.P1T[J] = DotProduct(E[J].P1, G.T);
+        Fast.P2N[J] = DotProduct(E[J].P2, G.N);
+        Fast.P2T[J] = DotProduct(E[J].P2, G.T);
+    }
+    Fast.Count = N;
+    Fast.Generation = Elements.Generation;
+}
+
+bool TCountEdges::FastDataValid() const {
+    const std::size_t N = Elements.Elements.size();
+    return Fast.Generation != 0 && Fast.Generation == Elements.Generation && Fast.Count == N &&
+           Intensities.size() == N && static_cast<std::size_t>(Elements.Count) == N;
+}
+
+TRealPoint TCountEdges::Velocity(TRealPoint Pt) const {
+    if (!FastDataValid())
+        return {SpeedLiteral({1.0, 0.0}, Pt), SpeedLiteral({0.0, 1.0}, Pt)};
+    const std::size_t N = Fast.Count;
+    const double* Q = Intensities.data();
+    const double* Tx = Fast.Tx.data();
+    const double* Ty = Fast.Ty.data();
+    const double* Nx = Fast.Nx.data();
+    const double* Ny = Fast.Ny.data();
+    const double* P1N = Fast.P1N.data();
+    const double* P1T = Fast.P1T.data();
+    const double* P2N = Fast.P2N.data();
+    const double* P2T = Fast.P2T.data();
+    const double Px = Pt.X;
+    const double Py = Pt.Y;
+
+    const TFastView View{Q, Tx, Ty, Nx, Ny, P1N, P1T, P2N, P2T};
+    double Sums[2];
+    VelocitySums(View, N, Px, Py, Sums);
+    const double SX = Sums[0], SY = Sums[1];
+    const TRealPoint W = CylinderVelocity(Pt);
+    return {-SX / TwoPi + W.X, -SY / TwoPi + W.Y};
+}
+
+double TCountEdges::Speed(TRealPoint Dir, TRealPoint Pt) const {
+    if (!FastDataValid())
+        return SpeedLiteral(Dir, Pt);
+    const TRealPoint D = Dir / VectorLength(Dir);
+    const TRealPoint V = Velocity(Pt);
+    return D.X * V.X + D.Y * V.Y;
+}
+
+double TCountEdges::SpeedLiteral(TRealPoint Dir, TRealPoint Pt) const {
+    const std::size_t N = Elements.Elements.size();
+    if (Intensities.size() != N)
+        throw std::logic_error("velocity asked of a model that is not solved");
+    const TRealPoint D = Dir / VectorLength(Dir);
+    double S = 0.0;
+    for (std::size_t J = 0; J < N; ++J)
+        S += Intensities[J] * InfluenceCoefficient(static_cast<int>(J), Pt, D);
+    double C = 0.0;
+    for (const TCylInfo& Cyl : Elements.CylInfos) {
+        const double Dx = Pt.X - Cyl.Center.X;
+        const double Dy = Pt.Y - Cyl.Center.Y;
+        const double R2 = Dx * Dx + Dy * Dy;
+        if (Cyl.V == 0.0 || R2 == 0.0)
+            continue;
+        C += Cyl.R * Cyl.V * (Dx * D.Y - Dy * D.X) / R2;
+    }
+    return S + C;
+}
+
+} // namespace kalvex

@@ -1,0 +1,209 @@
+#include "SolverBuilders.h"
+#include "TestSupport.h"
+#include "solver/uSystUr.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace kalvex;
+using namespace kalvex::test;
+
+namespace {
+
+void SetElements(TCountEdges& C, const TEdgeElementArray& Els) {
+    C.Elements.Elements = Els;
+    C.Elements.Count = static_cast<int>(Els.size());
+    C.Elements.Touch();
+    C.ClearIntensities();
+}
+
+double MaxRelDiff(const TRealArray& A, const TRealArray& B) {
+    double MaxAbs = 0.0, MaxDiff = 0.0;
+    for (std::size_t I = 0; I < A.size(); ++I) {
+        MaxAbs = std::max(MaxAbs, std::fabs(B[I]));
+        MaxDiff = std::max(MaxDiff, std::fabs(A[I] - B[I]));
+    }
+    return MaxDiff / MaxAbs;
+}
+
+} // namespace
+
+TEST(SolveGauss, PlainEliminationSolves) {
+    TRealMatr A = {{2, 1, -1, 8}, {-3, -1, 2, -11}, {-2, 1, 2, -3}};
+    TRealArray X(3, 0.0);
+    ASSERT_TRUE(SolveGauss(A, 3, X));
+    EXPECT_NEAR(X[0], 2.0, 1e-14);
+    EXPECT_NEAR(X[1], 3.0, 1e-14);
+    EXPECT_NEAR(X[2], -1.0, 1e-14);
+}
+
+TEST(SolveGauss, ZeroPivotSwapsInTheFirstNonZeroRowNotTheLargest) {
+    // Column 0 below the zero pivot: 0 (row 1), 1 (row 2), 100 (row 3).
+    TRealMatr A = {{0, 1, 0, 0, 1}, {0, 0, 1, 1, 2}, {1, 1, 1, 0, 3}, {100, 0, 0, 1, 104}};
+    EXPECT_EQ(FindPivotRow(A, 0, 4), 2);
+    EXPECT_EQ(FindPivotRow({{0, 1}, {0, 2}}, 0, 2), -1);
+    TRealMatr B = A;
+    TRealArray X(4, 0.0);
+    ASSERT_TRUE(SolveGauss(B, 4, X));
+    // Row 2 went to the top: a partial-pivoting solver would have chosen row 3.
+    EXPECT_EQ(B[0], A[2]);
+    // Solution of the system: x = (1, 1, 1, 1)?  Check the residual instead.
+    for (const TRealArray& Row : A) {
+        double S = 0.0;
+        for (int J = 0; J < 4; ++J)
+            S += Row[J] * X[J];
+        EXPECT_NEAR(S, Row[4], 1e-12);
+    }
+    // A tiny but non-zero pivot is used as it is.
+    TRealMatr C = {{1e-300, 1, 1}, {1, 1, 2}};
+    TRealArray Y(2, 0.0);
+    ASSERT_TRUE(SolveGauss(C, 2, Y));
+    EXPECT_EQ(C[0][0], 1e-300);
+}
+
+TEST(SolveGauss, SingularLeavesXUntouched) {
+    TRealMatr A = {{1, 2, 3}, {2, 4, 6}};
+    TRealArray X = {7.0, 8.0};
+    EXPECT_FALSE(SolveGauss(A, 2, X));
+    EXPECT_EQ(X, (TRealArray{7.0, 8.0}));
+}
+
+TEST(Kernel, CollinearElementHasNoNormalPart) {
+    TCountEdges C;
+    // Element from (1, 0) to (0, 0): T = (-1, 0), N = (0, 1).
+    SetElements(C, {{{1, 0}, {0, 0}, 0.0}});
+    // A point on its line outside it: theta1 = theta2 = +-pi/2, D.T = 0 along y.
+    EXPECT_EQ(C.InfluenceCoefficient(0, {2.0, 0.0}, {0, 1}), 0.0);
+    EXPECT_EQ(C.InfluenceCoefficient(0, {-3.0, 0.0}, {0, 1}), 0.0);
+    // Within 1e-6 of the line counts as on it.
+    EXPECT_EQ(C.InfluenceCoefficient(0, {2.0, 5e-7}, {0, 1}), 0.0);
+    // Along the line: -ln(r2/r1)/(2pi) (D.T), r1 = 1, r2 = 2 at x = 2.
+    EXPECT_NEAR(C.InfluenceCoefficient(0, {2.0, 0.0}, {-1, 0}), -std::log(2.0) / (2 * M_PI), 1e-16);
+    // On the element itself the normal part is -1/2 (the side opposite to N).
+    EXPECT_NEAR(C.InfluenceCoefficient(0, {0.5, 0.0}, {0, 1}), -0.5, 1e-16);
+    // Just off the element on the side of N: +1/2 minus the small angle beyond 1e-6.
+    EXPECT_NEAR(C.InfluenceCoefficient(0, {0.5, 1e-3}, {0, 1}), 0.5, 1e-3);
+    EXPECT_NEAR(C.InfluenceCoefficient(0, {0.5, -1e-3}, {0, 1}), -0.5, 1e-3);
+    // At an end point the term is dropped instead of dividing by zero.
+    EXPECT_EQ(C.InfluenceCoefficient(0, {1.0, 0.0}, {0, 1}), 0.0);
+    // Two elements on one line: their mutual coefficients vanish.
+    SetElements(C, {{{1, 0}, {0, 0}, 0.0}, {{3, 0}, {2, 0}, 0.0}});
+    TRealMatr A;
+    C.BuildSystem(A);
+    EXPECT_EQ(A[0][1], 0.0);
+    EXPECT_EQ(A[1][0], 0.0);
+}
+
+TEST(Solve, SingleElementGivesMinusTwoV) {
+    TCountEdges C;
+    SetElements(C, {{{1, 0}, {0, 0}, 1.5}});
+    TRealMatr A;
+    C.BuildSystem(A);
+    ASSERT_EQ(A.size(), 1u);
+    EXPECT_EQ(A[0], (TRealArray{-0.5, 1.5}));
+    C.SolveLiteral();
+    ASSERT_EQ(C.Intensities.size(), 1u);
+    EXPECT_EQ(C.Intensities[0], -3.0);
+    C.Solve();
+    EXPECT_DOUBLE_EQ(C.Intensities[0], -3.0);
+}
+
+TEST(Solve, RestingCylindersLeaveTheRightHandSideExact) {
+    TCountEdges C;
+    C.Elements.DiscretizeGraded(ModelOf({FlangedSlotWall(0.1, 1.0), Cylinder({0, 0.5}, 0.1, 0.0)}),
+                                5, 0.004, 2.0, 0.05, 1.8);
+    TRealMatr A;
+    C.BuildSystem(A);
+    const std::size_t N = C.Elements.Elements.size();
+    for (std::size_t I = 0; I < N; ++I) {
+        EXPECT_EQ(A[I][N], C.Elements.Elements[I].V);
+        EXPECT_EQ(A[I][I], -0.5);
+    }
+    // A turning cylinder adds the normal part of its vortex.
+    C.Elements.CylInfos[0].V = 2.0;
+    C.BuildSystem(A);
+    const TEdgeElement& E0 = C.Elements.Elements[0];
+    const TRealPoint M = (E0.P1 + E0.P2) / 2.0;
+    const TRealPoint T = (E0.P2 - E0.P1) / Distance(E0.P1, E0.P2);
+    const TRealPoint Nrm{T.Y, -T.X};
+    const double Dx = M.X, Dy = M.Y - 0.5;
+    EXPECT_NEAR(A[0][N], E0.V - 0.1 * 2.0 * (Dx * Nrm.Y - Dy * Nrm.X) / (Dx * Dx + Dy * Dy), 1e-15);
+}
+
+TEST(Solve, FastAssemblyMatchesTheLiteralSystem) {
+    TCountEdges C;
+    TEdges M;
+    M.LoadFromFile(ExamplePath("cylinder.asp"));
+    C.Elements.DiscretizeGraded(M, 15, 0.0004, 2.0, 0.1, 1.8);
+    const std::size_t N = C.Elements.Elements.size();
+    // Enough elements for the threaded path.
+    ASSERT_GT(N, 0u);
+    TRealMatr A;
+    C.BuildSystem(A);
+    std::vector<double> F(N * N), B(N);
+    C.AssembleFast(F.data(), B.data());
+    double MaxDiff = 0.0;
+    for (std::size_t I = 0; I < N; ++I) {
+        EXPECT_EQ(B[I], A[I][N]);
+        for (std::size_t J = 0; J < N; ++J)
+            MaxDiff = std::max(MaxDiff, std::fabs(F[J * N + I] - A[I][J]));
+    }
+    // The entries are at most 1/2; the plain formula loses a few digits where two
+    // nearly equal arctangents are subtracted.
+    EXPECT_LT(MaxDiff, 1e-13);
+}
+
+TEST(Solve, FastSolveAgreesWithGaussOnTheExamples) {
+    for (const char* Name : {"slot.asp", "hood.asp", "cylinder.asp", "hood_probe.asp"}) {
+        SCOPED_TRACE(Name);
+        TEdges M;
+        M.LoadFromFile(ExamplePath(Name));
+        for (bool Graded : {true, false}) {
+            TCountEdges C;
+            if (Graded)
+                C.Elements.DiscretizeGraded(M, 15, 0.0004, 2.0, 0.1, 1.8);
+            else
+                C.Elements.DiscretizeEqual(M, 15, 0.01, 1.8);
+            C.SolveLiteral();
+            const TRealArray Literal = C.Intensities;
+            C.Solve();
+            ASSERT_EQ(C.Intensities.size(), Literal.size());
+            EXPECT_LT(MaxRelDiff(C.Intensities, Literal), 1e-9);
+            // The prescribed normal velocity is met at every control point.
+            for (std::size_t I = 0; I < Literal.size(); I += 7) {
+                const TEdgeElement& E = C.Elements.Elements[I];
+                const TRealPoint Mid = (E.P1 + E.P2) / 2.0;
+                const TRealPoint T = (E.P2 - E.P1) / Distance(E.P1, E.P2);
+                // On the element the velocity is the limit on the flow side; its
+                // component along N is the prescribed one.
+                EXPECT_NEAR(C.Speed({T.Y, -T.X}, Mid), E.V, 1e-9);
+            }
+        }
+    }
+}
+
+TEST(Solve, SingularSystemIsReportedAndNothingStaleKept) {
+    TCountEdges C;
+    // The same segment twice with opposite orientation: two equal rows up to sign.
+    SetElements(C, {{{1, 0}, {0, 0}, 1.0}, {{0, 0}, {1, 0}, 1.0}});
+    C.Intensities = {5.0, 6.0};
+    EXPECT_THROW(C.Solve(), TSolveError);
+    EXPECT_TRUE(C.Intensities.empty());
+    EXPECT_FALSE(C.Solved());
+    C.Intensities = {5.0, 6.0};
+    EXPECT_THROW(C.SolveLiteral(), TSolveError);
+    EXPECT_TRUE(C.Intensities.empty());
+    try {
+        C.Solve();
+    } catch (const TSolveError& E) {
+        EXPECT_NE(std::string(E.what()).find("вырождена"), std::string::npos);
+    }
+}
+
+TEST(Solve, EmptyModelHasNoVelocity) {
+    TCountEdges C;
+    C.EnsureSolved();
+    EXPECT_EQ(C.Speed({1, 0}, {1, 1}), 0.0);
+    EXPECT_EQ(C.Velocity({1, 1}).X, 0.0);
+}
