@@ -1,5 +1,6 @@
 // kalvex-calc flowlines / flowline / particle: result lines of a solved system, with the
 // results file (--mod) and a table of points (--csv).
+#include "canvas/uPaintEdges.h"
 #include "cli/CliCommon.h"
 #include "cli/CliDiscretization.h"
 #include "geometry/uBinaryIO.h"
@@ -43,6 +44,8 @@ void WriteOutputs(const TArgs& Args, const TEdges& Model, const TDrawLines& Stor
         SaveResultsToFile(Args.Get("mod", ""), Model, Store);
     if (Args.Has("csv"))
         WriteFileAtomic(Args.Get("csv", ""), LinesCsv(Store));
+    if (Args.Has("picture"))
+        ExportPicture(Model, Store, DefaultScale, Args.Get("picture", ""));
 }
 
 std::size_t TotalPoints(const TDrawLines& Store) {
@@ -59,7 +62,7 @@ void CheckDiscretizationOptions(const TArgs& Args) {
 }
 
 int RunFlowLines(const TArgs& Args) {
-    Args.OnlyOptions(WithDiscretization({"interval", "step", "length", "from"}));
+    Args.OnlyOptions(WithDiscretization({"interval", "step", "length", "from", "picture"}));
     if (Args.Positional.size() != 1)
         throw TUsageError("expected one system file");
     const double Interval = Args.GetDouble("interval", 0.08);
@@ -117,7 +120,7 @@ int RunFlowLine(const TArgs& Args) {
 
 int RunParticle(const TArgs& Args) {
     Args.OnlyOptions(WithDiscretization({"x", "y", "vx", "vy", "d", "rho-air", "rho", "mu", "chi",
-                                         "restitution", "friction", "h", "tmax"}));
+                                         "restitution", "friction", "h", "tmax", "picture"}));
     if (Args.Positional.size() != 1)
         throw TUsageError("expected one system file");
     TParticleParams P;
@@ -159,7 +162,7 @@ int RunParticle(const TArgs& Args) {
 const TRegisterCommand RegFlowLines(
     {"flowlines",
      "flowlines SYSTEM.asp [--interval 0.08] [--step 0.01] [--length 1] [--from sources|sinks] "
-     "[--mod F] [--csv F]   field of flow lines",
+     "[--mod F] [--csv F] [--picture F]   field of flow lines",
      50, RunFlowLines});
 const TRegisterCommand
     RegFlowLine({"flowline",
@@ -170,7 +173,7 @@ const TRegisterCommand RegParticle(
     {"particle",
      "particle SYSTEM.asp [--x 1 --y 1 --vx 0 --vy 0 --d 0.0001 --rho-air 1.205 --rho 3500 "
      "--mu 0.0000178 --chi 1 --restitution 0.5 --friction 0.5 --h 0.005 --tmax 5] [--mod F] "
-     "[--csv F]   one particle trajectory",
+     "[--csv F] [--picture F]   one particle trajectory",
      70, RunParticle});
 
 } // namespace

@@ -74,8 +74,28 @@ if command -v wmf2svg >/dev/null 2>&1; then
     wmf2svg -o "$TMP/hood.svg" "$TMP/hood.wmf" >/dev/null 2>&1 || fail "wmf2svg refused hood.wmf"
 fi
 
+# --picture of the result commands: boundaries and result lines in one picture.
+out=$("$CALC" flowlines "$EXAMPLES/hood.asp" --picture "$TMP/lines.wmf") || fail "flowlines --picture"
+points=$(sed -n 's/^points: //p' <<<"$out")
+lines=$(sed -n 's/^lines: //p' <<<"$out")
+[ "$(u32 "$TMP/lines.wmf" 0)" = 2596720087 ] || fail "flowlines picture is not a classic metafile"
+[ "$(stat -c %s "$TMP/lines.wmf")" -gt "$(stat -c %s "$TMP/hood.wmf")" ] ||
+    fail "flowlines picture holds no more than the boundaries"
+if command -v wmf2svg >/dev/null 2>&1; then
+    wmf2svg -o "$TMP/lines.svg" "$TMP/lines.wmf" >/dev/null 2>&1 || fail "wmf2svg refused lines.wmf"
+    wmf2svg -o "$TMP/hood.svg" "$TMP/hood.wmf" >/dev/null 2>&1
+    bands=$(grep -c '<line' "$TMP/hood.svg")
+    [ "$(grep -c '<line' "$TMP/lines.svg")" -eq $((bands + points - lines)) ] ||
+        fail "flowlines picture: not one line per step of the result lines"
+fi
+out=$("$CALC" particle "$EXAMPLES/hood.asp" --x 0.5 --y 0.3 --picture "$TMP/particle.emf") ||
+    fail "particle --picture"
+[ "$(u32 "$TMP/particle.emf" 0)" = 1 ] || fail "particle picture is not an enhanced metafile"
+
 # Failures.
 set +e
+"$CALC" flowline "$EXAMPLES/hood.asp" 0.5 0.3 --picture "$TMP/x.wmf" >/dev/null 2>&1
+[ $? -eq 2 ] || fail "flowline takes no --picture"
 "$CALC" export "$plate" >/dev/null 2>&1
 [ $? -eq 2 ] || fail "a missing picture name is not a usage error"
 "$CALC" export "$plate" "$TMP/x.wmf" --scale 0 >/dev/null 2>&1
