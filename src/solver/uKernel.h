@@ -19,37 +19,58 @@ namespace kalvex::kernel {
 inline constexpr double Pi = 3.14159265358979323846;
 inline constexpr double EtaEps = 1e-6;
 
-// ln X for X in [1e-300, 1e300].
-[[gnu::always_inline]] inline double Log(double X) {
+// Sum of C[k]*Z^k, k = 0..9, by Estrin's scheme: a short dependency chain, so that
+// consecutive loop iterations overlap.
+[[gnu::always_inline]] inline double Poly10(double Z, const double (&C)[10]) {
+    const double Z2 = Z * Z;
+    const double Z4 = Z2 * Z2;
+    const double Z8 = Z4 * Z4;
+    const double P01 = C[0] + C[1] * Z;
+    const double P23 = C[2] + C[3] * Z;
+    const double P45 = C[4] + C[5] * Z;
+    const double P67 = C[6] + C[7] * Z;
+    const double P89 = C[8] + C[9] * Z;
+    const double P03 = P01 + Z2 * P23;
+    const double P47 = P45 + Z2 * P67;
+    return (P03 + Z4 * P47) + Z8 * P89;
+}
+
+// ln(A/B) for A, B in [1e-300, 1e300], without dividing A by B.
+[[gnu::always_inline]] inline double LogRatio(double A, double B) {
     constexpr double Sqrt2 = 1.41421356237309504880;
     constexpr double Ln2Hi = 6.93147180369123816490e-01; // trailing zeros: E*Ln2Hi is exact
     constexpr double Ln2Lo = 1.90821492927058770002e-10;
-    const std::uint64_t Bits = std::bit_cast<std::uint64_t>(X);
-    // Exponent field as a double without an integer conversion (vectorises on SSE2).
-    const double ExpField =
-        std::bit_cast<double>((Bits >> 52) | 0x4330000000000000ULL) - 4503599627370496.0;
-    // Mantissa in [sqrt(1/2), sqrt(2)): the choice is made on the integer bits, so the
-    // loop has no branch around floating-point work.
-    const std::uint64_t Mant = Bits & 0x000FFFFFFFFFFFFFULL;
-    const bool Big = std::bit_cast<double>(Mant | 0x3FF0000000000000ULL) > Sqrt2;
-    const double M =
-        std::bit_cast<double>(Mant | (Big ? 0x3FE0000000000000ULL : 0x3FF0000000000000ULL));
-    const double E = ExpField - (Big ? 1022.0 : 1023.0);
-    // ln M = 2 atanh(S), |S| <= 0.1716; the series up to S^21 is exact to 1e-17.
-    const double S = (M - 1.0) / (M + 1.0);
+    // 1/(2k+3): ln M = 2 atanh(S) = 2S(1 + Z/3 + Z^2/5 + ...), Z = S^2 <= 0.0295;
+    // the series up to S^21 is exact to 1e-17.
+    static constexpr double C[10] = {1.0 / 3,  1.0 / 5,  1.0 / 7,  1.0 / 9,  1.0 / 11,
+                                     1.0 / 13, 1.0 / 15, 1.0 / 17, 1.0 / 19, 1.0 / 21};
+    const std::uint64_t BitsA = std::bit_cast<std::uint64_t>(A);
+    const std::uint64_t BitsB = std::bit_cast<std::uint64_t>(B);
+    // Exponent fields as doubles without an integer conversion (vectorises on SSE2).
+    const double ExpA =
+        std::bit_cast<double>((BitsA >> 52) | 0x4330000000000000ULL) - 4503599627370496.0;
+    const double ExpB =
+        std::bit_cast<double>((BitsB >> 52) | 0x4330000000000000ULL) - 4503599627370496.0;
+    // Mantissas in [1, 2); their ratio is brought into [1/sqrt2, sqrt2] by doubling one.
+    const double MA =
+        std::bit_cast<double>((BitsA & 0x000FFFFFFFFFFFFFULL) | 0x3FF0000000000000ULL);
+    const double MB =
+        std::bit_cast<double>((BitsB & 0x000FFFFFFFFFFFFFULL) | 0x3FF0000000000000ULL);
+    const bool Up = MA > Sqrt2 * MB;
+    const bool Down = MB > Sqrt2 * MA;
+    const double MA2 = MA * (Down ? 2.0 : 1.0);
+    const double MB2 = MB * (Up ? 2.0 : 1.0);
+    const double E = (ExpA - ExpB) + ((Up ? 1.0 : 0.0) - (Down ? 1.0 : 0.0));
+    // MA2 - MB2 is exact (the two are within a factor of 2).
+    const double S = (MA2 - MB2) / (MA2 + MB2);
     const double Z = S * S;
-    double P = 1.0 / 21;
-    P = P * Z + 1.0 / 19;
-    P = P * Z + 1.0 / 17;
-    P = P * Z + 1.0 / 15;
-    P = P * Z + 1.0 / 13;
-    P = P * Z + 1.0 / 11;
-    P = P * Z + 1.0 / 9;
-    P = P * Z + 1.0 / 7;
-    P = P * Z + 1.0 / 5;
-    P = P * Z + 1.0 / 3;
-    const double LnM = 2.0 * S + 2.0 * S * (Z * P);
+    const double LnM = 2.0 * S + 2.0 * S * (Z * Poly10(Z, C));
     return E * Ln2Hi + (E * Ln2Lo + LnM);
+}
+
+// ln X for X in [1e-300, 1e300].
+[[gnu::always_inline]] inline double Log(double X) {
+    return LogRatio(X, 1.0);
 }
 
 // atan2(Y, X) for (X, Y) != (0, 0).
@@ -77,17 +98,9 @@ inline constexpr double EtaEps = 1e-6;
     const double U = (Num - Den * Tc) / (Den + Num * Tc);
     const double Z = U * U;
     // Taylor series up to U^21: the first omitted term is below 2e-17 relative.
-    double P = 1.0 / 21;
-    P = P * Z - 1.0 / 19;
-    P = P * Z + 1.0 / 17;
-    P = P * Z - 1.0 / 15;
-    P = P * Z + 1.0 / 13;
-    P = P * Z - 1.0 / 11;
-    P = P * Z + 1.0 / 9;
-    P = P * Z - 1.0 / 7;
-    P = P * Z + 1.0 / 5;
-    P = P * Z - 1.0 / 3;
-    const double A0 = Off + (U + U * (Z * P));
+    static constexpr double C[10] = {-1.0 / 3, 1.0 / 5,   -1.0 / 7, 1.0 / 9,   -1.0 / 11,
+                                     1.0 / 13, -1.0 / 15, 1.0 / 17, -1.0 / 19, 1.0 / 21};
+    const double A0 = Off + (U + U * (Z * Poly10(Z, C)));
     // Octant fix-ups as A -> Off + Sign*A with selected constants (exact: 0 + A = A,
     // 1*A = A), so no floating-point operation sits in a branch.
     const double A1 = (Swap ? Pi2 : 0.0) + (Swap ? -1.0 : 1.0) * A0;
@@ -114,11 +127,14 @@ inline double SignOf(double X) {
     const double R1Sq = Xi1 * Xi1 + Eta1 * Eta1;
     const double R2Sq = Xi2 * Xi2 + Eta2 * Eta2;
     const double Valid = Mask(R1Sq > 0.0) * Mask(R2Sq > 0.0);
-    // Invalid lanes compute ln(1) and atan2(0, 1): no division by zero, no NaN.
-    const double Ratio0 = (R2Sq * Valid + (1.0 - Valid)) / (R1Sq * Valid + (1.0 - Valid));
-    const double Ratio1 = Ratio0 < 1e-300 ? 1e-300 : Ratio0;
-    const double Ratio = Ratio1 > 1e300 ? 1e300 : Ratio1;
-    const double L = 0.5 * Log(Ratio);
+    // Invalid lanes compute ln(1/1); squares outside [1e-300, 1e300] are clamped.
+    const double A0 = R2Sq * Valid + (1.0 - Valid);
+    const double B0 = R1Sq * Valid + (1.0 - Valid);
+    const double A1 = A0 < 1e-300 ? 1e-300 : A0;
+    const double B1 = B0 < 1e-300 ? 1e-300 : B0;
+    const double A = A1 > 1e300 ? 1e300 : A1;
+    const double B = B1 > 1e300 ? 1e300 : B1;
+    const double L = 0.5 * LogRatio(A, B);
 
     const double Small1 = Mask(std::fabs(Eta1) <= EtaEps);
     const double Small2 = Mask(std::fabs(Eta2) <= EtaEps);
