@@ -65,7 +65,8 @@ struct TParticleResult {
 
 // Traces one particle and replaces Line by its trajectory. On a floating-point fault
 // it throws TCalcError, leaves Line as it was and turns rotating cylinders back to
-// where the trace found them.
+// where the trace found them. The texts for TimeLabel and ReLabel carry '.' as their
+// decimal separator (FormatNumber); the app's hooks put in the locale's.
 TParticleResult TraceParticleEx(TCountEdges& Evaluator, TColorPointArray& Line,
                                 const TParticleParams& P);
 
