@@ -147,6 +147,9 @@ public:
     // empties its intensities; throws TDiscretizationError on unusable settings.
     void Discretize();
 
+    // Its own evaluator. Its ProcessEvents is set to call ProcessEvents below and to
+    // end a particle trace once a stop is requested; leave it so. Its Model stays
+    // null, so that rotating slits turn neither the user's model nor the copy.
     TCountEdges Evaluator;
     TOptDiscretization DiscretizationSettings;
     double MinStep = 0.01;
@@ -158,7 +161,9 @@ public:
     TSpeedData SpeedTask;
     TParticleData ParticleTask;
 
-    // Event pump: called where pending window events are processed.
+    // Event pump: called before every grid point, at the start of every ascent
+    // iteration and before every coordinate trial (and, through the evaluator, during
+    // particle traces). StopSearch from it ends the search.
     std::function<void()> ProcessEvents;
 
     // The gradient estimated at the start of the ascent (one entry per parameter).
