@@ -1,5 +1,6 @@
 // kalvex-calc optimize: the optimal-parameter search driven by a task file.
 #include "cli/CliCommon.h"
+#include "cli/CliDiscretization.h"
 #include "geometry/uEdges.h"
 #include "optimise/uOptEdges.h"
 #include "optimise/uOptTask.h"
@@ -34,12 +35,27 @@ private:
 };
 
 int RunOptimize(const TArgs& Args) {
-    Args.OnlyOptions({});
+    Args.OnlyOptions(DiscretizationOptionNames());
     if (Args.Positional.size() != 2)
         throw TUsageError("expected a system file and a task file");
+    // Options given on the command line take over from the task file, one by one.
+    const TDiscrSettings Options = ReadDiscretizationOptions(Args);
     TEdges Model;
     Model.LoadFromFile(Args.Positional[0]);
-    const TOptTask Task = LoadOptTask(Args.Positional[1]);
+    TOptTask Task = LoadOptTask(Args.Positional[1]);
+    TOptDiscretization& D = Task.Discretization;
+    if (Args.Has("method"))
+        D.Graded = Options.Graded;
+    if (Args.Has("base-length"))
+        D.Step = Options.BaseLength;
+    if (Args.Has("scaler"))
+        D.Scaler = Options.Scaler;
+    if (Args.Has("cyl-step"))
+        D.CylStep = Options.CylStep;
+    if (Args.Has("infinite-scaler"))
+        D.InfiniteScaler = Options.InfiniteScaler;
+    if (Args.Has("infinite-count"))
+        D.InfiniteCount = Options.InfiniteCount;
 
     TOptimizeEdges Search;
     if (!Search.Params.BuildObjects(Model))
@@ -85,8 +101,9 @@ int RunOptimize(const TArgs& Args) {
 }
 
 const TRegisterCommand RegOptimize({"optimize",
-                                    "optimize SYSTEM.asp TASK.json  optimal-parameter search", 80,
-                                    RunOptimize});
+                                    "optimize SYSTEM.asp TASK.json [opts]  optimal-parameter "
+                                    "search (task file: docs/optimize-task.md)",
+                                    80, RunOptimize});
 
 } // namespace
 } // namespace kalvex::cli

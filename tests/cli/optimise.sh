@@ -77,8 +77,10 @@ done
 
 # Refusals: usage errors exit 2, everything else 1 with a message.
 expect_exit 2 "expected a system file and a task file" optimize "$EXAMPLES/slot.asp"
-expect_exit 2 "unknown option --method" optimize "$EXAMPLES/slot.asp" \
-    "$EXAMPLES/task_velocity.json" --method equal
+expect_exit 2 "unknown option --tmax" optimize "$EXAMPLES/slot.asp" \
+    "$EXAMPLES/task_velocity.json" --tmax 1
+expect_exit 2 "--method: expected equal or graded" optimize "$EXAMPLES/slot.asp" \
+    "$EXAMPLES/task_particles.json" --method fine
 expect_exit 1 "nothere.json" optimize "$EXAMPLES/slot.asp" "$TMP/nothere.json"
 echo '{"task": 0,' >"$TMP/broken.json"
 expect_exit 1 "task file: not valid JSON" optimize "$EXAMPLES/slot.asp" "$TMP/broken.json"
@@ -96,6 +98,10 @@ echo '{"geometric": [{"name": "h", "formulas": [{"object": "Точка9"}]}]}' >
 expect_exit 1 "no vertex or cylinder \"Точка9\"" optimize "$EXAMPLES/slot.asp" "$TMP/object.json"
 echo '{"discretization": {"step": 0}}' >"$TMP/discr.json"
 expect_exit 1 "" optimize "$EXAMPLES/slot.asp" "$TMP/discr.json"
+# A discretisation option overrides the task file's value.
+"$CALC" optimize "$EXAMPLES/slot.asp" "$TMP/discr.json" --base-length 0.002 >/dev/null ||
+    fail "--base-length does not override the task file"
+expect_exit 1 "" optimize "$EXAMPLES/slot.asp" "$EXAMPLES/task_particles.json" --base-length 0
 # A closed model without exactly one inflow cannot keep its flow balanced.
 printf '\0\0\0\0' >"$TMP/empty.asp"
 expect_exit 1 "cannot be balanced" optimize "$TMP/empty.asp" "$EXAMPLES/task_velocity.json"
