@@ -164,7 +164,7 @@ TEST(Solve, FastSolveAgreesWithGaussOnTheExamples) {
             if (Graded)
                 C.Elements.DiscretizeGraded(M, 15, 0.0004, 2.0, 0.1, 1.8);
             else
-                C.Elements.DiscretizeEqual(M, 15, 0.01, 1.8);
+                C.Elements.DiscretizeEqual(M, 15, 0.02, 1.8);
             C.SolveLiteral();
             const TRealArray Literal = C.Intensities;
             C.Solve();
