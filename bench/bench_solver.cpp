@@ -12,7 +12,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -52,24 +51,28 @@ int main(int argc, char** argv) {
         Discretize(C, Model, Target);
         const std::size_t N = C.Elements.Elements.size();
 
+        // The first solve maps the matrix; later solves (search trials, turning slits)
+        // reuse it. Assembly and LU are timed on mapped memory.
         auto T0 = TClock::now();
-        auto A = std::make_unique_for_overwrite<double[]>(N * N);
-        std::vector<double> B(N);
-        C.AssembleFast(A.get(), B.data());
+        C.Solve();
+        const double First = Seconds(T0);
+        T0 = TClock::now();
+        C.Solve();
+        const double Fast = Seconds(T0);
+
+        std::vector<double> A(N * N), B(N);
+        T0 = TClock::now();
+        C.AssembleFast(A.data(), B.data());
         const double Assembly = Seconds(T0);
         std::vector<lapack_int> Piv(N);
         T0 = TClock::now();
         const auto Ln = static_cast<lapack_int>(N);
         const lapack_int Info =
-            LAPACKE_dgesv(LAPACK_COL_MAJOR, Ln, 1, A.get(), Ln, Piv.data(), B.data(), Ln);
+            LAPACKE_dgesv(LAPACK_COL_MAJOR, Ln, 1, A.data(), Ln, Piv.data(), B.data(), Ln);
         const double Lu = Seconds(T0);
         if (Info != 0)
             std::printf("dgesv info %d\n", static_cast<int>(Info));
-        A.reset();
-
-        T0 = TClock::now();
-        C.Solve();
-        const double Fast = Seconds(T0);
+        A = {};
 
         T0 = TClock::now();
         TRealMatr M;
@@ -114,8 +117,9 @@ int main(int argc, char** argv) {
             "%6zu %9.4fs %9.4fs %9.4fs %11.4fs %11.4fs %8.1fx %9.3f | %12.0f %12.0f %6.1fx\n", N,
             Assembly, Lu, Fast, Build, Gauss, (Build + Gauss) / Fast, Assembly / Lu, FastRate,
             LiteralRate, FastRate / LiteralRate);
-        std::printf("       plain solve %s; intensities agree to %.2e relative; (sink %.3g)\n",
-                    Ok ? "ok" : "FAILED", MaxDiff / MaxQ, Sink);
+        std::printf("       first solve %.4fs; plain solve %s; intensities agree to %.2e relative "
+                    "(sink %.3g)\n",
+                    First, Ok ? "ok" : "FAILED", MaxDiff / MaxQ, Sink);
         std::fflush(stdout);
     }
     return 0;

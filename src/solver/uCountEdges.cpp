@@ -8,9 +8,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <thread>
+
+#include <sys/mman.h>
 
 namespace kalvex {
 
@@ -231,6 +235,30 @@ void VelocitySums(const TFastView& V, std::size_t N, double Px, double Py, doubl
 TCountEdges::TCountEdges() = default;
 TCountEdges::~TCountEdges() = default;
 
+void TCountEdges::TFreeDeleter::operator()(double* P) const {
+    std::free(P);
+}
+
+double* TCountEdges::SystemBuffer(std::size_t Doubles) {
+    if (Doubles > SystemCapacity) {
+        SystemMatrix.reset();
+        SystemCapacity = 0;
+        // Large pages where the system offers them: a fresh matrix of thousands of
+        // elements is otherwise dominated by page faults.
+        constexpr std::size_t Align = std::size_t{2} << 20;
+        const std::size_t Bytes = (Doubles * sizeof(double) + Align - 1) / Align * Align;
+        void* P = std::aligned_alloc(Align, Bytes);
+        if (P == nullptr)
+            throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+        madvise(P, Bytes, MADV_HUGEPAGE);
+#endif
+        SystemMatrix.reset(static_cast<double*>(P));
+        SystemCapacity = Bytes / sizeof(double);
+    }
+    return SystemMatrix.get();
+}
+
 double TCountEdges::InfluenceCoefficient(int J, TRealPoint P, TRealPoint D) const {
     const TEdgeElement& E = Elements.Elements[static_cast<std::size_t>(J)];
     return LiteralKernel(E, ElementGeometry(E), P, D);
@@ -309,13 +337,13 @@ void TCountEdges::Solve() {
         return;
     }
     CheckElementCount(static_cast<double>(N));
-    const auto A = std::make_unique_for_overwrite<double[]>(N * N);
+    double* const A = SystemBuffer(N * N);
     std::vector<double> B(N);
-    AssembleFast(A.get(), B.data());
+    AssembleFast(A, B.data());
     std::vector<lapack_int> Pivots(N);
     const auto Ln = static_cast<lapack_int>(N);
     const lapack_int Info =
-        LAPACKE_dgesv(LAPACK_COL_MAJOR, Ln, 1, A.get(), Ln, Pivots.data(), B.data(), Ln);
+        LAPACKE_dgesv(LAPACK_COL_MAJOR, Ln, 1, A, Ln, Pivots.data(), B.data(), Ln);
     if (Info < 0)
         throw std::logic_error("dgesv: invalid argument");
     if (Info > 0 || !std::all_of(B.begin(), B.end(), [](double X) { return std::isfinite(X); }))

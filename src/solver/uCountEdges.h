@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -173,6 +174,15 @@ public:
     void AssembleFast(double* A, double* B) const;
 
 private:
+    struct TFreeDeleter {
+        void operator()(double* P) const;
+    };
+    // The dense matrix of the fast solve, kept for the next solve: repeated solves
+    // (search trials, turning slits) then reuse memory that is already mapped.
+    double* SystemBuffer(std::size_t Doubles);
+    std::unique_ptr<double[], TFreeDeleter> SystemMatrix;
+    std::size_t SystemCapacity = 0;
+
     void PrepareFastData();
     bool FastDataValid() const;
     double RightHandSide(int I, TRealPoint M, TRealPoint N) const;
