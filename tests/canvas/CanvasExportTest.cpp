@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 namespace kalvex::test {
@@ -245,10 +244,7 @@ TEST_F(ExportTest, WmfIsReadBackByLibwmf) {
     Canvas.ExportMetafile(Dir.File("plate.wmf"));
     const auto Svg = Wmf2Svg(Dir.File("plate.wmf"), Dir.File("plate.svg"));
     ASSERT_TRUE(Svg.has_value()) << "wmf2svg refused the file";
-    std::smatch M;
-    ASSERT_TRUE(std::regex_search(*Svg, M, std::regex(R"re(<svg width="(\d+)" height="(\d+)")re")));
-    EXPECT_EQ(M[1], "280");
-    EXPECT_EQ(M[2], "155");
+    EXPECT_NE(Svg->find("<svg width=\"280\" height=\"155\""), std::string::npos);
     // Four bands, two of them openings with their arrows.
     EXPECT_EQ(Occurrences(*Svg, "<polygon"), 6);
     EXPECT_EQ(Occurrences(*Svg, "fill:silver"), 2);
