@@ -238,10 +238,23 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
                 Y[0] = W.X;
                 Y[2] = W.Y;
                 const double Len = VectorLength(W);
-                // A particle left at rest stays where it hit.
-                if (Len > 0) {
+                // The offset must take the particle back to the side it came from: a
+                // particle left on the wall would pass through it on its next step.
+                // Without restitution (or when the velocity at the end of the step
+                // already led away) the new velocity runs along or into the wall, so
+                // the particle is set off straight along the wall's normal instead.
+                const TRealPoint Wall = Seg.P2 - Seg.P1;
+                TRealPoint Back{-Wall.Y, Wall.X};
+                const double Came = DotProduct(Prev - C, Back);
+                if (Came < 0)
+                    Back = -1.0 * Back;
+                const double BackLen = VectorLength(Back);
+                if (Len > 0 && (Came == 0 || DotProduct(W, Back) > 0)) {
                     Y[1] = Y[1] + ReboundOffset * Y[0] / Len;
                     Y[3] = Y[3] + ReboundOffset * Y[2] / Len;
+                } else if (Came != 0 && BackLen > 0) {
+                    Y[1] = Y[1] + ReboundOffset * Back.X / BackLen;
+                    Y[3] = Y[3] + ReboundOffset * Back.Y / BackLen;
                 }
                 TRealPoint C2 = C;
                 int Pulls = 0;

@@ -172,17 +172,32 @@ TEST(ParticleTrace, CaughtAtAnOpeningAfterKMinusOneSteps) {
 TEST(ParticleTrace, WallInsteadOfOpeningRebounds) {
     TCountEdges E;
     Prepare(E, Box());
-    TColorPointArray Line;
-    const TParticleResult R = TraceParticleEx(E, Line, Release({1, 0.3}, 0.001, 3500, 0.01, 1.005));
-    EXPECT_EQ(R.End, TParticleEnd::peTime);
-    EXPECT_NEAR(R.Time, 1.0, 1e-9);
-    // It touched the floor and stayed above it afterwards.
-    bool Touched = false;
-    for (const auto& Pt : Line) {
-        EXPECT_GE(Pt.Position.Y, -1e-12);
-        Touched = Touched || std::abs(Pt.Position.Y) < 1e-12;
+    // Restitution 0 leaves no velocity off the floor (at rest, or sliding along it):
+    // the particle is set off the wall by the offset instead of falling through it.
+    struct TCase {
+        double Restitution, Friction, Vx;
+    };
+    for (const TCase C :
+         {TCase{0.5, 0.5, 0.0}, TCase{0.0, 0.5, 0.0}, TCase{0.0, 0.5, 0.3}, TCase{0.0, 0.0, 0.3}}) {
+        TParticleParams P = Release({1, 0.3}, 0.001, 3500, 0.01, 1.005);
+        P.Restitution = C.Restitution;
+        P.Friction = C.Friction;
+        P.StartVelocity = {C.Vx, 0.0};
+        TColorPointArray Line;
+        const TParticleResult R = TraceParticleEx(E, Line, P);
+        EXPECT_EQ(R.End, TParticleEnd::peTime);
+        EXPECT_NEAR(R.Time, 1.0, 1e-9);
+        // It touched the floor and stayed above it afterwards.
+        bool Touched = false;
+        for (const auto& Pt : Line) {
+            EXPECT_GE(Pt.Position.Y, -1e-12) << C.Restitution << " " << C.Vx;
+            if (Touched && C.Restitution == 0) {
+                EXPECT_LE(Pt.Position.Y, ReboundOffset + 1e-12);
+            }
+            Touched = Touched || std::abs(Pt.Position.Y) < 1e-12;
+        }
+        EXPECT_TRUE(Touched);
     }
-    EXPECT_TRUE(Touched);
 }
 
 TEST(ParticleTrace, DrawsOnBothTargetsInTheTrajectoryColour) {
