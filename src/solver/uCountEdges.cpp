@@ -12,6 +12,7 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include <sys/mman.h>
@@ -240,13 +241,16 @@ void TCountEdges::TFreeDeleter::operator()(double* P) const {
 }
 
 double* TCountEdges::SystemBuffer(std::size_t Doubles) {
-    if (Doubles > SystemCapacity) {
+    // Large pages where the system offers them: a fresh matrix of thousands of
+    // elements is otherwise dominated by page faults.
+    constexpr std::size_t Align = std::size_t{2} << 20;
+    const std::size_t Bytes = (Doubles * sizeof(double) + Align - 1) / Align * Align;
+    const std::size_t Rounded = Bytes / sizeof(double);
+    // Grown when too small; given back when a much smaller system follows, so that one
+    // large solve does not hold its memory for the rest of the run.
+    if (Rounded > SystemCapacity || Rounded < SystemCapacity / 4) {
         SystemMatrix.reset();
         SystemCapacity = 0;
-        // Large pages where the system offers them: a fresh matrix of thousands of
-        // elements is otherwise dominated by page faults.
-        constexpr std::size_t Align = std::size_t{2} << 20;
-        const std::size_t Bytes = (Doubles * sizeof(double) + Align - 1) / Align * Align;
         void* P = std::aligned_alloc(Align, Bytes);
         if (P == nullptr)
             throw std::bad_alloc();
@@ -254,7 +258,7 @@ double* TCountEdges::SystemBuffer(std::size_t Doubles) {
         madvise(P, Bytes, MADV_HUGEPAGE);
 #endif
         SystemMatrix.reset(static_cast<double*>(P));
-        SystemCapacity = Bytes / sizeof(double);
+        SystemCapacity = Rounded;
     }
     return SystemMatrix.get();
 }
@@ -321,7 +325,13 @@ void TCountEdges::AssembleFast(double* A, double* B) const {
     for (unsigned T = 1; T < Threads; ++T) {
         const std::size_t From = std::min(N, T * Per);
         const std::size_t To = std::min(N, From + Per);
-        Pool.emplace_back(Columns, From, To);
+        // Without a thread to spare (resource limits) the block is done here; an
+        // exception would leave joinable threads behind and end the program.
+        try {
+            Pool.emplace_back(Columns, From, To);
+        } catch (const std::system_error&) {
+            Columns(From, To);
+        }
     }
     Columns(0, std::min(N, Per));
     for (std::thread& T : Pool)

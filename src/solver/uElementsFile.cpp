@@ -12,13 +12,16 @@ constexpr std::size_t ElementRecordSize = 40;
 constexpr std::size_t CylRecordSize = 48;
 
 // Ranges that rotation and the solve index with: a damaged file must not lead to
-// reads outside the arrays.
+// reads outside the arrays, nor to a rotation by an infinite angle.
 bool CylInfosConsistent(const TEdgeElements& E) {
     for (const TCylInfo& C : E.CylInfos) {
         if (C.FirstElement < 0 || C.ElementCount < 0 ||
             static_cast<std::int64_t>(C.FirstElement) + C.ElementCount > E.Count)
             return false;
         if (C.EdgeIndex < 0 || C.EdgeIndex >= E.Edges.Count())
+            return false;
+        // Rotation divides by the radius.
+        if (!(C.R > 0.0 && std::isfinite(C.R)))
             return false;
     }
     return true;

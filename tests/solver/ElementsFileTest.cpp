@@ -145,6 +145,11 @@ TEST(ElementsFile, DamagedFilesEmptyTheElements) {
     const std::int32_t Far = E.Count;
     std::memcpy(Outside.data() + Cyl + 32, &Far, 4);
     ExpectFails(Outside, "cylinder outside");
+    // A cylinder without a radius could only be turned by an infinite angle.
+    auto NoRadius = Good;
+    const double Zero = 0.0;
+    std::memcpy(NoRadius.data() + Cyl + 16, &Zero, 8);
+    ExpectFails(NoRadius, "zero radius");
     // The edges block cut short.
     ExpectFails(std::vector<std::uint8_t>(Good.begin(), Good.end() - 10), "edges");
     // A missing file.

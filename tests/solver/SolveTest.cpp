@@ -135,10 +135,10 @@ TEST(Solve, FastAssemblyMatchesTheLiteralSystem) {
     TCountEdges C;
     TEdges M;
     M.LoadFromFile(ExamplePath("cylinder.asp"));
-    C.Elements.DiscretizeGraded(M, 15, 0.0004, 2.0, 0.1, 1.8);
+    C.Elements.DiscretizeEqual(M, 15, 0.01, 1.8);
     const std::size_t N = C.Elements.Elements.size();
-    // Enough elements for the threaded path.
-    ASSERT_GT(N, 0u);
+    // Enough elements for the threaded path and more than one block per column.
+    ASSERT_GT(N, 512u);
     TRealMatr A;
     C.BuildSystem(A);
     std::vector<double> F(N * N), B(N);
@@ -180,6 +180,23 @@ TEST(Solve, FastSolveAgreesWithGaussOnTheExamples) {
                 EXPECT_NEAR(C.Speed({T.Y, -T.X}, Mid), E.V, 1e-9);
             }
         }
+    }
+}
+
+TEST(Solve, OneEvaluatorSolvesSystemsOfChangingSize) {
+    // The matrix memory is kept between solves: a smaller system inside a larger
+    // buffer (other leading dimension, old entries left over), then one small enough
+    // for the buffer to be given back, then a larger one again.
+    TCountEdges C;
+    for (double Step : {0.0017, 0.0025, 0.04, 0.005}) {
+        SCOPED_TRACE(Step);
+        C.Elements.DiscretizeEqual(FlangedSlot(0.1, 1.0), 15, Step, 1.8);
+        C.ClearIntensities();
+        C.SolveLiteral();
+        const TRealArray Literal = C.Intensities;
+        C.Solve();
+        ASSERT_EQ(C.Intensities.size(), Literal.size());
+        EXPECT_LT(MaxRelDiff(C.Intensities, Literal), 1e-9);
     }
 }
 
