@@ -96,7 +96,7 @@ int RunFlowLine(const TArgs& Args) {
                            ParseNumber(Args.Positional[2], "Y")};
     const double Step = Args.GetDouble("step", 0.01);
     const double Length = Args.GetDouble("length", 1.0);
-    const std::string To = Args.Get("to", "sink");
+    const std::string To = Args.Get("to", "source");
     if (To != "sink" && To != "source")
         throw TUsageError("--to must be sink or source");
     CheckDiscretizationOptions(Args);
@@ -166,7 +166,7 @@ const TRegisterCommand RegFlowLines(
      50, RunFlowLines});
 const TRegisterCommand
     RegFlowLine({"flowline",
-                 "flowline SYSTEM.asp X Y [--step 0.01] [--length 1] [--to sink|source] "
+                 "flowline SYSTEM.asp X Y [--step 0.01] [--length 1] [--to source|sink] "
                  "[--mod F] [--csv F]   one flow line",
                  60, RunFlowLine});
 const TRegisterCommand RegParticle(

@@ -73,19 +73,19 @@ out=$("$CALC" flowlines "$TMP/slot.asp" --from sources)
 expect_line "$out" "lines: 0"
 
 # A flow line near the slot ends on the slot.
-out=$("$CALC" flowline "$TMP/slot.asp" 0.1 0.1 --step 0.005 --csv "$TMP/l.csv" --mod "$TMP/l.mod")
+out=$("$CALC" flowline "$TMP/slot.asp" 0.1 0.1 --step 0.005 --to sink --csv "$TMP/l.csv" --mod "$TMP/l.mod")
 read -r ex ey <<<"$(value end "$out")"
 [ "$ey" = 0 ] || fail "flowline slot: ends at y = $ey"
 awk -v x="$ex" 'BEGIN { exit !(x > -0.05 && x < 0.05) }' || fail "flowline slot: ends at x = $ex"
 check_outputs "$TMP/slot.asp" "$TMP/l.mod" "$TMP/l.csv" 1 "$(value points "$out")"
 
 # In the hood a line follows the air to the roof opening (x 0.4375 .. 0.5625, y 0.75).
-out=$("$CALC" flowline "$TMP/hood.asp" 0.05 0.1)
+out=$("$CALC" flowline "$TMP/hood.asp" 0.05 0.1 --to sink)
 read -r ex ey <<<"$(value end "$out")"
 [ "$ey" = 0.75 ] || fail "flowline hood: ends at y = $ey"
 awk -v x="$ex" 'BEGIN { exit !(x > 0.4375 && x < 0.5625) }' || fail "flowline hood: x = $ex"
-# Against the flow it ends on the inflow gap of the left wall (x 0, y 0 .. 0.25).
-out=$("$CALC" flowline "$TMP/hood.asp" 0.05 0.1 --to source)
+# Against the flow (the default, as the dialog) it ends on the inflow gap of the left wall (x 0, y 0 .. 0.25).
+out=$("$CALC" flowline "$TMP/hood.asp" 0.05 0.1)
 read -r ex ey <<<"$(value end "$out")"
 awk -v x="$ex" -v y="$ey" 'BEGIN { exit !(x < 1e-9 && x > -1e-9 && y > 0 && y < 0.25) }' ||
     fail "flowline hood to source: ends at $ex $ey"
