@@ -58,8 +58,10 @@ int ToPixel(double V) {
     return RoundEven(std::clamp(V, -1e9, 1e9));
 }
 
+// Bounded like the pixels themselves: a mitre at an all but reversed corner lies
+// billions of pixels out before its pull-back.
 TPixel Offset(TPixel P, double X, double Y) {
-    return {P.X + RoundEven(X), P.Y + RoundEven(Y)};
+    return {P.X + ToPixel(X), P.Y + ToPixel(Y)};
 }
 
 // Pulls M back towards P along M - P when it lies farther than L from P.

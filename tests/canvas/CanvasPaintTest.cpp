@@ -148,6 +148,14 @@ TEST_F(PaintTest, MitrePointIsPulledBackOntoShortSegments) {
     const auto Polys = Buffer.Of("Polygon");
     ASSERT_EQ(Polys.size(), 1u);
     EXPECT_EQ(Polys[0].Points, (std::vector<TPixel>{{0, 0}, {1, -1}, {2, -3}, {2, -3}, {2, 0}}));
+
+    // An all but reversed corner sends the mitre point billions of pixels out before
+    // the pull-back; it must arrive at the segment's length without overflowing.
+    Buffer.Clear();
+    Canvas.DrawSegmentBand({100, 0}, {200, 0}, 0, 0, -(Pi / 2 - 1e-12));
+    ASSERT_EQ(Buffer.Of("Polygon").size(), 1u);
+    EXPECT_EQ(Buffer.Of("Polygon")[0].Points,
+              (std::vector<TPixel>{{100, 0}, {200, 0}, {200, -3}, {200, -3}, {200, 0}}));
 }
 
 TEST_F(PaintTest, ZeroLengthBandDrawsNothing) {
@@ -270,6 +278,15 @@ TEST_F(PaintTest, SlitCylinderHasTwoSectorsARingAndAnArrowToTheCentre) {
     // From the middle of the chord (275, 125) towards the centre: the tip is 13 pixels in.
     EXPECT_EQ(Arrows[0].Points[3], (TPixel{266, 134}));
     EXPECT_EQ(Arrows[0].Points[0], (TPixel{274, 127}));
+
+    // A half-circle slit: its chord runs through the centre, so the arrow starts there
+    // and points away from the middle of the slit's arc (at 90 degrees, straight up).
+    Buffer.Clear();
+    Canvas.DrawCylinder({250, 150}, 1, 0, 180, 50);
+    const auto Half = GreenPolygons(Buffer);
+    ASSERT_EQ(Half.size(), 1u);
+    EXPECT_EQ(Half[0].Points[3], (TPixel{250, 163}));
+    EXPECT_EQ(Half[0].Points[0], (TPixel{251, 152}));
 }
 
 TEST_F(PaintTest, CylinderWithoutSlitIsARingWithoutArrow) {
