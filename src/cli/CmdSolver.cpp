@@ -4,6 +4,7 @@
 #include "geometry/uEdges.h"
 #include "solver/uCountEdges.h"
 
+#include <filesystem>
 #include <iostream>
 
 namespace kalvex::cli {
@@ -13,6 +14,13 @@ std::vector<std::string> WithDiscretization(std::vector<std::string> Names) {
     const auto& D = DiscretizationOptionNames();
     Names.insert(Names.end(), D.begin(), D.end());
     return Names;
+}
+
+// Never write the elements over the system they came from (a system named *.dsc).
+void RefuseOverwritingSystem(const std::string& System, const std::string& Out) {
+    std::error_code Ec;
+    if (Out == System || std::filesystem::equivalent(System, Out, Ec))
+        throw TKalvexError("Файл граничных элементов совпадает с файлом системы: " + Out);
 }
 
 int RunDiscretize(const TArgs& Args) {
@@ -25,7 +33,9 @@ int RunDiscretize(const TArgs& Args) {
     Model.LoadFromFile(System);
     TEdgeElements Elements;
     Discretize(Elements, Model, Settings);
-    Elements.SaveToFile(Args.Get("out", DefaultDiscretizationFile(System)));
+    const std::string Out = Args.Get("out", DefaultDiscretizationFile(System));
+    RefuseOverwritingSystem(System, Out);
+    Elements.SaveToFile(Out);
     std::cout << "elements: " << Elements.Count << "\n";
     return 0;
 }

@@ -85,5 +85,10 @@ grep -qF "Слишком много граничных элементов: 35000
 "$CALC" velocity "$TMP/missing.asp" 0 0 >/dev/null 2>"$TMP/err"
 [ $? -eq 1 ] || fail "missing system"
 grep -qF "Невозможно загрузить границы из файла" "$TMP/err" || fail "missing system message"
+# A system that happens to be named *.dsc is never overwritten by its elements.
+cp "$TMP/slot.asp" "$TMP/named.dsc"
+"$CALC" discretize "$TMP/named.dsc" >/dev/null 2>"$TMP/err"
+[ $? -eq 1 ] || fail "discretize over its own system"
+cmp -s "$TMP/slot.asp" "$TMP/named.dsc" || fail "system file overwritten"
 set -e
 echo "solver.sh: all passed"
