@@ -280,7 +280,8 @@ TEST_F(PaintTest, SlitCylinderHasTwoSectorsARingAndAnArrowToTheCentre) {
     EXPECT_EQ(Arrows[0].Points[0], (TPixel{274, 127}));
 
     // A half-circle slit: its chord runs through the centre, so the arrow starts there
-    // and points away from the middle of the slit's arc (at 90 degrees, straight up).
+    // and points away from the middle of the slit's arc (that is at 90 degrees, at the
+    // top), i.e. straight down on the screen.
     Buffer.Clear();
     Canvas.DrawCylinder({250, 150}, 1, 0, 180, 50);
     const auto Half = GreenPolygons(Buffer);
