@@ -387,16 +387,11 @@ void TCountEdges::EnsureSolved() {
 void TCountEdges::PrepareFastData() {
     const TEdgeElementArray& E = Elements.Elements;
     const std::size_t N = E.size();
-    for (auto* V : {&Fast.X1, &Fast.Y1, &Fast.X2, &Fast.Y2, &Fast.Tx, &Fast.Ty, &Fast.Nx, &Fast.Ny,
-                    &Fast.P1N, &Fast.P1T, &Fast.P2N, &Fast.P2T})
+    for (auto* V :
+         {&Fast.Tx, &Fast.Ty, &Fast.Nx, &Fast.Ny, &Fast.P1N, &Fast.P1T, &Fast.P2N, &Fast.P2T})
         V->resize(N);
-    Fast.Q.clear();
     for (std::size_t J = 0; J < N; ++J) {
         const TGeometry G = ElementGeometry(E[J]);
-        Fast.X1[J] = E[J].P1.X;
-        Fast.Y1[J] = E[J].P1.Y;
-        Fast.X2[J] = E[J].P2.X;
-        Fast.Y2[J] = E[J].P2.Y;
         Fast.Tx[J] = G.T.X;
         Fast.Ty[J] = G.T.Y;
         Fast.Nx[J] = G.N.X;

@@ -192,7 +192,7 @@ private:
     // P1N = P1.N, P1T = P1.T and so on: the kernel's dot products need only the
     // point's part at evaluation time.
     struct TElementData {
-        std::vector<double> X1, Y1, X2, Y2, Tx, Ty, Nx, Ny, Q;
+        std::vector<double> Tx, Ty, Nx, Ny;
         std::vector<double> P1N, P1T, P2N, P2T;
         std::uint64_t Generation = 0;
         std::size_t Count = 0;
