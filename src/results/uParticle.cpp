@@ -189,8 +189,16 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
                 Count += 1;
             const double T0 = t;
             const double Sub = H / Count;
-            for (double K = 0; K < Count; K += 1)
+            for (double K = 0; K < Count; K += 1) {
                 RK.RungeKuttaStep(t, Y, F, 4, Sub);
+                // Very fine dust can need millions of sub-steps: keep the window alive
+                // and let Stop end the trace inside one step.
+                if (std::fmod(K + 1, 65536.0) == 0) {
+                    Pump();
+                    if (E.Stopped)
+                        break;
+                }
+            }
             t = T0 + H;
         } else {
             RK.RungeKuttaStep(t, Y, F, 4, H);
@@ -208,6 +216,10 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
             const TRealPoint Prev{Y[1], Y[3]};
             Freeze(Prev);
             Advance();
+            if (E.Stopped) { // pressed during the sub-steps of fine dust
+                Result.End = TParticleEnd::peStopped;
+                break;
+            }
             if (N % 20 == 0) {
                 if (E.TimeLabel)
                     E.TimeLabel(FormatNumber(t - H));

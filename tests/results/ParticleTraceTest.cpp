@@ -128,6 +128,23 @@ TEST_F(StillAir, StopRequestEndsTheTraceAtTheNextCheck) {
     EXPECT_EQ(Line.size(), 21u);
     EXPECT_NEAR(R.Time, 20 * 0.005, 1e-12);
     EXPECT_TRUE(E.Stopped);
+
+    // Dust of 10 nm needs over a million sub-steps per step: the window is kept alive
+    // inside the step and a stop ends the trace there, before the step's point.
+    Calls = 0;
+    E.ProcessEvents = [&] {
+        ++Calls;
+        E.StopBuilding();
+    };
+    bool StepFinished = false; // the time label is set only after a whole step
+    E.TimeLabel = [&](const std::string&) { StepFinished = true; };
+    TColorPointArray Fine;
+    const TParticleResult RF = TraceParticleEx(E, Fine, Release({1, 1}, 1e-8, 3500, 0.005, 5));
+    EXPECT_EQ(RF.End, TParticleEnd::peStopped);
+    EXPECT_FALSE(StepFinished);
+    EXPECT_EQ(Calls, 1);
+    EXPECT_EQ(Fine.size(), 1u);
+    EXPECT_EQ(RF.Time, 0.0);
 }
 
 TEST_F(StillAir, HeavyParticleReboundsFromTheFloorWithTheRestitutionLaw) {
