@@ -360,7 +360,7 @@ void TEdgesCanvas::DeselectAll() {
             const TEdgeSegment& S0 = Edge.Segments[0];
             const TEdgeSegment& S1 = Edge.Segments[1];
             const bool HasSlit = S0.HasSlit();
-            DrawCircle(WorldToScreen(S0.P1), RoundEven(S0.P2.X / Scale), clBlack,
+            DrawCircle(WorldToScreen(S0.P1), ScreenPixel(S0.P2.X / Scale), clBlack,
                        HasSlit ? S1.P1.Y : 0, HasSlit ? S1.P1.X : 0);
         } else if (SelKind != skCylinder) {
             const TEdgeSegment& S = Edge.Segments[static_cast<std::size_t>(SelSegment)];

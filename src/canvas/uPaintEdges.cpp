@@ -10,6 +10,12 @@
 
 namespace kalvex {
 
+// Far-away points stay far away; the bound leaves room for sums of up to four pixel
+// coordinates (midpoints, centre plus radius, mitres) without overflowing int.
+int ScreenPixel(double V) {
+    return RoundEven(std::clamp(V, -5e8, 5e8));
+}
+
 namespace {
 
 // Swallows everything; stands in for a surface the host has not supplied.
@@ -53,15 +59,10 @@ TPenStyle AxesPenStyle(int Style) {
     }
 }
 
-// Far-away points stay far away without overflowing the sums of pixel coordinates.
-int ToPixel(double V) {
-    return RoundEven(std::clamp(V, -1e9, 1e9));
-}
-
 // Bounded like the pixels themselves: a mitre at an all but reversed corner lies
 // billions of pixels out before its pull-back.
 TPixel Offset(TPixel P, double X, double Y) {
-    return {P.X + ToPixel(X), P.Y + ToPixel(Y)};
+    return {P.X + ScreenPixel(X), P.Y + ScreenPixel(Y)};
 }
 
 // Pulls M back towards P along M - P when it lies farther than L from P.
@@ -118,7 +119,7 @@ void TEdgesCanvas::Paint() {
 // ---------------------------------------------------------------- view
 
 TPixel TEdgesCanvas::WorldToScreen(TRealPoint P) const {
-    return {ToPixel(P.X / Scale) + Origin.X, Origin.Y - ToPixel(P.Y / Scale)};
+    return {ScreenPixel(P.X / Scale) + Origin.X, Origin.Y - ScreenPixel(P.Y / Scale)};
 }
 
 TRealPoint TEdgesCanvas::ScreenToWorld(TPixel P) const {
@@ -385,7 +386,7 @@ void TEdgesCanvas::DrawCylinderEdge(const TEdge& Edge, TCounters& Counters, bool
     const TEdgeSegment& S1 = Edge.Segments[1];
     const TPixel C = WorldToScreen(S0.P1);
     const double R = S0.P2.X;
-    const int Rp = RoundEven(R / Scale);
+    const int Rp = ScreenPixel(R / Scale);
     const bool HasSlit = S0.HasSlit();
     const double A1 = HasSlit ? S1.P1.X : 0;
     const double A2 = HasSlit ? S1.P1.Y : 0;
@@ -447,7 +448,7 @@ void TEdgesCanvas::DrawSelection() {
         const TEdgeSegment& S0 = Edge.Segments[0];
         const TEdgeSegment& S1 = Edge.Segments[1];
         const bool HasSlit = S0.HasSlit();
-        DrawCircle(WorldToScreen(S0.P1), RoundEven(S0.P2.X / Scale), clRed, HasSlit ? S1.P1.Y : 0,
+        DrawCircle(WorldToScreen(S0.P1), ScreenPixel(S0.P2.X / Scale), clRed, HasSlit ? S1.P1.Y : 0,
                    HasSlit ? S1.P1.X : 0);
         break;
     }
@@ -503,7 +504,7 @@ void TEdgesCanvas::RedrawCylinders() {
         const bool HasSlit = S0.HasSlit();
         const int S = S1.V > 0 ? 1 : (S1.V < 0 ? -1 : 0);
         DrawCylinder(WorldToScreen(S0.P1), S, HasSlit ? S1.P1.X : 0, HasSlit ? S1.P1.Y : 0,
-                     RoundEven(S0.P2.X / Scale));
+                     ScreenPixel(S0.P2.X / Scale));
     }
 }
 

@@ -310,6 +310,19 @@ TEST_F(PaintTest, SmallCylinderIsAFilledDisc) {
     EXPECT_EQ(Ell[0].BrushColor, clSilver);
 }
 
+TEST_F(PaintTest, HugeCylinderKeepsItsBoxInOrder) {
+    // 1e7 m at 0.004 m/px is far past the int range: bounded, not wrapped round.
+    Canvas.Edges.Add(Cyl({1e7, 0}, 1e7));
+    RedrawFresh();
+    const auto Ell = Buffer.Of("Ellipse");
+    ASSERT_FALSE(Ell.empty());
+    for (const auto& E : Ell) {
+        EXPECT_LT(E.Args[0], E.Args[2]);
+        EXPECT_LT(E.Args[1], E.Args[3]);
+        EXPECT_GT(E.Args[2], 0);
+    }
+}
+
 TEST_F(PaintTest, CylinderFlagsDecideSlitAndArrow) {
     // A slit flagged with angles 0 and 0 is a full ring; a slit velocity without the
     // flag draws no arrow.
