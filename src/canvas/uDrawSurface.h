@@ -3,6 +3,10 @@
 // colours are 0x00BBGGRR.
 #pragma once
 
+#include "geometry/GenFuncs.h"
+
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -34,6 +38,15 @@ struct TTextSize {
     int Width = 0;
     int Height = 0;
 };
+
+// A coordinate in pixels, rounded halves to even. Far-away points stay far away but
+// bounded, leaving room for sums of a few pixel coordinates (midpoints, centre plus
+// radius, mitres) without overflowing int.
+inline int ScreenPixel(double V) {
+    if (std::isnan(V))
+        return 0;
+    return RoundEven(std::clamp(V, -5e8, 5e8));
+}
 
 class TDrawSurface {
 public:

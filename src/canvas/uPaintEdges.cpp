@@ -10,12 +10,6 @@
 
 namespace kalvex {
 
-// Far-away points stay far away; the bound leaves room for sums of up to four pixel
-// coordinates (midpoints, centre plus radius, mitres) without overflowing int.
-int ScreenPixel(double V) {
-    return RoundEven(std::clamp(V, -5e8, 5e8));
-}
-
 namespace {
 
 // Swallows everything; stands in for a surface the host has not supplied.

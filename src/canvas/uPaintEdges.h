@@ -70,10 +70,6 @@ inline constexpr TColor clSpeedPoint = 0x8000FF; // R 255, G 0, B 128
 inline constexpr double DefaultScale = 0.004;
 inline constexpr TPixel DefaultOrigin{0, 400};
 
-// A model distance in pixels, rounded and bounded so that sums of a few pixel
-// coordinates cannot overflow.
-int ScreenPixel(double V);
-
 class TEdgesCanvas {
 public:
     TEdgesCanvas();

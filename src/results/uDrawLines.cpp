@@ -8,18 +8,6 @@
 
 namespace kalvex {
 
-namespace {
-
-// Pixels far outside any screen are clamped so that the conversion stays defined.
-int ToPixel(double V) {
-    constexpr double Limit = 1e9;
-    if (std::isnan(V))
-        return 0;
-    return RoundEven(std::clamp(V, -Limit, Limit));
-}
-
-} // namespace
-
 void TDrawLines::AddLine(const TColorPointArray& Line) {
     Lines.push_back(Line);
     Count = static_cast<int>(Lines.size());
@@ -35,10 +23,10 @@ void TDrawLines::Draw(TDrawSurface& Canvas, int OriginX, double PixelsPerMetre, 
     double Ratio = Step > 0 ? Scale / Step : 0.0;
     if (!(Ratio >= 0))
         Ratio = 0;
-    const long long K = ToPixel(Ratio) + 1LL;
+    const long long K = ScreenPixel(Ratio) + 1LL;
     auto Px = [&](const TColorPoint& P) {
-        return TPixel{OriginX + ToPixel(P.Position.X * PixelsPerMetre),
-                      OriginY - ToPixel(P.Position.Y * PixelsPerMetre)};
+        return TPixel{OriginX + ScreenPixel(P.Position.X * PixelsPerMetre),
+                      OriginY - ScreenPixel(P.Position.Y * PixelsPerMetre)};
     };
     Canvas.SetPenColor(0xFF0000);
     Canvas.SetPenMode(TPenMode::pmCopy);

@@ -11,13 +11,6 @@ namespace kalvex {
 
 namespace {
 
-int ToPixel(double V) {
-    constexpr double Limit = 1e9;
-    if (std::isnan(V))
-        return 0;
-    return RoundEven(std::clamp(V, -Limit, Limit));
-}
-
 // Slow air is blue, fast air magenta.
 std::uint32_t SpeedColor(double S, double VMin, double VMax) {
     const double Range = VMax - VMin;
@@ -44,7 +37,7 @@ void TCountEdges::TraceFlowLine(TRealPoint Start, int Direction, TColorPointArra
 
     const std::array<TDrawSurface*, 2> Targets{Canvas, Canvas ? BufferCanvas : nullptr};
     auto PixelOf = [&](TRealPoint Q) {
-        return TPixel{OriginX + ToPixel(Q.X / Scale), OriginY - ToPixel(Q.Y / Scale)};
+        return TPixel{OriginX + ScreenPixel(Q.X / Scale), OriginY - ScreenPixel(Q.Y / Scale)};
     };
     auto DrawTo = [&](TRealPoint Q) {
         const TPixel Px = PixelOf(Q);

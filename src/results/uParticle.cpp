@@ -36,13 +36,6 @@ double LawCorrection(double Re) {
     return 1.0;
 }
 
-int ToPixel(double V) {
-    constexpr double Limit = 1e9;
-    if (std::isnan(V))
-        return 0;
-    return RoundEven(std::clamp(V, -Limit, Limit));
-}
-
 bool AllFinite(const TRealArray& Y) {
     return std::all_of(Y.begin(), Y.end(), [](double V) { return std::isfinite(V); });
 }
@@ -152,7 +145,8 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
         return T;
     };
     auto PixelOf = [&](TRealPoint Q) {
-        return TPixel{E.OriginX + ToPixel(Q.X / E.Scale), E.OriginY - ToPixel(Q.Y / E.Scale)};
+        return TPixel{E.OriginX + ScreenPixel(Q.X / E.Scale),
+                      E.OriginY - ScreenPixel(Q.Y / E.Scale)};
     };
     auto SetPen = [&](TColor C) {
         for (TDrawSurface* S : Targets())

@@ -477,11 +477,8 @@ void TEdgeElements::RefineInRect(TRealPoint C1, TRealPoint C2) {
 
 void TEdgeElements::Draw(TDrawSurface& Canvas, int OriginX, int OriginY,
                          double PixelsPerMetre) const {
-    // Far tail elements can leave the int range of a pixel; clamp before rounding.
-    const auto Px = [&](double V) {
-        const double C = std::fmax(-1e9, std::fmin(1e9, V * PixelsPerMetre));
-        return RoundEven(C);
-    };
+    // Far tail elements would leave the int range of a pixel.
+    const auto Px = [&](double V) { return ScreenPixel(V * PixelsPerMetre); };
     Canvas.SetPenMode(TPenMode::pmCopy);
     for (std::size_t I = 0; I < Elements.size(); ++I) {
         const TEdgeElement& E = Elements[I];
