@@ -1,19 +1,12 @@
 // Small models built in code for the search tests.
 #pragma once
 
+#include "ModelBuilders.h"
 #include "geometry/uEdges.h"
 
 #include <array>
 
 namespace kalvex::test {
-
-inline TEdgeSegment Seg(TRealPoint P1, TRealPoint P2, double V) {
-    TEdgeSegment S;
-    S.P1 = P1;
-    S.P2 = P2;
-    S.V = V;
-    return S;
-}
 
 // Rectangle (X1, Y1)-(X2, Y2) walked bottom, right, top, left with these velocities.
 inline TEdge Rect(TRealPoint A, TRealPoint B, std::array<double, 4> V) {

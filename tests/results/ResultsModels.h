@@ -1,20 +1,13 @@
 // Small models for the tracing tests, discretised and solved by the real solver.
 #pragma once
 
+#include "ModelBuilders.h"
 #include "geometry/uEdges.h"
 #include "solver/uCountEdges.h"
 
 #include <vector>
 
 namespace kalvex::test {
-
-inline TEdgeSegment Seg(TRealPoint P1, TRealPoint P2, double V = 0.0) {
-    TEdgeSegment S;
-    S.P1 = P1;
-    S.P2 = P2;
-    S.V = V;
-    return S;
-}
 
 // Closed region through Pts; V[i] belongs to the segment that starts at Pts[i].
 inline TEdge ClosedOf(const std::vector<TRealPoint>& Pts, const std::vector<double>& V) {

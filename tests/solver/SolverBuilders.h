@@ -1,6 +1,7 @@
 // Small models for the solver tests.
 #pragma once
 
+#include "ModelBuilders.h"
 #include "geometry/uEdges.h"
 #include "solver/uCountEdges.h"
 
@@ -8,14 +9,6 @@
 #include <vector>
 
 namespace kalvex::test {
-
-inline TEdgeSegment Seg(TRealPoint P1, TRealPoint P2, double V = 0.0) {
-    TEdgeSegment S;
-    S.P1 = P1;
-    S.P2 = P2;
-    S.V = V;
-    return S;
-}
 
 // A boundary through the points; closed regions return to the first point.
 inline TEdge Chain(TEdgeKind Kind, const std::vector<TRealPoint>& Pts,
