@@ -1,0 +1,84 @@
+#include "app/uMessages.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace kalvex {
+
+QString MessageText(const QString& Text) {
+    QString T = Text;
+    T.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    T.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return T;
+}
+
+namespace {
+
+QMessageBox::Icon BoxIcon(TMsgIcon Icon) {
+    switch (Icon) {
+    case TMsgIcon::Information:
+        return QMessageBox::Information;
+    case TMsgIcon::Warning:
+        return QMessageBox::Warning;
+    case TMsgIcon::Error:
+        return QMessageBox::Critical;
+    case TMsgIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+TMsgAnswer Ask(QWidget* Parent, const QString& Text, QMessageBox::StandardButtons Buttons) {
+    QMessageBox Box(QMessageBox::Question, QApplication::applicationDisplayName(),
+                    MessageText(Text), Buttons, Parent);
+    Box.setIcon(QMessageBox::Question);
+    switch (Box.exec()) {
+    case QMessageBox::Yes:
+        return TMsgAnswer::Yes;
+    case QMessageBox::No:
+        return TMsgAnswer::No;
+    default:
+        return TMsgAnswer::Cancel;
+    }
+}
+
+} // namespace
+
+void TQtMessages::Show(const QString& Text, TMsgIcon Icon) {
+    QMessageBox Box(BoxIcon(Icon), QApplication::applicationDisplayName(), MessageText(Text),
+                    QMessageBox::Ok, Parent);
+    Box.exec();
+}
+
+TMsgAnswer TQtMessages::AskYesNo(const QString& Text) {
+    const TMsgAnswer A = Ask(Parent, Text, QMessageBox::Yes | QMessageBox::No);
+    return A == TMsgAnswer::Yes ? A : TMsgAnswer::No;
+}
+
+TMsgAnswer TQtMessages::AskYesNoCancel(const QString& Text) {
+    return Ask(Parent, Text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+}
+
+QString TQtMessages::OpenFileName(const TFileDialogSpec& Spec) {
+    QFileDialog D(Parent, Spec.Title, Spec.Initial, Spec.Filter);
+    D.setAcceptMode(QFileDialog::AcceptOpen);
+    D.setFileMode(QFileDialog::ExistingFile);
+    D.setDefaultSuffix(Spec.DefaultSuffix);
+    if (D.exec() != QDialog::Accepted || D.selectedFiles().isEmpty())
+        return {};
+    return D.selectedFiles().first();
+}
+
+QString TQtMessages::SaveFileName(const TFileDialogSpec& Spec) {
+    QFileDialog D(Parent, Spec.Title, Spec.Initial, Spec.Filter);
+    D.setAcceptMode(QFileDialog::AcceptSave);
+    D.setFileMode(QFileDialog::AnyFile);
+    D.setDefaultSuffix(Spec.DefaultSuffix);
+    D.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (D.exec() != QDialog::Accepted || D.selectedFiles().isEmpty())
+        return {};
+    return D.selectedFiles().first();
+}
+
+} // namespace kalvex

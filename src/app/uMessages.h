@@ -1,0 +1,54 @@
+// The one way the window talks to the user in boxes: messages, questions and the
+// file dialogs. The window gets a TQtMessages; tests give it a recorder that keeps
+// the texts and answers from a script.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace kalvex {
+
+enum class TMsgIcon { None, Information, Warning, Error };
+enum class TMsgAnswer { Yes, No, Cancel };
+
+struct TFileDialogSpec {
+    QString Title;
+    QString Filter;        // Qt form: "Системы аспирации (*.asp)"
+    QString DefaultSuffix; // without the dot
+    QString Initial;       // pre-filled name or folder
+};
+
+class TMessages {
+public:
+    virtual ~TMessages() = default;
+    // Text may hold '\r' line breaks (the core's texts do); they are shown as lines.
+    virtual void Show(const QString& Text, TMsgIcon Icon = TMsgIcon::None) = 0;
+    // Yes/No box; never answers Cancel.
+    virtual TMsgAnswer AskYesNo(const QString& Text) = 0;
+    virtual TMsgAnswer AskYesNoCancel(const QString& Text) = 0;
+    // Empty when the user cancels. The save dialog asks before overwriting.
+    virtual QString OpenFileName(const TFileDialogSpec& Spec) = 0;
+    virtual QString SaveFileName(const TFileDialogSpec& Spec) = 0;
+};
+
+// Message boxes and file dialogs of Qt, titled with the application's title.
+class TQtMessages : public TMessages {
+public:
+    explicit TQtMessages(QWidget* Owner = nullptr) : Parent(Owner) {}
+    void SetParent(QWidget* P) { Parent = P; }
+    void Show(const QString& Text, TMsgIcon Icon = TMsgIcon::None) override;
+    TMsgAnswer AskYesNo(const QString& Text) override;
+    TMsgAnswer AskYesNoCancel(const QString& Text) override;
+    QString OpenFileName(const TFileDialogSpec& Spec) override;
+    QString SaveFileName(const TFileDialogSpec& Spec) override;
+
+private:
+    QWidget* Parent;
+};
+
+// The core's '\r' line breaks as Qt's.
+QString MessageText(const QString& Text);
+
+} // namespace kalvex

@@ -1,0 +1,46 @@
+#include "app/uNumberText.h"
+
+#include "results/uTextFormat.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+namespace kalvex {
+
+namespace {
+
+char DecimalSeparator() {
+    const QString Sep = QLocale().decimalPoint();
+    return Sep.size() == 1 && Sep[0].unicode() < 0x80 ? static_cast<char>(Sep[0].unicode()) : '.';
+}
+
+} // namespace
+
+QString NumberText(double Value) {
+    return QString::fromStdString(FormatNumber(Value, DecimalSeparator()));
+}
+
+std::optional<double> ParseNumber(const QString& Text) {
+    bool Ok = false;
+    const QLocale L;
+    // Group separators are not numbers here: "1,234" with a point locale is refused.
+    QLocale Strict = L;
+    Strict.setNumberOptions(QLocale::RejectGroupSeparator);
+    const double V = Strict.toDouble(Text.trimmed(), &Ok);
+    if (!Ok || !std::isfinite(V))
+        return std::nullopt;
+    return V;
+}
+
+std::optional<int> ParseInteger(const QString& Text) {
+    bool Ok = false;
+    QLocale Strict;
+    Strict.setNumberOptions(QLocale::RejectGroupSeparator);
+    const int V = Strict.toInt(Text.trimmed(), &Ok);
+    if (!Ok)
+        return std::nullopt;
+    return V;
+}
+
+} // namespace kalvex

@@ -1,0 +1,49 @@
+// A message service for tests: records every text and answers from a script.
+#pragma once
+
+#include "app/uMessages.h"
+
+#include <QStringList>
+
+#include <deque>
+
+namespace kalvex {
+
+class TRecordingMessages : public TMessages {
+public:
+    void Show(const QString& Text, TMsgIcon Icon = TMsgIcon::None) override {
+        Texts << MessageText(Text);
+        Icons.push_back(Icon);
+    }
+    TMsgAnswer AskYesNo(const QString& Text) override { return Answer(Text); }
+    TMsgAnswer AskYesNoCancel(const QString& Text) override { return Answer(Text); }
+    QString OpenFileName(const TFileDialogSpec& Spec) override { return File(Spec); }
+    QString SaveFileName(const TFileDialogSpec& Spec) override { return File(Spec); }
+
+    QStringList Texts; // messages and questions, in order
+    std::deque<TMsgIcon> Icons;
+    std::deque<TMsgAnswer> Answers; // scripted answers; Cancel when none is left
+    std::deque<QString> Files;      // scripted file names; cancel when none is left
+    QList<TFileDialogSpec> Dialogs; // the file dialogs asked for
+
+private:
+    TMsgAnswer Answer(const QString& Text) {
+        Texts << MessageText(Text);
+        Icons.push_back(TMsgIcon::None);
+        if (Answers.empty())
+            return TMsgAnswer::Cancel;
+        const TMsgAnswer A = Answers.front();
+        Answers.pop_front();
+        return A;
+    }
+    QString File(const TFileDialogSpec& Spec) {
+        Dialogs << Spec;
+        if (Files.empty())
+            return {};
+        QString F = Files.front();
+        Files.pop_front();
+        return F;
+    }
+};
+
+} // namespace kalvex
