@@ -1,0 +1,139 @@
+"""Drives the running program through AT-SPI: window_atspi.py KALVEX SYSTEM.asp
+
+Reads the caption, opens a menu, opens and closes the about box, and leaves through
+"Файл" > "Выход". Run inside a D-Bus session with a display (see window_e2e.sh).
+"""
+
+import os
+import subprocess
+import sys
+import time
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, GLib  # noqa: E402
+import pyatspi  # noqa: E402
+
+TITLE = "Расчет систем аспирации"
+
+
+def fail(text):
+    print("FAIL: " + text, flush=True)
+    raise SystemExit(1)
+
+
+def wait_for(what, probe, timeout=30.0):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        try:
+            found = probe()
+        except GLib.Error:
+            found = None
+        if found:
+            return found
+        time.sleep(0.2)
+    fail("not found in time: " + what)
+
+
+def find(node, role, name=None, depth=12):
+    """The first descendant with the role (and the name), breadth first."""
+    level = [node]
+    for _ in range(depth):
+        following = []
+        for acc in level:
+            for i in range(acc.childCount):
+                child = acc.getChildAtIndex(i)
+                if child is None:
+                    continue
+                if child.getRole() == role and (name is None or child.name == name):
+                    return child
+                following.append(child)
+        level = following
+    return None
+
+
+def application(pid):
+    desktop = pyatspi.Registry.getDesktop(0)
+    for i in range(desktop.childCount):
+        app = desktop.getChildAtIndex(i)
+        if app is not None and app.get_process_id() == pid:
+            return app
+    return None
+
+
+def press(acc, blocking=True):
+    """Runs the accessible's first action. A command that opens a modal box answers
+    only when the box closes, so for those the call is left to time out."""
+    action = acc.queryAction()
+    if blocking:
+        action.doAction(0)
+        return
+    Atspi.set_timeout(1500, -1)
+    try:
+        action.doAction(0)
+    except GLib.Error:
+        pass
+    finally:
+        Atspi.set_timeout(-1, -1)
+
+
+def main():
+    kalvex, system = sys.argv[1], sys.argv[2]
+    proc = subprocess.Popen([kalvex, system])
+    try:
+        app = wait_for("the program on the accessibility bus", lambda: application(proc.pid))
+        if app.name != TITLE:
+            fail("application name %r" % app.name)
+
+        caption = "Kalvex 2 - " + os.path.basename(system)
+        frame = wait_for("the main window", lambda: find(app, pyatspi.ROLE_FRAME, caption, 1))
+        print("caption:", frame.name, flush=True)
+
+        # A menu of the menu bar opens and lists its commands.
+        bar = wait_for("the menu bar", lambda: find(frame, pyatspi.ROLE_MENU_BAR))
+        help_menu = find(bar, pyatspi.ROLE_MENU_ITEM, "Справка", 1) or find(
+            bar, pyatspi.ROLE_MENU, "Справка", 1)
+        if help_menu is None:
+            fail("no menu Справка")
+        press(help_menu)
+        about = wait_for("the item О программе",
+                         lambda: find(app, pyatspi.ROLE_MENU_ITEM, "О программе"))
+        if find(app, pyatspi.ROLE_MENU_ITEM, "Помощь") is None:
+            fail("the help menu has no Помощь")
+        print("menu: Справка > Помощь, О программе", flush=True)
+
+        # The about box: the version and its OK button.
+        press(about, blocking=False)
+        box = wait_for("the about box", lambda: find(app, pyatspi.ROLE_DIALOG, "О программе", 2))
+        if find(box, pyatspi.ROLE_LABEL, "Версия 2.0") is None:
+            fail("the about box does not say Версия 2.0")
+        ok = find(box, pyatspi.ROLE_PUSH_BUTTON, "OK")
+        if ok is None:
+            fail("the about box has no OK button")
+        press(ok)
+        wait_for("the about box to close",
+                 lambda: find(app, pyatspi.ROLE_DIALOG, "О программе", 2) is None)
+        print("about box: Версия 2.0, closed with OK", flush=True)
+
+        # Leaving through the menu: a saved system closes without a question.
+        file_menu = find(bar, pyatspi.ROLE_MENU_ITEM, "Файл", 1) or find(
+            bar, pyatspi.ROLE_MENU, "Файл", 1)
+        press(file_menu)
+        leave = wait_for("the item Выход", lambda: find(app, pyatspi.ROLE_MENU_ITEM, "Выход"))
+        press(leave, blocking=False)
+        try:
+            code = proc.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            fail("the program did not end after Выход")
+        if code != 0:
+            fail("the program ended with %d" % code)
+        print("window end to end: ok", flush=True)
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+
+
+if __name__ == "__main__":
+    main()
