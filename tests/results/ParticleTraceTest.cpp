@@ -345,6 +345,24 @@ TEST_F(RotatingSlit, FailedTraceTurnsTheCylindersBack) {
     EXPECT_FALSE(E.Solved());
 }
 
+TEST(ParticleTrace, HeavyParticleDroppedOnAThinPlateStopsOnItsTopFace) {
+    // A plate 1 cm thick across the box, its bottom face listed first. Falling from up to
+    // 0.94 m, one step of 5 ms can pass both of its faces.
+    const double PlateTop = 1.01;
+    TEdges M = Box();
+    M.Add(ClosedOf({{0.5, 1.0}, {1.5, 1.0}, {1.5, PlateTop}, {0.5, PlateTop}}, {0, 0, 0, 0}));
+    TCountEdges E;
+    Prepare(E, M);
+    for (int K = 0; K < 90; ++K) {
+        const double Height = PlateTop + 0.05 + 0.01 * K;
+        TColorPointArray Line;
+        TraceParticleEx(E, Line, Release({1, Height}, 0.01, 11000, 0.005, 1));
+        auto Lowest = std::min_element(
+            Line.begin(), Line.end(), [](auto& A, auto& B) { return A.Position.Y < B.Position.Y; });
+        EXPECT_NEAR(Lowest->Position.Y, PlateTop, 1e-12) << "dropped from " << Height;
+    }
+}
+
 TEST(ParticleTrace, ParticleWedgedInASharpCornerStaysInsideAndEnds) {
     // An 11-degree wedge with its tip at the origin: the particle bounces down towards the
     // tip, where the rebound offset reaches the other wall and is pulled back. (Within
