@@ -240,7 +240,12 @@ void TfrmMain::CreateActions() {
         A->setCheckable(true);
         ToolGroup->addAction(A);
         const TEditTool Tool = T.Tool;
-        connect(A, &QAction::triggered, this, [this, Tool] { SelectTool(Tool); });
+        // Toggled rather than triggered: an assistive tool toggles the button without a
+        // click, and the tool must change all the same.
+        connect(A, &QAction::toggled, this, [this, Tool](bool On) {
+            if (On)
+                SelectTool(Tool);
+        });
     }
     findChild<QAction*>(QStringLiteral("tbDrawFiniteEdge"))->setChecked(true);
 

@@ -92,6 +92,10 @@ TEST_F(MainWindowTest, OpensInEditingAsDescribed) {
     EXPECT_EQ(Window.findChild<QToolButton*>("tbDrawInfiniteEdge")->accessibleName(),
               QString::fromUtf8("Нарисовать прямолинейную полубесконечную область"));
     EXPECT_FALSE(TakeCursor().pixmap().isNull());
+    // A screen reader toggles a tool button rather than clicking it: the tool changes too.
+    Window.findChild<QToolButton*>("tbSelect")->toggle();
+    EXPECT_EQ(Canvas().Tool(), etSelect);
+    EXPECT_TRUE(Act("tbSelect")->isChecked());
 
     // The tool windows stand beside it, ticked in "Окна"; the tick hides them.
     EXPECT_TRUE(Window.PropertyWindows().EdgeProp()->isVisible());
@@ -115,6 +119,16 @@ TEST_F(MainWindowTest, OpensInEditingAsDescribed) {
 }
 
 TEST_F(MainWindowTest, DrawSelectAndMoveWithKeys) {
+    // The rubber line follows the mouse and leaves no trace behind.
+    Act("tbDrawFiniteEdge")->trigger();
+    Click({100, 300});
+    QTest::mouseMove(Box, {200, 200});
+    EXPECT_EQ(Box->ScreenImage().pixelColor(150, 250), QColor(Qt::black));
+    QTest::mouseMove(Box, {200, 400});
+    EXPECT_EQ(Box->ScreenImage().pixelColor(150, 250), QColor(Qt::white));
+    QTest::keyClick(Box, Qt::Key_Escape);
+    EXPECT_EQ(Canvas().Edges.Count(), 0);
+
     DrawTriangle();
     ASSERT_EQ(Canvas().Edges.Count(), 1);
     EXPECT_EQ(Canvas().Edges.Item(0).Count(), 3);

@@ -37,7 +37,7 @@ def wait_for(what, probe, timeout=30.0):
 
 
 def find(node, role, name=None, depth=12):
-    """The first descendant with the role (and the name), breadth first."""
+    """The first descendant with the role (any when None) and the name, breadth first."""
     level = [node]
     for _ in range(depth):
         following = []
@@ -46,7 +46,8 @@ def find(node, role, name=None, depth=12):
                 child = acc.getChildAtIndex(i)
                 if child is None:
                     continue
-                if child.getRole() == role and (name is None or child.name == name):
+                if (role is None or child.getRole() == role) and (name is None
+                                                                  or child.name == name):
                     return child
                 following.append(child)
         level = following
@@ -76,6 +77,16 @@ def press(acc, blocking=True):
         pass
     finally:
         Atspi.set_timeout(-1, -1)
+
+
+def enabled(acc):
+    return acc.getState().contains(pyatspi.STATE_ENABLED)
+
+
+def click(acc, x, y, button=1):
+    """A real mouse click at (x, y) inside the accessible, through the X server."""
+    box = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    Atspi.generate_mouse_event(box.x + x, box.y + y, "b%dc" % button)
 
 
 def main():
@@ -115,6 +126,26 @@ def main():
         wait_for("the about box to close",
                  lambda: find(app, pyatspi.ROLE_DIALOG, "О программе", 2) is None)
         print("about box: Версия 2.0, closed with OK", flush=True)
+        # An item run through the accessibility bus leaves its menu open: Escape closes it.
+        Atspi.generate_keyboard_event(0xFF1B, None, Atspi.KeySynthType.SYM)
+        wait_for("the help menu to close", lambda: not find(
+            app, pyatspi.ROLE_MENU_ITEM, "О программе").getState().contains(
+                pyatspi.STATE_SHOWING))
+
+        # The select tool and a click on the floor of the hood (the world point (0.5, 0)
+        # at pixel (125, 400) of the canvas in the initial view): the boundary commands
+        # of "Правка" come alive.
+        delete = find(bar, pyatspi.ROLE_MENU_ITEM, "Удалить границу")
+        if delete is None or enabled(delete):
+            fail("Удалить границу should be there and disabled without a selection")
+        press(find(frame, None, "Выбрать"))
+        canvas = find(frame, None, "Чертеж системы")
+        if canvas is None:
+            fail("no canvas")
+        click(canvas, 125, 400)
+        wait_for("Удалить границу enabled by the selection", lambda: enabled(delete))
+        print("canvas: a click selected the floor, Правка > Удалить границу enabled",
+              flush=True)
 
         # Leaving through the menu: a saved system closes without a question.
         file_menu = find(bar, pyatspi.ROLE_MENU_ITEM, "Файл", 1) or find(
