@@ -22,7 +22,7 @@ namespace {
 QString ExactText(double V) {
     QLocale L;
     L.setNumberOptions(QLocale::OmitGroupSeparator);
-    return L.toString(V, 'g', QLocale::FloatingPointShortest);
+    return L.toString(V, 'f', QLocale::FloatingPointShortest);
 }
 
 QButtonGroup* Choice(QGroupBox* Box, QBoxLayout* Layout, const QStringList& Items) {
