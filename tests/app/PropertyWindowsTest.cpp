@@ -222,7 +222,8 @@ TEST_F(PropertyWindowsTest, RotateAndSettingsDialogs) {
         auto* Dlg = static_cast<TfrmSettings*>(D);
         Dlg->ChooseColor = [](TColor, QWidget*) { return std::optional<TColor>(clRed); };
         EXPECT_EQ(Dlg->seEdgeWidth->value(), 3);
-        QTest::keyClicks(Dlg->seEdgeWidth, QStringLiteral("9")); // typing is ignored
+        QTest::keyClicks(Dlg->seEdgeWidth, QStringLiteral("9"));
+        EXPECT_EQ(Dlg->seEdgeWidth->value(), 3); // only the arrows change it
         for (int I = 0; I < 20; ++I)
             QTest::keyClick(Dlg->seEdgeWidth, Qt::Key_Up);
         EXPECT_EQ(Dlg->seEdgeWidth->value(), 20);
