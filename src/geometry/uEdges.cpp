@@ -330,58 +330,121 @@ bool TEdges::PointOnBoundaryExcept(TRealPoint P, int SkipEdge, bool IncludeSkipp
 
 // ---------------------------------------------------------------- TEdges: crossing tests
 
+namespace {
+
+// The nearest crossing found so far along a step from its start.
+struct TNearest {
+    TRealPoint From;
+    bool Found = false;
+    double Dist2 = 0;
+    TEdgeSegment Seg;
+    TRealPoint At;
+
+    void Offer(const TEdgeSegment& S, TRealPoint X) {
+        const TRealPoint D = X - From;
+        const double Q = DotProduct(D, D);
+        // Ties (a step through a shared corner) keep the first in model order.
+        if (!Found || Q < Dist2) {
+            Found = true;
+            Dist2 = Q;
+            Seg = S;
+            At = X;
+        }
+    }
+};
+
+// Where the step P1→P2 enters the disc of a cylinder that it comes within R of. The
+// wall met is the tangent there: impermeable, or carrying the slit's velocity where the
+// point lies in the slit (counter-clockwise from its start angle to its end angle).
+void OfferCylinder(TNearest& N, const TEdge& E, TRealPoint P1, TRealPoint P2) {
+    const TEdgeSegment& S0 = E.Segments[0];
+    const TRealPoint C = S0.P1;
+    const double R = S0.P2.X;
+    const TRealPoint D = P2 - P1;
+    const TRealPoint F = P1 - C;
+    const double A = DotProduct(D, D);
+    const double B = DotProduct(F, D);
+    const double Rest = DotProduct(F, F) - R * R;
+    double T = 0; // a step that starts on or inside the disc meets it at once
+    if (Rest > 0 && A > 0) {
+        const double Disc = std::max(B * B - A * Rest, 0.0);
+        T = std::clamp((-B - std::sqrt(Disc)) / A, 0.0, 1.0);
+    }
+    const TRealPoint X = P1 + T * D;
+    TRealPoint Out = X - C;
+    double L = VectorLength(Out);
+    if (!(L > 0)) {
+        Out = RealPoint(-D.X, -D.Y);
+        L = VectorLength(Out);
+    }
+    TEdgeSegment Wall = S0;
+    Wall.V = 0;
+    if (L > 0) {
+        const TRealPoint Tangent = RealPoint(-Out.Y, Out.X) / L;
+        Wall.P1 = X - R * Tangent;
+        Wall.P2 = X + R * Tangent;
+    }
+    if (IsCylinder(E) && S0.HasSlit()) {
+        const TEdgeSegment& S1 = E.Segments[1];
+        auto Turn = [](double Deg) {
+            const double M = std::fmod(Deg, 360.0);
+            return M < 0 ? M + 360.0 : M;
+        };
+        const double Angle = std::atan2(Out.Y, Out.X) * 180.0 / std::numbers::pi;
+        if (Turn(Angle - S1.P1.X) < Turn(S1.P1.Y - S1.P1.X))
+            Wall.V = S1.V;
+    }
+    N.Offer(Wall, X);
+}
+
+} // namespace
+
 bool TEdges::SegmentHitsBoundary(TRealPoint P1, TRealPoint P2, TEdgeSegment* HitSeg,
                                  TRealPoint* Crossing) const {
-    bool Result = false;
+    if (!HitSeg && !Crossing)
+        return SegmentCrossesOthers(P1, P2, -1, -1);
+    // Tracing acts on the wall the step actually meets: the crossing nearest P1 over
+    // every boundary, not the first one in model order.
+    TNearest Nearest;
+    Nearest.From = P1;
+    TRealPoint X;
     for (const auto& E : Items) {
         const int N = E.Count();
         if (N == 0)
             continue;
         switch (E.Kind) {
         case ekClosed:
-            for (const auto& S : E.Segments) {
-                if (SegmentsIntersect(P1, P2, S.P1, S.P2, Crossing)) {
-                    if (HitSeg)
-                        *HitSeg = S;
-                    return true;
-                }
-            }
+            for (const auto& S : E.Segments)
+                if (SegmentsIntersect(P1, P2, S.P1, S.P2, &X))
+                    Nearest.Offer(S, X);
             break;
         case ekSemiInfinite: {
             const TEdgeSegment& F = E.Segments.front();
             const TEdgeSegment& L = E.Segments.back();
-            bool RayHit = false;
-            if (RaySegmentIntersect(F.P2, F.P1, P1, P2, Crossing)) {
-                RayHit = true;
-                if (HitSeg)
-                    *HitSeg = F;
-            }
-            if (RaySegmentIntersect(L.P1, L.P2, P1, P2, Crossing)) {
-                RayHit = true;
-                if (HitSeg)
-                    *HitSeg = L;
-            }
-            if (RayHit) {
-                Result = true;
-                break;
-            }
+            if (RaySegmentIntersect(F.P2, F.P1, P1, P2, &X))
+                Nearest.Offer(F, X);
+            if (RaySegmentIntersect(L.P1, L.P2, P1, P2, &X))
+                Nearest.Offer(L, X);
             for (int J = 1; J < N - 1; ++J) {
                 const TEdgeSegment& S = E.Segments[static_cast<std::size_t>(J)];
-                if (SegmentsIntersect(P1, P2, S.P1, S.P2, Crossing)) {
-                    if (HitSeg)
-                        *HitSeg = S;
-                    return true;
-                }
+                if (SegmentsIntersect(P1, P2, S.P1, S.P2, &X))
+                    Nearest.Offer(S, X);
             }
             break;
         }
         case ekCylinder:
             if (PointOnSegment(P1, P2, E.Segments[0].P1, E.Segments[0].P2.X))
-                return true;
+                OfferCylinder(Nearest, E, P1, P2);
             break;
         }
     }
-    return Result;
+    if (!Nearest.Found)
+        return false;
+    if (HitSeg)
+        *HitSeg = Nearest.Seg;
+    if (Crossing)
+        *Crossing = Nearest.At;
+    return true;
 }
 
 bool TEdges::SegmentCrossesOthers(TRealPoint P1, TRealPoint P2, int SkipSeg, int SkipEdge) const {

@@ -83,6 +83,8 @@ public:
     // Hit and crossing tests
     bool PointOnBoundary(TRealPoint P, double Eps) const;
     bool PointOnBoundaryExcept(TRealPoint P, int SkipEdge, bool IncludeSkipped, double Eps) const;
+    // Whether the segment crosses any boundary; HitSeg and Crossing, when asked for, are
+    // those of the crossing nearest P1 (a cylinder gives the tangent where it is entered).
     bool SegmentHitsBoundary(TRealPoint P1, TRealPoint P2, TEdgeSegment* HitSeg = nullptr,
                              TRealPoint* Crossing = nullptr) const;
     bool SegmentCrossesOthers(TRealPoint P1, TRealPoint P2, int SkipSeg, int SkipEdge) const;

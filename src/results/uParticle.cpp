@@ -90,6 +90,19 @@ TRealPoint ReboundVelocity(TRealPoint Velocity, TRealPoint P1, TRealPoint P2, do
     return RotateVector(TRealPoint{Wt, Wn}, Alpha);
 }
 
+void FrozenDragStep(TRealArray& Y, TRealPoint U, double Rate, double H) {
+    // v' = -Rate·(v - U) - g·ey relaxes towards Vs = U - (g/Rate)·ey:
+    // v(H) = Vs + (v0 - Vs)·e^(-Rate·H), x(H) = x0 + Vs·H + (v0 - Vs)·(1 - e^(-Rate·H))/Rate.
+    const double Decay = std::exp(-Rate * H);
+    const double Reach = -std::expm1(-Rate * H) / Rate;
+    const TRealPoint Vs{U.X, U.Y - Gravity / Rate};
+    const TRealPoint Lag{Y[0] - Vs.X, Y[2] - Vs.Y};
+    Y[1] += Vs.X * H + Lag.X * Reach;
+    Y[3] += Vs.Y * H + Lag.Y * Reach;
+    Y[0] = Vs.X + Lag.X * Decay;
+    Y[2] = Vs.Y + Lag.Y * Decay;
+}
+
 TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TParticleParams& P) {
     if (!std::isfinite(P.H) || P.H < MinParticleStep)
         throw TKalvexError("Слишком маленький шаг интегрирования.");
@@ -173,8 +186,9 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
     }
 
     // One step of length H. The explicit step with frozen drag is stable only while
-    // H·KDrag/Mass stays within the Runge-Kutta bound; fine dust takes the fewest equal
-    // sub-steps that are, with the same frozen air velocity and drag.
+    // H·KDrag/Mass stays within the Runge-Kutta bound; past it dust takes the fewest
+    // equal sub-steps that are, with the same frozen air velocity and drag. Finer dust
+    // would need ever more of them, so it takes the exact solution of the frozen step.
     auto Advance = [&]() {
         const double Rate = KDrag / Mass;
         if (Rate > 0 && std::isfinite(Rate) && H * Rate > RungeKuttaStableLimit) {
@@ -182,16 +196,12 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
             if ((H / Count) * Rate > RungeKuttaStableLimit)
                 Count += 1;
             const double T0 = t;
-            const double Sub = H / Count;
-            for (double K = 0; K < Count; K += 1) {
-                RK.RungeKuttaStep(t, Y, F, 4, Sub);
-                // Very fine dust can need millions of sub-steps: keep the window alive
-                // and let Stop end the trace inside one step.
-                if (std::fmod(K + 1, 65536.0) == 0) {
-                    Pump();
-                    if (E.Stopped)
-                        break;
-                }
+            if (Count > MaxRungeKuttaSubSteps) {
+                FrozenDragStep(Y, TRealPoint{Ux, Uy}, Rate, H);
+            } else {
+                const double Sub = H / Count;
+                for (double K = 0; K < Count; K += 1)
+                    RK.RungeKuttaStep(t, Y, F, 4, Sub);
             }
             t = T0 + H;
         } else {
@@ -210,10 +220,6 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
             const TRealPoint Prev{Y[1], Y[3]};
             Freeze(Prev);
             Advance();
-            if (E.Stopped) { // pressed during the sub-steps of fine dust
-                Result.End = TParticleEnd::peStopped;
-                break;
-            }
             if (N % 20 == 0) {
                 if (E.TimeLabel)
                     E.TimeLabel(FormatNumber(t - H));

@@ -17,6 +17,8 @@ inline constexpr double ReboundOffset = 0.001;
 inline constexpr std::uint32_t TrajectoryColor = 0x008000FF;
 // Real-axis stability bound of the classical Runge-Kutta step: |h·λ| ≤ 2.785.
 inline constexpr double RungeKuttaStableLimit = 2.785;
+// A step that would need more stable sub-steps than this takes the exact frozen step.
+inline constexpr double MaxRungeKuttaSubSteps = 256;
 // The trajectory command refuses shorter steps.
 inline constexpr double MinParticleStep = 1e-10;
 
@@ -36,6 +38,10 @@ double DragFactor(double W, double D, double RhoAir, double Mu, double Chi);
 // Without friction (Q = 0) the tangential speed is kept.
 TRealPoint ReboundVelocity(TRealPoint Velocity, TRealPoint P1, TRealPoint P2, double Restitution,
                            double Friction);
+
+// Advances the state (Vx, X, Vy, Y) by H exactly under gravity and a drag of rate
+// Rate = KDrag/Mass towards the air velocity U, both held fixed over the step.
+void FrozenDragStep(TRealArray& Y, TRealPoint U, double Rate, double H);
 
 struct TParticleParams {
     TRealPoint Start{1.0, 1.0};

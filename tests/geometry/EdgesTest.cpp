@@ -272,26 +272,60 @@ TEST(EdgeHits, SegmentHitsBoundaryReportsTheSegment) {
     EXPECT_FALSE(M.SegmentHitsBoundary(P(0.25, 0.25), P(0.75, 0.75)));
     EXPECT_TRUE(M.SegmentHitsBoundary(P(-1, 0.5), P(2, 0.5)));
 
-    // Rays of a semi-infinite region: the later ray's hit wins.
+    // Both rays of a semi-infinite region: the one nearer the start of the step wins.
     TEdges S;
     S.Add(Chain({P(0, 10), P(0, 0), P(10, 0), P(10, 10)}, {1, 2, 3}));
     EXPECT_TRUE(S.SegmentHitsBoundary(P(-1, 50), P(11, 50), &Hit, &X));
+    EXPECT_EQ(Hit.V, 1);
+    EXPECT_DOUBLE_EQ(X.X, 0);
+    EXPECT_DOUBLE_EQ(X.Y, 50);
+    EXPECT_TRUE(S.SegmentHitsBoundary(P(11, 50), P(-1, 50), &Hit, &X));
     EXPECT_EQ(Hit.V, 3);
     EXPECT_DOUBLE_EQ(X.X, 10);
-    EXPECT_DOUBLE_EQ(X.Y, 50);
     EXPECT_TRUE(S.SegmentHitsBoundary(P(5, -1), P(5, 1), &Hit, &X));
     EXPECT_EQ(Hit.V, 2);
     EXPECT_FALSE(S.SegmentHitsBoundary(P(1, 1), P(9, 9)));
 
-    // A cylinder hit gives no segment and no point.
+    // A cylinder is met where the step enters its disc, on the tangent there; a turning
+    // surface is a wall, a slit (here from 150 to 210 degrees) carries its velocity.
     TEdges C;
-    C.Add(Cyl(P(0, 0), 1));
-    Hit.V = -7;
-    X = P(-7, -7);
+    C.Add(Cyl(P(0, 0), 1, 2.0, true, 150, 210, -4));
     EXPECT_TRUE(C.SegmentHitsBoundary(P(-5, 0.5), P(5, 0.5), &Hit, &X));
-    EXPECT_EQ(Hit.V, -7);
-    EXPECT_EQ(X.X, -7);
+    EXPECT_EQ(Hit.V, -4);
+    EXPECT_NEAR(X.X, -std::sqrt(0.75), 1e-12);
+    EXPECT_NEAR(X.Y, 0.5, 1e-12);
+    EXPECT_NEAR(DotProduct(Hit.P2 - Hit.P1, X), 0, 1e-12);
+    EXPECT_TRUE(C.SegmentHitsBoundary(P(0.5, 5), P(0.5, -5), &Hit, &X));
+    EXPECT_EQ(Hit.V, 0);
+    EXPECT_NEAR(X.Y, std::sqrt(0.75), 1e-12);
     EXPECT_FALSE(C.SegmentHitsBoundary(P(-5, 1.5), P(5, 1.5)));
+}
+
+TEST(EdgeHits, AStepThroughSeveralWallsMeetsTheNearest) {
+    TEdgeSegment Hit;
+    TRealPoint X;
+    // A plate 1 cm thick whose bottom face is listed first, crossed from above.
+    TEdges Plate;
+    Plate.Add(Polygon({P(0, 0), P(1, 0), P(1, 0.01), P(0, 0.01)}, {1, 2, 3, 4}));
+    EXPECT_TRUE(Plate.SegmentHitsBoundary(P(0.5, 0.03), P(0.5, -0.02), &Hit, &X));
+    EXPECT_EQ(Hit.V, 3);
+    EXPECT_DOUBLE_EQ(X.Y, 0.01);
+    EXPECT_TRUE(Plate.SegmentHitsBoundary(P(0.5, -0.02), P(0.5, 0.03), &Hit, &X));
+    EXPECT_EQ(Hit.V, 1);
+    EXPECT_DOUBLE_EQ(X.Y, 0);
+
+    // A cylinder in front of a wall listed before it.
+    TEdges M;
+    M.Add(Square(5, 5, 5, 5));
+    M.Add(Cyl(P(-2, 0.5), 0.5));
+    EXPECT_TRUE(M.SegmentHitsBoundary(P(-4, 0.5), P(0.5, 0.5), &Hit, &X));
+    EXPECT_EQ(Hit.V, 0);
+    EXPECT_NEAR(X.X, -2.5, 1e-12);
+    EXPECT_NEAR(X.Y, 0.5, 1e-12);
+    // Past the cylinder the wall is met.
+    EXPECT_TRUE(M.SegmentHitsBoundary(P(-1, 0.5), P(0.5, 0.5), &Hit, &X));
+    EXPECT_EQ(Hit.V, 5);
+    EXPECT_DOUBLE_EQ(X.X, 0);
 }
 
 TEST(EdgeHits, CrossingTestsSkipTheirOwnPart) {

@@ -106,6 +106,20 @@ TEST_F(SlotFlow, StepAcrossAWallEndsOnTheWall) {
     EXPECT_GT(Line[Line.size() - 2].Position.Y, 0.11);
 }
 
+TEST_F(SlotFlow, StepThroughTwoParallelWallsEndsOnTheFirst) {
+    // The same unknown plate, thinner than a step, its far face listed first; from this
+    // start the 15th step passes both faces.
+    E.Elements.Edges.Add(
+        ClosedOf({{-0.3, 0.1}, {0.3, 0.1}, {0.3, 0.11}, {-0.3, 0.11}}, {0, 0, 0, 0}));
+    E.MaxSteps = 100;
+    E.LineStep = 0.013;
+    TColorPointArray Line;
+    E.TraceFlowLine({0.0, 0.112 + 14 * 0.013}, 1, Line, 0.0, 0.2);
+    ASSERT_EQ(Line.size(), 16u);
+    EXPECT_NEAR(Line[14].Position.Y, 0.112, 1e-9);
+    EXPECT_NEAR(Line.back().Position.Y, 0.11, 1e-12);
+}
+
 TEST_F(SlotFlow, FieldFromSinksSeedsAtAQuarterAndThreeQuartersOfTheSlot) {
     E.LineInterval = 0.05;
     E.MaxSteps = 30;

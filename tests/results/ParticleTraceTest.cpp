@@ -1,5 +1,6 @@
 #include "ResultsModels.h"
 #include "TestSupport.h"
+#include "results/uDifur.h"
 #include "results/uParticle.h"
 #include "solver/uCountEdges.h"
 
@@ -128,23 +129,51 @@ TEST_F(StillAir, StopRequestEndsTheTraceAtTheNextCheck) {
     EXPECT_EQ(Line.size(), 21u);
     EXPECT_NEAR(R.Time, 20 * 0.005, 1e-12);
     EXPECT_TRUE(E.Stopped);
+}
 
-    // Dust of 10 nm needs over a million sub-steps per step: the window is kept alive
-    // inside the step and a stop ends the trace there, before the step's point.
-    Calls = 0;
-    E.ProcessEvents = [&] {
-        ++Calls;
-        E.StopBuilding();
-    };
-    bool StepFinished = false; // the time label is set only after a whole step
-    E.TimeLabel = [&](const std::string&) { StepFinished = true; };
-    TColorPointArray Fine;
-    const TParticleResult RF = TraceParticleEx(E, Fine, Release({1, 1}, 1e-8, 3500, 0.005, 5));
-    EXPECT_EQ(RF.End, TParticleEnd::peStopped);
-    EXPECT_FALSE(StepFinished);
-    EXPECT_EQ(Calls, 1);
-    EXPECT_EQ(Fine.size(), 1u);
-    EXPECT_EQ(RF.Time, 0.0);
+TEST_F(StillAir, DustOfTenNanometresSettlesAtItsTerminalSpeed) {
+    // τ ≈ 1 ns: over a million stable sub-steps per step, so every step is exact.
+    TParticleParams P = Release({1, 1}, 1e-8, 3500, 0.005, 0.05);
+    const double Vt = StokesTerminal(P);
+    TColorPointArray Line;
+    const TParticleResult R = TraceParticleEx(E, Line, P);
+    EXPECT_EQ(R.End, TParticleEnd::peTime);
+    ASSERT_GE(Line.size(), 10u);
+    for (std::size_t I = 1; I < Line.size(); ++I) {
+        EXPECT_EQ(Line[I].Position.X, 1.0);
+        const double V = (Line[I - 1].Position.Y - Line[I].Position.Y) / P.H;
+        EXPECT_NEAR(V, Vt, 1e-3 * Vt) << "point " << I; // the drops are ~5e-12 m
+    }
+}
+
+TEST(ParticleStep, ExactFrozenStepAgreesWithManySmallRungeKuttaSteps) {
+    const TRealPoint U{0.5, -1.5};
+    const double H = 0.005;
+    for (double Rate : {50.0, 2000.0, 1e5}) {
+        TRealArray Exact = {0.3, 1.0, -0.2, 2.0};
+        FrozenDragStep(Exact, U, Rate, H);
+
+        TRealArray Y = {0.3, 1.0, -0.2, 2.0};
+        const TFunctionArray F = {
+            [&](const TRealArray& S, double) { return -Rate * (S[0] - U.X); },
+            [](const TRealArray& S, double) { return S[0]; },
+            [&](const TRealArray& S, double) { return -Gravity - Rate * (S[2] - U.Y); },
+            [](const TRealArray& S, double) { return S[2]; },
+        };
+        TRungeKutta RK(4);
+        const int N = 20000; // h·Rate ≤ 0.025
+        double t = 0;
+        for (int K = 0; K < N; ++K)
+            RK.RungeKuttaStep(t, Y, F, 4, H / N);
+        for (std::size_t I = 0; I < 4; ++I)
+            EXPECT_NEAR(Exact[I], Y[I], 1e-11) << "Rate " << Rate << ", component " << I;
+    }
+    // Far past the stable bound it lands on the settling velocity.
+    TRealArray Y = {3.0, 0.0, 3.0, 0.0};
+    FrozenDragStep(Y, U, 1e9, H);
+    EXPECT_DOUBLE_EQ(Y[0], U.X);
+    EXPECT_DOUBLE_EQ(Y[2], U.Y - Gravity / 1e9);
+    EXPECT_NEAR(Y[1], U.X * H + (3.0 - U.X) / 1e9, 1e-15); // the lag covers (v0 − U)/Rate
 }
 
 TEST_F(StillAir, HeavyParticleReboundsFromTheFloorWithTheRestitutionLaw) {
@@ -343,6 +372,24 @@ TEST_F(RotatingSlit, FailedTraceTurnsTheCylindersBack) {
     EXPECT_NEAR(After.X, Before.X, 1e-12);
     EXPECT_NEAR(After.Y, Before.Y, 1e-12);
     EXPECT_FALSE(E.Solved());
+}
+
+TEST(ParticleTrace, HeavyParticleDroppedOnAThinPlateStopsOnItsTopFace) {
+    // A plate 1 cm thick across the box, its bottom face listed first. Falling from up to
+    // 0.94 m, one step of 5 ms can pass both of its faces.
+    const double PlateTop = 1.01;
+    TEdges M = Box();
+    M.Add(ClosedOf({{0.5, 1.0}, {1.5, 1.0}, {1.5, PlateTop}, {0.5, PlateTop}}, {0, 0, 0, 0}));
+    TCountEdges E;
+    Prepare(E, M);
+    for (int K = 0; K < 90; ++K) {
+        const double Height = PlateTop + 0.05 + 0.01 * K;
+        TColorPointArray Line;
+        TraceParticleEx(E, Line, Release({1, Height}, 0.01, 11000, 0.005, 1));
+        auto Lowest = std::min_element(
+            Line.begin(), Line.end(), [](auto& A, auto& B) { return A.Position.Y < B.Position.Y; });
+        EXPECT_NEAR(Lowest->Position.Y, PlateTop, 1e-12) << "dropped from " << Height;
+    }
 }
 
 TEST(ParticleTrace, ParticleWedgedInASharpCornerStaysInsideAndEnds) {
