@@ -13,6 +13,7 @@
 #include "canvas/uSettings.h"
 #include "document/uDocument.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -96,6 +97,9 @@ struct PropertyWindowsTest : testing::Test {
 
 TEST_F(PropertyWindowsTest, PointFieldsReportBadInputAndShowTheStoredValues) {
     EXPECT_FALSE(Edge->edX->isEnabled());
+    // A field is named by its label, for screen readers.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(Cyl->edRadius)->text(QAccessible::Name),
+              QStringLiteral("R = "));
     Select(skPoint, 0, 0); // (1, 0)
     EXPECT_EQ(Edge->edX->text(), NumberText(1.0));
     EXPECT_FALSE(Edge->edSpeed->isEnabled());
