@@ -116,8 +116,14 @@ int TOptimizedParams::FindObject(const std::string& Name) const {
     return -1;
 }
 
+std::size_t TOptimizedParams::CheckedParam(int Index) const {
+    if (Index < 0 || Index >= ParamCount())
+        throw TKalvexError("Нет параметра с номером " + std::to_string(Index));
+    return static_cast<std::size_t>(Index);
+}
+
 void TOptimizedParams::SetParamValue(int Index, double NewValue) {
-    TParamInfo& P = Params.at(static_cast<std::size_t>(Index));
+    TParamInfo& P = Params[CheckedParam(Index)];
     for (const TChangeInfo& C : P.Changes)
         ApplyChange(C, (NewValue - P.Value) * C.Scaler);
     P.Value = NewValue;

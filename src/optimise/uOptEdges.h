@@ -64,7 +64,8 @@ public:
     void DeleteParam(int Index);
     void ReplaceParam(int Index, const TParamInfo& Info);
     void ClearParams() { Params.clear(); }
-    TParamInfo GetParam(int Index) const { return Params.at(static_cast<std::size_t>(Index)); }
+    // Both throw TKalvexError for an index outside the parameters.
+    TParamInfo GetParam(int Index) const { return Params[CheckedParam(Index)]; }
     bool ParamExists(const std::string& Name) const;
     double SuctionSum() const;
     // Number of leading suction parameters.
@@ -83,6 +84,7 @@ public:
 
 private:
     void ApplyChange(const TChangeInfo& C, double Delta);
+    std::size_t CheckedParam(int Index) const;
 };
 
 struct TStartPartInfo {
