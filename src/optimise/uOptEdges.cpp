@@ -483,7 +483,7 @@ bool TOptimizeEdges::OptimizeParticles(const TParticleData& Task, bool Minimise,
 // Report
 
 std::string SearchReport(int Task, const TOptimizedParams& Params, const TRealArray& Best,
-                         double BestValue, int Caught, char Separator) {
+                         double BestValue, int Caught, char Separator, double RequiredSpeed) {
     const int Suction = Params.SuctionCount();
     const int N = Params.ParamCount();
     // A missing entry shows the parameter's current value rather than failing.
@@ -505,7 +505,7 @@ std::string SearchReport(int Task, const TOptimizedParams& Params, const TRealAr
         else
             R += "Должны быть выбраны следующие\rпроизводительности отсосов:\r";
         for (int I = 0; I < Suction; ++I) {
-            const double V = Task == 0 ? Value(I) / BestValue : Value(I);
+            const double V = Task == 0 ? Value(I) * RequiredSpeed / BestValue : Value(I);
             R += Name(I) + " = " + FormatNumber(V, Separator) + "м/с" + "\r";
         }
     }

@@ -215,10 +215,12 @@ private:
 };
 
 // The report of the search command, lines separated by '\r', numbers as FormatNumber
-// writes them with Separator. Task 0 divides each suction value by BestValue (values
-// per 1 m/s at the point); when BestValue is not positive no suction of these
-// openings gives the velocity in that direction, and the report says so.
+// writes them with Separator. The flow is linear in the suction velocities, so task 0
+// scales each suction value by RequiredSpeed / BestValue to give the required velocity
+// at the point; when BestValue is not positive no suction of these openings gives the
+// velocity in that direction, and the report says so.
 std::string SearchReport(int Task, const TOptimizedParams& Params, const TRealArray& Best,
-                         double BestValue, int Caught, char Separator = '.');
+                         double BestValue, int Caught, char Separator = '.',
+                         double RequiredSpeed = 1.0);
 
 } // namespace kalvex

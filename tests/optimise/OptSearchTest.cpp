@@ -465,6 +465,9 @@ TEST(OptReport, VelocityTaskScalesSuctionByTheBestValue) {
               "\rГеометрические параметры должны иметь\r"
               "следующие значения:\r"
               "h = 0.050\r");
+    // A required 3 m/s scales the suctions found for 1 m/s.
+    EXPECT_NE(SearchReport(0, P, {1.0, 2.5, 0.05}, 2.0, 0, '.', 3.0).find("Отсос2 = 3.750м/с"),
+              std::string::npos);
     EXPECT_EQ(SearchReport(1, P, {1.0, 2.5, -0.00004}, 2.0, 3, ','),
               "Должны быть выбраны следующие\r"
               "производительности отсосов:\r"
