@@ -28,17 +28,10 @@ bool IsPointKind(TSelKind K) {
 
 } // namespace
 
-TSelection SelectionOf(const TEdgesCanvas& Canvas) {
-    TSelection S{Canvas.SelKind, Canvas.SelEdge, Canvas.SelSegment};
-    const bool Valid = S.Kind != skNone && S.Edge >= 0 && S.Edge < Canvas.Edges.Count() &&
-                       S.Segment >= 0 && S.Segment < Canvas.Edges.Item(S.Edge).Count();
-    return Valid ? S : TSelection{};
-}
-
 TApplyOutcome ApplyPointFields(TDocument& Doc, TParsed X, TParsed Y) {
     TApplyOutcome Out;
     TEdgesCanvas& Canvas = Doc.Canvas();
-    const TSelection Sel = SelectionOf(Canvas);
+    const THitResult Sel = Canvas.Selection();
     if (!IsPointKind(Sel.Kind))
         return Out;
     TEdgeSegment S = Canvas.Edges.Item(Sel.Edge).GetSegment(Sel.Segment);
@@ -60,7 +53,7 @@ TApplyOutcome ApplyPointFields(TDocument& Doc, TParsed X, TParsed Y) {
 TApplyOutcome ApplySegmentSpeed(TDocument& Doc, TParsed V) {
     TApplyOutcome Out;
     TEdgesCanvas& Canvas = Doc.Canvas();
-    const TSelection Sel = SelectionOf(Canvas);
+    const THitResult Sel = Canvas.Selection();
     if (Sel.Kind != skSegment)
         return Out;
     TEdge& Edge = Canvas.Edges.Item(Sel.Edge);
@@ -81,7 +74,7 @@ TApplyOutcome ApplySegmentSpeed(TDocument& Doc, TParsed V) {
 }
 
 bool CanConvertSelectedToArc(const TEdgesCanvas& Canvas) {
-    const TSelection Sel = SelectionOf(Canvas);
+    const THitResult Sel = Canvas.Selection();
     if (Sel.Kind != skSegment)
         return false;
     const TEdge& Edge = Canvas.Edges.Item(Sel.Edge);
@@ -92,7 +85,7 @@ bool CanConvertSelectedToArc(const TEdgesCanvas& Canvas) {
 
 bool InvertSelection(TDocument& Doc) {
     TEdgesCanvas& Canvas = Doc.Canvas();
-    const TSelection Sel = SelectionOf(Canvas);
+    const THitResult Sel = Canvas.Selection();
     if (Sel.Kind == skNone || Canvas.Edges.Item(Sel.Edge).Kind == ekCylinder)
         return false;
     Canvas.InvertSelected();
@@ -103,7 +96,7 @@ bool InvertSelection(TDocument& Doc) {
 TApplyOutcome ApplyCylinderFields(TDocument& Doc, const TCylinderInput& In) {
     TApplyOutcome Out;
     TEdgesCanvas& Canvas = Doc.Canvas();
-    const TSelection Sel = SelectionOf(Canvas);
+    const THitResult Sel = Canvas.Selection();
     if (Sel.Kind != skCylinder)
         return Out;
     TEdge& Edge = Canvas.Edges.Item(Sel.Edge);
@@ -169,7 +162,7 @@ TApplyOutcome ConvertSelectionToArc(TDocument& Doc, const TArcInput& In) {
         Out.Messages.emplace_back("Высота должна быть больше нуля");
         return Out;
     }
-    const TSelection Sel = SelectionOf(Canvas);
+    const THitResult Sel = Canvas.Selection();
     const double L = Sel.Kind == skSegment ? Canvas.Edges.SegmentLength(Sel.Edge, Sel.Segment) : 0;
     // h = L/2 is a half circle and allowed.
     if (2 * H > L) {
@@ -195,7 +188,7 @@ TApplyOutcome ConvertSelectionToArc(TDocument& Doc, const TArcInput& In) {
 TApplyOutcome ApplyDiscreteFields(TDocument& Doc, const TDiscreteInput& In) {
     TApplyOutcome Out;
     TEdgesCanvas& Canvas = Doc.Canvas();
-    const TSelection Sel = SelectionOf(Canvas);
+    const THitResult Sel = Canvas.Selection();
     if (Sel.Kind != skSegment)
         return Out;
     TEdge& Edge = Canvas.Edges.Item(Sel.Edge);

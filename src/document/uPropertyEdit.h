@@ -23,13 +23,6 @@ struct TApplyOutcome {
     bool Refill = true;
 };
 
-struct TSelection {
-    TSelKind Kind = skNone;
-    int Edge = -1;
-    int Segment = -1;
-};
-TSelection SelectionOf(const TEdgesCanvas& Canvas);
-
 // ---- the segment window ("Прямолин. область")
 
 // The selected point (P1 for skFirstPoint, P2 for skPoint) moved to (X, Y).

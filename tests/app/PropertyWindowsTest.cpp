@@ -75,9 +75,7 @@ struct PropertyWindowsTest : testing::Test {
             W->show();
     }
     void Select(TSelKind Kind, int EdgeIdx, int Segment) {
-        Doc.Canvas().SelKind = Kind;
-        Doc.Canvas().SelEdge = EdgeIdx;
-        Doc.Canvas().SelSegment = Segment;
+        ASSERT_TRUE(Doc.Canvas().Select({Kind, EdgeIdx, Segment}));
         Windows.FillPropertyWindows();
     }
     TEdgeSegment S(int EdgeIdx, int Segment) const {

@@ -18,9 +18,7 @@ const char* const CylRefusal =
     "Невозможно изменить координаты центра\rили радиус цилиндрической области.";
 
 void Select(TDocument& Doc, TSelKind Kind, int Edge, int Segment) {
-    Doc.Canvas().SelKind = Kind;
-    Doc.Canvas().SelEdge = Edge;
-    Doc.Canvas().SelSegment = Segment;
+    ASSERT_TRUE(Doc.Canvas().Select({Kind, Edge, Segment}));
 }
 
 // A unit square (segment 0 runs (0,0)-(1,0)) and a cylinder of radius 0.5 at (5, 5)

@@ -84,7 +84,7 @@ TPropertyWindows::TPropertyWindows(TDocument& Doc, TMessages& Msg, QWidget* Owne
 
     connect(I.Edge->Button1, &QPushButton::clicked, this, [this, Finish] {
         TfrmEdgeProp& W = *Impl->Edge;
-        const TSelKind Kind = SelectionOf(Impl->Doc.Canvas()).Kind;
+        const TSelKind Kind = Impl->Doc.Canvas().SelKind();
         if (Kind == skSegment)
             Finish(ApplySegmentSpeed(Impl->Doc, ParseNumber(W.edSpeed->text())));
         else
@@ -139,7 +139,7 @@ void TPropertyWindows::FillPropertyWindows() {
     TfrmEdgeProp& E = *Impl->Edge;
     TfrmCylProp& C = *Impl->Cyl;
     const TEdgesCanvas& Canvas = Impl->Doc.Canvas();
-    const TSelection Sel = SelectionOf(Canvas);
+    const THitResult Sel = Canvas.Selection();
     Impl->Discrete->Reset();
     if (Sel.Kind == skNone) {
         E.Clear();
@@ -193,7 +193,7 @@ void TPropertyWindows::FillPropertyWindows() {
 void TPropertyWindows::RefreshPointFields() {
     Impl->Doc.MarkChanged();
     const TEdgesCanvas& Canvas = Impl->Doc.Canvas();
-    const TSelection Sel = SelectionOf(Canvas);
+    const THitResult Sel = Canvas.Selection();
     if (Sel.Kind == skNone || Sel.Kind == skSegment)
         return;
     const TEdgeSegment S = Canvas.Edges.Item(Sel.Edge).GetSegment(Sel.Segment);
