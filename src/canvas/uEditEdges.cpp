@@ -83,8 +83,35 @@ THitResult TEdgesCanvas::HitTest(TRealPoint P) const {
 
 // ---------------------------------------------------------------- mouse
 
+// A drawing keeps the index of its boundary between clicks; when the model was changed
+// underneath, that boundary is not the one the next click would extend.
+bool TEdgesCanvas::DrawingIntact() const {
+    if (FClickCount == 0)
+        return true;
+    const auto LastIs = [&](TEdgeKind Kind) {
+        return Edges.Count() == DrawBase + 1 && Edges.Item(DrawBase).Kind == Kind &&
+               Edges.Item(DrawBase).Count() == FClickCount - 1;
+    };
+    switch (FTool) {
+    case etClosedEdge:
+        return LastIs(ekClosed);
+    case etSemiInfiniteEdge:
+        return FClickCount == 1 ? Edges.Count() == DrawBase : LastIs(ekSemiInfinite);
+    default:
+        return true; // a cylinder enters the model whole
+    }
+}
+
+void TEdgesCanvas::DropStaleDrawing() {
+    if (DrawingIntact())
+        return;
+    FClickCount = 0;
+    Redraw();
+}
+
 void TEdgesCanvas::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     const TPixel P{X, Y};
+    DropStaleDrawing();
     bool Handled = true;
     switch (FTool) {
     case etNone:
@@ -94,7 +121,7 @@ void TEdgesCanvas::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
             PressSelect(Button, P);
         break;
     case etPan:
-        Panning = true;
+        FPanning = true;
         LastMouse = P;
         break;
     case etClosedEdge:
@@ -119,9 +146,9 @@ void TEdgesCanvas::PressSelect(TMouseButton, TPixel P) {
     SetTargetScreen();
     DeselectAll();
     const THitResult Hit = HitTest(ScreenToWorld(P));
-    SelSegment = Hit.Segment;
-    SelEdge = Hit.Edge;
-    SelKind = Hit.Kind;
+    FSelSegment = Hit.Segment;
+    FSelEdge = Hit.Edge;
+    FSelKind = Hit.Kind;
     if (Hit.Kind != skNone) {
         Target->SetPenMode(TPenMode::pmCopy);
         DrawSelection();
@@ -143,8 +170,9 @@ void TEdgesCanvas::AddRubberSegment(TPixel P) {
 bool TEdgesCanvas::PressClosed(TMouseButton Button, TPixel P) {
     SetTargetScreen();
     if (Button == TMouseButton::mbLeft) {
-        if (ClickCount == 0) {
-            FirstClick = P;
+        if (FClickCount == 0) {
+            FFirstClick = P;
+            DrawBase = Edges.Count();
             Edges.Add(TEdge(ekClosed));
             DrawMarker(P, clBlack);
         } else {
@@ -163,17 +191,17 @@ bool TEdgesCanvas::PressClosed(TMouseButton Button, TPixel P) {
         }
         LastClick = P;
         LastMouse = P;
-        ++ClickCount;
+        ++FClickCount;
         return true;
     }
     if (Button == TMouseButton::mbRight) {
-        if (ClickCount < 3)
+        if (FClickCount < 3)
             return false;
         const TRealPoint A = ScreenToWorld(LastClick);
-        const TRealPoint B = ScreenToWorld(FirstClick);
+        const TRealPoint B = ScreenToWorld(FFirstClick);
         if (Edges.SegmentHitsBoundary(A, B))
             return false;
-        ClickCount = 0;
+        FClickCount = 0;
         TEdgeSegment S = NewSegmentDefaults;
         S.V = 0;
         S.P1 = A;
@@ -189,15 +217,16 @@ bool TEdgesCanvas::PressClosed(TMouseButton Button, TPixel P) {
 bool TEdgesCanvas::PressSemiInfinite(TMouseButton Button, TPixel P) {
     SetTargetScreen();
     if (Button == TMouseButton::mbLeft) {
-        if (ClickCount == 0) {
-            FirstClick = P;
+        if (FClickCount == 0) {
+            FFirstClick = P;
+            DrawBase = Edges.Count();
             DrawMarker(P, clBlack);
         } else {
             if (P == LastClick)
                 return false;
             const TRealPoint A = ScreenToWorld(LastClick);
             const TRealPoint B = ScreenToWorld(P);
-            if (ClickCount == 1) {
+            if (FClickCount == 1) {
                 if (Edges.RayHitsBoundary(B, A))
                     return false;
                 Edges.Add(TEdge(ekSemiInfinite));
@@ -217,16 +246,16 @@ bool TEdgesCanvas::PressSemiInfinite(TMouseButton Button, TPixel P) {
         }
         LastClick = P;
         LastMouse = P;
-        ++ClickCount;
+        ++FClickCount;
         return true;
     }
     if (Button == TMouseButton::mbRight) {
-        if (ClickCount < 3)
+        if (FClickCount < 3)
             return false;
         const TEdgeSegment Last = Edges.Last().LastSegment();
         if (Edges.RayHitsBoundary(Last.P1, Last.P2))
             return false;
-        ClickCount = 0;
+        FClickCount = 0;
         Redraw();
         if (OnChange)
             OnChange();
@@ -237,23 +266,23 @@ bool TEdgesCanvas::PressSemiInfinite(TMouseButton Button, TPixel P) {
 bool TEdgesCanvas::PressCylinder(TMouseButton Button, TPixel P) {
     SetTargetScreen();
     if (Button == TMouseButton::mbLeft) {
-        if (ClickCount == 0) {
-            FirstClick = P;
+        if (FClickCount == 0) {
+            FFirstClick = P;
             LastMouse = P;
-            ClickCount = 1;
+            FClickCount = 1;
         }
         return true;
     }
     if (Button == TMouseButton::mbRight) {
-        const double Dx = P.X - FirstClick.X;
-        const double Dy = P.Y - FirstClick.Y;
+        const double Dx = P.X - FFirstClick.X;
+        const double Dy = P.Y - FFirstClick.Y;
         const double R = std::sqrt(Dx * Dx + Dy * Dy) * Scale;
-        if (R == 0 || ClickCount < 1)
+        if (R == 0 || FClickCount < 1)
             return false;
-        const TRealPoint C = ScreenToWorld(FirstClick);
+        const TRealPoint C = ScreenToWorld(FFirstClick);
         if (Edges.PointOnBoundary(C, R))
             return false;
-        ClickCount = 0;
+        FClickCount = 0;
         TEdgeSegment S0 = NewSegmentDefaults;
         S0.V = 0;
         S0.P1 = C;
@@ -274,28 +303,29 @@ bool TEdgesCanvas::PressCylinder(TMouseButton Button, TPixel P) {
 
 void TEdgesCanvas::MouseMove(TShiftState Shift, int X, int Y) {
     const TPixel P{X, Y};
-    if (FTool == etPan && Panning) {
+    DropStaleDrawing();
+    if (FTool == etPan && FPanning) {
         Origin.X += X - LastMouse.X;
         Origin.Y += Y - LastMouse.Y;
         LastMouse = P;
         Redraw();
     } else if ((FTool == etClosedEdge || FTool == etSemiInfiniteEdge) && FEditEnabled &&
-               ClickCount > 0) {
+               FClickCount > 0) {
         SetTargetScreen();
         Target->SetPenMode(TPenMode::pmNotXor);
         DrawLine(LastClick, LastMouse, clBlack);
         DrawLine(LastClick, P, clBlack);
-        if (FTool == etSemiInfiniteEdge && ClickCount == 1) {
+        if (FTool == etSemiInfiniteEdge && FClickCount == 1) {
             DrawRay(LastMouse, LastClick, clBlack);
             DrawRay(P, LastClick, clBlack);
         }
         Target->SetPenMode(TPenMode::pmCopy);
         LastMouse = P;
-    } else if (FTool == etCylinder && FEditEnabled && ClickCount > 0) {
+    } else if (FTool == etCylinder && FEditEnabled && FClickCount > 0) {
         SetTargetScreen();
         Target->SetPenMode(TPenMode::pmNotXor);
-        DrawCircle(FirstClick, PixelRadius(LastMouse, FirstClick), clBlack, 0, 0);
-        DrawCircle(FirstClick, PixelRadius(P, FirstClick), clBlack, 0, 0);
+        DrawCircle(FFirstClick, PixelRadius(LastMouse, FFirstClick), clBlack, 0, 0);
+        DrawCircle(FFirstClick, PixelRadius(P, FFirstClick), clBlack, 0, 0);
         Target->SetPenMode(TPenMode::pmCopy);
         LastMouse = P;
     }
@@ -304,7 +334,7 @@ void TEdgesCanvas::MouseMove(TShiftState Shift, int X, int Y) {
 }
 
 void TEdgesCanvas::MouseUp(TMouseButton, TShiftState, int, int) {
-    Panning = false;
+    FPanning = false;
 }
 
 // ---------------------------------------------------------------- keys
@@ -320,11 +350,11 @@ void TEdgesCanvas::KeyDown(int Key, TShiftState Shift) {
     case vkDown:
         if (HasSelection()) {
             const double Step = (Shift & ssCtrl) != 0 ? Scale : 8 * Scale;
-            TEdgeSegment S = Edges.Item(SelEdge).GetSegment(SelSegment);
+            TEdgeSegment S = Edges.Item(FSelEdge).GetSegment(FSelSegment);
             TRealPoint* Moved = nullptr;
-            if (SelKind == skFirstPoint || SelKind == skCylinder)
+            if (FSelKind == skFirstPoint || FSelKind == skCylinder)
                 Moved = &S.P1;
-            else if (SelKind == skPoint)
+            else if (FSelKind == skPoint)
                 Moved = &S.P2;
             if (Moved != nullptr) {
                 if (Key == vkLeft)
@@ -352,18 +382,18 @@ void TEdgesCanvas::KeyDown(int Key, TShiftState Shift) {
 // ---------------------------------------------------------------- selection and edits
 
 void TEdgesCanvas::DeselectAll() {
-    if (SelSegment != -1 && HasSelection()) {
+    if (FSelSegment != -1 && HasSelection()) {
         SetTargetScreen();
         Target->SetPenMode(TPenMode::pmCopy);
-        const TEdge& Edge = Edges.Item(SelEdge);
-        if (SelKind == skCylinder && Edge.Count() >= 2) {
+        const TEdge& Edge = Edges.Item(FSelEdge);
+        if (FSelKind == skCylinder && Edge.Count() >= 2) {
             const TEdgeSegment& S0 = Edge.Segments[0];
             const TEdgeSegment& S1 = Edge.Segments[1];
             const bool HasSlit = S0.HasSlit();
             DrawCircle(WorldToScreen(S0.P1), ScreenPixel(S0.P2.X / Scale), clBlack,
                        HasSlit ? S1.P1.Y : 0, HasSlit ? S1.P1.X : 0);
-        } else if (SelKind != skCylinder) {
-            const TEdgeSegment& S = Edge.Segments[static_cast<std::size_t>(SelSegment)];
+        } else if (FSelKind != skCylinder) {
+            const TEdgeSegment& S = Edge.Segments[static_cast<std::size_t>(FSelSegment)];
             const TPixel P1 = WorldToScreen(S.P1);
             const TPixel P2 = WorldToScreen(S.P2);
             DrawLine(P1, P2, clBlack);
@@ -371,18 +401,19 @@ void TEdgesCanvas::DeselectAll() {
             DrawMarker(P2, clBlack);
         }
     }
-    SelSegment = -1;
-    SelEdge = -1;
-    SelKind = skNone;
+    FSelSegment = -1;
+    FSelEdge = -1;
+    FSelKind = skNone;
 }
 
 void TEdgesCanvas::CancelDrawing() {
-    if (ClickCount == 0)
+    DropStaleDrawing();
+    if (FClickCount == 0)
         return;
-    if ((FTool == etClosedEdge || (FTool == etSemiInfiniteEdge && ClickCount >= 2)) &&
+    if ((FTool == etClosedEdge || (FTool == etSemiInfiniteEdge && FClickCount >= 2)) &&
         Edges.Count() > 0)
         Edges.Delete(Edges.Count() - 1);
-    ClickCount = 0;
+    FClickCount = 0;
     Redraw();
 }
 
@@ -391,10 +422,10 @@ void TEdgesCanvas::DeleteSelected() {
         return;
     if (!Question || Question(DeleteQuestion) != TAnswer::Yes)
         return;
-    Edges.Delete(SelEdge);
-    SelSegment = -1;
-    SelEdge = -1;
-    SelKind = skNone;
+    Edges.Delete(FSelEdge);
+    FSelSegment = -1;
+    FSelEdge = -1;
+    FSelKind = skNone;
     if (OnSelect)
         OnSelect();
     Redraw();
@@ -405,22 +436,22 @@ void TEdgesCanvas::DeleteSelected() {
 void TEdgesCanvas::InvertSelected() {
     if (!HasSelection())
         return;
-    TEdge& Edge = Edges.Item(SelEdge);
+    TEdge& Edge = Edges.Item(FSelEdge);
     if (Edge.Kind != ekClosed && Edge.Kind != ekSemiInfinite)
         return;
     const int N = Edge.Count();
     Edge.Invert();
-    SelSegment = N - 1 - SelSegment;
+    FSelSegment = N - 1 - FSelSegment;
     // The same point is P1 of the new segment for a former P2 and the other way round.
-    if ((Edge.Kind == ekSemiInfinite && SelSegment == 0) || SelSegment == N - 1) {
-        if (SelKind == skFirstPoint)
-            SelKind = skPoint;
-        else if (SelKind == skPoint)
-            SelKind = skFirstPoint;
-    } else if (SelKind == skPoint) {
-        SelSegment = SelSegment == 0 ? N - 1 : SelSegment - 1;
-    } else if (SelKind == skFirstPoint) {
-        SelKind = skPoint;
+    if ((Edge.Kind == ekSemiInfinite && FSelSegment == 0) || FSelSegment == N - 1) {
+        if (FSelKind == skFirstPoint)
+            FSelKind = skPoint;
+        else if (FSelKind == skPoint)
+            FSelKind = skFirstPoint;
+    } else if (FSelKind == skPoint) {
+        FSelSegment = FSelSegment == 0 ? N - 1 : FSelSegment - 1;
+    } else if (FSelKind == skFirstPoint) {
+        FSelKind = skPoint;
     }
     Redraw();
 }
@@ -443,16 +474,16 @@ bool TEdgesCanvas::SegmentTestFails(const TEdge& Edge, int Index) const {
 bool TEdgesCanvas::PointsMove(const TEdgeSegment& New) {
     if (Distance(New.P1, New.P2) < GeomEps)
         return false;
-    TEdge& Edge = Edges.Item(SelEdge);
+    TEdge& Edge = Edges.Item(FSelEdge);
     const int N = Edge.Count();
-    const int I = SelSegment;
+    const int I = FSelSegment;
     const TEdgeSegment Old = Edge.GetSegment(I);
     const bool Semi = Edge.Kind == ekSemiInfinite;
 
     // A free end of a semi-infinite object: only its ray is tested, with the stored
     // segment collapsed onto its fixed end so that it cannot hit itself.
-    if (Semi && ((I == 0 && SelKind == skFirstPoint) || (I == N - 1 && SelKind == skPoint))) {
-        const bool First = I == 0 && SelKind == skFirstPoint;
+    if (Semi && ((I == 0 && FSelKind == skFirstPoint) || (I == N - 1 && FSelKind == skPoint))) {
+        const bool First = I == 0 && FSelKind == skFirstPoint;
         TEdgeSegment Collapsed = Old;
         if (First)
             Collapsed.P1 = Old.P2;
@@ -470,7 +501,7 @@ bool TEdgesCanvas::PointsMove(const TEdgeSegment& New) {
     }
 
     int K = 0;
-    if (SelKind == skPoint) {
+    if (FSelKind == skPoint) {
         K = I + 1;
         if (K == N && !Semi)
             K = 0;
@@ -483,7 +514,7 @@ bool TEdgesCanvas::PointsMove(const TEdgeSegment& New) {
         return false;
     const TEdgeSegment OldK = Edge.GetSegment(K);
     TEdgeSegment NewK = OldK;
-    if (SelKind == skPoint)
+    if (FSelKind == skPoint)
         NewK.P1 = New.P2;
     else
         NewK.P2 = New.P1;
@@ -504,7 +535,7 @@ bool TEdgesCanvas::CylinderMove(const TEdgeSegment& New) {
     // A disc without area is no cylinder.
     if (!(R >= GeomEps) || !std::isfinite(R))
         return false;
-    TEdge& Edge = Edges.Item(SelEdge);
+    TEdge& Edge = Edges.Item(FSelEdge);
     const TEdgeSegment Old = Edge.GetSegment(0);
     // Out of the way while the rest of the model is tested against the new disc.
     TEdgeSegment Away = New;
@@ -521,11 +552,11 @@ bool TEdgesCanvas::CylinderMove(const TEdgeSegment& New) {
 bool TEdgesCanvas::ApplySegment(const TEdgeSegment& New) {
     if (!HasSelection())
         return false;
-    const TEdge& Edge = Edges.Item(SelEdge);
+    const TEdge& Edge = Edges.Item(FSelEdge);
     bool Stored = false;
-    if (IsPointKind(SelKind) && Edge.Kind != ekCylinder)
+    if (IsPointKind(FSelKind) && Edge.Kind != ekCylinder)
         Stored = PointsMove(New);
-    else if (SelKind == skCylinder && Edge.Kind == ekCylinder && SelSegment == 0)
+    else if (FSelKind == skCylinder && Edge.Kind == ekCylinder && FSelSegment == 0)
         Stored = CylinderMove(New);
     if (!Stored)
         return false;
@@ -536,11 +567,11 @@ bool TEdgesCanvas::ApplySegment(const TEdgeSegment& New) {
 }
 
 bool TEdgesCanvas::ConvertSelectedToArc(int NumSegs, double Height) {
-    if (!HasSelection() || SelKind != skSegment || NumSegs < 1 || Height == 0 ||
+    if (!HasSelection() || FSelKind != skSegment || NumSegs < 1 || Height == 0 ||
         !std::isfinite(Height))
         return false;
-    TEdge& Edge = Edges.Item(SelEdge);
-    const int I = SelSegment;
+    TEdge& Edge = Edges.Item(FSelEdge);
+    const int I = FSelSegment;
     if (Edge.Kind == ekCylinder)
         return false;
     // The end segments of a semi-infinite object stand for rays, not for chords.

@@ -153,11 +153,27 @@ void TEdgesCanvas::ZoomReset() {
     Redraw();
 }
 
+void TEdgesCanvas::ResetEditState() {
+    FClickCount = 0;
+    FPanning = false;
+    FSelKind = skNone;
+    FSelEdge = -1;
+    FSelSegment = -1;
+}
+
 void TEdgesCanvas::ClearModel() {
+    ResetEditState();
     Edges.Clear();
-    SelSegment = -1;
-    SelEdge = -1;
-    SelKind = skNone;
+}
+
+void TEdgesCanvas::SetModel(TEdges Model) {
+    ResetEditState();
+    Edges = std::move(Model);
+}
+
+void TEdgesCanvas::LoadModel(const std::string& FileName) {
+    ResetEditState();
+    Edges.LoadFromFile(FileName);
 }
 
 // ---------------------------------------------------------------- drawing routines
@@ -413,18 +429,47 @@ void TEdgesCanvas::DrawModel(bool Names) {
     }
 }
 
-bool TEdgesCanvas::HasSelection() const {
-    if (SelSegment == -1 || SelEdge < 0 || SelEdge >= Edges.Count())
+namespace {
+
+// A selection of that kind can stand on that part of the model.
+bool SelectionFits(const TEdges& Edges, const THitResult& Sel) {
+    if (Sel.Kind == skNone || Sel.Edge < 0 || Sel.Edge >= Edges.Count())
         return false;
-    return SelSegment >= 0 && SelSegment < Edges.Item(SelEdge).Count();
+    const TEdge& Edge = Edges.Item(Sel.Edge);
+    if (Sel.Segment < 0 || Sel.Segment >= Edge.Count())
+        return false;
+    if (Edge.Kind == ekCylinder)
+        return Sel.Kind == skCylinder && Sel.Segment == 0;
+    return Sel.Kind != skCylinder;
+}
+
+} // namespace
+
+bool TEdgesCanvas::HasSelection() const {
+    return SelectionFits(Edges, Selection());
+}
+
+bool TEdgesCanvas::Select(const THitResult& Sel) {
+    if (Sel.Kind != skNone && !SelectionFits(Edges, Sel))
+        return false;
+    DeselectAll();
+    FSelKind = Sel.Kind;
+    FSelEdge = Sel.Edge;
+    FSelSegment = Sel.Segment;
+    if (Sel.Kind != skNone) {
+        SetTargetScreen();
+        Target->SetPenMode(TPenMode::pmCopy);
+        DrawSelection();
+    }
+    return true;
 }
 
 void TEdgesCanvas::DrawSelection() {
     if (!HasSelection())
         return;
-    const TEdge& Edge = Edges.Item(SelEdge);
-    const TEdgeSegment& S = Edge.Segments[static_cast<std::size_t>(SelSegment)];
-    switch (SelKind) {
+    const TEdge& Edge = Edges.Item(FSelEdge);
+    const TEdgeSegment& S = Edge.Segments[static_cast<std::size_t>(FSelSegment)];
+    switch (FSelKind) {
     case skFirstPoint:
         DrawMarker(WorldToScreen(S.P1), clRed);
         break;

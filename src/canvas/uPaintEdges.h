@@ -106,7 +106,12 @@ public:
     void ZoomIn();
     void ZoomOut();
     void ZoomReset();
+    // Empty or replace the model. Each drops a drawing in progress and the selection
+    // first, since both point into the model they belonged to.
     void ClearModel();
+    void SetModel(TEdges Model);
+    // TEdgesLoadError leaves the model empty, as TEdges::LoadFromFile does.
+    void LoadModel(const std::string& FileName);
 
     // ---- painting
     void Redraw();
@@ -127,7 +132,19 @@ public:
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
     void KeyDown(int Key, TShiftState Shift);
     void DeselectAll();
+    // Selects as a click of the select tool would, without the notification; false
+    // (nothing changed) when the model holds no such part of that kind.
+    bool Select(const THitResult& Sel);
+    THitResult Selection() const { return {FSelKind, FSelEdge, FSelSegment}; }
+    TSelKind SelKind() const { return FSelKind; }
+    int SelEdge() const { return FSelEdge; }
+    int SelSegment() const { return FSelSegment; }
     void CancelDrawing();
+    // Clicks of the drawing in progress (0: none), its first click, and whether the
+    // pan tool is dragging.
+    int ClickCount() const { return FClickCount; }
+    TPixel FirstClick() const { return FFirstClick; }
+    bool Panning() const { return FPanning; }
     void DeleteSelected();
     void InvertSelected();
     bool ApplySegment(const TEdgeSegment& New);
@@ -155,21 +172,17 @@ public:
     TColor AxesColor = clLime;
     int AxesStyle = 1; // 0 solid, 1 dashed, 2 dotted, 5 none
     TPixel Origin = DefaultOrigin;
-    TSelKind SelKind = skNone;
     TEdgeSegment NewSegmentDefaults;
     bool ShowSpeedPoint = false;
     bool ShowResults = true;
     TColor EdgeColor = clSilver;
     double Scale = DefaultScale;
-    int SelSegment = -1;
-    int SelEdge = -1;
     bool ShowNames = false;
+    // The model. Its records may be edited in place (velocities, slits, the turns of
+    // rotating cylinders); add or remove boundaries through the canvas (ClearModel,
+    // SetModel, LoadModel, the tools). A drawing in progress that no longer finds its
+    // boundary as it left it is dropped, and a selection outside the model is none.
     TEdges Edges;
-    bool Panning = false;
-    TPixel LastMouse;
-    TPixel LastClick;
-    TPixel FirstClick;
-    int ClickCount = 0;
     // Where the drawing routines draw: the buffer, the screen or a metafile.
     TDrawSurface* Target;
     int RayLength = 1000;
@@ -192,6 +205,11 @@ private:
     bool CylinderMove(const TEdgeSegment& New);
     bool SegmentTestFails(const TEdge& Edge, int Index) const;
     bool HasSelection() const;
+    // Forgets the drawing in progress and the selection without touching the model.
+    void ResetEditState();
+    // False when the model no longer holds the drawing in progress as it left it.
+    bool DrawingIntact() const;
+    void DropStaleDrawing();
 
     void PressSelect(TMouseButton Button, TPixel P);
     bool PressClosed(TMouseButton Button, TPixel P);
@@ -206,6 +224,17 @@ private:
     int FEdgeWidth = 3;
     bool FEditEnabled = true;
     TEditTool FTool = etClosedEdge;
+
+    TSelKind FSelKind = skNone;
+    int FSelEdge = -1;
+    int FSelSegment = -1;
+    bool FPanning = false;
+    TPixel LastMouse;
+    TPixel LastClick;
+    TPixel FFirstClick;
+    int FClickCount = 0;
+    // The model's boundary count when the drawing in progress began.
+    int DrawBase = 0;
 };
 
 // The picture of a model and its result lines at the given scale, as the canvas

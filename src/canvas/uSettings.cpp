@@ -7,7 +7,6 @@
 #include <cctype>
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 #include <unistd.h>
@@ -205,9 +204,11 @@ std::string ColorToString(TColor Color) {
     for (const auto& N : ColorNames)
         if (N.Value == Color)
             return N.Name;
-    char Buf[16];
-    std::snprintf(Buf, sizeof Buf, "$%08X", static_cast<unsigned>(Color));
-    return Buf;
+    static constexpr char HexDigits[] = "0123456789ABCDEF";
+    std::string Text = "$00000000";
+    for (std::size_t I = 0; I < 8; ++I)
+        Text[8 - I] = HexDigits[(Color >> (4 * I)) & 0xFu];
+    return Text;
 }
 
 std::optional<TColor> StringToColor(const std::string& Text) {

@@ -8,6 +8,14 @@
 
 namespace kalvex {
 
+void ThrowNoSegment(int I) {
+    throw TKalvexError("Нет отрезка с номером " + std::to_string(I));
+}
+
+void ThrowNoEdge(int I) {
+    throw TKalvexError("Нет границы с номером " + std::to_string(I));
+}
+
 // ---------------------------------------------------------------- TEdgeSegment
 
 double TEdgeSegment::VortexStep() const {

@@ -39,32 +39,42 @@ struct TEdgeSegment {
     void SetHasSlit(bool Value);
 };
 
+// Indices come from the window and from files: one outside the model is reported as a
+// TKalvexError, not left to the container.
+[[noreturn]] void ThrowNoSegment(int I);
+[[noreturn]] void ThrowNoEdge(int I);
+
 class TEdge {
 public:
     explicit TEdge(TEdgeKind EdgeKind = ekClosed) : Kind(EdgeKind) {}
 
     int Count() const { return static_cast<int>(Segments.size()); }
     void AddSegment(const TEdgeSegment& Seg) { Segments.push_back(Seg); }
-    TEdgeSegment GetSegment(int I) const { return Segments.at(static_cast<std::size_t>(I)); }
-    TEdgeSegment FirstSegment() const { return Segments.front(); }
-    TEdgeSegment LastSegment() const { return Segments.back(); }
-    void SetSegment(int I, const TEdgeSegment& Seg) {
-        Segments.at(static_cast<std::size_t>(I)) = Seg;
-    }
+    TEdgeSegment GetSegment(int I) const { return Segments[Checked(I)]; }
+    TEdgeSegment FirstSegment() const { return Segments[Checked(0)]; }
+    TEdgeSegment LastSegment() const { return Segments[Checked(Count() - 1)]; }
+    void SetSegment(int I, const TEdgeSegment& Seg) { Segments[Checked(I)] = Seg; }
     void DeleteSegment(int I);
     void Invert();
     void ConvertToArc(int Index, int NumSegs, double Height);
 
     std::vector<TEdgeSegment> Segments;
     TEdgeKind Kind;
+
+private:
+    std::size_t Checked(int I) const {
+        if (I < 0 || I >= Count())
+            ThrowNoSegment(I);
+        return static_cast<std::size_t>(I);
+    }
 };
 
 class TEdges {
 public:
     int Count() const { return static_cast<int>(Items.size()); }
-    TEdge& Item(int I) { return Items.at(static_cast<std::size_t>(I)); }
-    const TEdge& Item(int I) const { return Items.at(static_cast<std::size_t>(I)); }
-    TEdge& Last() { return Items.back(); }
+    TEdge& Item(int I) { return Items[Checked(I)]; }
+    const TEdge& Item(int I) const { return Items[Checked(I)]; }
+    TEdge& Last() { return Items[Checked(Count() - 1)]; }
     void Add(TEdge Edge) { Items.push_back(std::move(Edge)); }
     void Delete(int I);
     void Clear() { Items.clear(); }
@@ -104,6 +114,13 @@ public:
     void LoadFromFile(const std::string& FileName);
 
     std::vector<TEdge> Items;
+
+private:
+    std::size_t Checked(int I) const {
+        if (I < 0 || I >= Count())
+            ThrowNoEdge(I);
+        return static_cast<std::size_t>(I);
+    }
 };
 
 } // namespace kalvex

@@ -116,8 +116,14 @@ int TOptimizedParams::FindObject(const std::string& Name) const {
     return -1;
 }
 
+std::size_t TOptimizedParams::CheckedParam(int Index) const {
+    if (Index < 0 || Index >= ParamCount())
+        throw TKalvexError("Нет параметра с номером " + std::to_string(Index));
+    return static_cast<std::size_t>(Index);
+}
+
 void TOptimizedParams::SetParamValue(int Index, double NewValue) {
-    TParamInfo& P = Params.at(static_cast<std::size_t>(Index));
+    TParamInfo& P = Params[CheckedParam(Index)];
     for (const TChangeInfo& C : P.Changes)
         ApplyChange(C, (NewValue - P.Value) * C.Scaler);
     P.Value = NewValue;
@@ -190,7 +196,7 @@ TOptimizeEdges::TOptimizeEdges() {
     Evaluator.ProcessEvents = [this] {
         if (ProcessEvents)
             ProcessEvents();
-        if (Stopped && !Finishing)
+        if (Stopped)
             Evaluator.StopBuilding();
     };
 }
@@ -252,7 +258,7 @@ std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Evaluate() {
                 Evaluator.Elements.RotateCylinders(-R.Time);
                 Evaluator.ClearIntensities();
             }
-            if (Stopped && !Finishing)
+            if (Stopped)
                 return std::nullopt;
             // A run that ended by time stops at t - H, which lies below TMax by up to a
             // step: only a run that ended at an opening can count as caught.
@@ -271,7 +277,7 @@ std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Evaluate() {
 std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Trial() {
     Aborted = false;
     Current.reset();
-    if (Stopped && !Finishing) {
+    if (Stopped) {
         Aborted = true;
         return std::nullopt;
     }
@@ -279,12 +285,18 @@ std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Trial() {
         return std::nullopt;
     ++Evaluations;
     std::optional<TTrial> R = Evaluate();
-    if (Stopped && !Finishing) {
+    if (Stopped) {
         // Figures of an interrupted evaluation are not trusted.
         Aborted = true;
         return std::nullopt;
     }
     Current = R;
+    if (R && (!BestSeen || R->F > BestSeen->Figures.F)) {
+        TRealArray Point(Params.Params.size());
+        for (std::size_t I = 0; I < Point.size(); ++I)
+            Point[I] = Params.Params[I].Value;
+        BestSeen = TSeen{std::move(Point), *R};
+    }
     return R;
 }
 
@@ -328,19 +340,23 @@ void TOptimizeEdges::EstimateGradient(const TRealArray& X, double F0) {
     }
 }
 
-void TOptimizeEdges::Optimize(TRealArray& Best) {
+// The path of the search: Best is where the grid and the ascent stand, which need
+// not be the best point evaluated on the way.
+void TOptimizeEdges::Optimize() {
     const int N = Params.ParamCount();
     const auto Idx = [](int I) { return static_cast<std::size_t>(I); };
-    Best.assign(Idx(N), 0.0);
+    TRealArray Best(Idx(N), 0.0);
     Stopped = false;
     Aborted = false;
     Evaluations = 0;
     Gradient.assign(Idx(N), 0.0);
     Current.reset();
+    BestSeen.reset();
 
     // Grid phase.
     for (int I = 0; I < N; ++I)
         Best[Idx(I)] = Params.Params[Idx(I)].Value;
+    StartValues = Best;
     if (Tabulate) {
         for (int I = 0; I < N; ++I)
             Set(I, Params.Params[Idx(I)].MinValue);
@@ -432,22 +448,23 @@ void TOptimizeEdges::Optimize(TRealArray& Best) {
     }
 }
 
-std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::EvaluateBest(const TRealArray& Best) {
-    for (int I = 0; I < Params.ParamCount(); ++I)
+std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Finish(TRealArray& Best) {
+    const int N = Params.ParamCount();
+    Best = BestSeen ? BestSeen->Point : StartValues;
+    for (int I = 0; I < N; ++I)
         Set(I, Best[static_cast<std::size_t>(I)]);
-    if (Current)
-        return Current;
-    Finishing = true;
-    std::optional<TTrial> R = Trial();
-    Finishing = false;
-    return R;
+    if (BestSeen)
+        return BestSeen->Figures;
+    // Nothing was evaluated: a stop came first (and ends this evaluation too), or no
+    // point could be evaluated.
+    return Trial();
 }
 
 bool TOptimizeEdges::OptimizeSpeed(const TSpeedData& Task, double& BestValue, TRealArray& Best) {
     SpeedTask = Task;
     Kind = tkSpeed;
-    Optimize(Best);
-    const std::optional<TTrial> F = EvaluateBest(Best);
+    Optimize();
+    const std::optional<TTrial> F = Finish(Best);
     BestValue = F ? F->Out : std::numeric_limits<double>::quiet_NaN();
     return F.has_value();
 }
@@ -456,8 +473,8 @@ bool TOptimizeEdges::OptimizeParticles(const TParticleData& Task, bool Minimise,
                                        int& Caught) {
     ParticleTask = Task;
     Kind = Minimise ? tkFewestCaught : tkMostCaught;
-    Optimize(Best);
-    const std::optional<TTrial> F = EvaluateBest(Best);
+    Optimize();
+    const std::optional<TTrial> F = Finish(Best);
     Caught = F ? RoundEven(F->Out) : 0;
     return F.has_value();
 }
@@ -466,20 +483,29 @@ bool TOptimizeEdges::OptimizeParticles(const TParticleData& Task, bool Minimise,
 // Report
 
 std::string SearchReport(int Task, const TOptimizedParams& Params, const TRealArray& Best,
-                         double BestValue, int Caught, char Separator) {
+                         double BestValue, int Caught, char Separator, double RequiredSpeed) {
     const int Suction = Params.SuctionCount();
     const int N = Params.ParamCount();
-    const auto Value = [&](int I) { return Best.at(static_cast<std::size_t>(I)); };
+    // A missing entry shows the parameter's current value rather than failing.
+    const auto Value = [&](int I) {
+        const auto K = static_cast<std::size_t>(I);
+        return K < Best.size() ? Best[K] : Params.Params[K].Value;
+    };
     const auto Name = [&](int I) { return Params.Params[static_cast<std::size_t>(I)].Name; };
     std::string R;
-    if (Suction > 0) {
+    if (Suction > 0 && Task == 0 && !(BestValue > 0)) {
+        // Scaling by a velocity that is zero or points the other way gives no suction
+        // that could be meant.
+        R += "Никакая производительность этих отсосов не обеспечивает\r"
+             "заданную скорость в заданном направлении.\r";
+    } else if (Suction > 0) {
         if (Task == 0)
             R += "Для обеспечения заданной скорости должны быть\r"
                  "выбраны следующие производительности отсосов:\r";
         else
             R += "Должны быть выбраны следующие\rпроизводительности отсосов:\r";
         for (int I = 0; I < Suction; ++I) {
-            const double V = Task == 0 ? Value(I) / BestValue : Value(I);
+            const double V = Task == 0 ? Value(I) * RequiredSpeed / BestValue : Value(I);
             R += Name(I) + " = " + FormatNumber(V, Separator) + "м/с" + "\r";
         }
     }

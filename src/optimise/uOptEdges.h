@@ -64,7 +64,8 @@ public:
     void DeleteParam(int Index);
     void ReplaceParam(int Index, const TParamInfo& Info);
     void ClearParams() { Params.clear(); }
-    TParamInfo GetParam(int Index) const { return Params.at(static_cast<std::size_t>(Index)); }
+    // Both throw TKalvexError for an index outside the parameters.
+    TParamInfo GetParam(int Index) const { return Params[CheckedParam(Index)]; }
     bool ParamExists(const std::string& Name) const;
     double SuctionSum() const;
     // Number of leading suction parameters.
@@ -83,6 +84,7 @@ public:
 
 private:
     void ApplyChange(const TChangeInfo& C, double Delta);
+    std::size_t CheckedParam(int Index) const;
 };
 
 struct TStartPartInfo {
@@ -134,8 +136,9 @@ public:
     TOptimizeEdges(const TOptimizeEdges&) = delete;
     TOptimizeEdges& operator=(const TOptimizeEdges&) = delete;
 
-    // Task 0. True when BestValue comes from an evaluation of the final Best point;
-    // false (BestValue NaN) when that point cannot be evaluated.
+    // Task 0. Best is the best point the search evaluated, wherever its path ended,
+    // and BestValue comes from that evaluation. False (BestValue NaN) when no point
+    // could be evaluated.
     bool OptimizeSpeed(const TSpeedData& Task, double& BestValue, TRealArray& Best);
     // Tasks 1 (Minimise false) and 2 (Minimise true); Caught as above (0 on false).
     bool OptimizeParticles(const TParticleData& Task, bool Minimise, TRealArray& Best, int& Caught);
@@ -186,26 +189,38 @@ protected:
 
 private:
     // Evaluates a trial point; empty when the model is not valid or cannot be evaluated.
+    // Every completed evaluation is offered to BestSeen.
     std::optional<TTrial> Trial();
     // Moves parameter Index to Value (through its formulas).
     void Set(int Index, double Value);
     bool Pump();
-    void Optimize(TRealArray& Best);
+    void Optimize();
     void EstimateGradient(const TRealArray& X, double F0);
-    std::optional<TTrial> EvaluateBest(const TRealArray& Best);
+    // Leaves the model at the best evaluated point and gives its figures.
+    std::optional<TTrial> Finish(TRealArray& Best);
 
     // The evaluation of the model as it stands, while it stands.
     std::optional<TTrial> Current;
     // The last trial was interrupted by a stop request.
     bool Aborted = false;
-    // The final evaluation of Best runs to its end even after a stop request.
-    bool Finishing = false;
+    // The best point evaluated so far (grid points, gradient and ascent trials, moves):
+    // the path of the search may end below it, the answer may not.
+    struct TSeen {
+        TRealArray Point;
+        TTrial Figures;
+    };
+    std::optional<TSeen> BestSeen;
+    // The start values, the answer when nothing could be evaluated.
+    TRealArray StartValues;
 };
 
 // The report of the search command, lines separated by '\r', numbers as FormatNumber
-// writes them with Separator. Task 0 divides each suction value by BestValue (values
-// per 1 m/s at the point).
+// writes them with Separator. The flow is linear in the suction velocities, so task 0
+// scales each suction value by RequiredSpeed / BestValue to give the required velocity
+// at the point; when BestValue is not positive no suction of these openings gives the
+// velocity in that direction, and the report says so.
 std::string SearchReport(int Task, const TOptimizedParams& Params, const TRealArray& Best,
-                         double BestValue, int Caught, char Separator = '.');
+                         double BestValue, int Caught, char Separator = '.',
+                         double RequiredSpeed = 1.0);
 
 } // namespace kalvex

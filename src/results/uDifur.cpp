@@ -1,12 +1,18 @@
 #include "results/uDifur.h"
 
-#include <stdexcept>
+#include "geometry/uBinaryIO.h"
 
 namespace kalvex {
 
+namespace {
+
+const char* const BadCount = "Неверное число уравнений";
+
+} // namespace
+
 void TRungeKutta::InitRungeKutta(int N) {
     if (N < 0)
-        throw std::invalid_argument("negative number of equations");
+        throw TKalvexError(BadCount);
     K.assign(static_cast<std::size_t>(N), {0.0, 0.0, 0.0, 0.0});
     YStage.assign(static_cast<std::size_t>(N), 0.0);
 }
@@ -19,10 +25,10 @@ void TRungeKutta::DoneRungeKutta(int /*N*/) {
 void TRungeKutta::RungeKuttaStep(double& t, TRealArray& Y, const TFunctionArray& F, int N,
                                  double h) {
     if (N < 0)
-        throw std::invalid_argument("negative number of equations");
+        throw TKalvexError(BadCount);
     const auto Size = static_cast<std::size_t>(N);
     if (Size > K.size() || Size > Y.size() || Size > F.size())
-        throw std::invalid_argument("Runge-Kutta step larger than its storage");
+        throw TKalvexError(BadCount);
     // The stage state keeps the full length of Y, so a right-hand side may read
     // components past N as the caller holds them.
     if (YStage.size() != Y.size())

@@ -26,7 +26,7 @@ public:
     void InitRungeKutta(int N);
     // Advances Y from t to t + h in place. Every stage is finished for all equations
     // before the next one starts, so a right-hand side may read any component.
-    // Throws std::invalid_argument when N exceeds the storage, Y or F.
+    // Throws TKalvexError when N is negative or exceeds the storage, Y or F.
     void RungeKuttaStep(double& t, TRealArray& Y, const TFunctionArray& F, int N, double h);
     void DoneRungeKutta(int N);
 

@@ -1,11 +1,10 @@
 #include "results/uTextFormat.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace kalvex {
 
@@ -15,22 +14,32 @@ std::string FormatNumber(double Value, char DecimalSep) {
     if (std::isinf(Value))
         return Value > 0 ? "INF" : "-INF";
     constexpr int Precision = 6;
-    char Buf[64];
+    // The char conversions ignore the process locale, so the point is always a point
+    // before it is swapped for the separator.
+    char Buf[400];
     // Round to six significant digits first; the decimals come from that value.
-    std::snprintf(Buf, sizeof Buf, "%.*e", Precision - 1, Value);
-    const double Rounded = std::strtod(Buf, nullptr);
-    const int Exponent = std::atoi(std::strchr(Buf, 'e') + 1);
+    const char* const End =
+        std::to_chars(Buf, Buf + sizeof Buf, Value, std::chars_format::scientific, Precision - 1)
+            .ptr;
+    const std::string_view Sci(Buf, static_cast<std::size_t>(End - Buf));
+    const std::size_t EPos = Sci.find('e');
+    double Rounded = 0.0;
+    std::from_chars(Sci.data(), Sci.data() + Sci.size(), Rounded);
+    const char* ExpStart = Sci.data() + EPos + 1;
+    if (*ExpStart == '+')
+        ++ExpStart; // from_chars takes no plus sign
+    int Exponent = 0;
+    std::from_chars(ExpStart, Sci.data() + Sci.size(), Exponent);
     std::string Text;
     if (Rounded != 0.0 && Exponent >= Precision) {
         // d.dddddE+ddd
-        std::string Mantissa(Buf, std::strchr(Buf, 'e'));
-        char ExpBuf[16];
-        std::snprintf(ExpBuf, sizeof ExpBuf, "E%c%03d", Exponent < 0 ? '-' : '+',
-                      std::abs(Exponent));
-        Text = Mantissa + ExpBuf;
+        std::string Digits = std::to_string(std::abs(Exponent));
+        Digits.insert(0, Digits.size() < 3 ? 3 - Digits.size() : 0, '0');
+        Text = std::string(Sci.substr(0, EPos)) + "E" + (Exponent < 0 ? '-' : '+') + Digits;
     } else {
-        std::snprintf(Buf, sizeof Buf, "%.3f", Rounded);
-        Text = Buf;
+        const char* const FixedEnd =
+            std::to_chars(Buf, Buf + sizeof Buf, Rounded, std::chars_format::fixed, 3).ptr;
+        Text.assign(Buf, static_cast<std::size_t>(FixedEnd - Buf));
         // A tiny negative value is not shown as "-0.000".
         if (Text.find_first_not_of("-0.") == std::string::npos && Text[0] == '-')
             Text.erase(0, 1);

@@ -355,7 +355,7 @@ void TCountEdges::Solve() {
     const lapack_int Info =
         LAPACKE_dgesv(LAPACK_COL_MAJOR, Ln, 1, A, Ln, Pivots.data(), B.data(), Ln);
     if (Info < 0)
-        throw std::logic_error("dgesv: invalid argument");
+        throw TSolveError(SingularMessage);
     if (Info > 0 || !std::all_of(B.begin(), B.end(), [](double X) { return std::isfinite(X); }))
         throw TSolveError(SingularMessage);
     Intensities = std::move(B);
@@ -446,7 +446,7 @@ double TCountEdges::Speed(TRealPoint Dir, TRealPoint Pt) const {
 double TCountEdges::SpeedLiteral(TRealPoint Dir, TRealPoint Pt) const {
     const std::size_t N = Elements.Elements.size();
     if (Intensities.size() != N)
-        throw std::logic_error("velocity asked of a model that is not solved");
+        throw TKalvexError("Скорость не может быть найдена: система не решена");
     const TRealPoint D = Dir / VectorLength(Dir);
     double S = 0.0;
     for (std::size_t J = 0; J < N; ++J)

@@ -3,8 +3,8 @@
 #include "solver/uCountEdges.h"
 
 #include <atomic>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <string>
 #include <unistd.h>
@@ -15,17 +15,15 @@ namespace {
 
 std::atomic<std::uint64_t> GenerationCounter{0};
 
-// Short number for messages.
+// Short number for messages, with a point whatever the process locale.
 std::string Fmt(double V) {
     char Buf[64];
-    std::snprintf(Buf, sizeof Buf, "%.6g", V);
-    return Buf;
+    return {Buf, std::to_chars(Buf, Buf + sizeof Buf, V, std::chars_format::general, 6).ptr};
 }
 
 std::string Count(double N) {
-    char Buf[64];
-    std::snprintf(Buf, sizeof Buf, "%.0f", N);
-    return Buf;
+    char Buf[400];
+    return {Buf, std::to_chars(Buf, Buf + sizeof Buf, N, std::chars_format::fixed, 0).ptr};
 }
 
 [[noreturn]] void Refuse(const std::string& Message) {

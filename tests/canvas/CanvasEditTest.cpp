@@ -26,8 +26,8 @@ protected:
     }
 
     TRealPoint SelectedPoint() const {
-        const TEdgeSegment S = Canvas.Edges.Item(Canvas.SelEdge).GetSegment(Canvas.SelSegment);
-        return Canvas.SelKind == skPoint ? S.P2 : S.P1;
+        const TEdgeSegment S = Canvas.Edges.Item(Canvas.SelEdge()).GetSegment(Canvas.SelSegment());
+        return Canvas.SelKind() == skPoint ? S.P2 : S.P1;
     }
 
     static bool IsClosedChain(const TEdge& E) {
@@ -61,14 +61,14 @@ TEST_F(EditTest, ClosedRegionNeedsThreeClicksBeforeTheRightClick) {
     EXPECT_EQ(Canvas.Edges.Item(0).Count(), 0);
     Click(200, 100);
     RightClick(300, 300); // two points: ignored, not even forwarded
-    EXPECT_EQ(Canvas.ClickCount, 2);
+    EXPECT_EQ(Canvas.ClickCount(), 2);
     EXPECT_EQ(Canvas.Edges.Item(0).Count(), 1);
     EXPECT_EQ(Forwarded.size(), 2u);
     EXPECT_EQ(Changes, 0);
 
     Click(200, 200);
     RightClick(0, 0); // where the right click happens plays no part
-    EXPECT_EQ(Canvas.ClickCount, 0);
+    EXPECT_EQ(Canvas.ClickCount(), 0);
     EXPECT_EQ(Changes, 1);
     EXPECT_EQ(Forwarded.size(), 4u);
     const TEdge& E = Canvas.Edges.Item(0);
@@ -88,7 +88,7 @@ TEST_F(EditTest, RepeatedPixelAddsNoPoint) {
     Click(100, 100);
     Click(200, 100);
     Click(200, 100);
-    EXPECT_EQ(Canvas.ClickCount, 2);
+    EXPECT_EQ(Canvas.ClickCount(), 2);
     EXPECT_EQ(Canvas.Edges.Item(0).Count(), 1);
     EXPECT_EQ(Forwarded.size(), 2u);
 }
@@ -97,10 +97,10 @@ TEST_F(EditTest, ClickThatWouldCrossABoundaryIsIgnored) {
     Canvas.Edges.Add(Square());
     Click(50, 250);
     Click(250, 250); // straight through the square
-    EXPECT_EQ(Canvas.ClickCount, 1);
+    EXPECT_EQ(Canvas.ClickCount(), 1);
     EXPECT_EQ(Canvas.Edges.Item(1).Count(), 0);
     Click(50, 150); // beside it: fine
-    EXPECT_EQ(Canvas.ClickCount, 2);
+    EXPECT_EQ(Canvas.ClickCount(), 2);
     EXPECT_EQ(Canvas.Edges.Item(1).Count(), 1);
 }
 
@@ -110,7 +110,7 @@ TEST_F(EditTest, ClosingSegmentThatWouldCrossIsIgnored) {
     Click(50, 150);
     Click(90, 150);
     RightClick(0, 0); // closing back to (50, 250) is fine
-    EXPECT_EQ(Canvas.ClickCount, 0);
+    EXPECT_EQ(Canvas.ClickCount(), 0);
 
     Click(250, 350);
     Click(300, 350);
@@ -118,7 +118,7 @@ TEST_F(EditTest, ClosingSegmentThatWouldCrossIsIgnored) {
     Click(120, 150);
     Click(120, 180); // closing to (250, 350) would cut through the square
     RightClick(0, 0);
-    EXPECT_EQ(Canvas.ClickCount, 5);
+    EXPECT_EQ(Canvas.ClickCount(), 5);
     EXPECT_EQ(Changes, 1);
 }
 
@@ -152,7 +152,7 @@ TEST_F(EditTest, EscapeRemovesTheUnfinishedClosedRegion) {
     Click(10, 10);
     Click(40, 10);
     Canvas.KeyDown(vkEscape, 0);
-    EXPECT_EQ(Canvas.ClickCount, 0);
+    EXPECT_EQ(Canvas.ClickCount(), 0);
     EXPECT_EQ(Canvas.Edges.Count(), 1);
     EXPECT_EQ(Copies, 1);
 }
@@ -161,8 +161,86 @@ TEST_F(EditTest, ChangingToolCancelsTheDrawing) {
     Click(10, 10);
     Click(40, 10);
     Canvas.SetTool(etSelect);
-    EXPECT_EQ(Canvas.ClickCount, 0);
+    EXPECT_EQ(Canvas.ClickCount(), 0);
     EXPECT_EQ(Canvas.Edges.Count(), 0);
+}
+
+TEST_F(EditTest, EmptyingOrReplacingTheModelEndsTheDrawingAndTheSelection) {
+    // Two clicks, the model emptied, a third click: a new region begins.
+    Click(100, 100);
+    Click(200, 100);
+    Canvas.ClearModel();
+    EXPECT_EQ(Canvas.ClickCount(), 0);
+    Click(200, 200);
+    ASSERT_EQ(Canvas.Edges.Count(), 1);
+    EXPECT_EQ(Canvas.Edges.Item(0).Count(), 0);
+    EXPECT_EQ(Canvas.ClickCount(), 1);
+
+    Click(300, 200);
+    ASSERT_TRUE(Canvas.Select({skSegment, 0, 0}));
+    TEdges Other;
+    Other.Add(Square());
+    Canvas.SetModel(Other);
+    EXPECT_EQ(Canvas.ClickCount(), 0);
+    EXPECT_EQ(Canvas.Selection().Kind, skNone);
+    EXPECT_EQ(ModelBytes(Canvas.Edges), ModelBytes(Other));
+
+    // A failed load empties the model and still leaves nothing half-made behind.
+    Click(50, 250);
+    Click(50, 150);
+    ASSERT_TRUE(Canvas.Select({skPoint, 0, 1}));
+    EXPECT_THROW(Canvas.LoadModel(::testing::TempDir() + "/no-such-system.asp"), TEdgesLoadError);
+    EXPECT_EQ(Canvas.Edges.Count(), 0);
+    EXPECT_EQ(Canvas.ClickCount(), 0);
+    EXPECT_EQ(Canvas.SelKind(), skNone);
+    Click(50, 150);
+    EXPECT_EQ(Canvas.ClickCount(), 1);
+}
+
+TEST_F(EditTest, DrawingWhoseBoundaryChangedUnderneathIsDropped) {
+    Canvas.Edges.Add(Square());
+    Click(50, 250);
+    Click(50, 150);
+    // The model is changed without the canvas: its boundary in progress is gone.
+    Canvas.Edges.Delete(1);
+    Move(60, 60);
+    Click(60, 60);
+    EXPECT_EQ(Canvas.ClickCount(), 1);
+    ASSERT_EQ(Canvas.Edges.Count(), 2);
+    EXPECT_EQ(Canvas.Edges.Item(1).Count(), 0);
+
+    // A boundary added behind the drawing is not what Escape takes away.
+    Canvas.Edges.Add(Polygon({{1.2, 0.4}, {1.6, 0.4}, {1.6, 0.8}}));
+    Canvas.KeyDown(vkEscape, 0);
+    EXPECT_EQ(Canvas.ClickCount(), 0);
+    ASSERT_EQ(Canvas.Edges.Count(), 3);
+    EXPECT_EQ(Canvas.Edges.Item(2).Count(), 3);
+
+    // The same for the semi-infinite tool after its first click (no boundary yet).
+    Canvas.SetTool(etSemiInfiniteEdge);
+    Click(50, 50);
+    Canvas.Edges.Clear();
+    Click(150, 50);
+    EXPECT_EQ(Canvas.ClickCount(), 1);
+    EXPECT_EQ(Canvas.Edges.Count(), 0);
+}
+
+TEST_F(EditTest, ProgrammaticSelectionMustFitTheModel) {
+    Canvas.Edges.Add(Square());
+    Canvas.Edges.Add(Cyl({1.6, 1.0}, 0.2));
+    EXPECT_TRUE(Canvas.Select({skPoint, 0, 2}));
+    for (const THitResult Bad :
+         {THitResult{skCylinder, 0, 0}, THitResult{skSegment, 1, 0}, THitResult{skCylinder, 1, 1},
+          THitResult{skSegment, 0, 4}, THitResult{skPoint, 2, 0}, THitResult{skFirstPoint, -1, 0}})
+        EXPECT_FALSE(Canvas.Select(Bad)) << int{Bad.Kind} << " " << Bad.Edge << " " << Bad.Segment;
+    EXPECT_EQ(Canvas.SelKind(), skPoint);
+    EXPECT_EQ(Canvas.SelEdge(), 0);
+    EXPECT_EQ(Canvas.SelSegment(), 2);
+    EXPECT_TRUE(Canvas.Select({skCylinder, 1, 0}));
+    EXPECT_EQ(Canvas.SelEdge(), 1);
+    EXPECT_TRUE(Canvas.Select({}));
+    EXPECT_EQ(Canvas.SelKind(), skNone);
+    EXPECT_EQ(Selects, 0); // the caller knows what it selected
 }
 
 // ---------------------------------------------------------------- semi-infinite regions
@@ -173,7 +251,7 @@ TEST_F(EditTest, SemiInfiniteRegionAndEscape) {
     Click(100, 100);
     EXPECT_EQ(Canvas.Edges.Count(), 0); // no object after the first click
     Canvas.KeyDown(vkEscape, 0);
-    EXPECT_EQ(Canvas.ClickCount, 0);
+    EXPECT_EQ(Canvas.ClickCount(), 0);
     EXPECT_EQ(ModelBytes(Canvas.Edges), Before);
 
     Click(100, 100);
@@ -181,7 +259,7 @@ TEST_F(EditTest, SemiInfiniteRegionAndEscape) {
     ASSERT_EQ(Canvas.Edges.Count(), 1);
     EXPECT_EQ(Canvas.Edges.Item(0).Kind, ekSemiInfinite);
     Canvas.KeyDown(vkEscape, 0);
-    EXPECT_EQ(Canvas.ClickCount, 0);
+    EXPECT_EQ(Canvas.ClickCount(), 0);
     EXPECT_EQ(ModelBytes(Canvas.Edges), Before);
 }
 
@@ -200,10 +278,10 @@ TEST_F(EditTest, SemiInfiniteRegionIsFinishedByTheRightClick) {
     EXPECT_EQ(L[1].Points, (std::vector<TPixel>{{100, 100}, {-900, 100}}));
 
     RightClick(0, 0); // two points only
-    EXPECT_EQ(Canvas.ClickCount, 2);
+    EXPECT_EQ(Canvas.ClickCount(), 2);
     Click(200, 200);
     RightClick(0, 0);
-    EXPECT_EQ(Canvas.ClickCount, 0);
+    EXPECT_EQ(Canvas.ClickCount(), 0);
     EXPECT_EQ(Changes, 1);
     EXPECT_EQ(Canvas.Edges.Item(0).Count(), 2);
 }
@@ -213,7 +291,7 @@ TEST_F(EditTest, SemiInfiniteFirstSegmentWhoseRayHitsIsIgnored) {
     Canvas.SetTool(etSemiInfiniteEdge);
     Click(300, 250);
     Click(350, 250); // the ray backwards from here runs through the square
-    EXPECT_EQ(Canvas.ClickCount, 1);
+    EXPECT_EQ(Canvas.ClickCount(), 1);
     EXPECT_EQ(Canvas.Edges.Count(), 1);
 }
 
@@ -224,7 +302,7 @@ TEST_F(EditTest, SemiInfiniteLastRayThatHitsKeepsTheDrawingOpen) {
     Click(300, 150);
     Click(250, 200); // the last segment points at the square
     RightClick(0, 0);
-    EXPECT_EQ(Canvas.ClickCount, 3);
+    EXPECT_EQ(Canvas.ClickCount(), 3);
     EXPECT_EQ(Changes, 0);
 }
 
@@ -234,7 +312,7 @@ TEST_F(EditTest, CylinderIsMadeByCentreAndRadius) {
     Canvas.Edges.Add(Square());
     Canvas.SetTool(etCylinder);
     Click(300, 200);
-    EXPECT_EQ(Canvas.ClickCount, 1);
+    EXPECT_EQ(Canvas.ClickCount(), 1);
     EXPECT_EQ(Canvas.Edges.Count(), 1);
 
     Screen.Clear();
@@ -247,12 +325,12 @@ TEST_F(EditTest, CylinderIsMadeByCentreAndRadius) {
 
     RightClick(300, 200); // zero radius
     RightClick(420, 200); // the disc would reach the square
-    EXPECT_EQ(Canvas.ClickCount, 1);
+    EXPECT_EQ(Canvas.ClickCount(), 1);
     EXPECT_EQ(Canvas.Edges.Count(), 1);
     EXPECT_EQ(Forwarded.size(), 1u);
 
     RightClick(380, 200);
-    EXPECT_EQ(Canvas.ClickCount, 0);
+    EXPECT_EQ(Canvas.ClickCount(), 0);
     ASSERT_EQ(Canvas.Edges.Count(), 2);
     EXPECT_EQ(Changes, 1);
     const TEdge& C = Canvas.Edges.Item(1);
@@ -270,9 +348,9 @@ TEST_F(EditTest, UnfinishedCylinderLeavesNothing) {
     Canvas.SetTool(etCylinder);
     Click(300, 200);
     Click(310, 200); // further left clicks do nothing
-    EXPECT_EQ(Canvas.FirstClick, (TPixel{300, 200}));
+    EXPECT_EQ(Canvas.FirstClick(), (TPixel{300, 200}));
     Canvas.KeyDown(vkEscape, 0);
-    EXPECT_EQ(Canvas.ClickCount, 0);
+    EXPECT_EQ(Canvas.ClickCount(), 0);
     EXPECT_EQ(Canvas.Edges.Count(), 0);
 }
 
@@ -284,10 +362,10 @@ TEST_F(EditTest, ModellingModeNeitherDrawsNorSelectsButForwards) {
     const auto Before = ModelBytes(Canvas.Edges);
     Click(10, 10);
     Click(50, 10);
-    EXPECT_EQ(Canvas.ClickCount, 0);
+    EXPECT_EQ(Canvas.ClickCount(), 0);
     Canvas.SetTool(etSelect);
     Click(100, 300);
-    EXPECT_EQ(Canvas.SelKind, skNone);
+    EXPECT_EQ(Canvas.SelKind(), skNone);
     EXPECT_EQ(ModelBytes(Canvas.Edges), Before);
     EXPECT_EQ(Forwarded.size(), 3u);
 }
@@ -295,10 +373,10 @@ TEST_F(EditTest, ModellingModeNeitherDrawsNorSelectsButForwards) {
 TEST_F(EditTest, LeavingEditingWipesTheSelection) {
     Canvas.Edges.Add(Square());
     Select(100, 300);
-    ASSERT_NE(Canvas.SelKind, skNone);
+    ASSERT_NE(Canvas.SelKind(), skNone);
     Selects = 0;
     Canvas.SetEditEnabled(false);
-    EXPECT_EQ(Canvas.SelKind, skNone);
+    EXPECT_EQ(Canvas.SelKind(), skNone);
     EXPECT_EQ(Selects, 1);
 }
 
@@ -309,7 +387,7 @@ TEST_F(EditTest, PanMovesTheOriginWhileTheButtonIsDown) {
     EXPECT_EQ(Canvas.Origin, (TPixel{20, 395}));
     EXPECT_EQ(Copies, 1);
     Canvas.MouseUp(TMouseButton::mbLeft, 0, 30, 5);
-    EXPECT_FALSE(Canvas.Panning);
+    EXPECT_FALSE(Canvas.Panning());
     Move(80, 80);
     EXPECT_EQ(Canvas.Origin, (TPixel{20, 395}));
     EXPECT_EQ(Moves, 2);
@@ -350,9 +428,9 @@ TEST_F(EditTest, SelectingHighlightsOnTheScreenAndNotifies) {
     Canvas.SetTool(etSelect);
     Screen.Clear();
     Canvas.MouseDown(TMouseButton::mbRight, 0, 150, 300); // any button selects
-    EXPECT_EQ(Canvas.SelKind, skSegment);
-    EXPECT_EQ(Canvas.SelEdge, 0);
-    EXPECT_EQ(Canvas.SelSegment, 0);
+    EXPECT_EQ(Canvas.SelKind(), skSegment);
+    EXPECT_EQ(Canvas.SelEdge(), 0);
+    EXPECT_EQ(Canvas.SelSegment(), 0);
     EXPECT_EQ(Selects, 1);
     EXPECT_EQ(Screen.Of("LineTo").back().PenColor, clRed);
     EXPECT_TRUE(Buffer.Calls.empty());
@@ -360,7 +438,7 @@ TEST_F(EditTest, SelectingHighlightsOnTheScreenAndNotifies) {
     // A click on nothing draws the old selection back in black.
     Screen.Clear();
     Click(450, 50);
-    EXPECT_EQ(Canvas.SelKind, skNone);
+    EXPECT_EQ(Canvas.SelKind(), skNone);
     EXPECT_EQ(Selects, 2);
     const auto L = Screen.Of("LineTo");
     ASSERT_EQ(L.size(), 1u);
@@ -373,7 +451,7 @@ TEST_F(EditTest, SelectingHighlightsOnTheScreenAndNotifies) {
 TEST_F(EditTest, ArrowKeysMoveThePointByOneOrEightPixels) {
     Canvas.Edges.Add(Square());
     Select(200, 300); // P2 of segment 0
-    ASSERT_EQ(Canvas.SelKind, skPoint);
+    ASSERT_EQ(Canvas.SelKind(), skPoint);
     const double Y0 = Canvas.Edges.Item(0).GetSegment(0).P2.Y;
 
     Canvas.KeyDown(vkUp, ssCtrl);
@@ -397,7 +475,7 @@ TEST_F(EditTest, ArrowKeysMoveThePointByOneOrEightPixels) {
 TEST_F(EditTest, ArrowKeysLeaveASelectedSegmentWhereItIs) {
     Canvas.Edges.Add(Square());
     Select(150, 300);
-    ASSERT_EQ(Canvas.SelKind, skSegment);
+    ASSERT_EQ(Canvas.SelKind(), skSegment);
     const auto Before = ModelBytes(Canvas.Edges);
     Canvas.KeyDown(vkUp, 0);
     EXPECT_EQ(ModelBytes(Canvas.Edges), Before);
@@ -415,8 +493,8 @@ TEST_F(EditTest, KeysGoOnToTheOwnersHandler) {
 TEST_F(EditTest, MovingASquaresCornerAcrossTheOppositeSideIsRefused) {
     Canvas.Edges.Add(Square());
     Select(200, 200); // the corner (0.8, 0.8), P2 of segment 1
-    ASSERT_EQ(Canvas.SelKind, skPoint);
-    ASSERT_EQ(Canvas.SelSegment, 1);
+    ASSERT_EQ(Canvas.SelKind(), skPoint);
+    ASSERT_EQ(Canvas.SelSegment(), 1);
     const auto Before = ModelBytes(Canvas.Edges);
     TEdgeSegment S = Canvas.Edges.Item(0).GetSegment(1);
     S.P2 = {0.3, 0.6};
@@ -449,7 +527,7 @@ TEST_F(EditTest, FreeEndOfASemiInfiniteObjectIsTestedByItsRay) {
     Canvas.Edges.Add(Chain({{0.4, 0.4}, {0.8, 0.4}, {0.8, 0.8}}));
     Canvas.Edges.Add(Polygon({{0.0, 0.5}, {0.2, 0.5}, {0.2, 0.7}, {0.0, 0.7}}));
     Select(100, 300);
-    ASSERT_EQ(Canvas.SelKind, skFirstPoint);
+    ASSERT_EQ(Canvas.SelKind(), skFirstPoint);
     TEdgeSegment S = Canvas.Edges.Item(0).GetSegment(0);
     S.P1 = {0.4, 0.55}; // the ray backwards would run into the square on the left
     const auto Before = ModelBytes(Canvas.Edges);
@@ -465,7 +543,7 @@ TEST_F(EditTest, CylinderMovesOnlyWhereItsDiscIsFree) {
     Canvas.Edges.Add(Square());
     Canvas.Edges.Add(Cyl({1.6, 0.6}, 0.2));
     Select(400, 250);
-    ASSERT_EQ(Canvas.SelKind, skCylinder);
+    ASSERT_EQ(Canvas.SelKind(), skCylinder);
     TEdgeSegment S0 = Canvas.Edges.Item(1).GetSegment(0);
     const auto Before = ModelBytes(Canvas.Edges);
     S0.P1 = {0.9, 0.6}; // the disc would overlap the square
@@ -507,7 +585,7 @@ TEST_F(EditTest, DeleteAsksFirst) {
     Canvas.KeyDown(vkDelete, 0);
     ASSERT_EQ(Canvas.Edges.Count(), 1);
     EXPECT_EQ(Canvas.Edges.Item(0).Kind, ekCylinder);
-    EXPECT_EQ(Canvas.SelKind, skNone);
+    EXPECT_EQ(Canvas.SelKind(), skNone);
     EXPECT_EQ(Selects, 1);
     EXPECT_EQ(Changes, 1);
 
@@ -532,9 +610,7 @@ TEST_F(EditTest, InvertingTwiceKeepsTheSamePointSelected) {
         const int N = Canvas.Edges.Item(E).Count();
         for (int J = 0; J < N; ++J) {
             for (TSelKind K : {skPoint, skFirstPoint}) {
-                Canvas.SelEdge = E;
-                Canvas.SelSegment = J;
-                Canvas.SelKind = K;
+                Canvas.Select({K, E, J});
                 const TRealPoint P = SelectedPoint();
                 Canvas.InvertSelected();
                 ExpectPoint(SelectedPoint(), P);
@@ -547,12 +623,10 @@ TEST_F(EditTest, InvertingTwiceKeepsTheSamePointSelected) {
 
 TEST_F(EditTest, InvertedSegmentKeepsItsSegment) {
     Canvas.Edges.Add(Polygon({{0.4, 0.4}, {0.8, 0.4}, {0.8, 0.8}}, {1, 2, 3}));
-    Canvas.SelEdge = 0;
-    Canvas.SelSegment = 0;
-    Canvas.SelKind = skSegment;
+    Canvas.Select({skSegment, 0, 0});
     Canvas.InvertSelected();
-    EXPECT_EQ(Canvas.SelSegment, 2);
-    EXPECT_EQ(Canvas.SelKind, skSegment);
+    EXPECT_EQ(Canvas.SelSegment(), 2);
+    EXPECT_EQ(Canvas.SelKind(), skSegment);
     EXPECT_EQ(Canvas.Edges.Item(0).GetSegment(2).V, 1.0);
     ExpectPoint(Canvas.Edges.Item(0).GetSegment(2).P1, {0.8, 0.4});
 }
@@ -560,11 +634,11 @@ TEST_F(EditTest, InvertedSegmentKeepsItsSegment) {
 TEST_F(EditTest, MovingAPointAfterInvertingMovesBothSegments) {
     Canvas.Edges.Add(Square());
     Select(200, 300); // end point of segment 0
-    ASSERT_EQ(Canvas.SelKind, skPoint);
-    ASSERT_EQ(Canvas.SelSegment, 0);
+    ASSERT_EQ(Canvas.SelKind(), skPoint);
+    ASSERT_EQ(Canvas.SelSegment(), 0);
     Canvas.InvertSelected();
-    EXPECT_EQ(Canvas.SelKind, skFirstPoint);
-    EXPECT_EQ(Canvas.SelSegment, 3);
+    EXPECT_EQ(Canvas.SelKind(), skFirstPoint);
+    EXPECT_EQ(Canvas.SelSegment(), 3);
     Canvas.KeyDown(vkDown, 0);
     EXPECT_EQ(Modifies, 1);
     const TEdge& E = Canvas.Edges.Item(0);
@@ -577,9 +651,7 @@ TEST_F(EditTest, MovingAPointAfterInvertingMovesBothSegments) {
 
 TEST_F(EditTest, ArcConversionReplacesTheSegment) {
     Canvas.Edges.Add(Square());
-    Canvas.SelEdge = 0;
-    Canvas.SelSegment = 0;
-    Canvas.SelKind = skSegment;
+    Canvas.Select({skSegment, 0, 0});
     ASSERT_TRUE(Canvas.ConvertSelectedToArc(5, 0.15));
     const TEdge& E = Canvas.Edges.Item(0);
     ASSERT_EQ(E.Count(), 8);
@@ -594,9 +666,7 @@ TEST_F(EditTest, ArcThatWouldCrossIsUndoneExactly) {
     Canvas.Edges.Add(Square());
     // Inside the square, right in the way of an arc bulging in by 0.15.
     Canvas.Edges.Add(Polygon({{0.45, 0.5}, {0.6, 0.45}, {0.75, 0.5}}));
-    Canvas.SelEdge = 0;
-    Canvas.SelSegment = 0;
-    Canvas.SelKind = skSegment;
+    Canvas.Select({skSegment, 0, 0});
     const auto Before = ModelBytes(Canvas.Edges);
     EXPECT_FALSE(Canvas.ConvertSelectedToArc(5, 0.15));
     EXPECT_EQ(ModelBytes(Canvas.Edges), Before);
@@ -607,14 +677,12 @@ TEST_F(EditTest, ArcThatWouldCrossIsUndoneExactly) {
 
 TEST_F(EditTest, ArcNeedsAnInnerSegmentAndAFittingHeight) {
     Canvas.Edges.Add(Chain({{0.4, 0.4}, {0.8, 0.4}, {0.8, 0.8}, {1.2, 0.8}}));
-    Canvas.SelEdge = 0;
-    Canvas.SelKind = skSegment;
     const auto Before = ModelBytes(Canvas.Edges);
-    Canvas.SelSegment = 0;
+    Canvas.Select({skSegment, 0, 0});
     EXPECT_FALSE(Canvas.ConvertSelectedToArc(4, 0.1));
-    Canvas.SelSegment = 2;
+    Canvas.Select({skSegment, 0, 2});
     EXPECT_FALSE(Canvas.ConvertSelectedToArc(4, 0.1));
-    Canvas.SelSegment = 1;
+    Canvas.Select({skSegment, 0, 1});
     EXPECT_FALSE(Canvas.ConvertSelectedToArc(4, 0.21)); // more than half the length
     EXPECT_FALSE(Canvas.ConvertSelectedToArc(4, 0));
     EXPECT_EQ(ModelBytes(Canvas.Edges), Before);

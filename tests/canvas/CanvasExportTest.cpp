@@ -275,9 +275,7 @@ TEST_F(ExportTest, PictureHoldsNeitherAxesNorNamesNorSelection) {
     AddPlate();
     Canvas.ShowNames = true;
     Canvas.AxesColor = 0x123456;
-    Canvas.SelEdge = 0;
-    Canvas.SelSegment = 0;
-    Canvas.SelKind = skSegment;
+    Canvas.Select({skSegment, 0, 0});
     const auto B = Export("plain.wmf");
     const TWmf W = ReadWmf(B);
     EXPECT_EQ(CountType(W, WmfTextOut), 0);

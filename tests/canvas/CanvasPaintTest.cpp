@@ -411,9 +411,7 @@ TEST_F(PaintTest, ElementsReplaceTheBoundariesButNotTheSelection) {
     Elements.Elements = {{{0, 0}, {0.2, 0}, 1}, {{0.2, 0}, {0.4, 0}, 1}};
     Elements.Count = 2;
     Canvas.EdgeElements = &Elements;
-    Canvas.SelEdge = 0;
-    Canvas.SelSegment = 0;
-    Canvas.SelKind = skSegment;
+    Canvas.Select({skSegment, 0, 0});
     RedrawFresh();
     EXPECT_TRUE(Buffer.Of("Polygon").empty());
     EXPECT_TRUE(Buffer.Of("TextOut").empty());
@@ -428,23 +426,20 @@ TEST_F(PaintTest, ElementsReplaceTheBoundariesButNotTheSelection) {
 TEST_F(PaintTest, SelectionHighlightByKind) {
     Canvas.Edges.Add(Polygon({{0, 0}, {0.4, 0}, {0.4, 0.4}}));
     Canvas.SetEditEnabled(false); // no vertex circles in the way
-    Canvas.SelEdge = 0;
-    Canvas.SelSegment = 1;
-
-    Canvas.SelKind = skPoint;
+    Canvas.Select({skPoint, 0, 1});
     RedrawFresh();
     auto E = Buffer.Of("Ellipse");
     ASSERT_EQ(E.size(), 1u);
     EXPECT_EQ(E[0].Args, (std::vector<int>{97, 297, 103, 303})); // P2 of segment 1
     EXPECT_EQ(E[0].PenColor, clRed);
 
-    Canvas.SelKind = skFirstPoint;
+    Canvas.Select({skFirstPoint, 0, 1});
     RedrawFresh();
     E = Buffer.Of("Ellipse");
     ASSERT_EQ(E.size(), 1u);
     EXPECT_EQ(E[0].Args, (std::vector<int>{97, 397, 103, 403}));
 
-    Canvas.SelKind = skSegment;
+    Canvas.Select({skSegment, 0, 1});
     RedrawFresh();
     E = Buffer.Of("Ellipse");
     ASSERT_EQ(E.size(), 2u);
@@ -453,9 +448,7 @@ TEST_F(PaintTest, SelectionHighlightByKind) {
     EXPECT_EQ(Lines(Buffer).back().Points, (std::vector<TPixel>{{100, 400}, {100, 300}}));
 
     Canvas.Edges.Add(Cyl({1, 1}, 0.2, true, 10, 80, 1));
-    Canvas.SelEdge = 1;
-    Canvas.SelSegment = 0;
-    Canvas.SelKind = skCylinder;
+    Canvas.Select({skCylinder, 1, 0});
     RedrawFresh();
     const auto Arcs = Buffer.Of("Arc");
     ASSERT_EQ(Arcs.back().PenColor, clRed);

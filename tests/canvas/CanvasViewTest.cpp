@@ -16,15 +16,15 @@ TEST(CanvasDefaults, MatchTheFreshCanvas) {
     EXPECT_EQ(C.AxesStyle, 1);
     EXPECT_TRUE(C.EditEnabled());
     EXPECT_EQ(C.Tool(), etClosedEdge);
-    EXPECT_EQ(C.SelKind, skNone);
-    EXPECT_EQ(C.SelEdge, -1);
-    EXPECT_EQ(C.SelSegment, -1);
+    EXPECT_EQ(C.SelKind(), skNone);
+    EXPECT_EQ(C.SelEdge(), -1);
+    EXPECT_EQ(C.SelSegment(), -1);
     EXPECT_TRUE(C.ShowResults);
     EXPECT_FALSE(C.ShowNames);
     EXPECT_FALSE(C.ShowSpeedPoint);
     EXPECT_EQ(C.EdgeElements, nullptr);
     EXPECT_EQ(C.RayLength, 1000);
-    EXPECT_EQ(C.ClickCount, 0);
+    EXPECT_EQ(C.ClickCount(), 0);
     EXPECT_EQ(C.Edges.Count(), 0);
     EXPECT_EQ(C.DrawLines.Count, 0);
     // Segments made with the mouse.
@@ -126,14 +126,12 @@ TEST_F(CanvasTest, ZoomResetRestoresTheDefaultView) {
 
 TEST_F(CanvasTest, ClearModelEmptiesTheModelAndTheSelection) {
     Canvas.Edges.Add(Polygon({{0, 0}, {1, 0}, {1, 1}}));
-    Canvas.SelEdge = 0;
-    Canvas.SelSegment = 1;
-    Canvas.SelKind = skSegment;
+    Canvas.Select({skSegment, 0, 1});
     Canvas.ClearModel();
     EXPECT_EQ(Canvas.Edges.Count(), 0);
-    EXPECT_EQ(Canvas.SelEdge, -1);
-    EXPECT_EQ(Canvas.SelSegment, -1);
-    EXPECT_EQ(Canvas.SelKind, skNone);
+    EXPECT_EQ(Canvas.SelEdge(), -1);
+    EXPECT_EQ(Canvas.SelSegment(), -1);
+    EXPECT_EQ(Canvas.SelKind(), skNone);
 }
 
 TEST_F(CanvasTest, RedrawComposesInTheBufferAndCopiesOnce) {
@@ -170,7 +168,7 @@ TEST(CanvasSeam, WorksWithoutSurfaces) {
     C.Redraw();
     C.MouseDown(TMouseButton::mbLeft, 0, 10, 10);
     C.MouseMove(0, 20, 20);
-    EXPECT_EQ(C.ClickCount, 1);
+    EXPECT_EQ(C.ClickCount(), 1);
     EXPECT_EQ(C.Edges.Count(), 2);
 }
 

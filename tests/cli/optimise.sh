@@ -60,6 +60,18 @@ EOF
 out=$("$CALC" optimize "$EXAMPLES/hood.asp" "$TMP/hood.json") || fail "hood task"
 expect_line "$out" "best: 3"
 
+# Asked for a velocity away from the slot: no suction can give it, and the report
+# says so instead of a negative suction.
+cat >"$TMP/away.json" <<'EOF2'
+{"speed": {"x": 0, "y": 0.1, "dx": 0, "dy": 1},
+ "suction": [{"name": "Отсос1", "min": 1, "max": 3, "step": 1, "start": 1}],
+ "discretization": {"step": 0.002}}
+EOF2
+out=$("$CALC" optimize "$EXAMPLES/slot.asp" "$TMP/away.json") || fail "away task"
+expect_line "$out" "Никакая производительность этих отсосов не обеспечивает"
+expect_line "$out" "заданную скорость в заданном направлении."
+! grep -q '^Отсос1 = ' <<<"$out" || fail "a suction figure for an unreachable velocity:"$'\n'"$out"
+
 # Particle tasks: the report's count and the caught line agree.
 for task in task_particles task_fewest; do
     case $task in

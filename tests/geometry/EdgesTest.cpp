@@ -5,7 +5,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <numbers>
+#include <string>
 
 using namespace kalvex;
 using namespace kalvex::test;
@@ -547,4 +549,21 @@ TEST(EdgeRobustness, BoundariesWithoutSegmentsAreSkipped) {
     M.RotateSlits(1);
     EXPECT_FALSE(M.HasRotatingCylinder());
     EXPECT_EQ(M.InflowCount(), 0);
+
+    // An index outside the model is the core's own error with a message, not a
+    // container's exception.
+    const auto Says = [](const std::function<void()>& F, const std::string& Text) {
+        try {
+            F();
+            ADD_FAILURE() << "no error for " << Text;
+        } catch (const TKalvexError& E) {
+            EXPECT_EQ(E.what(), Text);
+        }
+    };
+    Says([&] { (void)M.Item(4); }, "Нет границы с номером 4");
+    Says([&] { (void)M.Item(-1); }, "Нет границы с номером -1");
+    Says([&] { (void)M.Item(1).GetSegment(4); }, "Нет отрезка с номером 4");
+    Says([&] { M.Item(0).SetSegment(0, {}); }, "Нет отрезка с номером 0");
+    Says([&] { (void)M.Item(2).LastSegment(); }, "Нет отрезка с номером -1");
+    Says([&] { (void)TEdges{}.Last(); }, "Нет границы с номером -1");
 }

@@ -258,4 +258,6 @@ TEST(OptParams, AddDeleteReplaceAndExactNames) {
     EXPECT_EQ(P.SuctionSum(), 0.0);
     P.ClearParams();
     EXPECT_EQ(P.ParamCount(), 0);
+    EXPECT_THROW(P.GetParam(0), TKalvexError);
+    EXPECT_THROW(P.SetParamValue(0, 1.0), TKalvexError);
 }

@@ -26,21 +26,4 @@ inline TEdge Semi3(TRealPoint A, TRealPoint B, TRealPoint C, TRealPoint D, doubl
     return E;
 }
 
-inline TEdge Cylinder(TRealPoint C, double R, double RotationV, bool HasSlit, double A1, double A2,
-                      double SlitV) {
-    TEdge E(ekCylinder);
-    TEdgeSegment S0;
-    S0.P1 = C;
-    S0.P2.X = R;
-    S0.SetHasSlit(HasSlit);
-    S0.V = RotationV;
-    TEdgeSegment S1;
-    S1.P1 = {A1, A2};
-    S1.P2 = S0.P2;
-    S1.V = SlitV;
-    E.AddSegment(S0);
-    E.AddSegment(S1);
-    return E;
-}
-
 } // namespace kalvex::test

@@ -1,3 +1,4 @@
+#include "geometry/uBinaryIO.h"
 #include "results/uDifur.h"
 
 #include <gtest/gtest.h>
@@ -75,10 +76,10 @@ TEST(RungeKutta, RefusesStepsLargerThanItsStorage) {
     TRealArray Y = {1.0};
     double T = 0;
     const TFunctionArray F = {[](const TRealArray& S, double) { return S[0]; }};
-    EXPECT_THROW(RK.RungeKuttaStep(T, Y, F, 1, 0.1), std::invalid_argument);
+    EXPECT_THROW(RK.RungeKuttaStep(T, Y, F, 1, 0.1), TKalvexError);
     RK.InitRungeKutta(2);
-    EXPECT_THROW(RK.RungeKuttaStep(T, Y, F, 2, 0.1), std::invalid_argument);
-    EXPECT_THROW(RK.InitRungeKutta(-1), std::invalid_argument);
+    EXPECT_THROW(RK.RungeKuttaStep(T, Y, F, 2, 0.1), TKalvexError);
+    EXPECT_THROW(RK.InitRungeKutta(-1), TKalvexError);
     RK.RungeKuttaStep(T, Y, F, 1, 0.1);
     EXPECT_GT(Y[0], 1.1);
 }

@@ -20,22 +20,6 @@ inline TEdge Chain(TEdgeKind Kind, const std::vector<TRealPoint>& Pts,
     return E;
 }
 
-inline TEdge Cylinder(TRealPoint C, double R, double TurnSpeed, bool Slit = false,
-                      double StartDeg = 0.0, double EndDeg = 0.0, double SlitV = 0.0) {
-    TEdge E(ekCylinder);
-    TEdgeSegment S0;
-    S0.P1 = C;
-    S0.P2 = {R, 0.0};
-    S0.V = TurnSpeed;
-    TEdgeSegment S1 = S0;
-    S1.P1 = {StartDeg, EndDeg};
-    S1.V = SlitV;
-    S0.SetHasSlit(Slit);
-    E.AddSegment(S0);
-    E.AddSegment(S1);
-    return E;
-}
-
 inline TEdges ModelOf(std::vector<TEdge> Edges) {
     TEdges M;
     for (auto& E : Edges)

@@ -149,5 +149,5 @@ TEST(Speed, StaleDataIsNeverUsed) {
     EXPECT_DOUBLE_EQ(C.Speed({1, 0}, P), Fresh.Speed({1, 0}, P));
     // Asking an unsolved model is a programming error, not a number.
     C.ClearIntensities();
-    EXPECT_THROW(C.Speed({1, 0}, P), std::logic_error);
+    EXPECT_THROW(C.Speed({1, 0}, P), TKalvexError);
 }

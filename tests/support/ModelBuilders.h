@@ -31,4 +31,21 @@ inline TEdge Chain(const std::vector<TRealPoint>& Pts, const std::vector<double>
     return E;
 }
 
+// A cylinder: record 0 centre, radius and rotation speed; record 1 the slit.
+inline TEdge Cylinder(TRealPoint C, double R, double TurnSpeed, bool Slit = false,
+                      double StartDeg = 0.0, double EndDeg = 0.0, double SlitV = 0.0) {
+    TEdge E(ekCylinder);
+    TEdgeSegment S0;
+    S0.P1 = C;
+    S0.P2 = {R, 0.0};
+    S0.V = TurnSpeed;
+    TEdgeSegment S1 = S0;
+    S1.P1 = {StartDeg, EndDeg};
+    S1.V = SlitV;
+    S0.SetHasSlit(Slit);
+    E.AddSegment(S0);
+    E.AddSegment(S1);
+    return E;
+}
+
 } // namespace kalvex::test

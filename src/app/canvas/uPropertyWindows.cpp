@@ -1,29 +1,129 @@
-// Placeholder windows until the property windows land: empty tool windows, no dialogs.
 #include "app/canvas/uPropertyWindows.h"
 
-#include <QWidget>
+#include "app/canvas/uConvArc.h"
+#include "app/canvas/uCylProp.h"
+#include "app/canvas/uEdgeProp.h"
+#include "app/canvas/uRotate.h"
+#include "app/settings/uSettingsDlg.h"
+#include "app/solver/uDiscreteProp.h"
+#include "app/uMessages.h"
+#include "app/uNumberText.h"
+#include "document/uDocument.h"
+#include "document/uPropertyEdit.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
 
 namespace kalvex {
 
 struct TPropertyWindows::TImpl {
-    QWidget* Edge = nullptr;
-    QWidget* Cyl = nullptr;
-    QWidget* Discrete = nullptr;
+    TImpl(TDocument& D, TMessages& M) : Doc(D), Msg(M) {}
+    TDocument& Doc;
+    TMessages& Msg;
+    TfrmEdgeProp* Edge = nullptr;
+    TfrmCylProp* Cyl = nullptr;
+    TfrmDiscreteProp* Discrete = nullptr;
+    TfrmConvArc* ConvArc = nullptr;
+    TfrmRotate* Rotate = nullptr;
+    TfrmSettings* Settings = nullptr;
 };
 
-TPropertyWindows::TPropertyWindows(TDocument&, TMessages&, QWidget* Owner)
-    : QObject(Owner), Impl(std::make_unique<TImpl>()) {
-    auto Make = [Owner](const char* Title) {
-        auto* W = new QWidget(Owner, Qt::Tool);
-        W->setWindowTitle(QString::fromUtf8(Title));
-        return W;
-    };
-    Impl->Edge = Make("Прямолин. область");
-    Impl->Cyl = Make("Цилиндрич. область");
-    Impl->Discrete = Make("Параметры дискретизации выбр. ребра");
+namespace {
+
+// Tells the owner when one of the tool windows is shown or hidden.
+class TVisibilityWatch : public QObject {
+public:
+    TVisibilityWatch(QObject* Parent, std::function<void()> F)
+        : QObject(Parent), Changed(std::move(F)) {}
+    bool eventFilter(QObject* O, QEvent* E) override {
+        if (E->type() == QEvent::Show || E->type() == QEvent::Hide)
+            Changed();
+        return QObject::eventFilter(O, E);
+    }
+
+private:
+    std::function<void()> Changed;
+};
+
+void SetNumber(QLineEdit* E, double V) {
+    E->setText(NumberText(V));
+    E->setEnabled(true);
 }
 
-TPropertyWindows::~TPropertyWindows() = default;
+} // namespace
+
+TPropertyWindows::TPropertyWindows(TDocument& Doc, TMessages& Msg, QWidget* Owner)
+    : QObject(Owner), Impl(std::make_unique<TImpl>(Doc, Msg)) {
+    TImpl& I = *Impl;
+    I.Edge = new TfrmEdgeProp(Owner);
+    I.Cyl = new TfrmCylProp(Owner);
+    I.Discrete = new TfrmDiscreteProp(Owner);
+    I.ConvArc = new TfrmConvArc(Doc, Msg, Owner);
+    I.Rotate = new TfrmRotate(Owner);
+    I.Settings = new TfrmSettings(Owner);
+
+    auto* Watch = new TVisibilityWatch(this, [this] { emit VisibilityChanged(); });
+    for (QWidget* W : {EdgeProp(), CylProp(), DiscreteProp()})
+        W->installEventFilter(Watch);
+
+    // After an apply the windows show the model again, except after a refused cylinder,
+    // whose window keeps what the user typed.
+    auto Finish = [this](const TApplyOutcome& Out) {
+        for (const std::string& Text : Out.Messages)
+            Impl->Msg.Show(QString::fromStdString(Text));
+        if (Out.Refill)
+            FillPropertyWindows();
+        if (Out.Changed)
+            emit Applied();
+    };
+
+    connect(I.Edge->Button1, &QPushButton::clicked, this, [this, Finish] {
+        TfrmEdgeProp& W = *Impl->Edge;
+        const TSelKind Kind = Impl->Doc.Canvas().SelKind();
+        if (Kind == skSegment)
+            Finish(ApplySegmentSpeed(Impl->Doc, ParseNumber(W.edSpeed->text())));
+        else
+            Finish(ApplyPointFields(Impl->Doc, ParseNumber(W.edX->text()),
+                                    ParseNumber(W.edY->text())));
+    });
+    connect(I.Edge->btnInvert, &QPushButton::clicked, this, [this] {
+        if (InvertSelection(Impl->Doc))
+            emit Applied();
+        FillPropertyWindows();
+    });
+    connect(I.Edge->btnConvArc, &QPushButton::clicked, this, [this] {
+        if (ConvertToArc())
+            emit Applied();
+    });
+    connect(I.Cyl->Button1, &QPushButton::clicked, this, [this, Finish] {
+        TfrmCylProp& W = *Impl->Cyl;
+        TCylinderInput In;
+        In.X = ParseNumber(W.edX->text());
+        In.Y = ParseNumber(W.edY->text());
+        In.Radius = ParseNumber(W.edRadius->text());
+        In.TurnSpeed = ParseNumber(W.edTurnSpeed->text());
+        In.Slit = W.cbCrack->isChecked();
+        In.Ang1 = ParseNumber(W.edAng1->text());
+        In.Ang2 = ParseNumber(W.edAng2->text());
+        In.SlitSpeed = ParseNumber(W.edSpeed->text());
+        Finish(ApplyCylinderFields(Impl->Doc, In));
+    });
+    connect(I.Discrete->Button1, &QPushButton::clicked, this,
+            [this, Finish] { Finish(ApplyDiscreteFields(Impl->Doc, Impl->Discrete->Input())); });
+}
+
+TPropertyWindows::~TPropertyWindows() {
+    // The windows belong to the owner when there is one; without one they are ours.
+    for (QWidget* W : std::initializer_list<QWidget*>{Impl->Edge, Impl->Cyl, Impl->Discrete,
+                                                      Impl->ConvArc, Impl->Rotate, Impl->Settings})
+        if (W != nullptr && W->parent() == nullptr)
+            delete W;
+}
 
 QWidget* TPropertyWindows::EdgeProp() const {
     return Impl->Edge;
@@ -34,16 +134,105 @@ QWidget* TPropertyWindows::CylProp() const {
 QWidget* TPropertyWindows::DiscreteProp() const {
     return Impl->Discrete;
 }
-void TPropertyWindows::FillPropertyWindows() {}
-void TPropertyWindows::RefreshPointFields() {}
+
+void TPropertyWindows::FillPropertyWindows() {
+    TfrmEdgeProp& E = *Impl->Edge;
+    TfrmCylProp& C = *Impl->Cyl;
+    const TEdgesCanvas& Canvas = Impl->Doc.Canvas();
+    const THitResult Sel = Canvas.Selection();
+    Impl->Discrete->Reset();
+    if (Sel.Kind == skNone) {
+        E.Clear();
+        C.Clear();
+        return;
+    }
+    const TEdge& Edge = Canvas.Edges.Item(Sel.Edge);
+    const TEdgeSegment S = Edge.GetSegment(Sel.Segment);
+    if (Sel.Kind == skCylinder) {
+        E.Clear();
+        SetNumber(C.edX, S.P1.X);
+        SetNumber(C.edY, S.P1.Y);
+        SetNumber(C.edRadius, S.P2.X);
+        SetNumber(C.edTurnSpeed, S.V);
+        C.cbCrack->setEnabled(true);
+        C.cbCrack->setChecked(S.HasSlit());
+        // Without a slit the slit fields keep their text, so checking "Щель:" again
+        // brings the old slit back.
+        for (QLineEdit* F : {C.edAng1, C.edAng2, C.edSpeed})
+            F->setEnabled(true);
+        if (S.HasSlit() && Edge.Count() > 1) {
+            const TEdgeSegment S1 = Edge.GetSegment(1);
+            SetNumber(C.edAng1, S1.P1.X);
+            SetNumber(C.edAng2, S1.P1.Y);
+            SetNumber(C.edSpeed, S1.V);
+        }
+        C.Button1->setEnabled(true);
+        return;
+    }
+    C.Clear();
+    E.Button1->setEnabled(true);
+    E.btnInvert->setEnabled(true);
+    if (Sel.Kind == skSegment) {
+        E.edX->clear();
+        E.edY->clear();
+        E.edX->setEnabled(false);
+        E.edY->setEnabled(false);
+        SetNumber(E.edSpeed, S.V);
+        E.btnConvArc->setEnabled(CanConvertSelectedToArc(Canvas));
+        Impl->Discrete->Fill(S);
+        return;
+    }
+    const TRealPoint P = Sel.Kind == skFirstPoint ? S.P1 : S.P2;
+    SetNumber(E.edX, P.X);
+    SetNumber(E.edY, P.Y);
+    E.edSpeed->clear();
+    E.edSpeed->setEnabled(false);
+    E.btnConvArc->setEnabled(false);
+}
+
+void TPropertyWindows::RefreshPointFields() {
+    Impl->Doc.MarkChanged();
+    const TEdgesCanvas& Canvas = Impl->Doc.Canvas();
+    const THitResult Sel = Canvas.Selection();
+    if (Sel.Kind == skNone || Sel.Kind == skSegment)
+        return;
+    const TEdgeSegment S = Canvas.Edges.Item(Sel.Edge).GetSegment(Sel.Segment);
+    if (Sel.Kind == skCylinder) {
+        Impl->Cyl->edX->setText(NumberText(S.P1.X));
+        Impl->Cyl->edY->setText(NumberText(S.P1.Y));
+        return;
+    }
+    const TRealPoint P = Sel.Kind == skFirstPoint ? S.P1 : S.P2;
+    Impl->Edge->edX->setText(NumberText(P.X));
+    Impl->Edge->edY->setText(NumberText(P.Y));
+}
+
 bool TPropertyWindows::ConvertToArc() {
-    return false;
+    if (!CanConvertSelectedToArc(Impl->Doc.Canvas()))
+        return false;
+    const bool Done = Impl->ConvArc->exec() == QDialog::Accepted;
+    if (Done)
+        FillPropertyWindows();
+    return Done;
 }
+
 std::optional<double> TPropertyWindows::AskRotation() {
-    return std::nullopt;
+    TfrmRotate& D = *Impl->Rotate;
+    D.adjustSize();
+    if (const QScreen* S = QGuiApplication::primaryScreen())
+        D.move(S->availableGeometry().center() - D.rect().center());
+    if (D.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return D.seAngle->value();
 }
+
 bool TPropertyWindows::EditSettings() {
-    return false;
+    TfrmSettings& D = *Impl->Settings;
+    D.Preset(SettingsOf(Impl->Doc.Canvas()));
+    if (D.exec() != QDialog::Accepted)
+        return false;
+    ApplySettings(Impl->Doc.Canvas(), D.Values());
+    return true;
 }
 
 } // namespace kalvex
