@@ -650,9 +650,9 @@ void TfrmMain::CanvasMouseMove(int X, int Y) {
 
 void TfrmMain::CanvasDoubleClick() {
     const TEdgesCanvas& C = Doc.Canvas();
-    if (Doc.Mode() != TMode::mdEdit || C.Tool() != etSelect || C.SelKind == skNone)
+    if (Doc.Mode() != TMode::mdEdit || C.Tool() != etSelect || C.SelKind() == skNone)
         return;
-    ToggleToolWindow(C.SelKind == skCylinder ? Props->CylProp() : Props->EdgeProp(), true);
+    ToggleToolWindow(C.SelKind() == skCylinder ? Props->CylProp() : Props->EdgeProp(), true);
 }
 
 // ---------------------------------------------------------------- tool windows

@@ -98,9 +98,9 @@ void TDocument::OpenFile(const std::string& Path, TDocumentUi& Ui) {
     if (FMode != TMode::mdEdit)
         EnterMode(TMode::mdEdit);
     try {
-        FCanvas.Edges.LoadFromFile(FilePath().string());
+        FCanvas.LoadModel(FilePath().string());
     } catch (const TKalvexError& E) {
-        FCanvas.Edges.Clear();
+        FCanvas.ClearModel();
         Ui.ShowMessage(E.what());
     }
     FCanvas.Redraw();
@@ -218,17 +218,17 @@ void TDocument::Zoom(TZoom Kind) {
 TEditCommands TDocument::EditCommands() const {
     TEditCommands C;
     const TEdgesCanvas& Cv = FCanvas;
-    if (Cv.SelKind == skNone || Cv.SelEdge < 0 || Cv.SelEdge >= Cv.Edges.Count())
+    if (Cv.SelKind() == skNone || Cv.SelEdge() < 0 || Cv.SelEdge() >= Cv.Edges.Count())
         return C;
-    const TEdge& E = Cv.Edges.Item(Cv.SelEdge);
+    const TEdge& E = Cv.Edges.Item(Cv.SelEdge());
     const bool NoSemiInfinite = !Cv.Edges.HasSemiInfinite();
     C.Delete = true;
     C.Invert = E.Kind != ekCylinder;
-    if (Cv.SelKind == skSegment) {
-        const bool Inner = Cv.SelSegment > 0 && Cv.SelSegment < E.Count() - 1;
+    if (Cv.SelKind() == skSegment) {
+        const bool Inner = Cv.SelSegment() > 0 && Cv.SelSegment() < E.Count() - 1;
         C.ConvertToArc = E.Kind == ekClosed || (E.Kind == ekSemiInfinite && Inner);
         C.AutoSpeed = NoSemiInfinite;
-    } else if (Cv.SelKind == skCylinder) {
+    } else if (Cv.SelKind() == skCylinder) {
         C.AutoSpeed = NoSemiInfinite && E.Count() > 1 && E.Segments[0].HasSlit();
     }
     return C;
@@ -238,11 +238,11 @@ bool TDocument::AutoSelectSpeed() {
     if (!EditCommands().AutoSpeed)
         return false;
     TEdgesCanvas& Cv = FCanvas;
-    TEdge& E = Cv.Edges.Item(Cv.SelEdge);
+    TEdge& E = Cv.Edges.Item(Cv.SelEdge());
     // The opening's own segment record: the slit record for a cylinder.
-    const int Index = Cv.SelKind == skCylinder ? 1 : Cv.SelSegment;
+    const int Index = Cv.SelKind() == skCylinder ? 1 : Cv.SelSegment();
     TEdgeSegment S = E.GetSegment(Index);
-    const double L = Cv.Edges.SegmentLength(Cv.SelEdge, Index);
+    const double L = Cv.Edges.SegmentLength(Cv.SelEdge(), Index);
     if (!(L > 0))
         return false;
     const double Q = Cv.Edges.TotalFlow();

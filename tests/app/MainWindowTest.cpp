@@ -143,7 +143,7 @@ TEST_F(MainWindowTest, DrawSelectAndMoveWithKeys) {
     // Select the corner at (300, 100): the point commands only.
     Act("tbSelect")->trigger();
     Click({300, 100});
-    EXPECT_EQ(Canvas().SelKind, skPoint);
+    EXPECT_EQ(Canvas().SelKind(), skPoint);
     EXPECT_TRUE(Act("miDeleteEdge")->isEnabled());
     EXPECT_TRUE(Act("miInvertEdge")->isEnabled());
     EXPECT_FALSE(Act("miConvArc")->isEnabled());
