@@ -1,7 +1,9 @@
 """Drives the running program through AT-SPI: window_atspi.py KALVEX SYSTEM.asp
 
-Reads the caption, opens a menu, opens and closes the about box, and leaves through
-"Файл" > "Выход". Run inside a D-Bus session with a display (see window_e2e.sh).
+Reads the caption, opens a menu, opens and closes the about box, selects a boundary with
+a real click, applies a velocity in the segment window, and leaves through "Файл" >
+"Выход", answering the save prompt. Run inside a D-Bus session with a display (see
+window_e2e.sh).
 """
 
 import os
@@ -37,7 +39,8 @@ def wait_for(what, probe, timeout=30.0):
 
 
 def find(node, role, name=None, depth=12):
-    """The first descendant with the role (any when None) and the name, breadth first."""
+    """The first descendant with the role (any when None) and the name (a string, or a
+    test of the name), breadth first."""
     level = [node]
     for _ in range(depth):
         following = []
@@ -46,8 +49,9 @@ def find(node, role, name=None, depth=12):
                 child = acc.getChildAtIndex(i)
                 if child is None:
                     continue
-                if (role is None or child.getRole() == role) and (name is None
-                                                                  or child.name == name):
+                named = name is None or (name(child.name) if callable(name) else
+                                         child.name == name)
+                if (role is None or child.getRole() == role) and named:
                     return child
                 following.append(child)
         level = following
@@ -77,6 +81,10 @@ def press(acc, blocking=True):
         pass
     finally:
         Atspi.set_timeout(-1, -1)
+
+
+def text_of(acc):
+    return acc.queryText().getText(0, -1)
 
 
 def enabled(acc):
@@ -147,18 +155,50 @@ def main():
         print("canvas: a click selected the floor, Правка > Удалить границу enabled",
               flush=True)
 
-        # Leaving through the menu: a saved system closes without a question.
+        # The segment window shows the floor's velocity; a new one is applied with
+        # "Принять" and shown back in the program's format (C locale: a point).
+        window = find(app, None, "Прямолин. область", 1)
+        if window is None:
+            fail("no segment window")
+        speed = find(window, pyatspi.ROLE_TEXT, lambda n: n.strip() == "V =")
+        if speed is None:
+            fail("no velocity field named by its label V =")
+        wait_for("the floor's velocity in the field", lambda: text_of(speed) == "0.000")
+        speed.queryEditableText().setTextContents("0.5")
+        press(find(window, pyatspi.ROLE_PUSH_BUTTON, "Принять"))
+        wait_for("the applied velocity shown back", lambda: text_of(speed) == "0.500")
+        print("segment window: V = 0.5 applied, shows 0.500", flush=True)
+
+        # Leaving through the menu: the changed system is offered for saving; "Нет"
+        # leaves without writing it.
         file_menu = find(bar, pyatspi.ROLE_MENU_ITEM, "Файл", 1) or find(
             bar, pyatspi.ROLE_MENU, "Файл", 1)
         press(file_menu)
         leave = wait_for("the item Выход", lambda: find(app, pyatspi.ROLE_MENU_ITEM, "Выход"))
+        before = open(system, "rb").read()
         press(leave, blocking=False)
+        question = "Сохранить изменения в файле %s?" % os.path.basename(system)
+        prompt = wait_for("the save prompt", lambda: find(app, None, lambda n: question in n))
+        box = prompt
+        while box is not None and box.getRole() not in (pyatspi.ROLE_DIALOG,
+                                                         pyatspi.ROLE_ALERT):
+            box = box.parent
+        if box is None:
+            fail("the save prompt is not in a box")
+        no = find(box, pyatspi.ROLE_PUSH_BUTTON, lambda n: n in ("Нет", "No"))
+        if no is None:
+            fail("the save prompt has no button Нет")
+        press(no, blocking=False)
         try:
             code = proc.wait(timeout=20)
         except subprocess.TimeoutExpired:
             fail("the program did not end after Выход")
         if code != 0:
             fail("the program ended with %d" % code)
+        if open(system, "rb").read() != before:
+            fail("the system file changed although the user said Нет")
+        print("left through Выход: the save prompt answered Нет, the file untouched",
+              flush=True)
         print("window end to end: ok", flush=True)
     finally:
         if proc.poll() is None:
