@@ -12,12 +12,17 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
 
 using namespace kalvex;
 using namespace kalvex::test;
@@ -214,4 +219,18 @@ TEST_F(MainWindowTest, ZoomInTwiceAndOutTwice) {
     Canvas().SetOrigin({5, 5});
     Act("tbZoomNo")->trigger();
     EXPECT_EQ(Canvas().Origin, (TPixel{0, 400}));
+}
+
+TEST_F(MainWindowTest, SettingsWidthTwentyIsStoredAsFifteen) {
+    QTimer::singleShot(0, [] {
+        QWidget* Dlg = QApplication::activeModalWidget();
+        ASSERT_NE(Dlg, nullptr);
+        Dlg->findChild<QSpinBox*>("seEdgeWidth")->setValue(20);
+        Dlg->findChild<QPushButton*>("Button1")->click();
+    });
+    Act("miSettings")->trigger();
+    EXPECT_EQ(Canvas().EdgeWidth(), 15);
+    std::stringstream Ini;
+    Ini << std::ifstream(Dir.Path / "kalvex.ini").rdbuf();
+    EXPECT_NE(Ini.str().find("edgewidth=15"), std::string::npos) << Ini.str();
 }
