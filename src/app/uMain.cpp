@@ -673,16 +673,25 @@ void TfrmMain::PlaceToolWindows() {
     if (S == nullptr)
         return;
     // Down the right edge of the screen, the segment window at 69 and the cylinder
-    // window at 290, each below the one before when they are taller.
+    // window at 290, each below the one before when they are taller; a window that
+    // would leave the screen starts a new column to the left.
     const QRect Area = S->availableGeometry();
     const int Wanted[] = {69, 290, 0};
     int Next = Area.top();
+    int Right = Area.right() - 2;
+    int ColumnLeft = Right;
     int I = 0;
     for (QWidget* W : {Props->EdgeProp(), Props->CylProp(), Props->DiscreteProp()}) {
         W->adjustSize();
-        const int Top = std::max(Next, Area.top() + Wanted[I++]);
-        W->move(Area.right() - W->frameGeometry().width() - 2, Top);
-        Next = Top + W->frameGeometry().height() + 8;
+        const QSize F = W->frameGeometry().size();
+        int Top = std::max(Next, Area.top() + Wanted[I++]);
+        if (Top + F.height() > Area.bottom() && Top > Area.top() + 69) {
+            Right = ColumnLeft - 8;
+            Top = Area.top() + 69;
+        }
+        W->move(Right - F.width(), Top);
+        ColumnLeft = std::min(ColumnLeft, Right - F.width());
+        Next = Top + F.height() + 8;
     }
 }
 
