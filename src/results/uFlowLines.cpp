@@ -1,6 +1,6 @@
 #include "results/uFlowLines.h"
 
-#include "canvas/uDrawSurface.h"
+#include "base/uDrawSurface.h"
 #include "solver/uCountEdges.h"
 
 #include <algorithm>

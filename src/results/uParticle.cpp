@@ -1,6 +1,6 @@
 #include "results/uParticle.h"
 
-#include "canvas/uDrawSurface.h"
+#include "base/uDrawSurface.h"
 #include "results/uDifur.h"
 #include "results/uTextFormat.h"
 #include "solver/uCountEdges.h"
