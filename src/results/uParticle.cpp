@@ -315,10 +315,10 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
     return Result;
 }
 
-double TCountEdges::TraceParticle(TColorPointArray& Line, TRealPoint Start,
-                                  TRealPoint StartVelocity, double D, double RhoAir,
-                                  double RhoParticle, double Mu, double Chi, double Restitution,
-                                  double Friction, double H, double TMax) {
+double TraceParticle(TCountEdges& Evaluator, TColorPointArray& Line, TRealPoint Start,
+                     TRealPoint StartVelocity, double D, double RhoAir, double RhoParticle,
+                     double Mu, double Chi, double Restitution, double Friction, double H,
+                     double TMax) {
     TParticleParams P;
     P.Start = Start;
     P.StartVelocity = StartVelocity;
@@ -331,7 +331,7 @@ double TCountEdges::TraceParticle(TColorPointArray& Line, TRealPoint Start,
     P.Friction = Friction;
     P.H = H;
     P.TMax = TMax;
-    return TraceParticleEx(*this, Line, P).Time;
+    return TraceParticleEx(Evaluator, Line, P).Time;
 }
 
 TParticleResult BuildParticleTrace(TCountEdges& Evaluator, TDrawLines& Store,

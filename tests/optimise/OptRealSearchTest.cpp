@@ -2,6 +2,7 @@
 #include "OptTestModels.h"
 #include "optimise/uOptEdges.h"
 #include "optimise/uOptTask.h"
+#include "results/uParticle.h"
 
 #include <gtest/gtest.h>
 
@@ -141,8 +142,9 @@ int CountCaught(const TEdges& Model, const TParticleData& P, bool Minimise) {
     int Caught = 0;
     for (const TStartPartInfo& S : P.Particles) {
         TColorPointArray Line;
-        const double T = E.TraceParticle(Line, S.Position, S.Velocity, P.D, P.RhoAir, P.RhoParticle,
-                                         P.Mu, P.Chi, P.Restitution, P.Friction, P.H, P.TMax);
+        const double T =
+            TraceParticle(E, Line, S.Position, S.Velocity, P.D, P.RhoAir, P.RhoParticle, P.Mu,
+                          P.Chi, P.Restitution, P.Friction, P.H, P.TMax);
         // Caught means the trace ended on the slot.
         const TRealPoint End = Line.back().Position;
         const bool OnSlot = std::abs(End.Y) < 1e-12 && std::abs(End.X) <= 0.05;

@@ -35,7 +35,7 @@ TEST_F(SlotFlow, LineStartedNearTheSlotEndsOnTheSlot) {
     E.LineStep = 0.005;
     for (double X : {-0.2, 0.03, 0.15}) {
         TColorPointArray Line;
-        E.TraceFlowLine({X, 0.1}, 1, Line, 0.0, 0.2);
+        TraceFlowLine(E, {X, 0.1}, 1, Line, 0.0, 0.2);
         ASSERT_GE(Line.size(), 3u);
         ASSERT_LT(Line.size(), 151u) << "line from x = " << X << " never reached the wall";
         const TRealPoint End = Line.back().Position;
@@ -51,7 +51,7 @@ TEST_F(SlotFlow, LineStartedNearTheSlotEndsOnTheSlot) {
 TEST_F(SlotFlow, AgainstTheFlowTheLineLeavesTheSlot) {
     E.MaxSteps = 50;
     TColorPointArray Line;
-    E.TraceFlowLine({0.01, 0.02}, -1, Line, 0.0, 0.2);
+    TraceFlowLine(E, {0.01, 0.02}, -1, Line, 0.0, 0.2);
     ASSERT_EQ(Line.size(), 51u);
     EXPECT_GT(Line.back().Position.Y, 0.2);
 }
@@ -60,7 +60,7 @@ TEST_F(SlotFlow, MaxStepsGivesThatManyStepsPlusTheStart) {
     E.MaxSteps = 150;
     E.LineStep = 0.001;
     TColorPointArray Line = {{9, {9, 9}}};
-    E.TraceFlowLine({0.5, 0.5}, 1, Line, 0.0, 0.2);
+    TraceFlowLine(E, {0.5, 0.5}, 1, Line, 0.0, 0.2);
     ASSERT_EQ(Line.size(), 151u);
     EXPECT_EQ(Line[0].Color, 0u);
     EXPECT_EQ(Line[0].Position.X, 0.5);
@@ -73,7 +73,7 @@ TEST_F(SlotFlow, ColourEncodesTheSpeedAtTheStartOfEachStep) {
     TColorPointArray Line;
     const double VMin = 0.1;
     const double VMax = 0.5;
-    E.TraceFlowLine({0.3, 0.3}, 1, Line, VMin, VMax);
+    TraceFlowLine(E, {0.3, 0.3}, 1, Line, VMin, VMax);
     ASSERT_EQ(Line.size(), 21u);
     for (std::size_t I = 1; I < Line.size(); ++I) {
         const TRealPoint V = E.Velocity(Line[I - 1].Position);
@@ -84,7 +84,7 @@ TEST_F(SlotFlow, ColourEncodesTheSpeedAtTheStartOfEachStep) {
     }
     // Equal limits: the level is (S − VMin)·255, clamped.
     TColorPointArray Flat;
-    E.TraceFlowLine({0.3, 0.3}, 1, Flat, 0.0, 0.0);
+    TraceFlowLine(E, {0.3, 0.3}, 1, Flat, 0.0, 0.0);
     const TRealPoint V = E.Velocity({0.3, 0.3});
     const double S = std::sqrt(V.X * V.X + V.Y * V.Y);
     EXPECT_EQ(Flat[1].Color,
@@ -98,7 +98,7 @@ TEST_F(SlotFlow, StepAcrossAWallEndsOnTheWall) {
     E.MaxSteps = 100;
     E.LineStep = 0.013;
     TColorPointArray Line;
-    E.TraceFlowLine({0.0, 0.3}, 1, Line, 0.0, 0.2);
+    TraceFlowLine(E, {0.0, 0.3}, 1, Line, 0.0, 0.2);
     ASSERT_GE(Line.size(), 3u);
     ASSERT_LT(Line.size(), 101u);
     EXPECT_NEAR(Line.back().Position.Y, 0.11, 1e-12);
@@ -109,12 +109,12 @@ TEST_F(SlotFlow, StepAcrossAWallEndsOnTheWall) {
 TEST_F(SlotFlow, FieldFromSinksSeedsAtAQuarterAndThreeQuartersOfTheSlot) {
     E.LineInterval = 0.05;
     E.MaxSteps = 30;
-    EXPECT_EQ(E.CountFlowLines(-1), 2);
-    EXPECT_EQ(E.CountFlowLines(1), 0); // no sources
+    EXPECT_EQ(CountFlowLines(E, -1), 2);
+    EXPECT_EQ(CountFlowLines(E, 1), 0); // no sources
     TDrawLines Store;
     std::vector<std::pair<int, int>> Progress;
     E.ProgressBar = [&](int P, int M) { Progress.emplace_back(P, M); };
-    E.BuildFlowLines(Store, true);
+    BuildFlowLines(E, Store, true);
     ASSERT_EQ(Store.Count, 2);
     // The slot runs from x = 0.05 to x = -0.05; seeds one pixel (Scale) into the air.
     EXPECT_NEAR(Store.Lines[0][0].Position.X, 0.025, 1e-15);
@@ -130,7 +130,7 @@ TEST_F(SlotFlow, FieldFromSinksSeedsAtAQuarterAndThreeQuartersOfTheSlot) {
 
     // From the sources there is nothing to seed.
     TDrawLines None;
-    E.BuildFlowLines(None, false);
+    BuildFlowLines(E, None, false);
     EXPECT_EQ(None.Count, 0);
 }
 
@@ -141,9 +141,9 @@ TEST(FlowLineCount, HalfAnIntervalOrLessSeedsNothing) {
         E.LineInterval = 0.05;
         E.MaxSteps = 2;
         TDrawLines Store;
-        E.BuildFlowLines(Store, true);
+        BuildFlowLines(E, Store, true);
         const int Expected = W <= 0.025 ? 0 : static_cast<int>((W - 0.025) / 0.05) + 1;
-        EXPECT_EQ(E.CountFlowLines(-1), Expected) << W;
+        EXPECT_EQ(CountFlowLines(E, -1), Expected) << W;
         EXPECT_EQ(Store.Count, Expected) << W;
     }
 }
@@ -158,7 +158,7 @@ TEST(FlowLineCount, VerticalOpeningSeedsAlongY) {
     E.LineInterval = 0.05;
     E.MaxSteps = 500;
     TDrawLines Store;
-    E.BuildFlowLines(Store, false);
+    BuildFlowLines(E, Store, false);
     ASSERT_EQ(Store.Count, 2);
     EXPECT_NEAR(Store.Lines[0][0].Position.Y, 0.025, 1e-15);
     EXPECT_NEAR(Store.Lines[1][0].Position.Y, 0.075, 1e-15);
@@ -174,7 +174,7 @@ TEST(FlowLineCount, VerticalOpeningSeedsAlongY) {
 TEST_F(SlotFlow, StopDuringAFieldKeepsTheLinesTracedSoFar) {
     E.LineInterval = 0.01; // ten seeds
     E.MaxSteps = 40;
-    ASSERT_EQ(E.CountFlowLines(-1), 10);
+    ASSERT_EQ(CountFlowLines(E, -1), 10);
     int Calls = 0;
     // Events come after every line (a line of 40 steps has none of its own).
     E.ProcessEvents = [&] {
@@ -182,7 +182,7 @@ TEST_F(SlotFlow, StopDuringAFieldKeepsTheLinesTracedSoFar) {
             E.StopBuilding();
     };
     TDrawLines Store;
-    E.BuildFlowLines(Store, true);
+    BuildFlowLines(E, Store, true);
     EXPECT_EQ(Store.Count, 3);
     for (const auto& L : Store.Lines)
         EXPECT_LE(L.size(), 41u);
@@ -196,7 +196,7 @@ TEST_F(SlotFlow, StopInsideALineKeepsThePartlyTracedLine) {
     // after its next step.
     E.ProcessEvents = [&] { E.StopBuilding(); };
     TDrawLines Store;
-    E.BuildFlowLines(Store, true);
+    BuildFlowLines(E, Store, true);
     ASSERT_EQ(Store.Count, 1);
     EXPECT_EQ(Store.Lines[0].size(), 52u);
 }
@@ -210,7 +210,7 @@ TEST_F(SlotFlow, DrawsWhileTracingOnBothTargets) {
     E.OriginY = 400;
     E.MaxSteps = 10;
     TColorPointArray Line;
-    E.TraceFlowLine({0.2, 0.2}, 1, Line, 0.0, 0.2);
+    TraceFlowLine(E, {0.2, 0.2}, 1, Line, 0.0, 0.2);
     for (TRecordingSurface* S : {&Screen, &Buffer}) {
         ASSERT_EQ(S->Of("MoveTo").size(), 1u);
         EXPECT_EQ(S->Of("MoveTo")[0].Args, (std::vector<int>{350, 350}));
@@ -229,7 +229,7 @@ TEST(FlowLineEnds, StillAirEndsTheLineAtItsStart) {
     TCountEdges E;
     Prepare(E, Box());
     TColorPointArray Line;
-    E.TraceFlowLine({1, 1}, 1, Line, 0, 1);
+    TraceFlowLine(E, {1, 1}, 1, Line, 0, 1);
     ASSERT_EQ(Line.size(), 1u);
     EXPECT_EQ(Line[0].Position.X, 1.0);
 }
@@ -242,7 +242,7 @@ TEST(FlowLineEnds, UnlimitedLineAroundARotatingCylinderStopsAfterTheCap) {
     int Events = 0;
     E.ProcessEvents = [&] { ++Events; };
     TColorPointArray Line;
-    E.TraceFlowLine({0.3, 0.0}, 1, Line, 0, 1);
+    TraceFlowLine(E, {0.3, 0.0}, 1, Line, 0, 1);
     EXPECT_EQ(Line.size(), static_cast<std::size_t>(UnlimitedLineSteps) + 1);
     EXPECT_EQ(Events, UnlimitedLineSteps / 50 - 1);
 }

@@ -88,8 +88,8 @@ TEST_F(StillAir, FineDustReachesStokesTerminalSpeedAlsoAtTheDefaultStep) {
 
 TEST_F(StillAir, TimeLimitBelowTheStepGivesOnePointAndZero) {
     TColorPointArray Line = {{1, {5, 5}}, {2, {6, 6}}};
-    const double T = E.TraceParticle(Line, {1, 1}, {0, 0}, 0.0001, 1.205, 3500, 0.0000178, 1, 0.5,
-                                     0.5, 0.005, 0.001);
+    const double T = TraceParticle(E, Line, {1, 1}, {0, 0}, 0.0001, 1.205, 3500, 0.0000178, 1, 0.5,
+                                   0.5, 0.005, 0.001);
     EXPECT_EQ(T, 0.0);
     ASSERT_EQ(Line.size(), 1u);
     EXPECT_EQ(Line[0].Position.X, 1.0);
