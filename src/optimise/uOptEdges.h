@@ -5,7 +5,9 @@
 
 #include "geometry/GenFuncs.h"
 #include "geometry/uEdges.h"
+#include "results/uParticle.h"
 #include "solver/uCountEdges.h"
+#include "solver/uDiscretization.h"
 
 #include <cstdint>
 #include <functional>
@@ -91,16 +93,9 @@ struct TStartPartInfo {
 };
 using TStartPartInfoArray = std::vector<TStartPartInfo>;
 
-struct TParticleData {
-    double D = 0.0001;
-    double RhoParticle = 3500.0;
-    double RhoAir = 1.205;
-    double Mu = 0.0000178;
-    double Chi = 1.0;
-    double Restitution = 0.5;
-    double Friction = 0.5;
-    double H = 0.005;
-    double TMax = 5.0;
+// The particle tasks: one particle input as the trace takes it, released from each
+// entry of Particles (its own Start and StartVelocity are not used).
+struct TParticleData : TParticleParams {
     TStartPartInfoArray Particles;
 };
 
@@ -110,15 +105,8 @@ struct TSpeedData {
     double Speed = 1.0;
 };
 
-// The settings of the discretisation dialog with which every trial is discretised.
-struct TOptDiscretization {
-    bool Graded = true;
-    double Step = 0.0004;
-    double Scaler = 2.0;
-    double CylStep = 0.1;
-    double InfiniteScaler = 1.8;
-    int InfiniteCount = 15;
-};
+// The search's former name of the discretisation settings (solver/uDiscretization.h).
+using TOptDiscretization = TDiscretizationSettings;
 
 // The time test of a particle that reached an opening: its flight time T must lie
 // below the limit, by a margin of 1e-10 s for the most-caught task and by none for
@@ -151,7 +139,8 @@ public:
     // end a particle trace once a stop is requested; leave it so. Its Model stays
     // null, so that rotating slits turn neither the user's model nor the copy.
     TCountEdges Evaluator;
-    TOptDiscretization DiscretizationSettings;
+    // The settings with which every trial is discretised.
+    TDiscretizationSettings DiscretizationSettings;
     double MinStep = 0.01;
     TOptimizedParams Params;
     double GradientTolerance = 0.1;

@@ -16,8 +16,8 @@ using namespace kalvex::test;
 namespace {
 
 // Coarse enough to keep every trial cheap.
-TOptDiscretization Coarse() {
-    TOptDiscretization D;
+TDiscretizationSettings Coarse() {
+    TDiscretizationSettings D;
     D.Step = 0.002;
     D.InfiniteCount = 15;
     return D;
@@ -45,7 +45,7 @@ TEdges SlotModel(double V, bool Plate) {
 // The velocity along Dir at Pt of Model, computed apart from any search.
 double VelocityOf(const TEdges& Model, TRealPoint Dir, TRealPoint Pt) {
     TCountEdges E;
-    const TOptDiscretization D = Coarse();
+    const TDiscretizationSettings D = Coarse();
     E.Elements.DiscretizeGraded(Model, D.InfiniteCount, D.Step, D.Scaler, D.CylStep,
                                 D.InfiniteScaler);
     E.Solve();
@@ -136,7 +136,7 @@ TParticleData DustAboveTheSlot() {
 
 int CountCaught(const TEdges& Model, const TParticleData& P, bool Minimise) {
     TCountEdges E;
-    const TOptDiscretization D = Coarse();
+    const TDiscretizationSettings D = Coarse();
     E.Elements.DiscretizeGraded(Model, D.InfiniteCount, D.Step, D.Scaler, D.CylStep,
                                 D.InfiniteScaler);
     int Caught = 0;
