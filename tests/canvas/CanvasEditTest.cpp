@@ -320,7 +320,7 @@ TEST_F(EditTest, PanMovesTheOriginWhileTheButtonIsDown) {
 TEST_F(EditTest, HitTolerancesAreFixedInPixels) {
     // (100, 300) -> (200, 300) -> (200, 200): the last point is the free end.
     Canvas.Edges.Add(Chain({{0.4, 0.4}, {0.8, 0.4}, {0.8, 0.8}}));
-    Canvas.Edges.Add(Cyl({1.6, 1.0}, 0.2));
+    Canvas.Edges.Add(Cylinder({1.6, 1.0}, 0.2));
     struct TRow {
         TPixel P;
         TSelKind Kind;
@@ -463,7 +463,7 @@ TEST_F(EditTest, FreeEndOfASemiInfiniteObjectIsTestedByItsRay) {
 
 TEST_F(EditTest, CylinderMovesOnlyWhereItsDiscIsFree) {
     Canvas.Edges.Add(Square());
-    Canvas.Edges.Add(Cyl({1.6, 0.6}, 0.2));
+    Canvas.Edges.Add(Cylinder({1.6, 0.6}, 0.2));
     Select(400, 250);
     ASSERT_EQ(Canvas.SelKind, skCylinder);
     TEdgeSegment S0 = Canvas.Edges.Item(1).GetSegment(0);
@@ -488,7 +488,7 @@ TEST_F(EditTest, CylinderMovesOnlyWhereItsDiscIsFree) {
 
 TEST_F(EditTest, DeleteAsksFirst) {
     Canvas.Edges.Add(Square());
-    Canvas.Edges.Add(Cyl({1.6, 0.6}, 0.2));
+    Canvas.Edges.Add(Cylinder({1.6, 0.6}, 0.2));
     std::vector<std::string> Asked;
     TAnswer Answer = TAnswer::No;
     Canvas.Question = [&](const std::string& Text) {

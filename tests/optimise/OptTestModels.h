@@ -10,37 +10,12 @@ namespace kalvex::test {
 
 // Rectangle (X1, Y1)-(X2, Y2) walked bottom, right, top, left with these velocities.
 inline TEdge Rect(TRealPoint A, TRealPoint B, std::array<double, 4> V) {
-    const TRealPoint P[4] = {{A.X, A.Y}, {B.X, A.Y}, {B.X, B.Y}, {A.X, B.Y}};
-    TEdge E(ekClosed);
-    for (int I = 0; I < 4; ++I)
-        E.AddSegment(Seg(P[I], P[(I + 1) % 4], V[static_cast<std::size_t>(I)]));
-    return E;
+    return Polygon({{A.X, A.Y}, {B.X, A.Y}, {B.X, B.Y}, {A.X, B.Y}}, {V.begin(), V.end()});
 }
 
 // Semi-infinite chain A-B-C-D; the middle segment B-C carries V.
 inline TEdge Semi3(TRealPoint A, TRealPoint B, TRealPoint C, TRealPoint D, double V) {
-    TEdge E(ekSemiInfinite);
-    E.AddSegment(Seg(A, B, 0));
-    E.AddSegment(Seg(B, C, V));
-    E.AddSegment(Seg(C, D, 0));
-    return E;
-}
-
-inline TEdge Cylinder(TRealPoint C, double R, double RotationV, bool HasSlit, double A1, double A2,
-                      double SlitV) {
-    TEdge E(ekCylinder);
-    TEdgeSegment S0;
-    S0.P1 = C;
-    S0.P2.X = R;
-    S0.SetHasSlit(HasSlit);
-    S0.V = RotationV;
-    TEdgeSegment S1;
-    S1.P1 = {A1, A2};
-    S1.P2 = S0.P2;
-    S1.V = SlitV;
-    E.AddSegment(S0);
-    E.AddSegment(S1);
-    return E;
+    return Chain({A, B, C, D}, {0.0, V, 0.0});
 }
 
 } // namespace kalvex::test

@@ -94,7 +94,7 @@ TEST_F(SlotFlow, ColourEncodesTheSpeedAtTheStartOfEachStep) {
 TEST_F(SlotFlow, StepAcrossAWallEndsOnTheWall) {
     // A plate across the flow that the solve does not know: only the crossing test sees it.
     E.Elements.Edges.Add(
-        ClosedOf({{-0.3, 0.1}, {0.3, 0.1}, {0.3, 0.11}, {-0.3, 0.11}}, {0, 0, 0, 0}));
+        Polygon({{-0.3, 0.1}, {0.3, 0.1}, {0.3, 0.11}, {-0.3, 0.11}}, {0, 0, 0, 0}));
     E.MaxSteps = 100;
     E.LineStep = 0.013;
     TColorPointArray Line;
@@ -151,8 +151,8 @@ TEST(FlowLineCount, HalfAnIntervalOrLessSeedsNothing) {
 TEST(FlowLineCount, VerticalOpeningSeedsAlongY) {
     // A box whose left wall holds a 0.1 m inflow opening and whose right wall a sink.
     TEdges M;
-    M.Add(ClosedOf({{0, 0}, {0, 0.1}, {0, 1}, {1, 1}, {1, 0.9}, {1, 0}},
-                   {-1.0, 0.0, 0.0, 1.0, 0.0, 0.0}));
+    M.Add(Polygon({{0, 0}, {0, 0.1}, {0, 1}, {1, 1}, {1, 0.9}, {1, 0}},
+                  {-1.0, 0.0, 0.0, 1.0, 0.0, 0.0}));
     TCountEdges E;
     Prepare(E, M);
     E.LineInterval = 0.05;
@@ -285,8 +285,8 @@ TEST(FlowCommands, FieldReplacesLinesAndLimitsOnlyWithSemiInfinite) {
 
     // A closed model: no length limit (the cap still applies).
     TEdges Closed;
-    Closed.Add(ClosedOf({{0, 0}, {0, 0.1}, {0, 1}, {1, 1}, {1, 0.9}, {1, 0}},
-                        {-1.0, 0.0, 0.0, 1.0, 0.0, 0.0}));
+    Closed.Add(Polygon({{0, 0}, {0, 0.1}, {0, 1}, {1, 1}, {1, 0.9}, {1, 0}},
+                       {-1.0, 0.0, 0.0, 1.0, 0.0, 0.0}));
     TCountEdges E2;
     E2.Elements.DiscretizeGraded(Closed, 15, 0.0004, 2.0, 0.1, 1.8);
     BuildFieldOfLines(E2, Closed, Store, 0.05, 0.01, 0.2, false);

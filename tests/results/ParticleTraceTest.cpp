@@ -351,7 +351,7 @@ TEST(ParticleTrace, ParticleWedgedInASharpCornerStaysInsideAndEnds) {
     // the hit test's 1e-10 tolerance of the tip a step counts as touching the walls' end
     // points and is not stopped, so the run ends before the particle gets that close.)
     TEdges M;
-    M.Add(ClosedOf({{0, 0}, {-0.1, 1}, {0.1, 1}}, {0, 0, 0}));
+    M.Add(Polygon({{0, 0}, {-0.1, 1}, {0.1, 1}}, {0, 0, 0}));
     TCountEdges E;
     Prepare(E, M);
     for (double X : {0.0005, 0.01, -0.03}) {
