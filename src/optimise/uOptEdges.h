@@ -3,6 +3,7 @@
 // normalised-gradient ascent) on a private copy of the model with its own evaluator.
 #pragma once
 
+#include "base/uEventPump.h"
 #include "geometry/GenFuncs.h"
 #include "geometry/uEdges.h"
 #include "results/uParticle.h"
@@ -153,7 +154,7 @@ public:
     // Event pump: called before every grid point, at the start of every ascent
     // iteration and before every coordinate trial (and, through the evaluator, during
     // particle traces). StopSearch from it ends the search.
-    std::function<void()> ProcessEvents;
+    TEventPump ProcessEvents;
 
     // The gradient estimated at the start of the ascent (one entry per parameter).
     TRealArray Gradient;

@@ -4,6 +4,7 @@
 // line settings they use are kept here.
 #pragma once
 
+#include "base/uEventPump.h"
 #include "geometry/GenFuncs.h"
 #include "geometry/uEdges.h"
 
@@ -144,7 +145,7 @@ public:
     std::function<void(const std::string&)> ReLabel;
     std::function<void(int Position, int Max)> ProgressBar;
     // Event pump: called where pending window events are processed.
-    std::function<void()> ProcessEvents;
+    TEventPump ProcessEvents;
     // The user's model, whose slits turn with the elements during a particle trace.
     TEdges* Model = nullptr;
     // Supplied by the canvas: repaint the cylinders after they turned.
