@@ -10,7 +10,7 @@
 #include "app/settings/uSettingsDlg.h"
 #include "app/solver/uDiscreteProp.h"
 #include "app/uNumberText.h"
-#include "canvas/uSettings.h"
+#include "settings/uSettings.h"
 #include "document/uDocument.h"
 
 #include <QAccessible>
