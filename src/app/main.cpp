@@ -1,7 +1,7 @@
 // The desktop program: kalvex [SYSTEM.asp]
 #include "app/uMain.h"
 #include "app/uMessages.h"
-#include "canvas/uSettings.h"
+#include "settings/uSettings.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

@@ -6,7 +6,7 @@
 #include "app/uHelp.h"
 #include "app/uMessages.h"
 #include "app/uNumberText.h"
-#include "canvas/uSettings.h"
+#include "settings/uSettings.h"
 
 #include <QAction>
 #include <QActionGroup>

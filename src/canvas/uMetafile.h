@@ -3,7 +3,7 @@
 // screen's resolution (96 pixels per inch), one metafile unit per pixel.
 #pragma once
 
-#include "canvas/uDrawSurface.h"
+#include "base/uDrawSurface.h"
 
 #include <cstdint>
 #include <memory>

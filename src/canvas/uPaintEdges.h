@@ -6,7 +6,7 @@
 // resize events here.
 #pragma once
 
-#include "canvas/uDrawSurface.h"
+#include "base/uDrawSurface.h"
 #include "geometry/GenFuncs.h"
 #include "geometry/uEdges.h"
 #include "results/uDrawLines.h"

@@ -18,8 +18,8 @@ bool HasDiscretizationOptions(const TArgs& Args) {
     return false;
 }
 
-TDiscrSettings ReadDiscretizationOptions(const TArgs& Args) {
-    TDiscrSettings S;
+TDiscretizationSettings ReadDiscretizationOptions(const TArgs& Args) {
+    TDiscretizationSettings S;
     const std::string Method = Args.Get("method", "graded");
     if (Method == "graded")
         S.Graded = true;
@@ -27,21 +27,12 @@ TDiscrSettings ReadDiscretizationOptions(const TArgs& Args) {
         S.Graded = false;
     else
         throw TUsageError("--method: expected equal or graded, got '" + Method + "'");
-    S.BaseLength = Args.GetDouble("base-length", S.BaseLength);
+    S.Step = Args.GetDouble("base-length", S.Step);
     S.Scaler = Args.GetDouble("scaler", S.Scaler);
     S.CylStep = Args.GetDouble("cyl-step", S.CylStep);
     S.InfiniteScaler = Args.GetDouble("infinite-scaler", S.InfiniteScaler);
     S.InfiniteCount = Args.GetInt("infinite-count", S.InfiniteCount);
     return S;
-}
-
-void Discretize(TEdgeElements& Elements, const TEdges& Model, const TDiscrSettings& Settings) {
-    if (Settings.Graded)
-        Elements.DiscretizeGraded(Model, Settings.InfiniteCount, Settings.BaseLength,
-                                  Settings.Scaler, Settings.CylStep, Settings.InfiniteScaler);
-    else
-        Elements.DiscretizeEqual(Model, Settings.InfiniteCount, Settings.BaseLength,
-                                 Settings.InfiniteScaler);
 }
 
 std::string DefaultDiscretizationFile(const std::string& SystemFile) {

@@ -5,28 +5,19 @@
 
 #include "cli/CliCommon.h"
 #include "solver/uCountEdges.h"
+#include "solver/uDiscretization.h"
 
 #include <string>
 #include <vector>
 
 namespace kalvex::cli {
 
-struct TDiscrSettings {
-    bool Graded = true;
-    double BaseLength = 0.0004;
-    double Scaler = 2.0;
-    double CylStep = 0.1;
-    double InfiniteScaler = 1.8;
-    int InfiniteCount = 15;
-};
-
 // The option names above, for TArgs::OnlyOptions.
 const std::vector<std::string>& DiscretizationOptionNames();
 // True when any discretisation option is given.
 bool HasDiscretizationOptions(const TArgs& Args);
 // The options with the dialog's defaults; a bad --method is a usage error.
-TDiscrSettings ReadDiscretizationOptions(const TArgs& Args);
-void Discretize(TEdgeElements& Elements, const TEdges& Model, const TDiscrSettings& Settings);
+TDiscretizationSettings ReadDiscretizationOptions(const TArgs& Args);
 // The system file name with its last three characters replaced by "dsc".
 std::string DefaultDiscretizationFile(const std::string& SystemFile);
 // Elements of a system for the velocity commands: the discretisation file beside the

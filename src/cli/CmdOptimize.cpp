@@ -39,15 +39,15 @@ int RunOptimize(const TArgs& Args) {
     if (Args.Positional.size() != 2)
         throw TUsageError("expected a system file and a task file");
     // Options given on the command line take over from the task file, one by one.
-    const TDiscrSettings Options = ReadDiscretizationOptions(Args);
+    const TDiscretizationSettings Options = ReadDiscretizationOptions(Args);
     TEdges Model;
     Model.LoadFromFile(Args.Positional[0]);
     TOptTask Task = LoadOptTask(Args.Positional[1]);
-    TOptDiscretization& D = Task.Discretization;
+    TDiscretizationSettings& D = Task.Discretization;
     if (Args.Has("method"))
         D.Graded = Options.Graded;
     if (Args.Has("base-length"))
-        D.Step = Options.BaseLength;
+        D.Step = Options.Step;
     if (Args.Has("scaler"))
         D.Scaler = Options.Scaler;
     if (Args.Has("cyl-step"))

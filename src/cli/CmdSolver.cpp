@@ -28,7 +28,7 @@ int RunDiscretize(const TArgs& Args) {
     if (Args.Positional.size() != 1)
         throw TUsageError("expected one system file");
     const std::string& System = Args.Positional[0];
-    const TDiscrSettings Settings = ReadDiscretizationOptions(Args);
+    const TDiscretizationSettings Settings = ReadDiscretizationOptions(Args);
     TEdges Model;
     Model.LoadFromFile(System);
     TEdgeElements Elements;

@@ -1,7 +1,6 @@
 #include "geometry/GenFuncs.h"
 
 #include <algorithm>
-#include <climits>
 #include <numbers>
 
 namespace kalvex {
@@ -283,18 +282,6 @@ bool PointOnRay(TRealPoint P1, TRealPoint P2, TRealPoint Q, double Eps) {
     if (Stage >= 0)
         return Stage == 1;
     return ProjectsBetween(P1, P2, Q) || DotProduct(P2 - P1, Q - P1) > 0;
-}
-
-int RoundEven(double X) {
-    // Out-of-range values saturate instead of converting with undefined behaviour.
-    if (std::isnan(X))
-        return 0;
-    const double R = std::nearbyint(X);
-    if (R >= static_cast<double>(INT_MAX))
-        return INT_MAX;
-    if (R <= static_cast<double>(INT_MIN))
-        return INT_MIN;
-    return static_cast<int>(R);
 }
 
 } // namespace kalvex

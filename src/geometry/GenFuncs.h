@@ -1,28 +1,20 @@
 // Plane geometry and small numeric helpers shared by the whole program.
-// One tolerance, 1e-10, applied only where a function says so.
+// One tolerance, 1e-10, applied only where a function says so. The point type and
+// RoundEven live in base/uRealPoint.h.
 #pragma once
+
+#include "base/uRealPoint.h"
 
 #include <cmath>
 #include <vector>
 
 namespace kalvex {
 
-struct TRealPoint {
-    double X = 0.0;
-    double Y = 0.0;
-};
-
 using TRealArray = std::vector<double>;
 using TRealMatr = std::vector<TRealArray>;
 using TPointArray = std::vector<TRealPoint>;
 
 inline constexpr double GeomEps = 1e-10;
-
-inline TRealPoint operator+(TRealPoint a, TRealPoint b) { return {a.X + b.X, a.Y + b.Y}; }
-inline TRealPoint operator-(TRealPoint a, TRealPoint b) { return {a.X - b.X, a.Y - b.Y}; }
-inline TRealPoint operator*(double k, TRealPoint a) { return {k * a.X, k * a.Y}; }
-inline TRealPoint operator*(TRealPoint a, double k) { return {k * a.X, k * a.Y}; }
-inline TRealPoint operator/(TRealPoint a, double k) { return {a.X / k, a.Y / k}; }
 
 TRealPoint RealPoint(double X, double Y);
 void ZeroIfTiny(double& X);
@@ -56,8 +48,5 @@ bool RaySegmentIntersect(TRealPoint R1, TRealPoint R2, TRealPoint S1, TRealPoint
 bool RaysIntersect(TRealPoint R1, TRealPoint R2, TRealPoint S1, TRealPoint S2);
 bool PointOnSegment(TRealPoint P1, TRealPoint P2, TRealPoint Q, double Eps);
 bool PointOnRay(TRealPoint P1, TRealPoint P2, TRealPoint Q, double Eps);
-
-// Rounding to an integer: nearest, halves to even.
-int RoundEven(double X);
 
 } // namespace kalvex

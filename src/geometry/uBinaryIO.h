@@ -2,20 +2,15 @@
 // counts: every read is checked against the bytes left.
 #pragma once
 
+#include "base/uKalvexError.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace kalvex {
-
-// Base of every error the core reports; what() is the user's message.
-class TKalvexError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // Bytes ran out, or a value cannot be meant.
 class TFormatError : public TKalvexError {

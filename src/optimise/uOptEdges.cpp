@@ -215,12 +215,7 @@ void TOptimizeEdges::Set(int Index, double Value) {
 }
 
 void TOptimizeEdges::Discretize() {
-    const TOptDiscretization& D = DiscretizationSettings;
-    if (D.Graded)
-        Evaluator.Elements.DiscretizeGraded(Params.Model, D.InfiniteCount, D.Step, D.Scaler,
-                                            D.CylStep, D.InfiniteScaler);
-    else
-        Evaluator.Elements.DiscretizeEqual(Params.Model, D.InfiniteCount, D.Step, D.InfiniteScaler);
+    kalvex::Discretize(Evaluator.Elements, Params.Model, DiscretizationSettings);
     Evaluator.ClearIntensities();
 }
 
@@ -239,18 +234,9 @@ std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Evaluate() {
         int Caught = 0;
         for (const TStartPartInfo& Start : P.Particles) {
             TColorPointArray Line;
-            TParticleParams Trace;
+            TParticleParams Trace = P;
             Trace.Start = Start.Position;
             Trace.StartVelocity = Start.Velocity;
-            Trace.D = P.D;
-            Trace.RhoAir = P.RhoAir;
-            Trace.RhoParticle = P.RhoParticle;
-            Trace.Mu = P.Mu;
-            Trace.Chi = P.Chi;
-            Trace.Restitution = P.Restitution;
-            Trace.Friction = P.Friction;
-            Trace.H = P.H;
-            Trace.TMax = P.TMax;
             const TParticleResult R = TraceParticleEx(Evaluator, Line, Trace);
             // The trace turned rotating slit cylinders step by step; the next particle
             // starts from the original position and needs intensities that match it.

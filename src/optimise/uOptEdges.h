@@ -3,9 +3,12 @@
 // normalised-gradient ascent) on a private copy of the model with its own evaluator.
 #pragma once
 
+#include "base/uEventPump.h"
 #include "geometry/GenFuncs.h"
 #include "geometry/uEdges.h"
+#include "results/uParticle.h"
 #include "solver/uCountEdges.h"
+#include "solver/uDiscretization.h"
 
 #include <cstdint>
 #include <functional>
@@ -93,16 +96,9 @@ struct TStartPartInfo {
 };
 using TStartPartInfoArray = std::vector<TStartPartInfo>;
 
-struct TParticleData {
-    double D = 0.0001;
-    double RhoParticle = 3500.0;
-    double RhoAir = 1.205;
-    double Mu = 0.0000178;
-    double Chi = 1.0;
-    double Restitution = 0.5;
-    double Friction = 0.5;
-    double H = 0.005;
-    double TMax = 5.0;
+// The particle tasks: one particle input as the trace takes it, released from each
+// entry of Particles (its own Start and StartVelocity are not used).
+struct TParticleData : TParticleParams {
     TStartPartInfoArray Particles;
 };
 
@@ -112,15 +108,6 @@ struct TSpeedData {
     double Speed = 1.0;
 };
 
-// The settings of the discretisation dialog with which every trial is discretised.
-struct TOptDiscretization {
-    bool Graded = true;
-    double Step = 0.0004;
-    double Scaler = 2.0;
-    double CylStep = 0.1;
-    double InfiniteScaler = 1.8;
-    int InfiniteCount = 15;
-};
 
 // The time test of a particle that reached an opening: its flight time T must lie
 // below the limit, by a margin of 1e-10 s for the most-caught task and by none for
@@ -154,7 +141,8 @@ public:
     // end a particle trace once a stop is requested; leave it so. Its Model stays
     // null, so that rotating slits turn neither the user's model nor the copy.
     TCountEdges Evaluator;
-    TOptDiscretization DiscretizationSettings;
+    // The settings with which every trial is discretised.
+    TDiscretizationSettings DiscretizationSettings;
     double MinStep = 0.01;
     TOptimizedParams Params;
     double GradientTolerance = 0.1;
@@ -167,7 +155,7 @@ public:
     // Event pump: called before every grid point, at the start of every ascent
     // iteration and before every coordinate trial (and, through the evaluator, during
     // particle traces). StopSearch from it ends the search.
-    std::function<void()> ProcessEvents;
+    TEventPump ProcessEvents;
 
     // The gradient estimated at the start of the ascent (one entry per parameter).
     TRealArray Gradient;

@@ -223,7 +223,7 @@ TTaskGeometric ReadGeometric(const json& J, const std::string& W) {
     return G;
 }
 
-void ReadDiscretization(const json& J, TOptDiscretization& D) {
+void ReadDiscretization(const json& J, TDiscretizationSettings& D) {
     const std::string W = "discretization";
     OnlyKeys(J, W, {"method", "step", "scaler", "cyl_step", "infinite_scaler", "infinite_count"});
     const std::string Method = String(J, W, "method", std::string("graded"));

@@ -52,7 +52,7 @@ struct TOptTask {
     std::vector<TTaskGeometric> Geometric;
     bool Tabulate = false;
     double TabScaler = 1.0;
-    TOptDiscretization Discretization;
+    TDiscretizationSettings Discretization;
 };
 
 // A parameter name: a Latin letter followed by Latin letters and digits.

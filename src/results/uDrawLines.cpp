@@ -1,6 +1,6 @@
 #include "results/uDrawLines.h"
 
-#include "canvas/uDrawSurface.h"
+#include "base/uDrawSurface.h"
 #include "results/uTextFormat.h"
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 // The store of result lines (flow lines and particle trajectories).
 #pragma once
 
+#include "base/uColorPoint.h"
 #include "geometry/GenFuncs.h"
 #include "geometry/uBinaryIO.h"
 
@@ -11,14 +12,6 @@
 namespace kalvex {
 
 class TDrawSurface;
-
-struct TColorPoint {
-    std::uint32_t Color = 0; // 0x00BBGGRR; point 0's colour is never drawn
-    TRealPoint Position;
-};
-
-using TColorPointArray = std::vector<TColorPoint>;
-using TColorPointMatr = std::vector<TColorPointArray>;
 
 class TDrawLines {
 public:

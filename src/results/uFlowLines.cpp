@@ -1,6 +1,6 @@
 #include "results/uFlowLines.h"
 
-#include "canvas/uDrawSurface.h"
+#include "base/uDrawSurface.h"
 #include "solver/uCountEdges.h"
 
 #include <algorithm>
@@ -25,19 +25,20 @@ bool Positive(double V) {
 
 } // namespace
 
-void TCountEdges::TraceFlowLine(TRealPoint Start, int Direction, TColorPointArray& Line,
-                                double VMin, double VMax) {
-    Stopped = false;
-    TRealPoint V = Velocity(Start);
+void TraceFlowLine(TCountEdges& E, TRealPoint Start, int Direction, TColorPointArray& Line,
+                   double VMin, double VMax) {
+    E.Stopped = false;
+    TRealPoint V = E.Velocity(Start);
     TColorPointArray L;
     L.reserve(100);
     L.push_back({0, Start});
-    long long StepsLeft = MaxSteps > 0 ? MaxSteps : UnlimitedLineSteps;
+    long long StepsLeft = E.MaxSteps > 0 ? E.MaxSteps : UnlimitedLineSteps;
     TRealPoint Current = Start;
 
-    const std::array<TDrawSurface*, 2> Targets{Canvas, Canvas ? BufferCanvas : nullptr};
+    const std::array<TDrawSurface*, 2> Targets{E.Canvas, E.Canvas ? E.BufferCanvas : nullptr};
     auto PixelOf = [&](TRealPoint Q) {
-        return TPixel{OriginX + ScreenPixel(Q.X / Scale), OriginY - ScreenPixel(Q.Y / Scale)};
+        return TPixel{E.OriginX + ScreenPixel(Q.X / E.Scale),
+                      E.OriginY - ScreenPixel(Q.Y / E.Scale)};
     };
     auto DrawTo = [&](TRealPoint Q) {
         const TPixel Px = PixelOf(Q);
@@ -45,14 +46,14 @@ void TCountEdges::TraceFlowLine(TRealPoint Start, int Direction, TColorPointArra
             if (S)
                 S->LineTo(Px.X, Px.Y);
     };
-    if (Canvas) {
+    if (E.Canvas) {
         const TPixel Px = PixelOf(Start);
         for (TDrawSurface* S : Targets)
             if (S)
                 S->MoveTo(Px.X, Px.Y);
     }
 
-    const TEdges& Walls = Elements.Edges;
+    const TEdges& Walls = E.Elements.Edges;
     for (long long I = 1;; ++I) {
         const TRealPoint Prev = Current;
         const double S = std::sqrt(V.X * V.X + V.Y * V.Y);
@@ -60,8 +61,8 @@ void TCountEdges::TraceFlowLine(TRealPoint Start, int Direction, TColorPointArra
         // no direction: the line ends at the point it reached.
         if (!(S > 0) || !std::isfinite(S))
             break;
-        const TRealPoint Next{Prev.X + Direction * LineStep * V.X / S,
-                              Prev.Y + Direction * LineStep * V.Y / S};
+        const TRealPoint Next{Prev.X + Direction * E.LineStep * V.X / S,
+                              Prev.Y + Direction * E.LineStep * V.Y / S};
         const std::uint32_t Color = SpeedColor(S, VMin, VMax);
         for (TDrawSurface* T : Targets)
             if (T)
@@ -74,29 +75,29 @@ void TCountEdges::TraceFlowLine(TRealPoint Start, int Direction, TColorPointArra
         }
         L.push_back({Color, Next});
         DrawTo(Next);
-        V = Velocity(Next);
+        V = E.Velocity(Next);
         Current = Next;
         --StepsLeft;
-        if (Stopped || StepsLeft == 0)
+        if (E.Stopped || StepsLeft == 0)
             break;
-        if (I % 50 == 0 && ProcessEvents)
-            ProcessEvents();
+        if (I % 50 == 0 && E.ProcessEvents)
+            E.ProcessEvents();
     }
     L.shrink_to_fit();
     Line = std::move(L);
 }
 
-int TCountEdges::CountFlowLines(int Direction) const {
-    if (!Positive(LineInterval))
+int CountFlowLines(const TCountEdges& E, int Direction) {
+    if (!Positive(E.LineInterval))
         return 0;
     long long Total = 0;
-    for (const auto& E : Elements.Edges.Items) {
-        for (const auto& S : E.Segments) {
+    for (const auto& Edge : E.Elements.Edges.Items) {
+        for (const auto& S : Edge.Segments) {
             if (!(S.V * Direction < 0))
                 continue;
             const double L = Distance(S.P1, S.P2);
-            if (L > LineInterval / 2) {
-                const double N = std::trunc((L - LineInterval / 2) / LineInterval) + 1;
+            if (L > E.LineInterval / 2) {
+                const double N = std::trunc((L - E.LineInterval / 2) / E.LineInterval) + 1;
                 Total += static_cast<long long>(std::min(N, 1e9));
             }
         }
@@ -104,24 +105,24 @@ int TCountEdges::CountFlowLines(int Direction) const {
     return static_cast<int>(std::min<long long>(Total, 2000000000LL));
 }
 
-void TCountEdges::BuildFlowLines(TDrawLines& Lines, bool FromSinks) {
+void BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) {
     double VMin = 0;
     double VMax = 0;
-    Elements.Edges.SpeedRange(VMin, VMax);
-    Stopped = false;
+    E.Elements.Edges.SpeedRange(VMin, VMax);
+    E.Stopped = false;
     const int D = FromSinks ? -1 : 1;
-    const int Max = CountFlowLines(D);
+    const int Max = CountFlowLines(E, D);
     int Position = 0;
-    if (ProgressBar)
-        ProgressBar(Position, Max);
-    Lines.Step = LineStep;
-    if (!Positive(LineInterval))
+    if (E.ProgressBar)
+        E.ProgressBar(Position, Max);
+    Lines.Step = E.LineStep;
+    if (!Positive(E.LineInterval))
         return;
 
     TColorPointArray Line;
     // The model is read by index: tracing never changes it, but this keeps the loop
     // independent of reallocation.
-    const TEdges& Walls = Elements.Edges;
+    const TEdges& Walls = E.Elements.Edges;
     for (int Ei = 0; Ei < Walls.Count(); ++Ei) {
         for (int Si = 0; Si < Walls.Item(Ei).Count(); ++Si) {
             const TEdgeSegment S = Walls.Item(Ei).GetSegment(Si);
@@ -130,25 +131,25 @@ void TCountEdges::BuildFlowLines(TDrawLines& Lines, bool FromSinks) {
             const double L = Distance(S.P1, S.P2);
             if (!(L > 0))
                 continue;
-            const TRealPoint Dir = (S.P2 - S.P1) / L * LineInterval;
+            const TRealPoint Dir = (S.P2 - S.P1) / L * E.LineInterval;
             TRealPoint P = S.P1 + Dir / 2;
             // One pixel's length to the right of P1→P2, off the opening.
-            const TRealPoint N = TRealPoint{-(S.P2.Y - S.P1.Y), S.P2.X - S.P1.X} / L * Scale;
+            const TRealPoint N = TRealPoint{-(S.P2.Y - S.P1.Y), S.P2.X - S.P1.X} / L * E.Scale;
             const double MinX = std::min(S.P1.X, S.P2.X);
             const double MaxX = std::max(S.P1.X, S.P2.X);
             const double MinY = std::min(S.P1.Y, S.P2.Y);
             const double MaxY = std::max(S.P1.Y, S.P2.Y);
             while ((P.X > MinX && P.X < MaxX) || (P.Y > MinY && P.Y < MaxY)) {
-                TraceFlowLine(P - N, D, Line, VMin, VMax);
+                TraceFlowLine(E, P - N, D, Line, VMin, VMax);
                 Lines.AddLine(Line);
                 const TRealPoint Before = P;
                 P = P + Dir;
                 ++Position;
-                if (ProgressBar)
-                    ProgressBar(Position, Max);
-                if (ProcessEvents)
-                    ProcessEvents();
-                if (Stopped)
+                if (E.ProgressBar)
+                    E.ProgressBar(Position, Max);
+                if (E.ProcessEvents)
+                    E.ProcessEvents();
+                if (E.Stopped)
                     return;
                 // An interval lost in rounding would never leave the opening.
                 if (P.X == Before.X && P.Y == Before.Y)
@@ -181,7 +182,7 @@ void BuildFieldOfLines(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& 
     Store.ClearLines();
     if (Hooks.Repaint)
         Hooks.Repaint();
-    Evaluator.BuildFlowLines(Store, FromSinks);
+    BuildFlowLines(Evaluator, Store, FromSinks);
     if (Hooks.Repaint)
         Hooks.Repaint();
 }
@@ -204,7 +205,7 @@ void BuildSingleLine(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& St
     if (Hooks.Status)
         Hooks.Status("Построение линии тока...");
     TColorPointArray Line;
-    Evaluator.TraceFlowLine(Start, D, Line, VMin, VMax);
+    TraceFlowLine(Evaluator, Start, D, Line, VMin, VMax);
     Store.AddLine(Line);
     if (Hooks.Repaint)
         Hooks.Repaint();

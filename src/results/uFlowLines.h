@@ -1,5 +1,6 @@
 // The two flow-line commands as the dialogs and the CLI run them, after their own
-// input checks: the field of lines and a single line.
+// input checks: the field of lines and a single line; and the tracing they run on the
+// evaluator.
 #pragma once
 
 #include "geometry/GenFuncs.h"
@@ -30,6 +31,18 @@ struct TBuildHooks {
     std::function<void(const std::string&)> Status;
     std::function<void()> Repaint;
 };
+
+// One flow line from Start, with the flow (Direction 1) or against it (-1), coloured by
+// the speed within VMin..VMax; it ends on a wall, after Evaluator.MaxSteps steps (when
+// positive), or on Evaluator.StopBuilding. Drawn on the evaluator's canvases as it goes.
+void TraceFlowLine(TCountEdges& Evaluator, TRealPoint Start, int Direction, TColorPointArray& Line,
+                   double VMin, double VMax);
+// The number of lines BuildFlowLines traces: one every LineInterval along each opening
+// whose velocity has the sign against Direction.
+int CountFlowLines(const TCountEdges& Evaluator, int Direction);
+// Traces the field of lines of the solved evaluator into Lines (from the sinks, against
+// the flow, or from the sources), reporting progress and pumping events.
+void BuildFlowLines(TCountEdges& Evaluator, TDrawLines& Lines, bool FromSinks);
 
 // MaxSteps for a line of the given length: Round(Length / Step), at least 1, when
 // Limited; otherwise 0 (no limit).

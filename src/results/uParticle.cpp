@@ -1,6 +1,6 @@
 #include "results/uParticle.h"
 
-#include "canvas/uDrawSurface.h"
+#include "base/uDrawSurface.h"
 #include "results/uDifur.h"
 #include "results/uTextFormat.h"
 #include "solver/uCountEdges.h"
@@ -321,10 +321,10 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
     return Result;
 }
 
-double TCountEdges::TraceParticle(TColorPointArray& Line, TRealPoint Start,
-                                  TRealPoint StartVelocity, double D, double RhoAir,
-                                  double RhoParticle, double Mu, double Chi, double Restitution,
-                                  double Friction, double H, double TMax) {
+double TraceParticle(TCountEdges& Evaluator, TColorPointArray& Line, TRealPoint Start,
+                     TRealPoint StartVelocity, double D, double RhoAir, double RhoParticle,
+                     double Mu, double Chi, double Restitution, double Friction, double H,
+                     double TMax) {
     TParticleParams P;
     P.Start = Start;
     P.StartVelocity = StartVelocity;
@@ -337,7 +337,7 @@ double TCountEdges::TraceParticle(TColorPointArray& Line, TRealPoint Start,
     P.Friction = Friction;
     P.H = H;
     P.TMax = TMax;
-    return TraceParticleEx(*this, Line, P).Time;
+    return TraceParticleEx(Evaluator, Line, P).Time;
 }
 
 TParticleResult BuildParticleTrace(TCountEdges& Evaluator, TDrawLines& Store,

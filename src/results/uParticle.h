@@ -1,5 +1,5 @@
 // Particle trajectories: the drag laws, the rebound at a wall and the trace with its
-// full outcome. TCountEdges::TraceParticle is the short form of TraceParticleEx.
+// full outcome. TraceParticle is the short form of TraceParticleEx.
 #pragma once
 
 #include "geometry/GenFuncs.h"
@@ -75,6 +75,12 @@ struct TParticleResult {
 // decimal separator (FormatNumber); the app's hooks put in the locale's.
 TParticleResult TraceParticleEx(TCountEdges& Evaluator, TColorPointArray& Line,
                                 const TParticleParams& P);
+
+// The short form: returns the flight time (TParticleResult::Time).
+double TraceParticle(TCountEdges& Evaluator, TColorPointArray& Line, TRealPoint Start,
+                     TRealPoint StartVelocity, double D, double RhoAir, double RhoParticle,
+                     double Mu, double Chi, double Restitution, double Friction, double H,
+                     double TMax);
 
 // The trajectory command: refuses a step below 1e-10 s ("Слишком маленький шаг
 // интегрирования."), traces and appends the line to Store (earlier lines stay).

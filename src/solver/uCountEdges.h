@@ -1,11 +1,12 @@
 // Boundary elements of a discretised model and the flow evaluator: the intensity
-// solve and the air velocity at a point. The tracing operations of the evaluator
-// (flow lines, particles) live in results/.
+// solve and the air velocity at a point. Tracing (flow lines, particles) lives in
+// results/ as free functions that take the evaluator; the drawing targets, hooks and
+// line settings they use are kept here.
 #pragma once
 
+#include "base/uEventPump.h"
 #include "geometry/GenFuncs.h"
 #include "geometry/uEdges.h"
-#include "results/uDrawLines.h"
 
 #include <cstdint>
 #include <functional>
@@ -134,27 +135,17 @@ public:
     // Literal per-call version, for the benchmark and cross-checks.
     double SpeedLiteral(TRealPoint Dir, TRealPoint Pt) const;
 
-    // Tracing (results/): flow lines and particle trajectories.
-    void TraceFlowLine(TRealPoint Start, int Direction, TColorPointArray& Line, double VMin,
-                       double VMax);
-    void BuildFlowLines(TDrawLines& Lines, bool FromSinks);
-    int CountFlowLines(int Direction) const;
-    // Returns the flight time; throws TCalcError on a floating-point fault.
-    double TraceParticle(TColorPointArray& Line, TRealPoint Start, TRealPoint StartVelocity,
-                         double D, double RhoAir, double RhoParticle, double Mu, double Chi,
-                         double Restitution, double Friction, double H, double TMax);
-
     void SetScale(double Value) { Scale = Value; }
     void StopBuilding() { Stopped = true; }
 
-    // Drawing targets; absent means nothing is drawn.
+    // Used by the tracing of results/. Drawing targets; absent means nothing is drawn.
     TDrawSurface* Canvas = nullptr;
     TDrawSurface* BufferCanvas = nullptr;
     std::function<void(const std::string&)> TimeLabel;
     std::function<void(const std::string&)> ReLabel;
     std::function<void(int Position, int Max)> ProgressBar;
     // Event pump: called where pending window events are processed.
-    std::function<void()> ProcessEvents;
+    TEventPump ProcessEvents;
     // The user's model, whose slits turn with the elements during a particle trace.
     TEdges* Model = nullptr;
     // Supplied by the canvas: repaint the cylinders after they turned.

@@ -1,5 +1,5 @@
 // Discretisation of a boundary model into boundary elements, refinement and drawing.
-#include "canvas/uDrawSurface.h"
+#include "base/uDrawSurface.h"
 #include "solver/uCountEdges.h"
 
 #include <atomic>

@@ -10,7 +10,7 @@
 #include "app/settings/uSettingsDlg.h"
 #include "app/solver/uDiscreteProp.h"
 #include "app/uNumberText.h"
-#include "canvas/uSettings.h"
+#include "settings/uSettings.h"
 #include "document/uDocument.h"
 
 #include <QAccessible>
@@ -125,6 +125,16 @@ TEST_F(PropertyWindowsTest, PointFieldsReportBadInputAndShowTheStoredValues) {
     Click(Edge->Button1);
     EXPECT_EQ(Msg.Texts, QStringList{QStringLiteral("Невозможно изменить координаты точки.")});
     EXPECT_EQ(Edge->edY->text(), NumberText(0.25));
+
+    // A field shown rounded and left alone keeps its exact value.
+    TEdgeSegment Seg = S(0, 0);
+    Seg.P2.X = 1.12345;
+    Doc.Canvas().Edges.Item(0).SetSegment(0, Seg);
+    Select(skPoint, 0, 0);
+    TypeInto(Edge->edY, Typed("0.125"));
+    Click(Edge->Button1);
+    EXPECT_EQ(S(0, 0).P2.X, 1.12345);
+    EXPECT_EQ(S(0, 0).P2.Y, 0.125);
 }
 
 TEST_F(PropertyWindowsTest, SegmentSpeedAndTheDiscretisationWindow) {

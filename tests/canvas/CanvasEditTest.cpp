@@ -227,7 +227,7 @@ TEST_F(EditTest, DrawingWhoseBoundaryChangedUnderneathIsDropped) {
 
 TEST_F(EditTest, ProgrammaticSelectionMustFitTheModel) {
     Canvas.Edges.Add(Square());
-    Canvas.Edges.Add(Cyl({1.6, 1.0}, 0.2));
+    Canvas.Edges.Add(Cylinder({1.6, 1.0}, 0.2));
     EXPECT_TRUE(Canvas.Select({skPoint, 0, 2}));
     for (const THitResult Bad :
          {THitResult{skCylinder, 0, 0}, THitResult{skSegment, 1, 0}, THitResult{skCylinder, 1, 1},
@@ -398,7 +398,7 @@ TEST_F(EditTest, PanMovesTheOriginWhileTheButtonIsDown) {
 TEST_F(EditTest, HitTolerancesAreFixedInPixels) {
     // (100, 300) -> (200, 300) -> (200, 200): the last point is the free end.
     Canvas.Edges.Add(Chain({{0.4, 0.4}, {0.8, 0.4}, {0.8, 0.8}}));
-    Canvas.Edges.Add(Cyl({1.6, 1.0}, 0.2));
+    Canvas.Edges.Add(Cylinder({1.6, 1.0}, 0.2));
     struct TRow {
         TPixel P;
         TSelKind Kind;
@@ -541,7 +541,7 @@ TEST_F(EditTest, FreeEndOfASemiInfiniteObjectIsTestedByItsRay) {
 
 TEST_F(EditTest, CylinderMovesOnlyWhereItsDiscIsFree) {
     Canvas.Edges.Add(Square());
-    Canvas.Edges.Add(Cyl({1.6, 0.6}, 0.2));
+    Canvas.Edges.Add(Cylinder({1.6, 0.6}, 0.2));
     Select(400, 250);
     ASSERT_EQ(Canvas.SelKind(), skCylinder);
     TEdgeSegment S0 = Canvas.Edges.Item(1).GetSegment(0);
@@ -566,7 +566,7 @@ TEST_F(EditTest, CylinderMovesOnlyWhereItsDiscIsFree) {
 
 TEST_F(EditTest, DeleteAsksFirst) {
     Canvas.Edges.Add(Square());
-    Canvas.Edges.Add(Cyl({1.6, 0.6}, 0.2));
+    Canvas.Edges.Add(Cylinder({1.6, 0.6}, 0.2));
     std::vector<std::string> Asked;
     TAnswer Answer = TAnswer::No;
     Canvas.Question = [&](const std::string& Text) {

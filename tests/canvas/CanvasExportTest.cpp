@@ -258,7 +258,7 @@ TEST_F(ExportTest, WmfIsReadBackByLibwmf) {
 TEST_F(ExportTest, WmfRecordsReproduceTheDrawing) {
     AddPlate();
     Canvas.Edges.Add(Chain({{1.2, 0.1}, {1.4, 0.1}, {1.4, 0.4}}, {0, 1}));
-    Canvas.Edges.Add(Cyl({2.0, 0.25}, 0.2, true, 30, 100, 1));
+    Canvas.Edges.Add(Cylinder({2.0, 0.25}, 0.2, 0, true, 30, 100, 1));
     const auto B = Export("model.wmf");
     const TWmf W = ReadWmf(B);
     // The picture's origin leaves 15 pixels beside the extent of the model.

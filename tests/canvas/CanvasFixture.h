@@ -1,4 +1,4 @@
-// A canvas wired to two recording surfaces, and small model builders.
+// A canvas wired to two recording surfaces, and small helpers of the canvas tests.
 #pragma once
 
 #include "ModelBuilders.h"
@@ -11,19 +11,6 @@
 #include <vector>
 
 namespace kalvex::test {
-
-inline TEdge Cyl(TRealPoint C, double R, bool Slit = false, double A1 = 0.0, double A2 = 0.0,
-                 double SlitV = 0.0) {
-    TEdge E(ekCylinder);
-    TEdgeSegment S0 = Seg(C, {R, 0.0});
-    TEdgeSegment S1 = S0;
-    S1.P1 = {A1, A2};
-    S1.V = SlitV;
-    S0.SetHasSlit(Slit);
-    E.AddSegment(S0);
-    E.AddSegment(S1);
-    return E;
-}
 
 inline std::vector<std::uint8_t> ModelBytes(const TEdges& Edges) {
     TByteWriter W;

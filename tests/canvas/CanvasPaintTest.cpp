@@ -224,7 +224,7 @@ TEST_F(PaintTest, LabelIsABoxWithALeaderLine) {
 
 TEST_F(PaintTest, NoNamesNoLabels) {
     Canvas.Edges.Add(Polygon({{0.1, 0.1}, {0.5, 0.1}, {0.5, 0.5}}, {1, 0, 0}));
-    Canvas.Edges.Add(Cyl({1, 1}, 0.2, true, 0, 90, 3));
+    Canvas.Edges.Add(Cylinder({1, 1}, 0.2, 0, true, 0, 90, 3));
     RedrawFresh();
     EXPECT_TRUE(Buffer.Of("TextOut").empty());
 }
@@ -312,7 +312,7 @@ TEST_F(PaintTest, SmallCylinderIsAFilledDisc) {
 
 TEST_F(PaintTest, HugeCylinderKeepsItsBoxInOrder) {
     // 1e7 m at 0.004 m/px is far past the int range: bounded, not wrapped round.
-    Canvas.Edges.Add(Cyl({1e7, 0}, 1e7));
+    Canvas.Edges.Add(Cylinder({1e7, 0}, 1e7));
     RedrawFresh();
     const auto Ell = Buffer.Of("Ellipse");
     ASSERT_FALSE(Ell.empty());
@@ -326,8 +326,8 @@ TEST_F(PaintTest, HugeCylinderKeepsItsBoxInOrder) {
 TEST_F(PaintTest, CylinderFlagsDecideSlitAndArrow) {
     // A slit flagged with angles 0 and 0 is a full ring; a slit velocity without the
     // flag draws no arrow.
-    Canvas.Edges.Add(Cyl({0.4, 0.4}, 0.1, true, 0, 0, 2));
-    Canvas.Edges.Add(Cyl({1.0, 0.4}, 0.1, false, 10, 80, 2));
+    Canvas.Edges.Add(Cylinder({0.4, 0.4}, 0.1, 0, true, 0, 0, 2));
+    Canvas.Edges.Add(Cylinder({1.0, 0.4}, 0.1, 0, false, 10, 80, 2));
     RedrawFresh();
     EXPECT_TRUE(Buffer.Of("Pie").empty());
     EXPECT_TRUE(GreenPolygons(Buffer).empty());
@@ -336,8 +336,8 @@ TEST_F(PaintTest, CylinderFlagsDecideSlitAndArrow) {
 
 TEST_F(PaintTest, CylinderLabelsAndSlitSuction) {
     Canvas.ShowNames = true;
-    Canvas.Edges.Add(Cyl({0.4, 0.4}, 0.2, true, 0, 90, 2));
-    Canvas.Edges.Add(Cyl({1.2, 0.4}, 0.2, true, 0, 90, 5e-11));
+    Canvas.Edges.Add(Cylinder({0.4, 0.4}, 0.2, 0, true, 0, 90, 2));
+    Canvas.Edges.Add(Cylinder({1.2, 0.4}, 0.2, 0, true, 0, 90, 5e-11));
     RedrawFresh();
     EXPECT_EQ(Texts(Buffer), (std::vector<std::string>{"Цилиндр_1", "Отсос_1", "Цилиндр_2"}));
     // The suction label sits at 0.3 Pa + 0.7 Pb of the rim points at 0 and 90 degrees.
@@ -350,7 +350,7 @@ TEST_F(PaintTest, CylinderLabelsAndSlitSuction) {
 
 TEST_F(PaintTest, RedrawCylindersDrawsOnTheScreenOnly) {
     Canvas.Edges.Add(Polygon({{0.1, 0.1}, {0.5, 0.1}, {0.5, 0.5}}));
-    Canvas.Edges.Add(Cyl({1, 1}, 0.2, true, 0, 90, 2));
+    Canvas.Edges.Add(Cylinder({1, 1}, 0.2, 0, true, 0, 90, 2));
     Canvas.RedrawCylinders();
     EXPECT_TRUE(Buffer.Calls.empty());
     EXPECT_EQ(Screen.Of("Pie").size(), 2u);
@@ -447,7 +447,7 @@ TEST_F(PaintTest, SelectionHighlightByKind) {
     EXPECT_EQ(Lines(Buffer).back().PenColor, clRed);
     EXPECT_EQ(Lines(Buffer).back().Points, (std::vector<TPixel>{{100, 400}, {100, 300}}));
 
-    Canvas.Edges.Add(Cyl({1, 1}, 0.2, true, 10, 80, 1));
+    Canvas.Edges.Add(Cylinder({1, 1}, 0.2, 0, true, 10, 80, 1));
     Canvas.Select({skCylinder, 1, 0});
     RedrawFresh();
     const auto Arcs = Buffer.Of("Arc");

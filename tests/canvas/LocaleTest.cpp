@@ -1,7 +1,7 @@
 // Numbers the core writes and reads do not follow the process locale: a window
 // program runs under the user's locale, where the decimal separator is a comma.
 #include "CanvasFixture.h"
-#include "canvas/uSettings.h"
+#include "settings/uSettings.h"
 #include "optimise/uOptEdges.h"
 #include "optimise/uOptTask.h"
 #include "results/uResultsFile.h"

@@ -1,5 +1,5 @@
 #include "AllocationTracker.h"
-#include "EdgesBuilders.h"
+#include "ModelBuilders.h"
 #include "TestSupport.h"
 #include "geometry/uBinaryIO.h"
 #include "geometry/uEdges.h"
@@ -94,7 +94,7 @@ TEdges Triangle() {
 
 TEdges CylinderModel() {
     TEdges M;
-    M.Add(Cyl(P(0.25, 0.5), 0.2, 1.5, true, 240, 300, 2));
+    M.Add(Cylinder(P(0.25, 0.5), 0.2, 1.5, true, 240, 300, 2));
     return M;
 }
 

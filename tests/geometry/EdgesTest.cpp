@@ -1,4 +1,4 @@
-#include "EdgesBuilders.h"
+#include "ModelBuilders.h"
 #include "geometry/uEdges.h"
 
 #include <gtest/gtest.h>
@@ -62,7 +62,7 @@ TEST(EdgeSegment, HasSlitIsTheFirstByteOfP2Y) {
 TEST(EdgeLists, AddDeleteCopy) {
     TEdges M;
     M.Add(Square(0, 0, 0, 0));
-    M.Add(Cyl(P(5, 5), 1));
+    M.Add(Cylinder(P(5, 5), 1));
     M.Delete(7);
     M.Delete(-1);
     EXPECT_EQ(M.Count(), 2);
@@ -128,7 +128,7 @@ TEST(EdgeQueries, TotalFlowOfStraightRegions) {
 
 TEST(EdgeQueries, TotalFlowThroughSlits) {
     TEdges M;
-    M.Add(Cyl(P(0, 0), 0.5, 3.0, true, 0, 90, -4));
+    M.Add(Cylinder(P(0, 0), 0.5, 3.0, true, 0, 90, -4));
     EXPECT_NEAR(M.TotalFlow(), 0.5 * -4 * std::sqrt(2.0), 1e-15);
     EXPECT_NEAR(M.SegmentLength(0, 1), 0.5 * std::sqrt(2.0), 1e-15);
     EXPECT_EQ(M.SegmentLength(0, 0), 0);
@@ -147,7 +147,7 @@ TEST(EdgeQueries, TotalFlowThroughSlits) {
 TEST(EdgeQueries, InflowCountAndFirstInflow) {
     TEdges M;
     M.Add(Square(0, 0, 0, 0));
-    M.Add(Cyl(P(5, 0), 0.5, 0, false, 0, 0, -1)); // record 1 V < 0, no slit
+    M.Add(Cylinder(P(5, 0), 0.5, 0, false, 0, 0, -1)); // record 1 V < 0, no slit
     M.Add(Square(-1, 0, -3, 2));
     M.Item(2).Segments[0].P1 = P(10, 10); // geometry does not matter here
     EXPECT_EQ(M.InflowCount(), 3);
@@ -169,7 +169,7 @@ TEST(EdgeQueries, InflowCountAndFirstInflow) {
 
 TEST(EdgeQueries, RotatingAndSemiInfinite) {
     TEdges M;
-    M.Add(Cyl(P(0, 0), 1, 0, true, 0, 10, 5));
+    M.Add(Cylinder(P(0, 0), 1, 0, true, 0, 10, 5));
     EXPECT_FALSE(M.HasRotatingCylinder()); // slit velocity is not rotation
     M.Item(0).Segments[0].V = -0.1;
     EXPECT_TRUE(M.HasRotatingCylinder());
@@ -204,7 +204,7 @@ TEST(EdgeQueries, SpeedRangeRules) {
 
     // Both cylinder records count: rotation speed and slit velocity.
     TEdges C;
-    C.Add(Cyl(P(0, 0), 1, -1, false, 0, 0, 4));
+    C.Add(Cylinder(P(0, 0), 1, -1, false, 0, 0, 4));
     double Lo, Hi;
     C.SpeedRange(Lo, Hi);
     EXPECT_EQ(Lo, 1);
@@ -232,7 +232,7 @@ TEST(EdgeQueries, BoundsIncludeTailsAndDiscs) {
 
     // A cylinder first: the box starts at its lower-left corner and grows.
     TEdges C;
-    C.Add(Cyl(P(2, 3), 0.5));
+    C.Add(Cylinder(P(2, 3), 0.5));
     C.Add(Square(0, 0, 0, 0));
     C.GetBounds(TL, BR);
     EXPECT_EQ(TL.X, 0);
@@ -244,7 +244,7 @@ TEST(EdgeQueries, BoundsIncludeTailsAndDiscs) {
 TEST(EdgeHits, PointOnBoundary) {
     TEdges M;
     M.Add(Square(0, 0, 0, 0));
-    M.Add(Cyl(P(5, 5), 1));
+    M.Add(Cylinder(P(5, 5), 1));
     M.Add(Chain({P(20, 0), P(10, 0), P(10, -3), P(20, -3)}));
     EXPECT_TRUE(M.PointOnBoundary(P(0.5, 0.001), 0.01));
     EXPECT_FALSE(M.PointOnBoundary(P(0.5, 0.5), 0.01));
@@ -291,7 +291,7 @@ TEST(EdgeHits, SegmentHitsBoundaryReportsTheSegment) {
     // A cylinder is met where the step enters its disc, on the tangent there; a turning
     // surface is a wall, a slit (here from 150 to 210 degrees) carries its velocity.
     TEdges C;
-    C.Add(Cyl(P(0, 0), 1, 2.0, true, 150, 210, -4));
+    C.Add(Cylinder(P(0, 0), 1, 2.0, true, 150, 210, -4));
     EXPECT_TRUE(C.SegmentHitsBoundary(P(-5, 0.5), P(5, 0.5), &Hit, &X));
     EXPECT_EQ(Hit.V, -4);
     EXPECT_NEAR(X.X, -std::sqrt(0.75), 1e-12);
@@ -319,7 +319,7 @@ TEST(EdgeHits, AStepThroughSeveralWallsMeetsTheNearest) {
     // A cylinder in front of a wall listed before it.
     TEdges M;
     M.Add(Square(5, 5, 5, 5));
-    M.Add(Cyl(P(-2, 0.5), 0.5));
+    M.Add(Cylinder(P(-2, 0.5), 0.5));
     EXPECT_TRUE(M.SegmentHitsBoundary(P(-4, 0.5), P(0.5, 0.5), &Hit, &X));
     EXPECT_EQ(Hit.V, 0);
     EXPECT_NEAR(X.X, -2.5, 1e-12);
@@ -352,7 +352,7 @@ TEST(EdgeHits, CrossingTestsSkipTheirOwnPart) {
     EXPECT_FALSE(S.RayCrossesOthers(P(10, 0), P(10, 10), 2, 0));
 
     TEdges C;
-    C.Add(Cyl(P(0, 0), 1));
+    C.Add(Cylinder(P(0, 0), 1));
     EXPECT_TRUE(C.RayHitsBoundary(P(-5, 0.5), P(-4, 0.5)));
     EXPECT_FALSE(C.RayHitsBoundary(P(-5, 0.5), P(-6, 0.5)));
 }
@@ -381,8 +381,8 @@ TEST(EdgeValidity, ConflictsBetweenBoundaries) {
 
     // Cylinders: apart, touching (centre distance = sum of radii) and overlapping.
     TEdges C;
-    C.Add(Cyl(P(0, 0), 1));
-    C.Add(Cyl(P(3, 0), 1));
+    C.Add(Cylinder(P(0, 0), 1));
+    C.Add(Cylinder(P(3, 0), 1));
     EXPECT_TRUE(C.IsValid());
     C.Item(1).Segments[0].P1 = P(2, 0);
     EXPECT_TRUE(C.IsValid());
@@ -392,7 +392,7 @@ TEST(EdgeValidity, ConflictsBetweenBoundaries) {
     // A cylinder too close to a wall.
     TEdges W;
     W.Add(Chain({P(2, 0), P(-2, 0)}));
-    W.Add(Cyl(P(0, 0.5), 0.2));
+    W.Add(Cylinder(P(0, 0.5), 0.2));
     EXPECT_TRUE(W.IsValid());
     W.Item(1).Segments[0].P2.X = 0.6;
     EXPECT_FALSE(W.IsValid());
@@ -435,7 +435,7 @@ TEST(EdgeEdits, InvertReversesTheChain) {
     for (int I = 0; I + 1 < E.Count(); ++I)
         EXPECT_TRUE(PointsEqual(E.Segments[I].P2, E.Segments[I + 1].P1));
 
-    TEdge C = Cyl(P(1, 2), 0.5, 1, true, 10, 20, 3);
+    TEdge C = Cylinder(P(1, 2), 0.5, 1, true, 10, 20, 3);
     C.Invert();
     EXPECT_EQ(C.Segments[0].P1.X, 1);
     EXPECT_EQ(C.Segments[1].P1.X, 10);
@@ -513,8 +513,8 @@ TEST(EdgeEdits, ConvertToArcInsideAClosedChain) {
 
 TEST(EdgeEdits, RotateAndShiftSlits) {
     TEdges M;
-    M.Add(Cyl(P(0, 0), 0.5, 1.0, true, 10, 40, 1));
-    M.Add(Cyl(P(5, 0), 0.5, 1.0, false, 10, 40, 1));
+    M.Add(Cylinder(P(0, 0), 0.5, 1.0, true, 10, 40, 1));
+    M.Add(Cylinder(P(5, 0), 0.5, 1.0, false, 10, 40, 1));
     // Δ = V0/R·t/π·180 = 2·(π/4)/π·180 = 90 degrees.
     M.RotateSlits(std::numbers::pi / 4);
     EXPECT_NEAR(M.Item(0).Segments[1].P1.X, 100, 1e-12);

@@ -2,6 +2,7 @@
 #include "OptTestModels.h"
 #include "optimise/uOptEdges.h"
 #include "optimise/uOptTask.h"
+#include "results/uParticle.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,8 @@ using namespace kalvex::test;
 namespace {
 
 // Coarse enough to keep every trial cheap.
-TOptDiscretization Coarse() {
-    TOptDiscretization D;
+TDiscretizationSettings Coarse() {
+    TDiscretizationSettings D;
     D.Step = 0.002;
     D.InfiniteCount = 15;
     return D;
@@ -44,7 +45,7 @@ TEdges SlotModel(double V, bool Plate) {
 // The velocity along Dir at Pt of Model, computed apart from any search.
 double VelocityOf(const TEdges& Model, TRealPoint Dir, TRealPoint Pt) {
     TCountEdges E;
-    const TOptDiscretization D = Coarse();
+    const TDiscretizationSettings D = Coarse();
     E.Elements.DiscretizeGraded(Model, D.InfiniteCount, D.Step, D.Scaler, D.CylStep,
                                 D.InfiniteScaler);
     E.Solve();
@@ -135,14 +136,15 @@ TParticleData DustAboveTheSlot() {
 
 int CountCaught(const TEdges& Model, const TParticleData& P, bool Minimise) {
     TCountEdges E;
-    const TOptDiscretization D = Coarse();
+    const TDiscretizationSettings D = Coarse();
     E.Elements.DiscretizeGraded(Model, D.InfiniteCount, D.Step, D.Scaler, D.CylStep,
                                 D.InfiniteScaler);
     int Caught = 0;
     for (const TStartPartInfo& S : P.Particles) {
         TColorPointArray Line;
-        const double T = E.TraceParticle(Line, S.Position, S.Velocity, P.D, P.RhoAir, P.RhoParticle,
-                                         P.Mu, P.Chi, P.Restitution, P.Friction, P.H, P.TMax);
+        const double T =
+            TraceParticle(E, Line, S.Position, S.Velocity, P.D, P.RhoAir, P.RhoParticle, P.Mu,
+                          P.Chi, P.Restitution, P.Friction, P.H, P.TMax);
         // Caught means the trace ended on the slot.
         const TRealPoint End = Line.back().Position;
         const bool OnSlot = std::abs(End.Y) < 1e-12 && std::abs(End.X) <= 0.05;

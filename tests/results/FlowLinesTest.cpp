@@ -35,7 +35,7 @@ TEST_F(SlotFlow, LineStartedNearTheSlotEndsOnTheSlot) {
     E.LineStep = 0.005;
     for (double X : {-0.2, 0.03, 0.15}) {
         TColorPointArray Line;
-        E.TraceFlowLine({X, 0.1}, 1, Line, 0.0, 0.2);
+        TraceFlowLine(E, {X, 0.1}, 1, Line, 0.0, 0.2);
         ASSERT_GE(Line.size(), 3u);
         ASSERT_LT(Line.size(), 151u) << "line from x = " << X << " never reached the wall";
         const TRealPoint End = Line.back().Position;
@@ -51,7 +51,7 @@ TEST_F(SlotFlow, LineStartedNearTheSlotEndsOnTheSlot) {
 TEST_F(SlotFlow, AgainstTheFlowTheLineLeavesTheSlot) {
     E.MaxSteps = 50;
     TColorPointArray Line;
-    E.TraceFlowLine({0.01, 0.02}, -1, Line, 0.0, 0.2);
+    TraceFlowLine(E, {0.01, 0.02}, -1, Line, 0.0, 0.2);
     ASSERT_EQ(Line.size(), 51u);
     EXPECT_GT(Line.back().Position.Y, 0.2);
 }
@@ -60,7 +60,7 @@ TEST_F(SlotFlow, MaxStepsGivesThatManyStepsPlusTheStart) {
     E.MaxSteps = 150;
     E.LineStep = 0.001;
     TColorPointArray Line = {{9, {9, 9}}};
-    E.TraceFlowLine({0.5, 0.5}, 1, Line, 0.0, 0.2);
+    TraceFlowLine(E, {0.5, 0.5}, 1, Line, 0.0, 0.2);
     ASSERT_EQ(Line.size(), 151u);
     EXPECT_EQ(Line[0].Color, 0u);
     EXPECT_EQ(Line[0].Position.X, 0.5);
@@ -73,7 +73,7 @@ TEST_F(SlotFlow, ColourEncodesTheSpeedAtTheStartOfEachStep) {
     TColorPointArray Line;
     const double VMin = 0.1;
     const double VMax = 0.5;
-    E.TraceFlowLine({0.3, 0.3}, 1, Line, VMin, VMax);
+    TraceFlowLine(E, {0.3, 0.3}, 1, Line, VMin, VMax);
     ASSERT_EQ(Line.size(), 21u);
     for (std::size_t I = 1; I < Line.size(); ++I) {
         const TRealPoint V = E.Velocity(Line[I - 1].Position);
@@ -84,7 +84,7 @@ TEST_F(SlotFlow, ColourEncodesTheSpeedAtTheStartOfEachStep) {
     }
     // Equal limits: the level is (S − VMin)·255, clamped.
     TColorPointArray Flat;
-    E.TraceFlowLine({0.3, 0.3}, 1, Flat, 0.0, 0.0);
+    TraceFlowLine(E, {0.3, 0.3}, 1, Flat, 0.0, 0.0);
     const TRealPoint V = E.Velocity({0.3, 0.3});
     const double S = std::sqrt(V.X * V.X + V.Y * V.Y);
     EXPECT_EQ(Flat[1].Color,
@@ -94,11 +94,11 @@ TEST_F(SlotFlow, ColourEncodesTheSpeedAtTheStartOfEachStep) {
 TEST_F(SlotFlow, StepAcrossAWallEndsOnTheWall) {
     // A plate across the flow that the solve does not know: only the crossing test sees it.
     E.Elements.Edges.Add(
-        ClosedOf({{-0.3, 0.1}, {0.3, 0.1}, {0.3, 0.11}, {-0.3, 0.11}}, {0, 0, 0, 0}));
+        Polygon({{-0.3, 0.1}, {0.3, 0.1}, {0.3, 0.11}, {-0.3, 0.11}}, {0, 0, 0, 0}));
     E.MaxSteps = 100;
     E.LineStep = 0.013;
     TColorPointArray Line;
-    E.TraceFlowLine({0.0, 0.3}, 1, Line, 0.0, 0.2);
+    TraceFlowLine(E, {0.0, 0.3}, 1, Line, 0.0, 0.2);
     ASSERT_GE(Line.size(), 3u);
     ASSERT_LT(Line.size(), 101u);
     EXPECT_NEAR(Line.back().Position.Y, 0.11, 1e-12);
@@ -110,11 +110,11 @@ TEST_F(SlotFlow, StepThroughTwoParallelWallsEndsOnTheFirst) {
     // The same unknown plate, thinner than a step, its far face listed first; from this
     // start the 15th step passes both faces.
     E.Elements.Edges.Add(
-        ClosedOf({{-0.3, 0.1}, {0.3, 0.1}, {0.3, 0.11}, {-0.3, 0.11}}, {0, 0, 0, 0}));
+        Polygon({{-0.3, 0.1}, {0.3, 0.1}, {0.3, 0.11}, {-0.3, 0.11}}, {0, 0, 0, 0}));
     E.MaxSteps = 100;
     E.LineStep = 0.013;
     TColorPointArray Line;
-    E.TraceFlowLine({0.0, 0.112 + 14 * 0.013}, 1, Line, 0.0, 0.2);
+    TraceFlowLine(E, {0.0, 0.112 + 14 * 0.013}, 1, Line, 0.0, 0.2);
     ASSERT_EQ(Line.size(), 16u);
     EXPECT_NEAR(Line[14].Position.Y, 0.112, 1e-9);
     EXPECT_NEAR(Line.back().Position.Y, 0.11, 1e-12);
@@ -123,12 +123,12 @@ TEST_F(SlotFlow, StepThroughTwoParallelWallsEndsOnTheFirst) {
 TEST_F(SlotFlow, FieldFromSinksSeedsAtAQuarterAndThreeQuartersOfTheSlot) {
     E.LineInterval = 0.05;
     E.MaxSteps = 30;
-    EXPECT_EQ(E.CountFlowLines(-1), 2);
-    EXPECT_EQ(E.CountFlowLines(1), 0); // no sources
+    EXPECT_EQ(CountFlowLines(E, -1), 2);
+    EXPECT_EQ(CountFlowLines(E, 1), 0); // no sources
     TDrawLines Store;
     std::vector<std::pair<int, int>> Progress;
     E.ProgressBar = [&](int P, int M) { Progress.emplace_back(P, M); };
-    E.BuildFlowLines(Store, true);
+    BuildFlowLines(E, Store, true);
     ASSERT_EQ(Store.Count, 2);
     // The slot runs from x = 0.05 to x = -0.05; seeds one pixel (Scale) into the air.
     EXPECT_NEAR(Store.Lines[0][0].Position.X, 0.025, 1e-15);
@@ -144,7 +144,7 @@ TEST_F(SlotFlow, FieldFromSinksSeedsAtAQuarterAndThreeQuartersOfTheSlot) {
 
     // From the sources there is nothing to seed.
     TDrawLines None;
-    E.BuildFlowLines(None, false);
+    BuildFlowLines(E, None, false);
     EXPECT_EQ(None.Count, 0);
 }
 
@@ -155,9 +155,9 @@ TEST(FlowLineCount, HalfAnIntervalOrLessSeedsNothing) {
         E.LineInterval = 0.05;
         E.MaxSteps = 2;
         TDrawLines Store;
-        E.BuildFlowLines(Store, true);
+        BuildFlowLines(E, Store, true);
         const int Expected = W <= 0.025 ? 0 : static_cast<int>((W - 0.025) / 0.05) + 1;
-        EXPECT_EQ(E.CountFlowLines(-1), Expected) << W;
+        EXPECT_EQ(CountFlowLines(E, -1), Expected) << W;
         EXPECT_EQ(Store.Count, Expected) << W;
     }
 }
@@ -165,14 +165,14 @@ TEST(FlowLineCount, HalfAnIntervalOrLessSeedsNothing) {
 TEST(FlowLineCount, VerticalOpeningSeedsAlongY) {
     // A box whose left wall holds a 0.1 m inflow opening and whose right wall a sink.
     TEdges M;
-    M.Add(ClosedOf({{0, 0}, {0, 0.1}, {0, 1}, {1, 1}, {1, 0.9}, {1, 0}},
-                   {-1.0, 0.0, 0.0, 1.0, 0.0, 0.0}));
+    M.Add(Polygon({{0, 0}, {0, 0.1}, {0, 1}, {1, 1}, {1, 0.9}, {1, 0}},
+                  {-1.0, 0.0, 0.0, 1.0, 0.0, 0.0}));
     TCountEdges E;
     Prepare(E, M);
     E.LineInterval = 0.05;
     E.MaxSteps = 500;
     TDrawLines Store;
-    E.BuildFlowLines(Store, false);
+    BuildFlowLines(E, Store, false);
     ASSERT_EQ(Store.Count, 2);
     EXPECT_NEAR(Store.Lines[0][0].Position.Y, 0.025, 1e-15);
     EXPECT_NEAR(Store.Lines[1][0].Position.Y, 0.075, 1e-15);
@@ -188,7 +188,7 @@ TEST(FlowLineCount, VerticalOpeningSeedsAlongY) {
 TEST_F(SlotFlow, StopDuringAFieldKeepsTheLinesTracedSoFar) {
     E.LineInterval = 0.01; // ten seeds
     E.MaxSteps = 40;
-    ASSERT_EQ(E.CountFlowLines(-1), 10);
+    ASSERT_EQ(CountFlowLines(E, -1), 10);
     int Calls = 0;
     // Events come after every line (a line of 40 steps has none of its own).
     E.ProcessEvents = [&] {
@@ -196,7 +196,7 @@ TEST_F(SlotFlow, StopDuringAFieldKeepsTheLinesTracedSoFar) {
             E.StopBuilding();
     };
     TDrawLines Store;
-    E.BuildFlowLines(Store, true);
+    BuildFlowLines(E, Store, true);
     EXPECT_EQ(Store.Count, 3);
     for (const auto& L : Store.Lines)
         EXPECT_LE(L.size(), 41u);
@@ -210,7 +210,7 @@ TEST_F(SlotFlow, StopInsideALineKeepsThePartlyTracedLine) {
     // after its next step.
     E.ProcessEvents = [&] { E.StopBuilding(); };
     TDrawLines Store;
-    E.BuildFlowLines(Store, true);
+    BuildFlowLines(E, Store, true);
     ASSERT_EQ(Store.Count, 1);
     EXPECT_EQ(Store.Lines[0].size(), 52u);
 }
@@ -224,7 +224,7 @@ TEST_F(SlotFlow, DrawsWhileTracingOnBothTargets) {
     E.OriginY = 400;
     E.MaxSteps = 10;
     TColorPointArray Line;
-    E.TraceFlowLine({0.2, 0.2}, 1, Line, 0.0, 0.2);
+    TraceFlowLine(E, {0.2, 0.2}, 1, Line, 0.0, 0.2);
     for (TRecordingSurface* S : {&Screen, &Buffer}) {
         ASSERT_EQ(S->Of("MoveTo").size(), 1u);
         EXPECT_EQ(S->Of("MoveTo")[0].Args, (std::vector<int>{350, 350}));
@@ -243,7 +243,7 @@ TEST(FlowLineEnds, StillAirEndsTheLineAtItsStart) {
     TCountEdges E;
     Prepare(E, Box());
     TColorPointArray Line;
-    E.TraceFlowLine({1, 1}, 1, Line, 0, 1);
+    TraceFlowLine(E, {1, 1}, 1, Line, 0, 1);
     ASSERT_EQ(Line.size(), 1u);
     EXPECT_EQ(Line[0].Position.X, 1.0);
 }
@@ -256,7 +256,7 @@ TEST(FlowLineEnds, UnlimitedLineAroundARotatingCylinderStopsAfterTheCap) {
     int Events = 0;
     E.ProcessEvents = [&] { ++Events; };
     TColorPointArray Line;
-    E.TraceFlowLine({0.3, 0.0}, 1, Line, 0, 1);
+    TraceFlowLine(E, {0.3, 0.0}, 1, Line, 0, 1);
     EXPECT_EQ(Line.size(), static_cast<std::size_t>(UnlimitedLineSteps) + 1);
     EXPECT_EQ(Events, UnlimitedLineSteps / 50 - 1);
 }
@@ -299,8 +299,8 @@ TEST(FlowCommands, FieldReplacesLinesAndLimitsOnlyWithSemiInfinite) {
 
     // A closed model: no length limit (the cap still applies).
     TEdges Closed;
-    Closed.Add(ClosedOf({{0, 0}, {0, 0.1}, {0, 1}, {1, 1}, {1, 0.9}, {1, 0}},
-                        {-1.0, 0.0, 0.0, 1.0, 0.0, 0.0}));
+    Closed.Add(Polygon({{0, 0}, {0, 0.1}, {0, 1}, {1, 1}, {1, 0.9}, {1, 0}},
+                       {-1.0, 0.0, 0.0, 1.0, 0.0, 0.0}));
     TCountEdges E2;
     E2.Elements.DiscretizeGraded(Closed, 15, 0.0004, 2.0, 0.1, 1.8);
     BuildFieldOfLines(E2, Closed, Store, 0.05, 0.01, 0.2, false);

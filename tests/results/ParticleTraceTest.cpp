@@ -89,8 +89,8 @@ TEST_F(StillAir, FineDustReachesStokesTerminalSpeedAlsoAtTheDefaultStep) {
 
 TEST_F(StillAir, TimeLimitBelowTheStepGivesOnePointAndZero) {
     TColorPointArray Line = {{1, {5, 5}}, {2, {6, 6}}};
-    const double T = E.TraceParticle(Line, {1, 1}, {0, 0}, 0.0001, 1.205, 3500, 0.0000178, 1, 0.5,
-                                     0.5, 0.005, 0.001);
+    const double T = TraceParticle(E, Line, {1, 1}, {0, 0}, 0.0001, 1.205, 3500, 0.0000178, 1, 0.5,
+                                   0.5, 0.005, 0.001);
     EXPECT_EQ(T, 0.0);
     ASSERT_EQ(Line.size(), 1u);
     EXPECT_EQ(Line[0].Position.X, 1.0);
@@ -379,7 +379,7 @@ TEST(ParticleTrace, HeavyParticleDroppedOnAThinPlateStopsOnItsTopFace) {
     // 0.94 m, one step of 5 ms can pass both of its faces.
     const double PlateTop = 1.01;
     TEdges M = Box();
-    M.Add(ClosedOf({{0.5, 1.0}, {1.5, 1.0}, {1.5, PlateTop}, {0.5, PlateTop}}, {0, 0, 0, 0}));
+    M.Add(Polygon({{0.5, 1.0}, {1.5, 1.0}, {1.5, PlateTop}, {0.5, PlateTop}}, {0, 0, 0, 0}));
     TCountEdges E;
     Prepare(E, M);
     for (int K = 0; K < 90; ++K) {
@@ -398,7 +398,7 @@ TEST(ParticleTrace, ParticleWedgedInASharpCornerStaysInsideAndEnds) {
     // the hit test's 1e-10 tolerance of the tip a step counts as touching the walls' end
     // points and is not stopped, so the run ends before the particle gets that close.)
     TEdges M;
-    M.Add(ClosedOf({{0, 0}, {-0.1, 1}, {0.1, 1}}, {0, 0, 0}));
+    M.Add(Polygon({{0, 0}, {-0.1, 1}, {0.1, 1}}, {0, 0, 0}));
     TCountEdges E;
     Prepare(E, M);
     for (double X : {0.0005, 0.01, -0.03}) {

@@ -31,21 +31,42 @@ inline TEdge Chain(const std::vector<TRealPoint>& Pts, const std::vector<double>
     return E;
 }
 
-// A cylinder: record 0 centre, radius and rotation speed; record 1 the slit.
-inline TEdge Cylinder(TRealPoint C, double R, double TurnSpeed, bool Slit = false,
-                      double StartDeg = 0.0, double EndDeg = 0.0, double SlitV = 0.0) {
+// A boundary of either kind through the points: Polygon for ekClosed, else Chain.
+inline TEdge Chain(TEdgeKind Kind, const std::vector<TRealPoint>& Pts,
+                   const std::vector<double>& Vs = {}) {
+    return Kind == ekClosed ? Polygon(Pts, Vs) : Chain(Pts, Vs);
+}
+
+// A cylinder: record 0 holds the centre C, the radius R and the surface speed Turn,
+// record 1 the slit from A1 to A2 degrees sucking at SlitV (used only with Slit).
+inline TEdge Cylinder(TRealPoint C, double R, double Turn = 0.0, bool Slit = false, double A1 = 0.0,
+                      double A2 = 0.0, double SlitV = 0.0) {
     TEdge E(ekCylinder);
-    TEdgeSegment S0;
-    S0.P1 = C;
-    S0.P2 = {R, 0.0};
-    S0.V = TurnSpeed;
+    TEdgeSegment S0 = Seg(C, {R, 0.0}, Turn);
     TEdgeSegment S1 = S0;
-    S1.P1 = {StartDeg, EndDeg};
+    S1.P1 = {A1, A2};
     S1.V = SlitV;
     S0.SetHasSlit(Slit);
     E.AddSegment(S0);
     E.AddSegment(S1);
     return E;
+}
+
+inline TEdges ModelOf(std::vector<TEdge> Edges) {
+    TEdges M;
+    for (auto& E : Edges)
+        M.Add(std::move(E));
+    return M;
+}
+
+// A flanged slot of width B sucking at V in a wall along y = 0 (air above), as a
+// semi-infinite region whose end segments give the directions of the tails.
+inline TEdge FlangedSlotWall(double B, double V) {
+    return Chain({{1.0, 0.0}, {B / 2, 0.0}, {-B / 2, 0.0}, {-1.0, 0.0}}, {0.0, V, 0.0});
+}
+
+inline TEdges FlangedSlot(double B, double V) {
+    return ModelOf({FlangedSlotWall(B, V)});
 }
 
 } // namespace kalvex::test

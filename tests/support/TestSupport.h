@@ -1,7 +1,7 @@
 // Helpers shared by the test programs.
 #pragma once
 
-#include "canvas/uDrawSurface.h"
+#include "base/uDrawSurface.h"
 
 #include <filesystem>
 #include <string>

@@ -50,6 +50,13 @@ private:
     std::function<void()> Changed;
 };
 
+// A field the user did not edit since it was filled stands for the stored value
+// itself, not for its three-decimal text: "Принять" after editing one field must not
+// round the others.
+TParsed FieldValue(const QLineEdit* E, double Stored) {
+    return E->isModified() ? ParseNumber(E->text()) : TParsed(Stored);
+}
+
 void SetNumber(QLineEdit* E, double V) {
     E->setText(NumberText(V));
     E->setEnabled(true);
@@ -84,12 +91,17 @@ TPropertyWindows::TPropertyWindows(TDocument& Doc, TMessages& Msg, QWidget* Owne
 
     connect(I.Edge->Button1, &QPushButton::clicked, this, [this, Finish] {
         TfrmEdgeProp& W = *Impl->Edge;
-        const TSelKind Kind = Impl->Doc.Canvas().SelKind();
-        if (Kind == skSegment)
-            Finish(ApplySegmentSpeed(Impl->Doc, ParseNumber(W.edSpeed->text())));
-        else
-            Finish(ApplyPointFields(Impl->Doc, ParseNumber(W.edX->text()),
-                                    ParseNumber(W.edY->text())));
+        const TEdgesCanvas& Canvas = Impl->Doc.Canvas();
+        const THitResult Sel = Canvas.Selection();
+        if (Sel.Kind == skNone || Sel.Kind == skCylinder)
+            return;
+        const TEdgeSegment S = Canvas.Edges.Item(Sel.Edge).GetSegment(Sel.Segment);
+        if (Sel.Kind == skSegment) {
+            Finish(ApplySegmentSpeed(Impl->Doc, FieldValue(W.edSpeed, S.V)));
+        } else {
+            const TRealPoint P = Sel.Kind == skFirstPoint ? S.P1 : S.P2;
+            Finish(ApplyPointFields(Impl->Doc, FieldValue(W.edX, P.X), FieldValue(W.edY, P.Y)));
+        }
     });
     connect(I.Edge->btnInvert, &QPushButton::clicked, this, [this] {
         if (InvertSelection(Impl->Doc))
@@ -102,15 +114,29 @@ TPropertyWindows::TPropertyWindows(TDocument& Doc, TMessages& Msg, QWidget* Owne
     });
     connect(I.Cyl->Button1, &QPushButton::clicked, this, [this, Finish] {
         TfrmCylProp& W = *Impl->Cyl;
+        const TEdgesCanvas& Canvas = Impl->Doc.Canvas();
+        const THitResult Sel = Canvas.Selection();
+        if (Sel.Kind != skCylinder)
+            return;
+        const TEdge& Edge = Canvas.Edges.Item(Sel.Edge);
+        const TEdgeSegment S0 = Edge.GetSegment(0);
         TCylinderInput In;
-        In.X = ParseNumber(W.edX->text());
-        In.Y = ParseNumber(W.edY->text());
-        In.Radius = ParseNumber(W.edRadius->text());
-        In.TurnSpeed = ParseNumber(W.edTurnSpeed->text());
+        In.X = FieldValue(W.edX, S0.P1.X);
+        In.Y = FieldValue(W.edY, S0.P1.Y);
+        In.Radius = FieldValue(W.edRadius, S0.P2.X);
+        In.TurnSpeed = FieldValue(W.edTurnSpeed, S0.V);
         In.Slit = W.cbCrack->isChecked();
-        In.Ang1 = ParseNumber(W.edAng1->text());
-        In.Ang2 = ParseNumber(W.edAng2->text());
-        In.SlitSpeed = ParseNumber(W.edSpeed->text());
+        if (Edge.Count() > 1) {
+            // The slit fields show S1 (kept while the slit is off) until edited.
+            const TEdgeSegment S1 = Edge.GetSegment(1);
+            In.Ang1 = FieldValue(W.edAng1, S1.P1.X);
+            In.Ang2 = FieldValue(W.edAng2, S1.P1.Y);
+            In.SlitSpeed = FieldValue(W.edSpeed, S1.V);
+        } else {
+            In.Ang1 = ParseNumber(W.edAng1->text());
+            In.Ang2 = ParseNumber(W.edAng2->text());
+            In.SlitSpeed = ParseNumber(W.edSpeed->text());
+        }
         Finish(ApplyCylinderFields(Impl->Doc, In));
     });
     connect(I.Discrete->Button1, &QPushButton::clicked, this,

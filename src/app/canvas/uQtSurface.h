@@ -3,7 +3,7 @@
 // until End(), which the owner calls before it reads, copies or resizes the image.
 #pragma once
 
-#include "canvas/uDrawSurface.h"
+#include "base/uDrawSurface.h"
 
 #include <QFont>
 #include <QImage>

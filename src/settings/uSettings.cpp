@@ -1,4 +1,4 @@
-#include "canvas/uSettings.h"
+#include "settings/uSettings.h"
 
 #include "canvas/uPaintEdges.h"
 #include "geometry/uBinaryIO.h"

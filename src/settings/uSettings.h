@@ -2,7 +2,7 @@
 // [Drawing], keys edgewidth, edgecolor, axesstyle, axescolor.
 #pragma once
 
-#include "canvas/uDrawSurface.h"
+#include "base/uDrawSurface.h"
 
 #include <filesystem>
 #include <optional>

@@ -3,7 +3,7 @@
 // colours are 0x00BBGGRR.
 #pragma once
 
-#include "geometry/GenFuncs.h"
+#include "base/uRealPoint.h"
 
 #include <algorithm>
 #include <cmath>

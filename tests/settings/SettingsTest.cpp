@@ -1,8 +1,8 @@
 // The settings file kalvex.ini: creation, reading into the canvas, writing back.
 #include "TestSupport.h"
 #include "canvas/uPaintEdges.h"
-#include "canvas/uSettings.h"
 #include "geometry/uBinaryIO.h"
+#include "settings/uSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,27 @@
+// The settings of the discretisation dialog, as the command line and the search use
+// them, and the discretisation of a model with them.
+#pragma once
+
+#include "geometry/uEdges.h"
+
+namespace kalvex {
+
+class TEdgeElements;
+
+struct TDiscretizationSettings {
+    // Graded (element length growing away from corners) or equal elements.
+    bool Graded = true;
+    // The base element length (--base-length; "step" in a task file).
+    double Step = 0.0004;
+    double Scaler = 2.0;
+    double CylStep = 0.1;
+    double InfiniteScaler = 1.8;
+    int InfiniteCount = 15;
+};
+
+// Discretises Model into Elements; throws TDiscretizationError on unusable settings.
+// The caller clears the evaluator's intensities.
+void Discretize(TEdgeElements& Elements, const TEdges& Model,
+                const TDiscretizationSettings& Settings);
+
+} // namespace kalvex
