@@ -97,6 +97,18 @@ def click(acc, x, y, button=1):
     Atspi.generate_mouse_event(box.x + x, box.y + y, "b%dc" % button)
 
 
+def type_into(field, text):
+    """Types as a person does: a click into the field, the old text erased with keys."""
+    click(field, 8, 8)
+    wait_for("the focus in the field",
+             lambda: field.getState().contains(pyatspi.STATE_FOCUSED))
+    Atspi.generate_keyboard_event(0xFF57, None, Atspi.KeySynthType.SYM)  # End
+    for _ in range(len(text_of(field))):
+        Atspi.generate_keyboard_event(0xFF08, None, Atspi.KeySynthType.SYM)  # BackSpace
+    Atspi.generate_keyboard_event(0, text, Atspi.KeySynthType.STRING)
+    wait_for("the typed text", lambda: text_of(field) == text)
+
+
 def main():
     kalvex, system = sys.argv[1], sys.argv[2]
     proc = subprocess.Popen([kalvex, system])
@@ -164,7 +176,7 @@ def main():
         if speed is None:
             fail("no velocity field named by its label V =")
         wait_for("the floor's velocity in the field", lambda: text_of(speed) == "0.000")
-        speed.queryEditableText().setTextContents("0.5")
+        type_into(speed, "0.5")
         press(find(window, pyatspi.ROLE_PUSH_BUTTON, "Принять"))
         wait_for("the applied velocity shown back", lambda: text_of(speed) == "0.500")
         print("segment window: V = 0.5 applied, shows 0.500", flush=True)
