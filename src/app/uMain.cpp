@@ -70,15 +70,15 @@ public:
         return TSaveAnswer::Cancel;
     }
     std::optional<std::string> AskOpenName(const std::string& Folder) override {
-        return Ask(Msg.OpenFileName(Spec("Открыть файл", Folder)));
+        return Ask(Msg.OpenFileName(Dialog("Открыть файл", Folder)));
     }
     std::optional<std::string> AskSaveName(const std::string& Initial) override {
-        return Ask(Msg.SaveFileName(Spec("Сохранить файл", Initial)));
+        return Ask(Msg.SaveFileName(Dialog("Сохранить файл", Initial)));
     }
     void ShowMessage(const std::string& Text) override { Msg.Show(QString::fromStdString(Text)); }
 
 private:
-    static TFileDialogSpec Spec(const char* Title, const std::string& Initial) {
+    static TFileDialogInfo Dialog(const char* Title, const std::string& Initial) {
         return {U(Title), U("Системы аспирации (*.asp)"), QStringLiteral("asp"),
                 QString::fromStdString(Initial)};
     }
