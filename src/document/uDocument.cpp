@@ -1,5 +1,7 @@
 #include "document/uDocument.h"
 
+#include "results/uResultsFile.h"
+
 #include <cmath>
 #include <system_error>
 
@@ -193,7 +195,69 @@ void TDocument::EnterMode(TMode Target) {
         FCanvas.DrawLines.ClearLines();
         FSolver.ClearIntensities();
         FCanvas.SetTool(etPan);
+        if (OnModellingEntered)
+            OnModellingEntered();
     }
+}
+
+// ---------------------------------------------------------------- modelling
+
+bool TDocument::LoadCompanion(TDocumentUi& Ui) {
+    std::error_code Ec;
+    if (!fs::exists(CompanionPath(), Ec))
+        return false;
+    try {
+        FSolver.Elements.LoadFromFile(CompanionPath().string());
+    } catch (const TKalvexError& E) {
+        Ui.ShowMessage(E.what());
+        return false;
+    }
+    FSolver.ClearIntensities();
+    return true;
+}
+
+void TDocument::Discretize(const TDiscretizationSettings& Settings) {
+    kalvex::Discretize(FSolver.Elements, FCanvas.Edges, Settings);
+    FSolver.ClearIntensities();
+    FSolver.Elements.SaveToFile(CompanionPath().string());
+}
+
+void TDocument::RefineInRect(TRealPoint C1, TRealPoint C2) {
+    FSolver.Elements.RefineInRect(C1, C2);
+    FSolver.ClearIntensities();
+    FSolver.Elements.SaveToFile(CompanionPath().string());
+}
+
+TRealPoint TDocument::VelocityAt(TRealPoint P) {
+    FSolver.EnsureSolved();
+    return {FSolver.Speed({1, 0}, P), FSolver.Speed({0, 1}, P)};
+}
+
+TParticleResult TDocument::TraceParticle(const TParticleParams& Params) {
+    FSolver.Model = &FCanvas.Edges;
+    const TParticleResult R = BuildParticleTrace(FSolver, FCanvas.DrawLines, Params);
+    FRotationTime += R.Time;
+    return R;
+}
+
+bool TDocument::RotateBack() {
+    if (FRotationTime == 0.0)
+        return false;
+    FCanvas.Edges.RotateSlits(-FRotationTime);
+    FSolver.Elements.RotateCylinders(-FRotationTime);
+    FSolver.Elements.Edges.RotateSlits(-FRotationTime);
+    FRotationTime = 0.0;
+    FCanvas.Redraw();
+    FSolver.Solve();
+    return true;
+}
+
+void TDocument::SaveResults(const std::string& Path) const {
+    SaveResultsToFile(Path, FCanvas.Edges, FCanvas.DrawLines);
+}
+
+void TDocument::SaveResultsPicture(const std::string& Path) const {
+    ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path);
 }
 
 // ---------------------------------------------------------------- view
