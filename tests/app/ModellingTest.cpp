@@ -273,3 +273,33 @@ TEST_F(ModellingTest, RefineInARectangleWithEscapeCancelling) {
     Saved.LoadFromFile(Window.Document().CompanionPath().string());
     EXPECT_EQ(Saved.Count, After);
 }
+
+TEST_F(ModellingTest, ClosingDuringABuildStopsItThenAsks) {
+    EnterModelling("hood.asp");
+    qsizetype AskedDuringRun = -1;
+    OnModal([&](QWidget* D) {
+        auto* Dlg = qobject_cast<TfrmFlowLines*>(D);
+        ASSERT_NE(Dlg, nullptr);
+        Dlg->edInterval->setText(ShortestText(0.01));
+        auto* Watch = new QTimer(Dlg);
+        QObject::connect(Watch, &QTimer::timeout, Dlg, [&, Watch] {
+            if (Lines().Count < 2)
+                return;
+            Watch->stop();
+            Window.Document().MarkChanged();
+            const qsizetype Before = Msg.Texts.size();
+            Window.close();
+            AskedDuringRun = Msg.Texts.size() - Before;
+        });
+        Watch->start(0);
+        Press(D, "btBuild");
+    });
+    Msg.Answers = {TMsgAnswer::No};
+    Act("tbFlowLines")->trigger();
+    EXPECT_EQ(AskedDuringRun, 0);
+    EXPECT_LT(Lines().Count, 12);
+    for (int I = 0; I < 100 && Window.isVisible(); ++I)
+        QTest::qWait(10);
+    EXPECT_FALSE(Window.isVisible());
+    EXPECT_EQ(Last(), QString::fromUtf8("Сохранить изменения в файле hood.asp?"));
+}
