@@ -300,6 +300,18 @@ bool TOptimizeEdges::NextGridPoint() {
     return false;
 }
 
+double TOptimizeEdges::GridSize() const {
+    double Size = 1.0;
+    // As NextGridPoint walks: from MinValue by TabScaler·Step while within MaxValue.
+    for (const TParamInfo& P : Params.Params) {
+        const double Stride = TabScaler * P.Step;
+        const double Count = std::floor((P.MaxValue - P.MinValue + 1e-10) / Stride) + 1;
+        Size *=
+            std::isfinite(Count) ? std::max(Count, 1.0) : std::numeric_limits<double>::infinity();
+    }
+    return Size;
+}
+
 void TOptimizeEdges::EstimateGradient(const TRealArray& X, double F0) {
     const int N = Params.ParamCount();
     Gradient.assign(static_cast<std::size_t>(N), 0.0);

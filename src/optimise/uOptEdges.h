@@ -108,7 +108,6 @@ struct TSpeedData {
     double Speed = 1.0;
 };
 
-
 // The time test of a particle that reached an opening: its flight time T must lie
 // below the limit, by a margin of 1e-10 s for the most-caught task and by none for
 // the fewest-caught task. (A run that ended by time never counts.)
@@ -133,6 +132,9 @@ public:
 
     // One odometer step of the grid; false when the grid is finished.
     bool NextGridPoint();
+    // The number of models the grid phase evaluates (with Tabulate), from the ranges,
+    // steps and TabScaler; may be huge or infinite.
+    double GridSize() const;
     // Discretises Params.Model into the evaluator with DiscretizationSettings and
     // empties its intensities; throws TDiscretizationError on unusable settings.
     void Discretize();

@@ -25,7 +25,7 @@ bool Positive(double V) {
 
 } // namespace
 
-void TraceFlowLine(TCountEdges& E, TRealPoint Start, int Direction, TColorPointArray& Line,
+bool TraceFlowLine(TCountEdges& E, TRealPoint Start, int Direction, TColorPointArray& Line,
                    double VMin, double VMax) {
     E.Stopped = false;
     TRealPoint V = E.Velocity(Start);
@@ -33,6 +33,10 @@ void TraceFlowLine(TCountEdges& E, TRealPoint Start, int Direction, TColorPointA
     L.reserve(100);
     L.push_back({0, Start});
     long long StepsLeft = E.MaxSteps > 0 ? E.MaxSteps : UnlimitedLineSteps;
+    const long long PointBound = static_cast<long long>(MaxLinePoints) - 1;
+    const bool Bounded = StepsLeft > PointBound;
+    StepsLeft = std::min(StepsLeft, PointBound);
+    bool Cut = false;
     TRealPoint Current = Start;
 
     const std::array<TDrawSurface*, 2> Targets{E.Canvas, E.Canvas ? E.BufferCanvas : nullptr};
@@ -78,6 +82,8 @@ void TraceFlowLine(TCountEdges& E, TRealPoint Start, int Direction, TColorPointA
         V = E.Velocity(Next);
         Current = Next;
         --StepsLeft;
+        if (StepsLeft == 0)
+            Cut = Bounded;
         if (E.Stopped || StepsLeft == 0)
             break;
         if (I % 50 == 0 && E.ProcessEvents)
@@ -85,6 +91,7 @@ void TraceFlowLine(TCountEdges& E, TRealPoint Start, int Direction, TColorPointA
     }
     L.shrink_to_fit();
     Line = std::move(L);
+    return Cut;
 }
 
 int CountFlowLines(const TCountEdges& E, int Direction) {
@@ -105,7 +112,11 @@ int CountFlowLines(const TCountEdges& E, int Direction) {
     return static_cast<int>(std::min<long long>(Total, 2000000000LL));
 }
 
-void BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) {
+TLinesOutcome BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) {
+    TLinesOutcome Outcome;
+    std::size_t Stored = 0;
+    for (const auto& L : Lines.Lines)
+        Stored += L.size();
     double VMin = 0;
     double VMax = 0;
     E.Elements.Edges.SpeedRange(VMin, VMax);
@@ -117,7 +128,7 @@ void BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) {
         E.ProgressBar(Position, Max);
     Lines.Step = E.LineStep;
     if (!Positive(E.LineInterval))
-        return;
+        return Outcome;
 
     TColorPointArray Line;
     // The model is read by index: tracing never changes it, but this keeps the loop
@@ -140,8 +151,10 @@ void BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) {
             const double MinY = std::min(S.P1.Y, S.P2.Y);
             const double MaxY = std::max(S.P1.Y, S.P2.Y);
             while ((P.X > MinX && P.X < MaxX) || (P.Y > MinY && P.Y < MaxY)) {
-                TraceFlowLine(E, P - N, D, Line, VMin, VMax);
+                if (TraceFlowLine(E, P - N, D, Line, VMin, VMax))
+                    ++Outcome.CutLines;
                 Lines.AddLine(Line);
+                Stored += Line.size();
                 const TRealPoint Before = P;
                 P = P + Dir;
                 ++Position;
@@ -150,13 +163,18 @@ void BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) {
                 if (E.ProcessEvents)
                     E.ProcessEvents();
                 if (E.Stopped)
-                    return;
+                    return Outcome;
+                if (Stored >= MaxStorePoints) {
+                    Outcome.StoreFull = true;
+                    return Outcome;
+                }
                 // An interval lost in rounding would never leave the opening.
                 if (P.X == Before.X && P.Y == Before.Y)
                     break;
             }
         }
     }
+    return Outcome;
 }
 
 int FlowLineMaxSteps(double Length, double Step, bool Limited) {
@@ -166,9 +184,9 @@ int FlowLineMaxSteps(double Length, double Step, bool Limited) {
     return std::max(1, RoundEven(Length / Step));
 }
 
-void BuildFieldOfLines(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
-                       double Interval, double Step, double Length, bool FromSinks,
-                       const TBuildHooks& Hooks) {
+TLinesOutcome BuildFieldOfLines(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
+                                double Interval, double Step, double Length, bool FromSinks,
+                                const TBuildHooks& Hooks) {
     if (!Positive(Interval) || !Positive(Step) || !Positive(Length))
         throw TBuildParamsError();
     Evaluator.MaxSteps = FlowLineMaxSteps(Length, Step, Model.HasSemiInfinite());
@@ -182,12 +200,13 @@ void BuildFieldOfLines(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& 
     Store.ClearLines();
     if (Hooks.Repaint)
         Hooks.Repaint();
-    BuildFlowLines(Evaluator, Store, FromSinks);
+    const TLinesOutcome Outcome = BuildFlowLines(Evaluator, Store, FromSinks);
     if (Hooks.Repaint)
         Hooks.Repaint();
+    return Outcome;
 }
 
-void BuildSingleLine(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
+bool BuildSingleLine(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
                      TRealPoint Start, double Step, double Length, bool ToSink,
                      const TBuildHooks& Hooks) {
     if (!Positive(Step) || !Positive(Length))
@@ -205,10 +224,11 @@ void BuildSingleLine(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& St
     if (Hooks.Status)
         Hooks.Status("Построение линии тока...");
     TColorPointArray Line;
-    TraceFlowLine(Evaluator, Start, D, Line, VMin, VMax);
+    const bool Cut = TraceFlowLine(Evaluator, Start, D, Line, VMin, VMax);
     Store.AddLine(Line);
     if (Hooks.Repaint)
         Hooks.Repaint();
+    return Cut;
 }
 
 } // namespace kalvex

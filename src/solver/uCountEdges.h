@@ -47,6 +47,10 @@ public:
     TElementsLoadError() : TKalvexError("Невозможно загрузить граничные элементы") {}
 };
 
+// A discretisation file that names one cylinder twice (older writers appended the
+// records again at every discretisation): its rotation would turn the cylinder twice.
+class TRepeatedCylinderError : public TElementsLoadError {};
+
 // The system of equations has no unique solution.
 class TSolveError : public TKalvexError {
 public:
