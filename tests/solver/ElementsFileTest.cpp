@@ -167,8 +167,8 @@ TEST(ElementsFile, DamagedFilesEmptyTheElements) {
     auto Repeated = Good;
     std::memcpy(Repeated.data() + Cyl + 48 + 40, Good.data() + Cyl + 40, 4);
     ExpectFails(Repeated, "repeated cylinder");
-    TEdgeElements L;
-    EXPECT_THROW(L.LoadFromBytes(Repeated), TRepeatedCylinderError);
+    TEdgeElements Twice;
+    EXPECT_THROW(Twice.LoadFromBytes(Repeated), TRepeatedCylinderError);
     // A missing file.
     TEdgeElements L;
     EXPECT_THROW(L.LoadFromFile(Dir.File("missing.dsc")), TElementsLoadError);
