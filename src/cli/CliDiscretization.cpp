@@ -41,6 +41,14 @@ std::string DefaultDiscretizationFile(const std::string& SystemFile) {
     return SystemFile.substr(0, SystemFile.size() - 3) + "dsc";
 }
 
+void ApplyComputeOptions(const TArgs& Args, TCountEdges& Counter) {
+    Counter.Threads = Args.GetInt("threads", 0);
+    const std::string Solver = Args.Get("solver", "auto");
+    Counter.SolverKind = Solver == "lu"          ? TSolverKind::skDirect
+                         : Solver == "iterative" ? TSolverKind::skIterative
+                                                 : TSolverKind::skAuto;
+}
+
 void PrepareElements(TCountEdges& Counter, const TEdges& Model, const std::string& SystemFile,
                      const TArgs& Args) {
     const std::string DscFile = DefaultDiscretizationFile(SystemFile);
@@ -50,6 +58,7 @@ void PrepareElements(TCountEdges& Counter, const TEdges& Model, const std::strin
     else
         Discretize(Counter.Elements, Model, ReadDiscretizationOptions(Args));
     Counter.ClearIntensities();
+    ApplyComputeOptions(Args, Counter);
 }
 
 } // namespace kalvex::cli

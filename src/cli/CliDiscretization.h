@@ -20,10 +20,13 @@ bool HasDiscretizationOptions(const TArgs& Args);
 TDiscretizationSettings ReadDiscretizationOptions(const TArgs& Args);
 // The system file name with its last three characters replaced by "dsc".
 std::string DefaultDiscretizationFile(const std::string& SystemFile);
+// --threads N (default every core) and --solver lu|iterative|auto (default auto), as
+// checked by TArgs::OnlyOptions, onto the evaluator.
+void ApplyComputeOptions(const TArgs& Args, TCountEdges& Counter);
 // Elements of a system for the velocity commands: the discretisation file beside the
 // system when it exists and no discretisation option is given (a damaged file fails
 // with "Невозможно загрузить граничные элементы"), else a new discretisation. The
-// intensities are cleared either way.
+// intensities are cleared either way; the compute options are applied.
 void PrepareElements(TCountEdges& Counter, const TEdges& Model, const std::string& SystemFile,
                      const TArgs& Args);
 

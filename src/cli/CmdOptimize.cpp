@@ -64,6 +64,7 @@ int RunOptimize(const TArgs& Args) {
                            "non-zero length (this one has " +
                            std::to_string(Model.InflowCount()) + ")");
     ApplyOptTask(Task, Search);
+    ApplyComputeOptions(Args, Search.Evaluator);
     // Unusable discretisation settings would fail every trial: say so at once.
     Search.Discretize();
 
@@ -85,8 +86,8 @@ int RunOptimize(const TArgs& Args) {
     if (Search.Stopped)
         std::cerr << "kalvex-calc optimize: search stopped, the best point so far follows\n";
 
-    std::string Report = SearchReport(Task.Task, Search.Params, Best, BestValue, Caught, '.',
-                                      Task.Speed.Speed);
+    std::string Report =
+        SearchReport(Task.Task, Search.Params, Best, BestValue, Caught, '.', Task.Speed.Speed);
     std::replace(Report.begin(), Report.end(), '\r', '\n');
     if (!Report.empty() && Report.back() != '\n')
         Report += '\n';

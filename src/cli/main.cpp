@@ -23,6 +23,8 @@ void PrintHelp(std::ostream& Out) {
         Out << "  " << C.Usage << "\n";
     Out << "\nDiscretisation options: --method equal|graded (graded), --base-length (0.0004),\n"
            "  --scaler (2), --cyl-step (0.1), --infinite-scaler (1.8), --infinite-count (15)\n"
+           "Every command: --threads N (every core; 1 computes on one thread),\n"
+           "  --solver lu|iterative|auto (auto: iterative for large systems)\n"
            "Numbers are printed with '.' and up to 17 significant digits.\n";
 }
 

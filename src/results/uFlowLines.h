@@ -41,7 +41,10 @@ void TraceFlowLine(TCountEdges& Evaluator, TRealPoint Start, int Direction, TCol
 // whose velocity has the sign against Direction.
 int CountFlowLines(const TCountEdges& Evaluator, int Direction);
 // Traces the field of lines of the solved evaluator into Lines (from the sinks, against
-// the flow, or from the sources), reporting progress and pumping events.
+// the flow, or from the sources), reporting progress and pumping events. With more than
+// one thread (Evaluator.Threads) the lines are traced side by side and handed to Lines,
+// the progress bar and the canvases in seed order on the calling thread, the same
+// lines point for point; a stop request then takes effect between lines.
 void BuildFlowLines(TCountEdges& Evaluator, TDrawLines& Lines, bool FromSinks);
 
 // MaxSteps for a line of the given length: Round(Length / Step), at least 1, when

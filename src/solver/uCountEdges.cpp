@@ -1,6 +1,7 @@
 // The flow evaluator: intensity solve and velocity at a point.
 #include "solver/uCountEdges.h"
 
+#include "base/uParallel.h"
 #include "solver/uKernel.h"
 #include "solver/uSystUr.h"
 
@@ -312,17 +313,17 @@ void TCountEdges::AssembleFast(double* A, double* B) const {
         for (std::size_t J = From; J < To; ++J)
             AssembleColumn(S, Elements.Elements, J, A + J * N);
     };
-    unsigned Threads = std::max(1u, std::min(16u, std::thread::hardware_concurrency()));
+    auto Workers = static_cast<unsigned>(std::min(16, ThreadCount(Threads)));
     if (N < 256)
-        Threads = 1;
-    if (Threads == 1) {
+        Workers = 1;
+    if (Workers == 1) {
         Columns(0, N);
         return;
     }
     std::vector<std::thread> Pool;
-    Pool.reserve(Threads - 1);
-    const std::size_t Per = (N + Threads - 1) / Threads;
-    for (unsigned T = 1; T < Threads; ++T) {
+    Pool.reserve(Workers - 1);
+    const std::size_t Per = (N + Workers - 1) / Workers;
+    for (unsigned T = 1; T < Workers; ++T) {
         const std::size_t From = std::min(N, T * Per);
         const std::size_t To = std::min(N, From + Per);
         // Without a thread to spare (resource limits) the block is done here; an

@@ -110,6 +110,10 @@ public:
                        "интегрирования.") {}
 };
 
+// How the intensities are solved: LU always, the iterative solve (falling back to LU
+// when it does not converge), or the iterative solve above a size where it pays.
+enum class TSolverKind : std::uint8_t { skAuto, skDirect, skIterative };
+
 class TCountEdges {
 public:
     TCountEdges();
@@ -159,6 +163,10 @@ public:
     double Scale = 0.004;
     bool Stopped = false;
     TRealArray Intensities;
+    // Worker threads for fields of lines and the search's trials (0: every core,
+    // 1: all on the calling thread) and for assembling the system.
+    int Threads = 0;
+    TSolverKind SolverKind = TSolverKind::skAuto;
 
     // Assembles the system into the column-major Count x Count array A and the
     // right-hand side B (Count values), in parallel over column blocks.
