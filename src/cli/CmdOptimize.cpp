@@ -86,8 +86,8 @@ int RunOptimize(const TArgs& Args) {
     if (Search.Stopped)
         std::cerr << "kalvex-calc optimize: search stopped, the best point so far follows\n";
 
-    std::string Report =
-        SearchReport(Task.Task, Search.Params, Best, BestValue, Caught, '.', Task.Speed.Speed);
+    std::string Report = SearchReport(Task.Task, Search.Params, Best, BestValue, Caught, '.',
+                                      Task.Speed.Speed);
     std::replace(Report.begin(), Report.end(), '\r', '\n');
     if (!Report.empty() && Report.back() != '\n')
         Report += '\n';

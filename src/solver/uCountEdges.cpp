@@ -2,6 +2,7 @@
 #include "solver/uCountEdges.h"
 
 #include "base/uParallel.h"
+#include "solver/uBlasThreads.h"
 #include "solver/uKernel.h"
 #include "solver/uSystUr.h"
 
@@ -353,6 +354,7 @@ void TCountEdges::Solve() {
     AssembleFast(A, B.data());
     std::vector<lapack_int> Pivots(N);
     const auto Ln = static_cast<lapack_int>(N);
+    const TBlasThreads Blas(Threads == 1 ? 1 : 0);
     const lapack_int Info =
         LAPACKE_dgesv(LAPACK_COL_MAJOR, Ln, 1, A, Ln, Pivots.data(), B.data(), Ln);
     if (Info < 0)
