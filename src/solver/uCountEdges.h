@@ -124,6 +124,13 @@ public:
     // Solve: assembles the dense system and factors it (LAPACK); throws TSolveError
     // on a singular system, leaving Intensities empty.
     void Solve();
+    // Solve for elements of which only the rotating cylinders' moved since the last
+    // call: the LU factors of the static elements' block are kept, and each call solves
+    // through the Schur complement of the cylinders' block. The first call, and any
+    // after other elements changed, factors that block anew. Without rotating
+    // cylinders, or with KeepStaticFactor off, it is Solve.
+    void SolveTurned();
+    bool KeepStaticFactor = true;
     // The literal elimination, kept as the reference the fast path is checked against.
     void SolveLiteral();
     void ClearIntensities() { Intensities.clear(); }
@@ -181,6 +188,10 @@ private:
     double* SystemBuffer(std::size_t Doubles);
     std::unique_ptr<double[], TFreeDeleter> SystemMatrix;
     std::size_t SystemCapacity = 0;
+
+    struct TStaticFactor;
+    std::unique_ptr<TStaticFactor> Turning;
+    bool FactorStaticBlock(const std::vector<std::size_t>& Static);
 
     void PrepareFastData();
     bool FastDataValid() const;
