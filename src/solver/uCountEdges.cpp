@@ -6,6 +6,7 @@
 #include "solver/uKernel.h"
 #include "solver/uSystUr.h"
 
+#include <cblas.h>
 #include <lapacke.h>
 
 #include <algorithm>
@@ -494,27 +495,21 @@ void TCountEdges::SolveTurned() {
     if (LAPACKE_dgetrs(LAPACK_COL_MAJOR, 'N', Ls, Lm, F.LU.data(), Ls, F.Pivots.data(), Asm.data(),
                        Ls) != 0)
         throw TSolveError(SingularMessage);
-    for (std::size_t C = 0; C < Ns; ++C) {
-        const double Zc = F.Z[C];
-        for (std::size_t R = 0; R < M; ++R) {
-            const double Arc = Ams[C * M + R];
-            Bm[R] -= Arc * Zc;
-            for (std::size_t K = 0; K < M; ++K)
-                Amm[K * M + R] -= Arc * Asm[K * Ns + C];
-        }
-    }
+    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lm, Lm, Ls, -1.0, Ams.data(), Lm,
+                Asm.data(), Ls, 1.0, Amm.data(), Lm);
+    cblas_dgemv(CblasColMajor, CblasNoTrans, Lm, Ls, -1.0, Ams.data(), Lm, F.Z.data(), 1, 1.0,
+                Bm.data(), 1);
     std::vector<lapack_int> Pivots(M);
     if (LAPACKE_dgesv(LAPACK_COL_MAJOR, Lm, 1, Amm.data(), Lm, Pivots.data(), Bm.data(), Lm) != 0)
         throw TSolveError(SingularMessage);
 
     // x_s = Z - Y x_m.
+    std::vector<double> Xs = F.Z;
+    cblas_dgemv(CblasColMajor, CblasNoTrans, Ls, Lm, -1.0, Asm.data(), Ls, Bm.data(), 1, 1.0,
+                Xs.data(), 1);
     std::vector<double> X(N);
-    for (std::size_t R = 0; R < Ns; ++R) {
-        double V = F.Z[R];
-        for (std::size_t K = 0; K < M; ++K)
-            V -= Asm[K * Ns + R] * Bm[K];
-        X[Static[R]] = V;
-    }
+    for (std::size_t R = 0; R < Ns; ++R)
+        X[Static[R]] = Xs[R];
     for (std::size_t K = 0; K < M; ++K)
         X[Moving[K]] = Bm[K];
     if (!std::all_of(X.begin(), X.end(), [](double V) { return std::isfinite(V); }))
