@@ -1,15 +1,70 @@
-// The desktop program. Placeholder window until the main window lands.
+// The desktop program: kalvex [SYSTEM.asp]
+#include "app/uMain.h"
+#include "app/uMessages.h"
+#include "settings/uSettings.h"
+
 #include <QApplication>
-#include <QGuiApplication>
-#include <QMainWindow>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QScreen>
+#include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 
+namespace {
+
+// Qt ends the program without a word when no display can be reached; say it in one
+// line instead.
+bool DisplayMissing() {
+    const QByteArray Platform = qgetenv("QT_QPA_PLATFORM");
+    const bool NeedsServer =
+        Platform.isEmpty() || Platform.startsWith("xcb") || Platform.startsWith("wayland");
+    return NeedsServer && qEnvironmentVariableIsEmpty("DISPLAY") &&
+           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    if (DisplayMissing()) {
+        std::fputs("kalvex: нет графического дисплея (не задана переменная DISPLAY)\n", stderr);
+        return 1;
+    }
     QApplication App(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromUtf8("Расчет систем аспирации"));
-    QMainWindow W;
-    W.setWindowTitle(QString::fromUtf8("Kalvex 2 - Система1.asp"));
-    W.showMaximized();
+    // The title names the program in its boxes; set as the name, so that Qt does not
+    // add it to the window caption as well.
+    QApplication::setApplicationName(QString::fromUtf8("Расчет систем аспирации"));
+    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    QApplication::setDesktopFileName(QStringLiteral("kalvex"));
+
+    // Standard buttons and file dialogs in Russian, when Qt's translations are there.
+    QTranslator QtRu;
+    if (QtRu.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&QtRu);
+
+    kalvex::TQtMessages Msg;
+    kalvex::TfrmMain Main(
+        Msg, kalvex::SettingsFilePath(QApplication::applicationDirPath().toStdString()));
+    Msg.SetParent(&Main);
+    // Without a window manager (a bare X server) maximising is only a wish: start with
+    // the whole screen.
+    if (const QScreen* S = QGuiApplication::primaryScreen())
+        Main.setGeometry(S->availableGeometry());
+    Main.showMaximized();
+
+    const QStringList Args = QApplication::arguments();
+    if (Args.size() > 1)
+        Main.OpenSystem(Args.at(1));
+
+    // scripts/screenshot: a picture of the whole screen once the window is drawn.
+    const QString Shot = qEnvironmentVariable("KALVEX_SCREENSHOT");
+    if (!Shot.isEmpty()) {
+        QTimer::singleShot(1500, &Main, [Shot] {
+            QScreen* S = QGuiApplication::primaryScreen();
+            const bool Ok = S != nullptr && S->grabWindow(0).save(Shot, "PNG");
+            QCoreApplication::exit(Ok ? 0 : 1);
+        });
+    }
     return QApplication::exec();
 }

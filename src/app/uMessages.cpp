@@ -60,21 +60,21 @@ TMsgAnswer TQtMessages::AskYesNoCancel(const QString& Text) {
     return Ask(Parent, Text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
 }
 
-QString TQtMessages::OpenFileName(const TFileDialogSpec& Spec) {
-    QFileDialog D(Parent, Spec.Title, Spec.Initial, Spec.Filter);
+QString TQtMessages::OpenFileName(const TFileDialogInfo& Dialog) {
+    QFileDialog D(Parent, Dialog.Title, Dialog.Initial, Dialog.Filter);
     D.setAcceptMode(QFileDialog::AcceptOpen);
     D.setFileMode(QFileDialog::ExistingFile);
-    D.setDefaultSuffix(Spec.DefaultSuffix);
+    D.setDefaultSuffix(Dialog.DefaultSuffix);
     if (D.exec() != QDialog::Accepted || D.selectedFiles().isEmpty())
         return {};
     return D.selectedFiles().first();
 }
 
-QString TQtMessages::SaveFileName(const TFileDialogSpec& Spec) {
-    QFileDialog D(Parent, Spec.Title, Spec.Initial, Spec.Filter);
+QString TQtMessages::SaveFileName(const TFileDialogInfo& Dialog) {
+    QFileDialog D(Parent, Dialog.Title, Dialog.Initial, Dialog.Filter);
     D.setAcceptMode(QFileDialog::AcceptSave);
     D.setFileMode(QFileDialog::AnyFile);
-    D.setDefaultSuffix(Spec.DefaultSuffix);
+    D.setDefaultSuffix(Dialog.DefaultSuffix);
     D.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (D.exec() != QDialog::Accepted || D.selectedFiles().isEmpty())
         return {};

@@ -13,7 +13,7 @@ namespace kalvex {
 enum class TMsgIcon { None, Information, Warning, Error };
 enum class TMsgAnswer { Yes, No, Cancel };
 
-struct TFileDialogSpec {
+struct TFileDialogInfo {
     QString Title;
     QString Filter;        // Qt form: "Системы аспирации (*.asp)"
     QString DefaultSuffix; // without the dot
@@ -29,8 +29,8 @@ public:
     virtual TMsgAnswer AskYesNo(const QString& Text) = 0;
     virtual TMsgAnswer AskYesNoCancel(const QString& Text) = 0;
     // Empty when the user cancels. The save dialog asks before overwriting.
-    virtual QString OpenFileName(const TFileDialogSpec& Spec) = 0;
-    virtual QString SaveFileName(const TFileDialogSpec& Spec) = 0;
+    virtual QString OpenFileName(const TFileDialogInfo& Dialog) = 0;
+    virtual QString SaveFileName(const TFileDialogInfo& Dialog) = 0;
 };
 
 // Message boxes and file dialogs of Qt, titled with the application's title.
@@ -41,8 +41,8 @@ public:
     void Show(const QString& Text, TMsgIcon Icon = TMsgIcon::None) override;
     TMsgAnswer AskYesNo(const QString& Text) override;
     TMsgAnswer AskYesNoCancel(const QString& Text) override;
-    QString OpenFileName(const TFileDialogSpec& Spec) override;
-    QString SaveFileName(const TFileDialogSpec& Spec) override;
+    QString OpenFileName(const TFileDialogInfo& Dialog) override;
+    QString SaveFileName(const TFileDialogInfo& Dialog) override;
 
 private:
     QWidget* Parent;

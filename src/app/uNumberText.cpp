@@ -2,7 +2,9 @@
 
 #include "results/uTextFormat.h"
 
+#include <QLineEdit>
 #include <QLocale>
+#include <QVariant>
 
 #include <cmath>
 
@@ -41,6 +43,20 @@ std::optional<int> ParseInteger(const QString& Text) {
     if (!Ok)
         return std::nullopt;
     return V;
+}
+
+namespace {
+constexpr const char* FilledText = "kalvexFilledText";
+}
+
+void FillField(QLineEdit* Field, const QString& Text) {
+    Field->setText(Text);
+    Field->setProperty(FilledText, Text);
+}
+
+bool FieldEdited(const QLineEdit* Field) {
+    const QVariant Filled = Field->property(FilledText);
+    return !Filled.isValid() || Field->text() != Filled.toString();
 }
 
 } // namespace kalvex

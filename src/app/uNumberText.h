@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QLineEdit;
+
 #include <optional>
 
 namespace kalvex {
@@ -13,5 +15,11 @@ QString NumberText(double Value);
 // that is not a finite number.
 std::optional<double> ParseNumber(const QString& Text);
 std::optional<int> ParseInteger(const QString& Text);
+
+// A field the program filled remembers the text it got, so that a field the user left
+// alone stands for the stored value, not for its rounded text. Edited by keys, by paste
+// or through the accessibility interface alike: edited means its text differs.
+void FillField(QLineEdit* Field, const QString& Text);
+bool FieldEdited(const QLineEdit* Field);
 
 } // namespace kalvex

@@ -33,8 +33,15 @@ int TArgs::GetInt(const std::string& Name, int Default) const {
 
 void TArgs::OnlyOptions(const std::vector<std::string>& Allowed) const {
     for (const auto& [Name, Value] : Options) {
-        if (std::find(Allowed.begin(), Allowed.end(), Name) == Allowed.end())
+        if (Name == "threads") {
+            if (ParseInteger(Value, "--threads") < 1)
+                throw TUsageError("--threads: expected a count of at least 1");
+        } else if (Name == "solver") {
+            if (Value != "lu" && Value != "iterative" && Value != "auto")
+                throw TUsageError("--solver: expected lu, iterative or auto, got '" + Value + "'");
+        } else if (std::find(Allowed.begin(), Allowed.end(), Name) == Allowed.end()) {
             throw TUsageError("unknown option --" + Name);
+        }
     }
 }
 

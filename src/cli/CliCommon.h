@@ -34,7 +34,8 @@ struct TArgs {
     std::string Get(const std::string& Name, const std::string& Default) const;
     double GetDouble(const std::string& Name, double Default) const;
     int GetInt(const std::string& Name, int Default) const;
-    // Throws TUsageError naming any option outside Allowed.
+    // Throws TUsageError naming any option outside Allowed and the options every command
+    // takes (--threads, --solver), or a bad value of the latter.
     void OnlyOptions(const std::vector<std::string>& Allowed) const;
 };
 

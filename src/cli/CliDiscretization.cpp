@@ -49,6 +49,14 @@ std::string DefaultDiscretizationFile(const std::string& SystemFile) {
     return SystemFile + ".dsc";
 }
 
+void ApplyComputeOptions(const TArgs& Args, TCountEdges& Counter) {
+    Counter.Threads = Args.GetInt("threads", 0);
+    const std::string Solver = Args.Get("solver", "auto");
+    Counter.SolverKind = Solver == "lu"          ? TSolverKind::skDirect
+                         : Solver == "iterative" ? TSolverKind::skIterative
+                                                 : TSolverKind::skAuto;
+}
+
 void PrepareElements(TCountEdges& Counter, const TEdges& Model, const std::string& SystemFile,
                      const TArgs& Args) {
     const std::string DscFile = DefaultDiscretizationFile(SystemFile);
@@ -78,6 +86,7 @@ void PrepareElements(TCountEdges& Counter, const TEdges& Model, const std::strin
     if (Fresh)
         Discretize(Counter.Elements, Model, ReadDiscretizationOptions(Args));
     Counter.ClearIntensities();
+    ApplyComputeOptions(Args, Counter);
 }
 
 } // namespace kalvex::cli

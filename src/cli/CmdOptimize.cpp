@@ -54,6 +54,7 @@ int RunOptimize(const TArgs& Args) {
                            " models, more than the bound of 1000000: take larger steps, a "
                            "larger tab_scaler or narrower ranges");
     }
+    ApplyComputeOptions(Args, Search.Evaluator);
     // Unusable discretisation settings would fail every trial: say so at once.
     Search.Discretize();
     Search.ProcessEvents = StopOnInterrupt([&Search] { Search.StopSearch(); });

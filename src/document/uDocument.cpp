@@ -1,9 +1,27 @@
 #include "document/uDocument.h"
 
+#include <cmath>
+#include <system_error>
+
 namespace kalvex {
+
+namespace fs = std::filesystem;
+
+std::string CompanionName(const std::string& FileName) {
+    if (FileName.size() < 3)
+        return "dsc";
+    return FileName.substr(0, FileName.size() - 3) + "dsc";
+}
 
 TDocument::TDocument() {
     FCanvas.EdgeElements = nullptr;
+    std::error_code Ec;
+    FWorkDir = fs::current_path(Ec);
+    FSolver.SetScale(FCanvas.Scale);
+}
+
+std::string TDocument::Caption() const {
+    return "Kalvex 2 - " + FFileName;
 }
 
 void TDocument::MarkChanged() {
@@ -14,6 +32,235 @@ void TDocument::MarkChanged() {
 void TDocument::NotifyState() {
     if (OnStateChange)
         OnStateChange();
+}
+
+void TDocument::SetWorkDir(const fs::path& Dir) {
+    if (Dir.empty())
+        return;
+    FWorkDir = Dir;
+    // Relative names the user types later (and the help) resolve against it too.
+    std::error_code Ec;
+    fs::current_path(Dir, Ec);
+}
+
+// ---------------------------------------------------------------- file commands
+
+bool TDocument::SavePrompt(TDocumentUi& Ui) {
+    if (FSaved)
+        return true;
+    switch (Ui.AskSaveChanges("Сохранить изменения в файле " + FFileName + "?")) {
+    case TSaveAnswer::Cancel:
+        return false;
+    case TSaveAnswer::No:
+        return true;
+    case TSaveAnswer::Yes:
+        // A save that failed or was cancelled must not lose the changes.
+        return Save(Ui);
+    }
+    return false;
+}
+
+bool TDocument::New(TDocumentUi& Ui) {
+    if (!SavePrompt(Ui))
+        return false;
+    if (FMode != TMode::mdEdit)
+        EnterMode(TMode::mdEdit);
+    FFileName = DefaultFileName;
+    FSaved = true;
+    FUntitled = true;
+    Zoom(TZoom::zmReset);
+    FCanvas.CancelDrawing();
+    FCanvas.ClearModel();
+    FCanvas.Redraw();
+    NotifyState();
+    return true;
+}
+
+bool TDocument::Open(TDocumentUi& Ui) {
+    if (!SavePrompt(Ui))
+        return false;
+    const std::optional<std::string> Path = Ui.AskOpenName(FWorkDir.string());
+    if (!Path || Path->empty())
+        return false;
+    OpenFile(*Path, Ui);
+    return true;
+}
+
+void TDocument::OpenFile(const std::string& Path, TDocumentUi& Ui) {
+    const fs::path P(Path);
+    SetWorkDir(fs::absolute(P).parent_path());
+    FFileName = P.filename().string();
+    FUntitled = false;
+    FSaved = true;
+    FCanvas.CancelDrawing();
+    FCanvas.ClearModel();
+    Zoom(TZoom::zmReset);
+    if (FMode != TMode::mdEdit)
+        EnterMode(TMode::mdEdit);
+    try {
+        FCanvas.LoadModel(FilePath().string());
+    } catch (const TKalvexError& E) {
+        FCanvas.ClearModel();
+        Ui.ShowMessage(E.what());
+    }
+    FCanvas.Redraw();
+    NotifyState();
+}
+
+bool TDocument::WriteModel(const fs::path& Path, TDocumentUi& Ui) {
+    try {
+        FCanvas.Edges.SaveToFile(Path.string());
+    } catch (const TKalvexError& E) {
+        Ui.ShowMessage(E.what());
+        return false;
+    }
+    return true;
+}
+
+bool TDocument::Save(TDocumentUi& Ui) {
+    if (FSaved)
+        return true;
+    FCanvas.CancelDrawing();
+    if (FUntitled)
+        return SaveAs(Ui);
+    if (!WriteModel(FilePath(), Ui))
+        return false;
+    FSaved = true;
+    // Geometry may have changed: the elements are made anew from the saved system.
+    std::error_code Ec;
+    fs::remove(CompanionPath(), Ec);
+    NotifyState();
+    return true;
+}
+
+bool TDocument::SaveAs(TDocumentUi& Ui) {
+    FCanvas.CancelDrawing();
+    const std::optional<std::string> Path = Ui.AskSaveName(FilePath().string());
+    if (!Path || Path->empty())
+        return false;
+    const fs::path P = fs::absolute(fs::path(*Path));
+    if (!WriteModel(P, Ui))
+        return false;
+    SetWorkDir(P.parent_path());
+    FFileName = P.filename().string();
+    FSaved = true;
+    FUntitled = false;
+    std::error_code Ec;
+    fs::remove(CompanionPath(), Ec);
+    NotifyState();
+    return true;
+}
+
+bool TDocument::CanClose(TDocumentUi& Ui) {
+    return SavePrompt(Ui);
+}
+
+// ---------------------------------------------------------------- modes
+
+std::optional<std::string> TDocument::ModellingRefusal() const {
+    if (!FCanvas.Edges.HasSemiInfinite() && std::abs(FCanvas.Edges.TotalFlow()) > 0.001)
+        return std::string(UnbalancedMessage);
+    if (!FSaved || FUntitled)
+        return std::string(NotSavedMessage);
+    return std::nullopt;
+}
+
+bool TDocument::SwitchMode(TMode Target, TDocumentUi& Ui) {
+    if (Target == FMode)
+        return false;
+    if (Target == TMode::mdCount) {
+        if (const auto Refusal = ModellingRefusal()) {
+            Ui.ShowMessage(*Refusal);
+            return false;
+        }
+        if (!PrepareModelling || !PrepareModelling())
+            return false;
+    }
+    EnterMode(Target);
+    FCanvas.Redraw();
+    NotifyState();
+    return true;
+}
+
+void TDocument::EnterMode(TMode Target) {
+    FMode = Target;
+    FCanvas.SetEditEnabled(Target == TMode::mdEdit);
+    if (Target == TMode::mdEdit) {
+        FCanvas.SetTool(etSelect);
+        FCanvas.ShowNames = false;
+        FCanvas.EdgeElements = nullptr;
+    } else {
+        FCanvas.DrawLines.ClearLines();
+        FSolver.ClearIntensities();
+        FCanvas.SetTool(etPan);
+    }
+}
+
+// ---------------------------------------------------------------- view
+
+void TDocument::Zoom(TZoom Kind) {
+    switch (Kind) {
+    case TZoom::zmIn:
+        FCanvas.ZoomIn();
+        break;
+    case TZoom::zmOut:
+        FCanvas.ZoomOut();
+        break;
+    case TZoom::zmReset:
+        FCanvas.ZoomReset();
+        break;
+    }
+    FSolver.SetScale(FCanvas.Scale);
+}
+
+// ---------------------------------------------------------------- editing commands
+
+TEditCommands TDocument::EditCommands() const {
+    TEditCommands C;
+    const TEdgesCanvas& Cv = FCanvas;
+    if (Cv.SelKind() == skNone || Cv.SelEdge() < 0 || Cv.SelEdge() >= Cv.Edges.Count())
+        return C;
+    const TEdge& E = Cv.Edges.Item(Cv.SelEdge());
+    const bool NoSemiInfinite = !Cv.Edges.HasSemiInfinite();
+    C.Delete = true;
+    C.Invert = E.Kind != ekCylinder;
+    if (Cv.SelKind() == skSegment) {
+        const bool Inner = Cv.SelSegment() > 0 && Cv.SelSegment() < E.Count() - 1;
+        C.ConvertToArc = E.Kind == ekClosed || (E.Kind == ekSemiInfinite && Inner);
+        C.AutoSpeed = NoSemiInfinite;
+    } else if (Cv.SelKind() == skCylinder) {
+        C.AutoSpeed = NoSemiInfinite && E.Count() > 1 && E.Segments[0].HasSlit();
+    }
+    return C;
+}
+
+bool TDocument::AutoSelectSpeed() {
+    if (!EditCommands().AutoSpeed)
+        return false;
+    TEdgesCanvas& Cv = FCanvas;
+    TEdge& E = Cv.Edges.Item(Cv.SelEdge());
+    // The opening's own segment record: the slit record for a cylinder.
+    const int Index = Cv.SelKind() == skCylinder ? 1 : Cv.SelSegment();
+    TEdgeSegment S = E.GetSegment(Index);
+    const double L = Cv.Edges.SegmentLength(Cv.SelEdge(), Index);
+    if (!(L > 0))
+        return false;
+    const double Q = Cv.Edges.TotalFlow();
+    const double VNew = -(Q - S.V * L) / L;
+    if (VNew == S.V)
+        return false;
+    S.V = VNew;
+    E.SetSegment(Index, S);
+    Cv.Redraw();
+    MarkChanged();
+    return true;
+}
+
+void TDocument::RotateCylinders(double AngleDeg) {
+    FCanvas.Edges.ShiftSlitAngles(AngleDeg);
+    FSolver.Elements.RotateCylindersByAngle(AngleDeg);
+    FSolver.Elements.Edges.ShiftSlitAngles(AngleDeg);
+    FCanvas.Redraw();
 }
 
 } // namespace kalvex

@@ -1,19 +1,55 @@
 // The open system as the window works on it, without Qt: the canvas (and through it
 // the model and the result lines), the flow evaluator, the file state and the mode.
-// The window forwards commands here and shows what comes back.
+// The window forwards commands here and shows what comes back; what the document
+// needs to ask the user goes through TDocumentUi.
 #pragma once
 
 #include "canvas/uPaintEdges.h"
 #include "solver/uCountEdges.h"
 
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace kalvex {
 
 enum class TMode { mdEdit, mdCount };
+enum class TZoom { zmIn, zmOut, zmReset };
+enum class TSaveAnswer { Yes, No, Cancel };
 
 inline constexpr const char* DefaultFileName = "Система1.asp";
+inline constexpr const char* UnbalancedMessage =
+    "Некорректно заданы граничные условия.\rПереход в режим моделирования невозможен.";
+inline constexpr const char* NotSavedMessage =
+    "Файл не сохранен.\rПереход в режим моделирования невозможен.";
+
+// The questions and boxes of the file commands; the window answers them with its
+// dialogs, tests with a script.
+class TDocumentUi {
+public:
+    virtual ~TDocumentUi() = default;
+    virtual TSaveAnswer AskSaveChanges(const std::string& Text) = 0;
+    // A full path, or nothing when the user cancels.
+    virtual std::optional<std::string> AskOpenName(const std::string& Folder) = 0;
+    // Pre-filled with Initial (a full path); asks before overwriting.
+    virtual std::optional<std::string> AskSaveName(const std::string& Initial) = 0;
+    virtual void ShowMessage(const std::string& Text) = 0;
+};
+
+// Which editing commands make sense for the selection: enabled in the "Правка" menu,
+// visible in the right-click menu.
+struct TEditCommands {
+    bool Delete = false;
+    bool Invert = false;
+    bool ConvertToArc = false;
+    bool AutoSpeed = false;
+    friend bool operator==(const TEditCommands&, const TEditCommands&) = default;
+};
+
+// The discretisation file beside a system: its name with the last three characters
+// replaced by "dsc".
+std::string CompanionName(const std::string& FileName);
 
 class TDocument {
 public:
@@ -27,23 +63,66 @@ public:
     const TCountEdges& Solver() const { return FSolver; }
 
     const std::string& FileName() const { return FFileName; }
+    // The folder the system is read from and written to.
+    const std::filesystem::path& WorkDir() const { return FWorkDir; }
+    std::filesystem::path FilePath() const { return FWorkDir / FFileName; }
+    std::filesystem::path CompanionPath() const { return FWorkDir / CompanionName(FFileName); }
     bool Saved() const { return FSaved; }
     bool Untitled() const { return FUntitled; }
     TMode Mode() const { return FMode; }
     double RotationTime() const { return FRotationTime; }
+    // "Kalvex 2 - " and the file name.
+    std::string Caption() const;
 
     // An edit of the model: clears Saved and tells the window.
     void MarkChanged();
 
+    // ---- file commands; each returns true when it was carried out
+    bool New(TDocumentUi& Ui);
+    bool Open(TDocumentUi& Ui);
+    // Opens the given file as Open does after its dialog (no question asked).
+    void OpenFile(const std::string& Path, TDocumentUi& Ui);
+    bool Save(TDocumentUi& Ui);
+    bool SaveAs(TDocumentUi& Ui);
+    // Before closing: the save prompt. False keeps the window open.
+    bool CanClose(TDocumentUi& Ui);
+
+    // ---- modes
+    // Why modelling cannot start now, or nothing.
+    std::optional<std::string> ModellingRefusal() const;
+    // Switches to the target mode. Going to modelling shows a refusal or asks
+    // PrepareModelling, which gets the elements ready (loads the discretisation file or
+    // runs the discretisation dialog) and returns false to stay in editing.
+    bool SwitchMode(TMode Target, TDocumentUi& Ui);
+    std::function<bool()> PrepareModelling;
+
+    // ---- view: the one place where the scale changes, for the canvas, the result
+    // lines and the evaluator together.
+    void Zoom(TZoom Kind);
+
+    // ---- editing commands
+    TEditCommands EditCommands() const;
+    // Gives the selected opening the velocity that makes the net flow zero. True when
+    // the velocity changed.
+    bool AutoSelectSpeed();
+    // Turns the slits of the model and of the discretised copy by Angle degrees.
+    void RotateCylinders(double AngleDeg);
+
     // The window's hook: the file state (name, Saved, mode) changed.
     std::function<void()> OnStateChange;
 
-protected:
+private:
     void NotifyState();
+    // The save prompt before New, Open and closing. False stops the command.
+    bool SavePrompt(TDocumentUi& Ui);
+    bool WriteModel(const std::filesystem::path& Path, TDocumentUi& Ui);
+    void SetWorkDir(const std::filesystem::path& Dir);
+    void EnterMode(TMode Target);
 
     TEdgesCanvas FCanvas;
     TCountEdges FSolver;
     std::string FFileName = DefaultFileName;
+    std::filesystem::path FWorkDir;
     bool FSaved = true;
     bool FUntitled = true;
     TMode FMode = TMode::mdEdit;

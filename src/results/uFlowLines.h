@@ -49,7 +49,11 @@ struct TLinesOutcome {
 };
 
 // Traces the field of lines of the solved evaluator into Lines (from the sinks, against
-// the flow, or from the sources), reporting progress and pumping events.
+// the flow, or from the sources), reporting progress and pumping events. With more than
+// one thread (Evaluator.Threads) the lines are traced side by side and handed to Lines,
+// the progress bar and the canvases in seed order on the calling thread, the same
+// lines point for point; a stop request then takes effect between lines. The field
+// ends once Lines holds MaxStorePoints points.
 TLinesOutcome BuildFlowLines(TCountEdges& Evaluator, TDrawLines& Lines, bool FromSinks);
 
 // MaxSteps for a line of the given length: Round(Length / Step), at least 1, when

@@ -331,7 +331,7 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
             }
             if (Moving) {
                 // Solve for the cylinders as they stand, then turn them by the step.
-                E.Solve();
+                E.SolveTurned();
                 Pump();
                 if (E.Stopped) {
                     Result.End = TParticleEnd::peStopped;

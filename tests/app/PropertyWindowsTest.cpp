@@ -131,7 +131,10 @@ TEST_F(PropertyWindowsTest, PointFieldsReportBadInputAndShowTheStoredValues) {
     Seg.P2.X = 1.12345;
     Doc.Canvas().Edges.Item(0).SetSegment(0, Seg);
     Select(skPoint, 0, 0);
-    TypeInto(Edge->edY, Typed("0.125"));
+    // Typed by an assistive tool, as a screen reader user does.
+    QAccessibleInterface* Y = QAccessible::queryAccessibleInterface(Edge->edY);
+    ASSERT_NE(Y->editableTextInterface(), nullptr);
+    Y->editableTextInterface()->replaceText(0, Edge->edY->text().size(), Typed("0.125"));
     Click(Edge->Button1);
     EXPECT_EQ(S(0, 0).P2.X, 1.12345);
     EXPECT_EQ(S(0, 0).P2.Y, 0.125);

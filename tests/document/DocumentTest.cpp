@@ -1,18 +1,301 @@
 #include "document/uDocument.h"
 
+#include "ModelBuilders.h"
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <fstream>
+
 using namespace kalvex;
+using namespace kalvex::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Answers the document's questions from a script and keeps what it was asked.
+class TScriptedUi : public TDocumentUi {
+public:
+    TSaveAnswer AskSaveChanges(const std::string& Text) override {
+        Asked.push_back(Text);
+        const TSaveAnswer A = Answers.empty() ? TSaveAnswer::Cancel : Answers.front();
+        if (!Answers.empty())
+            Answers.pop_front();
+        return A;
+    }
+    std::optional<std::string> AskOpenName(const std::string&) override { return Next(); }
+    std::optional<std::string> AskSaveName(const std::string& Initial) override {
+        SaveInitial.push_back(Initial);
+        return Next();
+    }
+    void ShowMessage(const std::string& Text) override { Messages.push_back(Text); }
+
+    std::deque<TSaveAnswer> Answers;
+    std::deque<std::string> Files;
+    std::vector<std::string> Asked, Messages, SaveInitial;
+
+private:
+    std::optional<std::string> Next() {
+        if (Files.empty())
+            return std::nullopt;
+        std::string F = Files.front();
+        Files.pop_front();
+        return F;
+    }
+};
+
+// The closed 1 m square: its left side lets air in at 2 m/s, the right side is index 1.
+void SquareWithInflow(TDocument& Doc, double RightV = 0) {
+    Doc.Canvas().Edges.Add(Polygon({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, {0, RightV, 0, -2}));
+}
+
+void Touch(const fs::path& P) {
+    std::ofstream(P) << "x";
+}
+
+// Selects by a click of the select tool, as the user does.
+void ClickSelect(TDocument& Doc, TRealPoint P) {
+    TEdgesCanvas& C = Doc.Canvas();
+    C.SetTool(etSelect);
+    const TPixel Px = C.WorldToScreen(P);
+    C.MouseDown(TMouseButton::mbLeft, 0, Px.X, Px.Y);
+}
+
+} // namespace
 
 TEST(DocumentTest, StartsSavedUntitledInEditing) {
     TDocument Doc;
     int Notified = 0;
     Doc.OnStateChange = [&] { ++Notified; };
     EXPECT_EQ(Doc.FileName(), "Система1.asp");
+    EXPECT_EQ(Doc.Caption(), "Kalvex 2 - Система1.asp");
     EXPECT_TRUE(Doc.Saved());
     EXPECT_TRUE(Doc.Untitled());
     EXPECT_EQ(Doc.Mode(), TMode::mdEdit);
     Doc.MarkChanged();
     EXPECT_FALSE(Doc.Saved());
     EXPECT_EQ(Notified, 1);
+    EXPECT_EQ(CompanionName("hood.asp"), "hood.dsc");
+}
+
+TEST(DocumentTest, SavePromptAnswers) {
+    TTempDir Dir;
+    TDocument Doc;
+    TScriptedUi Ui;
+    SquareWithInflow(Doc);
+    Doc.MarkChanged();
+
+    // Cancel: nothing happens.
+    Ui.Answers = {TSaveAnswer::Cancel};
+    EXPECT_FALSE(Doc.New(Ui));
+    ASSERT_EQ(Ui.Asked.size(), 1u);
+    EXPECT_EQ(Ui.Asked[0], "Сохранить изменения в файле Система1.asp?");
+    EXPECT_EQ(Doc.Canvas().Edges.Count(), 1);
+    EXPECT_FALSE(Doc.Saved());
+
+    // Yes on an untitled system: saved under the chosen name first, then the command.
+    Ui.Answers = {TSaveAnswer::Yes};
+    Ui.Files = {Dir.File("square.asp")};
+    EXPECT_TRUE(Doc.New(Ui));
+    EXPECT_TRUE(fs::exists(Dir.File("square.asp")));
+    EXPECT_EQ(Doc.Canvas().Edges.Count(), 0);
+    EXPECT_EQ(Doc.FileName(), "Система1.asp");
+    EXPECT_TRUE(Doc.Untitled());
+
+    // Yes, but the save dialog is cancelled: the changes are kept, the command stops.
+    SquareWithInflow(Doc);
+    Doc.MarkChanged();
+    Ui.Answers = {TSaveAnswer::Yes};
+    EXPECT_FALSE(Doc.New(Ui));
+    EXPECT_EQ(Doc.Canvas().Edges.Count(), 1);
+
+    // No: the changes are dropped. Closing asks the same way.
+    Ui.Answers = {TSaveAnswer::Cancel};
+    EXPECT_FALSE(Doc.CanClose(Ui));
+    Ui.Answers = {TSaveAnswer::No};
+    Ui.Files = {ExamplePath("hood.asp")};
+    EXPECT_TRUE(Doc.Open(Ui));
+    EXPECT_EQ(Doc.FileName(), "hood.asp");
+    EXPECT_TRUE(Doc.Saved());
+    EXPECT_FALSE(Doc.Untitled());
+    EXPECT_GT(Doc.Canvas().Edges.Count(), 0);
+    // A saved system closes without a question.
+    const std::size_t Questions = Ui.Asked.size();
+    EXPECT_TRUE(Doc.CanClose(Ui));
+    EXPECT_EQ(Ui.Asked.size(), Questions);
+}
+
+TEST(DocumentTest, SaveWritesOnlyChangesAndDropsTheDiscretisation) {
+    TTempDir Dir;
+    fs::copy_file(ExamplePath("hood.asp"), Dir.File("hood.asp"));
+    Touch(Dir.File("hood.dsc"));
+    TDocument Doc;
+    TScriptedUi Ui;
+    Doc.OpenFile(Dir.File("hood.asp"), Ui);
+    EXPECT_EQ(fs::path(Doc.WorkDir()), Dir.Path);
+    EXPECT_EQ(fs::current_path(), Dir.Path);
+
+    // Saved already: nothing is written, the discretisation stays.
+    fs::remove(Dir.File("hood.asp"));
+    EXPECT_TRUE(Doc.Save(Ui));
+    EXPECT_FALSE(fs::exists(Dir.File("hood.asp")));
+    EXPECT_TRUE(fs::exists(Dir.File("hood.dsc")));
+
+    // Changed: written under its name in the working folder, the discretisation deleted.
+    Doc.MarkChanged();
+    EXPECT_TRUE(Doc.Save(Ui));
+    EXPECT_TRUE(Doc.Saved());
+    EXPECT_TRUE(fs::exists(Dir.File("hood.asp")));
+    EXPECT_FALSE(fs::exists(Dir.File("hood.dsc")));
+    EXPECT_TRUE(Ui.SaveInitial.empty());
+
+    // A write that fails shows the system's message and leaves the state.
+    Doc.MarkChanged();
+    Ui.Files = {Dir.File("missing/x.asp")};
+    EXPECT_FALSE(Doc.SaveAs(Ui));
+    EXPECT_FALSE(Doc.Saved());
+    EXPECT_EQ(Doc.FileName(), "hood.asp");
+    EXPECT_EQ(Ui.Messages.size(), 1u);
+}
+
+TEST(DocumentTest, SaveOfUntitledIsSaveAs) {
+    TTempDir Dir;
+    fs::create_directory(Dir.Path / "out");
+    Touch(Dir.Path / "out" / "room.dsc");
+    TDocument Doc;
+    TScriptedUi Ui;
+    SquareWithInflow(Doc, 2);
+    Doc.MarkChanged();
+    Ui.Files = {(Dir.Path / "out" / "room.asp").string()};
+    EXPECT_TRUE(Doc.Save(Ui));
+    ASSERT_EQ(Ui.SaveInitial.size(), 1u);
+    EXPECT_EQ(fs::path(Ui.SaveInitial[0]).filename(), "Система1.asp");
+    EXPECT_EQ(Doc.FileName(), "room.asp");
+    EXPECT_EQ(Doc.Caption(), "Kalvex 2 - room.asp");
+    EXPECT_EQ(Doc.WorkDir(), Dir.Path / "out");
+    EXPECT_TRUE(Doc.Saved());
+    EXPECT_FALSE(Doc.Untitled());
+    EXPECT_FALSE(fs::exists(Dir.Path / "out" / "room.dsc"));
+
+    TEdges Back;
+    Back.LoadFromFile((Dir.Path / "out" / "room.asp").string());
+    EXPECT_EQ(Back.Count(), 1);
+}
+
+TEST(DocumentTest, OpenOfDamagedFileLeavesEmptyModel) {
+    TTempDir Dir;
+    std::ofstream(Dir.File("bad.asp")) << "not a system";
+    TDocument Doc;
+    TScriptedUi Ui;
+    SquareWithInflow(Doc);
+    Ui.Files = {Dir.File("bad.asp")};
+    EXPECT_TRUE(Doc.Open(Ui));
+    ASSERT_EQ(Ui.Messages.size(), 1u);
+    EXPECT_EQ(Ui.Messages[0], "Невозможно загрузить границы из файла");
+    EXPECT_EQ(Doc.Canvas().Edges.Count(), 0);
+    EXPECT_EQ(Doc.FileName(), "bad.asp");
+    EXPECT_TRUE(Doc.Saved());
+    EXPECT_FALSE(Doc.Untitled());
+}
+
+TEST(DocumentTest, ModellingNeedsBalanceAndSavedFile) {
+    TTempDir Dir;
+    TDocument Doc;
+    TScriptedUi Ui;
+    int Prepared = 0;
+    Doc.PrepareModelling = [&] { return ++Prepared > 1; };
+
+    // Net flow 0.002 through closed regions only.
+    Doc.Canvas().Edges.Add(Polygon({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, {0.002, 0, 0, 0}));
+    EXPECT_FALSE(Doc.SwitchMode(TMode::mdCount, Ui));
+    ASSERT_EQ(Ui.Messages.size(), 1u);
+    EXPECT_EQ(Ui.Messages[0],
+              "Некорректно заданы граничные условия.\rПереход в режим моделирования невозможен.");
+
+    // A semi-infinite region lets the flow out; the system is not saved yet.
+    Doc.Canvas().Edges.Add(Chain({{3, 0}, {4, 0}, {5, 0}}));
+    Doc.MarkChanged();
+    EXPECT_FALSE(Doc.SwitchMode(TMode::mdCount, Ui));
+    ASSERT_EQ(Ui.Messages.size(), 2u);
+    EXPECT_EQ(Ui.Messages[1], "Файл не сохранен.\rПереход в режим моделирования невозможен.");
+    EXPECT_EQ(Prepared, 0);
+
+    // Saved: the elements are prepared; a cancelled preparation keeps editing.
+    Ui.Files = {Dir.File("open.asp")};
+    ASSERT_TRUE(Doc.SaveAs(Ui));
+    EXPECT_FALSE(Doc.SwitchMode(TMode::mdCount, Ui));
+    EXPECT_EQ(Doc.Mode(), TMode::mdEdit);
+    EXPECT_TRUE(Doc.SwitchMode(TMode::mdCount, Ui));
+    EXPECT_EQ(Doc.Mode(), TMode::mdCount);
+    EXPECT_FALSE(Doc.Canvas().EditEnabled());
+    EXPECT_EQ(Doc.Canvas().Tool(), etPan);
+
+    // Back to editing asks nothing; New forces editing too.
+    EXPECT_TRUE(Doc.SwitchMode(TMode::mdEdit, Ui));
+    EXPECT_EQ(Doc.Canvas().Tool(), etSelect);
+    EXPECT_EQ(Ui.Messages.size(), 2u);
+}
+
+TEST(DocumentTest, AutoSpeedBalancesTheSquare) {
+    TDocument Doc;
+    SquareWithInflow(Doc);
+    ClickSelect(Doc, {1, 0.5});
+    ASSERT_TRUE(Doc.EditCommands().AutoSpeed);
+    EXPECT_TRUE(Doc.AutoSelectSpeed());
+    EXPECT_DOUBLE_EQ(Doc.Canvas().Edges.Item(0).GetSegment(1).V, 2.0);
+    EXPECT_FALSE(Doc.Saved());
+
+    // Balanced already: nothing changes, Saved stays as it was.
+    TScriptedUi Ui;
+    TTempDir Dir;
+    Ui.Files = {Dir.File("sq.asp")};
+    ASSERT_TRUE(Doc.Save(Ui));
+    ClickSelect(Doc, {1, 0.5});
+    EXPECT_FALSE(Doc.AutoSelectSpeed());
+    EXPECT_TRUE(Doc.Saved());
+}
+
+TEST(DocumentTest, EditCommandsFollowTheSelection) {
+    TDocument Doc;
+    TEdges& E = Doc.Canvas().Edges;
+    E.Add(Polygon({{0, 0}, {1, 0}, {1, 1}, {0, 1}}));
+    EXPECT_EQ(Doc.EditCommands(), TEditCommands{});
+    ClickSelect(Doc, {0.5, 0});
+    EXPECT_EQ(Doc.EditCommands(), (TEditCommands{true, true, true, true}));
+    ClickSelect(Doc, {1, 1}); // a point: no arc, no velocity
+    EXPECT_EQ(Doc.EditCommands(), (TEditCommands{true, true, false, false}));
+
+    // With a semi-infinite region the velocity is not offered; its end segments give no arc.
+    E.Add(Chain({{3, 0}, {4, 0}, {4, 1}, {5, 1}}));
+    ClickSelect(Doc, {0.5, 0});
+    EXPECT_EQ(Doc.EditCommands(), (TEditCommands{true, true, true, false}));
+    ClickSelect(Doc, {3.5, 0});
+    EXPECT_EQ(Doc.EditCommands(), (TEditCommands{true, true, false, false}));
+    ClickSelect(Doc, {4, 0.5});
+    EXPECT_EQ(Doc.EditCommands(), (TEditCommands{true, true, true, false}));
+}
+
+TEST(DocumentTest, ZoomInTwiceOutTwiceKeepsScaleAndCentre) {
+    TDocument Doc;
+    TEdgesCanvas& C = Doc.Canvas();
+    C.Resize(801, 601);
+    const TRealPoint Centre = C.ScreenToWorld({400, 300});
+    Doc.Zoom(TZoom::zmIn);
+    Doc.Zoom(TZoom::zmIn);
+    EXPECT_DOUBLE_EQ(C.Scale, 0.004 / 1.25 / 1.25);
+    EXPECT_DOUBLE_EQ(Doc.Solver().Scale, C.Scale);
+    EXPECT_DOUBLE_EQ(C.DrawLines.Scale, C.Scale);
+    Doc.Zoom(TZoom::zmOut);
+    Doc.Zoom(TZoom::zmOut);
+    EXPECT_NEAR(C.Scale, 0.004, 1e-15);
+    EXPECT_DOUBLE_EQ(Doc.Solver().Scale, C.Scale);
+    const TRealPoint Now = C.ScreenToWorld({400, 300});
+    EXPECT_NEAR(Now.X, Centre.X, 2 * C.Scale);
+    EXPECT_NEAR(Now.Y, Centre.Y, 2 * C.Scale);
+
+    C.SetOrigin({10, 20});
+    Doc.Zoom(TZoom::zmReset);
+    EXPECT_EQ(C.Origin, (TPixel{0, 400}));
+    EXPECT_DOUBLE_EQ(Doc.Solver().Scale, 0.004);
 }

@@ -54,11 +54,11 @@ private:
 // itself, not for its three-decimal text: "Принять" after editing one field must not
 // round the others.
 TParsed FieldValue(const QLineEdit* E, double Stored) {
-    return E->isModified() ? ParseNumber(E->text()) : TParsed(Stored);
+    return FieldEdited(E) ? ParseNumber(E->text()) : TParsed(Stored);
 }
 
 void SetNumber(QLineEdit* E, double V) {
-    E->setText(NumberText(V));
+    FillField(E, NumberText(V));
     E->setEnabled(true);
 }
 
@@ -224,13 +224,13 @@ void TPropertyWindows::RefreshPointFields() {
         return;
     const TEdgeSegment S = Canvas.Edges.Item(Sel.Edge).GetSegment(Sel.Segment);
     if (Sel.Kind == skCylinder) {
-        Impl->Cyl->edX->setText(NumberText(S.P1.X));
-        Impl->Cyl->edY->setText(NumberText(S.P1.Y));
+        FillField(Impl->Cyl->edX, NumberText(S.P1.X));
+        FillField(Impl->Cyl->edY, NumberText(S.P1.Y));
         return;
     }
     const TRealPoint P = Sel.Kind == skFirstPoint ? S.P1 : S.P2;
-    Impl->Edge->edX->setText(NumberText(P.X));
-    Impl->Edge->edY->setText(NumberText(P.Y));
+    FillField(Impl->Edge->edX, NumberText(P.X));
+    FillField(Impl->Edge->edY, NumberText(P.Y));
 }
 
 bool TPropertyWindows::ConvertToArc() {

@@ -36,7 +36,7 @@ QButtonGroup* Choice(QGroupBox* Box, QBoxLayout* Layout, const QStringList& Item
 }
 
 TEditedField Real(const QLineEdit* E) {
-    if (!E->isModified())
+    if (!FieldEdited(E))
         return {};
     return {true, ParseNumber(E->text())};
 }
@@ -127,13 +127,13 @@ void TfrmDiscreteProp::Fill(const TEdgeSegment& S) {
     TypeGroup->button(Type)->setChecked(true);
     SetType(Type);
     MethodGroup->button(S.EqualElements() ? 0 : 1)->setChecked(true);
-    // setText clears the modified flag: only what the user types afterwards is stored.
-    edBaseLength->setText(ExactText(S.BaseLength));
-    edCylBaseLength->setText(ExactText(S.CylBaseLength));
-    edScaler->setText(ExactText(S.Scaler));
-    edInfiniteScaler->setText(ExactText(S.InfiniteScaler));
-    edVortexStep->setText(ExactText(S.VortexStep()));
-    edInfiniteCount->setText(QString::number(S.InfiniteCount));
+    // Only what the user changes afterwards is stored.
+    FillField(edBaseLength, ExactText(S.BaseLength));
+    FillField(edCylBaseLength, ExactText(S.CylBaseLength));
+    FillField(edScaler, ExactText(S.Scaler));
+    FillField(edInfiniteScaler, ExactText(S.InfiniteScaler));
+    FillField(edVortexStep, ExactText(S.VortexStep()));
+    FillField(edInfiniteCount, QString::number(S.InfiniteCount));
 }
 
 TDiscreteInput TfrmDiscreteProp::Input() const {
@@ -145,7 +145,7 @@ TDiscreteInput TfrmDiscreteProp::Input() const {
     In.InfiniteScaler = Real(edInfiniteScaler);
     In.CylBaseLength = Real(edCylBaseLength);
     In.VortexStep = Real(edVortexStep);
-    if (edInfiniteCount->isModified()) {
+    if (FieldEdited(edInfiniteCount)) {
         const std::optional<int> N = ParseInteger(edInfiniteCount->text());
         In.InfiniteCount = {true, N ? std::optional<double>(*N) : std::nullopt};
     }

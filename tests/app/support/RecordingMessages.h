@@ -17,14 +17,14 @@ public:
     }
     TMsgAnswer AskYesNo(const QString& Text) override { return Answer(Text); }
     TMsgAnswer AskYesNoCancel(const QString& Text) override { return Answer(Text); }
-    QString OpenFileName(const TFileDialogSpec& Spec) override { return File(Spec); }
-    QString SaveFileName(const TFileDialogSpec& Spec) override { return File(Spec); }
+    QString OpenFileName(const TFileDialogInfo& Dialog) override { return File(Dialog); }
+    QString SaveFileName(const TFileDialogInfo& Dialog) override { return File(Dialog); }
 
     QStringList Texts; // messages and questions, in order
     std::deque<TMsgIcon> Icons;
     std::deque<TMsgAnswer> Answers; // scripted answers; Cancel when none is left
     std::deque<QString> Files;      // scripted file names; cancel when none is left
-    QList<TFileDialogSpec> Dialogs; // the file dialogs asked for
+    QList<TFileDialogInfo> Dialogs; // the file dialogs asked for
 
 private:
     TMsgAnswer Answer(const QString& Text) {
@@ -36,8 +36,8 @@ private:
         Answers.pop_front();
         return A;
     }
-    QString File(const TFileDialogSpec& Spec) {
-        Dialogs << Spec;
+    QString File(const TFileDialogInfo& Dialog) {
+        Dialogs << Dialog;
         if (Files.empty())
             return {};
         QString F = Files.front();

@@ -1,0 +1,778 @@
+#include "app/uMain.h"
+
+#include "app/canvas/uEdgesPaintBox.h"
+#include "app/canvas/uPropertyWindows.h"
+#include "app/uAbout.h"
+#include "app/uHelp.h"
+#include "app/uMessages.h"
+#include "app/uNumberText.h"
+#include "settings/uSettings.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include <string_view>
+#include <tuple>
+
+namespace kalvex {
+
+namespace {
+
+QString U(const char* Text) {
+    return QString::fromUtf8(Text);
+}
+
+const char* const EditCaption = "Редактирование";
+const char* const CountCaption = "Моделирование";
+
+// Buttons of each mode; the rest of the main bar is always there.
+const char* const EditButtons[] = {"tbSelect", "tbDrawFiniteEdge", "tbDrawInfiniteEdge",
+                                   "tbDrawCylinder"};
+const char* const CountButtons[] = {"tbDiscr",       "tbFlowLines",  "tbPartTrace",  "tbDiscr2",
+                                    "tbDrawEdgeEls", "tbShowModRes", "tbFlowLine",   "tbDelModel",
+                                    "tbSpeed",       "tbSpeed2",     "tbRotateBack", "tbRotate",
+                                    "tbSepar2"};
+
+} // namespace
+
+QCursor TakeCursor() {
+    static const QCursor Take(QIcon(QStringLiteral(":/cursors/take.svg")).pixmap(32, 32), 16, 2);
+    return Take;
+}
+
+// The document's questions answered with the window's boxes and file dialogs.
+class TfrmMain::TUi final : public TDocumentUi {
+public:
+    explicit TUi(TMessages& M) : Msg(M) {}
+
+    TSaveAnswer AskSaveChanges(const std::string& Text) override {
+        switch (Msg.AskYesNoCancel(QString::fromStdString(Text))) {
+        case TMsgAnswer::Yes:
+            return TSaveAnswer::Yes;
+        case TMsgAnswer::No:
+            return TSaveAnswer::No;
+        case TMsgAnswer::Cancel:
+            break;
+        }
+        return TSaveAnswer::Cancel;
+    }
+    std::optional<std::string> AskOpenName(const std::string& Folder) override {
+        return Ask(Msg.OpenFileName(Dialog("Открыть файл", Folder)));
+    }
+    std::optional<std::string> AskSaveName(const std::string& Initial) override {
+        return Ask(Msg.SaveFileName(Dialog("Сохранить файл", Initial)));
+    }
+    void ShowMessage(const std::string& Text) override { Msg.Show(QString::fromStdString(Text)); }
+
+private:
+    static TFileDialogInfo Dialog(const char* Title, const std::string& Initial) {
+        return {U(Title), U("Системы аспирации (*.asp)"), QStringLiteral("asp"),
+                QString::fromStdString(Initial)};
+    }
+    static std::optional<std::string> Ask(const QString& Name) {
+        if (Name.isEmpty())
+            return std::nullopt;
+        return Name.toStdString();
+    }
+    TMessages& Msg;
+};
+
+TfrmMain::TfrmMain(TMessages& M, std::filesystem::path SettingsFile, QWidget* Parent)
+    : QMainWindow(Parent), Msg(M), SettingsPath(std::move(SettingsFile)),
+      Ui(std::make_unique<TUi>(M)) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/kalvex.svg")));
+
+    auto* Scroll = new QScrollArea(this);
+    Scroll->setObjectName(QStringLiteral("ScrollBox"));
+    Scroll->setWidgetResizable(true);
+    Scroll->setFrameShape(QFrame::NoFrame);
+    Box = new TEdgesPaintBox(Doc.Canvas(), Scroll);
+    Box->setCursor(Qt::CrossCursor);
+    Scroll->setWidget(Box);
+    setCentralWidget(Scroll);
+
+    Props = new TPropertyWindows(Doc, Msg, this);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBars();
+    CreateStatusBar();
+    ConnectCanvas();
+
+    Doc.OnStateChange = [this] {
+        UpdateCaption();
+        UpdateModeControls();
+    };
+    ReadSettingsFile();
+    UpdateCaption();
+    UpdateModeControls();
+    UpdateEditCommands();
+    UpdateWindowTicks();
+    Box->setFocus();
+}
+
+TfrmMain::~TfrmMain() {
+    Doc.OnStateChange = nullptr;
+    TEdgesCanvas& C = Doc.Canvas();
+    C.OnSelect = nullptr;
+    C.OnChange = nullptr;
+    C.OnModify = nullptr;
+    C.OnCanvasMouseDown = nullptr;
+    C.OnCanvasMouseMove = nullptr;
+    C.Question = nullptr;
+    C.CopyBufferToScreen = nullptr;
+    C.SetSurfaces(nullptr, nullptr);
+    // The children outlive the document; nothing may call back into the window.
+    disconnect(Props, nullptr, this, nullptr);
+    disconnect(Box, nullptr, this, nullptr);
+}
+
+// ---------------------------------------------------------------- building the window
+
+QAction* TfrmMain::MakeAction(const char* Name, const char* Text, const char* Icon) {
+    auto* A = new QAction(U(Text), this);
+    A->setObjectName(QLatin1String(Name));
+    if (Icon != nullptr)
+        A->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(Icon))));
+    return A;
+}
+
+QAction* TfrmMain::MakeToolAction(const char* Name, const char* Hint, const char* Icon) {
+    QAction* A = MakeAction(Name, Hint, Icon);
+    A->setToolTip(U(Hint));
+    A->setStatusTip(U(Hint));
+    return A;
+}
+
+void TfrmMain::CreateActions() {
+    // File
+    connect(MakeAction("miNew", "Создать", "new"), &QAction::triggered, this, &TfrmMain::FileNew);
+    connect(MakeAction("miOpen", "Открыть", "open"), &QAction::triggered, this,
+            &TfrmMain::FileOpen);
+    connect(MakeAction("miSave", "Сохранить", "save"), &QAction::triggered, this,
+            &TfrmMain::FileSave);
+    connect(MakeAction("miSaveAs", "Сохранить как..."), &QAction::triggered, this,
+            &TfrmMain::FileSaveAs);
+    connect(MakeAction("miExit", "Выход"), &QAction::triggered, this, &QWidget::close);
+    connect(MakeToolAction("tbNew", "Создать", "new"), &QAction::triggered, this,
+            &TfrmMain::FileNew);
+    connect(MakeToolAction("tbOpen", "Открыть", "open"), &QAction::triggered, this,
+            &TfrmMain::FileOpen);
+    connect(MakeToolAction("tbSave", "Сохранить", "save"), &QAction::triggered, this,
+            &TfrmMain::FileSave);
+    findChild<QAction*>(QStringLiteral("miNew"))->setShortcut(QKeySequence::New);
+    findChild<QAction*>(QStringLiteral("miOpen"))->setShortcut(QKeySequence::Open);
+    findChild<QAction*>(QStringLiteral("miSave"))->setShortcut(QKeySequence::Save);
+
+    // View: the two modes as menu items and as the radio pair of the mode button
+    for (const char* Name : {"miEditMode", "miCountMode", "miEdit", "miCount"}) {
+        const bool Edit =
+            Name == std::string_view("miEditMode") || Name == std::string_view("miEdit");
+        QAction* A = MakeAction(Name, Edit ? EditCaption : CountCaption);
+        A->setCheckable(true);
+        connect(A, &QAction::triggered, this,
+                [this, Edit] { SwitchMode(Edit ? TMode::mdEdit : TMode::mdCount); });
+    }
+    auto* ModeGroup = new QActionGroup(this);
+    ModeGroup->addAction(findChild<QAction*>(QStringLiteral("miEdit")));
+    ModeGroup->addAction(findChild<QAction*>(QStringLiteral("miCount")));
+
+    for (const char* Name : {"miEdgeProp", "miCylProp"}) {
+        const bool Edge = Name == std::string_view("miEdgeProp");
+        QAction* A = MakeAction(Name, Edge ? "Прямолинейная область" : "Цилиндрическая область");
+        A->setCheckable(true);
+        connect(A, &QAction::triggered, this, [this, Edge](bool On) {
+            ToggleToolWindow(Edge ? Props->EdgeProp() : Props->CylProp(), On);
+        });
+    }
+    connect(MakeAction("miSettings", "Настройки"), &QAction::triggered, this,
+            &TfrmMain::EditSettings);
+
+    // Editing commands: the "Правка" menu (enabled by the selection) and the right-click
+    // menu (shown by it)
+    for (const char* Prefix : {"mi", "pm"}) {
+        const QString P = QLatin1String(Prefix);
+        auto Make = [&](const char* Name, const char* Text) {
+            return MakeAction((P + QLatin1String(Name)).toLatin1().constData(), Text);
+        };
+        connect(Make("DeleteEdge", "Удалить границу"), &QAction::triggered, this,
+                &TfrmMain::DeleteEdge);
+        connect(Make("InvertEdge", "Инвертировать границу"), &QAction::triggered, this,
+                &TfrmMain::InvertEdge);
+        connect(Make("AutoSpeed", "Автоподбор скорости"), &QAction::triggered, this,
+                &TfrmMain::AutoSpeed);
+        connect(Make("ConvArc", "Преобразовать в дугу"), &QAction::triggered, this,
+                &TfrmMain::ConvertArc);
+    }
+
+    // Editing tools
+    ToolGroup = new QActionGroup(this);
+    struct TToolDef {
+        const char* Name;
+        const char* Hint;
+        const char* Icon;
+        TEditTool Tool;
+    };
+    const TToolDef Tools[] = {
+        {"tbSelect", "Выбрать", "select", etSelect},
+        {"tbPan", "Переместить", "pan", etPan},
+        {"tbDrawFiniteEdge", "Нарисовать прямолинейную замкнутую область", "closed", etClosedEdge},
+        {"tbDrawInfiniteEdge", "Нарисовать прямолинейную полубесконечную область", "semiinfinite",
+         etSemiInfiniteEdge},
+        {"tbDrawCylinder", "Нарисовать цилиндрическую область", "cylinder", etCylinder},
+    };
+    for (const TToolDef& T : Tools) {
+        QAction* A = MakeToolAction(T.Name, T.Hint, T.Icon);
+        A->setCheckable(true);
+        ToolGroup->addAction(A);
+        const TEditTool Tool = T.Tool;
+        // Toggled rather than triggered: an assistive tool toggles the button without a
+        // click, and the tool must change all the same.
+        connect(A, &QAction::toggled, this, [this, Tool](bool On) {
+            if (On)
+                SelectTool(Tool);
+        });
+    }
+    findChild<QAction*>(QStringLiteral("tbDrawFiniteEdge"))->setChecked(true);
+
+    // Modelling: in place for the modelling mode, hidden while editing
+    MakeAction("N9", "Выполнить дискретизацию");
+    MakeAction("N8", "Построить линии тока");
+    MakeAction("N10", "Построить траекторию частицы");
+    MakeAction("miSaveRes_Mod", "В формате *.mod");
+    MakeAction("miSaveRes_Wmf", "В формате *.wmf");
+    MakeAction("N11", "Выбор оптимальных параметров")->setVisible(false);
+    MakeToolAction("tbDiscr", "Выполнить дискретизацию", "discretize");
+    MakeToolAction("tbFlowLines", "Построить поле скоростей", "flowlines");
+    MakeToolAction("tbPartTrace", "Построить траекторию частицы", "particle");
+    MakeToolAction("tbDiscr2", "Удвоить дискретизацию", "refine")->setCheckable(true);
+    QAction* EdgeEls = MakeToolAction("tbDrawEdgeEls", "Показать дискретизацию", "elements");
+    EdgeEls->setCheckable(true);
+    connect(EdgeEls, &QAction::toggled, this, [this, EdgeEls](bool Down) {
+        Doc.Canvas().EdgeElements = Down ? &Doc.Solver().Elements : nullptr;
+        const QString Hint = U(Down ? "Скрыть дискретизацию" : "Показать дискретизацию");
+        EdgeEls->setText(Hint);
+        EdgeEls->setToolTip(Hint);
+        Box->Redraw();
+    });
+    QAction* ModRes = MakeToolAction("tbShowModRes", "Скрыть результаты моделирования", "results");
+    ModRes->setCheckable(true);
+    connect(ModRes, &QAction::toggled, this, [this, ModRes](bool Down) {
+        Doc.Canvas().ShowResults = !Down;
+        const QString Hint =
+            U(Down ? "Показать результаты моделирования" : "Скрыть результаты моделирования");
+        ModRes->setText(Hint);
+        ModRes->setToolTip(Hint);
+        Box->Redraw();
+    });
+    QAction* Names = MakeToolAction("tbShowNames", "Показать имена объектов", "names");
+    Names->setCheckable(true);
+    connect(Names, &QAction::toggled, this, [this, Names](bool Down) {
+        Doc.Canvas().ShowNames = Down;
+        const QString Hint = U(Down ? "Скрыть имена объектов" : "Показать имена объектов");
+        Names->setText(Hint);
+        Names->setToolTip(Hint);
+        Box->Redraw();
+    });
+    // The point-picking tools of modelling: the canvas leaves the clicks to the window.
+    for (const auto& [Name, Hint, Icon] :
+         {std::tuple{"tbFlowLine", "Нарисовать линию тока", "flowline"},
+          std::tuple{"tbSpeed", "Рассчитать скорость в точке", "speed"}}) {
+        QAction* Pick = MakeToolAction(Name, Hint, Icon);
+        Pick->setCheckable(true);
+        connect(Pick, &QAction::toggled, this, [this](bool Down) {
+            if (!Down)
+                return;
+            Doc.Canvas().SetTool(etNone);
+            Box->setCursor(TakeCursor());
+        });
+    }
+    MakeToolAction("tbSpeed2", "Рассчитать скорость в точке", "speed2");
+    connect(MakeToolAction("tbRotate", "Поворот цилиндров", "rotate"), &QAction::triggered, this,
+            &TfrmMain::Rotate);
+    MakeToolAction("tbRotateBack", "Установить цилиндры в исходное положение", "rotateback");
+    connect(MakeToolAction("tbDelModel", "Удалить результаты моделирования", "clearresults"),
+            &QAction::triggered, this, [this] {
+                Doc.Canvas().DrawLines.ClearLines();
+                Box->Redraw();
+            });
+
+    // Zoom: menu and tool bar share the handlers
+    struct TZoomDef {
+        const char* Menu;
+        const char* Tool;
+        const char* Text;
+        const char* Icon;
+        TZoom Kind;
+    };
+    const TZoomDef Zooms[] = {
+        {"miZoomIn", "tbZoomIn", "Увеличить изображение", "zoomin", TZoom::zmIn},
+        {"miZoomOut", "tbZoomOut", "Уменьшить изображение", "zoomout", TZoom::zmOut},
+        {"miZoomNo", "tbZoomNo", "Восстановить изображение", "zoomreset", TZoom::zmReset},
+    };
+    for (const TZoomDef& Z : Zooms) {
+        const TZoom Kind = Z.Kind;
+        connect(MakeAction(Z.Menu, Z.Text, Z.Icon), &QAction::triggered, this,
+                [this, Kind] { Zoom(Kind); });
+        connect(MakeToolAction(Z.Tool, Z.Text, Z.Icon), &QAction::triggered, this,
+                [this, Kind] { Zoom(Kind); });
+    }
+
+    connect(MakeAction("miHelp", "Помощь"), &QAction::triggered, this, &TfrmMain::ShowHelp);
+    findChild<QAction*>(QStringLiteral("miHelp"))->setShortcut(QKeySequence::HelpContents);
+    connect(MakeAction("miAbout", "О программе"), &QAction::triggered, this, &TfrmMain::ShowAbout);
+}
+
+void TfrmMain::CreateMenus() {
+    auto A = [this](const char* Name) { return findChild<QAction*>(QLatin1String(Name)); };
+    auto Menu = [](QMenu* M, const char* Name) {
+        M->setObjectName(QLatin1String(Name));
+        return M;
+    };
+    QMenu* File = Menu(menuBar()->addMenu(U("Файл")), "mnuFile");
+    File->addActions({A("miNew"), A("miOpen"), A("miSave"), A("miSaveAs")});
+    File->addSeparator();
+    File->addAction(A("miExit"));
+
+    QMenu* View = Menu(menuBar()->addMenu(U("Вид")), "mnuView");
+    View->addActions({A("miEditMode"), A("miCountMode")});
+    View->addSeparator();
+    QMenu* Windows = Menu(View->addMenu(U("Окна")), "mnuWindows");
+    Windows->addActions({A("miEdgeProp"), A("miCylProp")});
+    QMenu* Panels = Menu(View->addMenu(U("Панели")), "mnuPanels");
+    QAction* Basic = MakeAction("miBasicPanel", "Основная");
+    QAction* FilePanel = MakeAction("miFilePanel", "Файл");
+    Basic->setCheckable(true);
+    FilePanel->setCheckable(true);
+    Panels->addActions({Basic, FilePanel});
+    View->addSeparator();
+    View->addAction(A("miSettings"));
+
+    mnuEditing = Menu(menuBar()->addMenu(U("Правка")), "mnuEditing");
+    mnuEditing->addActions(
+        {A("miDeleteEdge"), A("miInvertEdge"), A("miAutoSpeed"), A("miConvArc")});
+
+    mnuCount = Menu(menuBar()->addMenu(U(CountCaption)), "mnuCount");
+    mnuCount->addActions({A("N9"), A("N8"), A("N10")});
+    QMenu* SaveRes = Menu(mnuCount->addMenu(U("Сохранить результаты моделирования")), "mnuSaveRes");
+    SaveRes->addActions({A("miSaveRes_Mod"), A("miSaveRes_Wmf")});
+    mnuCount->addAction(A("N11"));
+
+    QMenu* Scale = Menu(menuBar()->addMenu(U("Масштаб")), "mnuScale");
+    Scale->addActions({A("miZoomIn"), A("miZoomOut"), A("miZoomNo")});
+
+    QMenu* Help = Menu(menuBar()->addMenu(U("Справка")), "mnuHelp");
+    Help->addActions({A("miHelp"), A("miAbout")});
+
+    pmEdges = new QMenu(this);
+    pmEdges->setObjectName(QStringLiteral("pmEdges"));
+    pmEdges->addActions({A("pmDeleteEdge"), A("pmInvertEdge"), A("pmAutoSpeed"), A("pmConvArc")});
+}
+
+void TfrmMain::CreateToolBars() {
+    auto A = [this](const char* Name) { return findChild<QAction*>(QLatin1String(Name)); };
+    FileBar = addToolBar(U("Файл"));
+    FileBar->setObjectName(QStringLiteral("tbrFile"));
+    BasicBar = addToolBar(U("Основная"));
+    BasicBar->setObjectName(QStringLiteral("tbrBasic"));
+    for (QToolBar* Bar : {FileBar, BasicBar}) {
+        Bar->setIconSize(QSize(24, 24));
+        Bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    }
+    FileBar->addActions({A("tbNew"), A("tbOpen"), A("tbSave")});
+
+    // The mode button: a press switches to the other mode, its arrow offers both.
+    auto* ModeMenu = new QMenu(this);
+    ModeMenu->setObjectName(QStringLiteral("pmMode"));
+    ModeMenu->addActions({A("miEdit"), A("miCount")});
+    QAction* ModeAct = MakeToolAction("tbMode", "Изменить режим", "mode");
+    connect(ModeAct, &QAction::triggered, this,
+            [this] { SwitchMode(Doc.Mode() == TMode::mdEdit ? TMode::mdCount : TMode::mdEdit); });
+    tbModeButton = new QToolButton(BasicBar);
+    tbModeButton->setDefaultAction(ModeAct);
+    tbModeButton->setMenu(ModeMenu);
+    tbModeButton->setPopupMode(QToolButton::MenuButtonPopup);
+    BasicBar->addWidget(tbModeButton);
+    BasicBar->addSeparator();
+    BasicBar->addActions({A("tbSelect"), A("tbPan"), A("tbDrawFiniteEdge"), A("tbDrawInfiniteEdge"),
+                          A("tbDrawCylinder")});
+    QAction* Separ2 = BasicBar->addSeparator();
+    Separ2->setObjectName(QStringLiteral("tbSepar2"));
+    BasicBar->addActions({A("tbDiscr"), A("tbFlowLines"), A("tbPartTrace"), A("tbDiscr2"),
+                          A("tbDrawEdgeEls"), A("tbShowModRes"), A("tbShowNames"), A("tbFlowLine"),
+                          A("tbSpeed"), A("tbSpeed2"), A("tbRotate"), A("tbRotateBack"),
+                          A("tbDelModel")});
+    BasicBar->addSeparator();
+    BasicBar->addActions({A("tbZoomIn"), A("tbZoomOut"), A("tbZoomNo")});
+
+    // Buttons carry the names of their commands and are named by their hints.
+    for (QToolBar* Bar : {FileBar, BasicBar}) {
+        for (QAction* Act : Bar->actions()) {
+            QWidget* W = Bar->widgetForAction(Act);
+            if (W == nullptr || Act->isSeparator())
+                continue;
+            if (Act->objectName().startsWith(QLatin1String("tb"))) {
+                W->setObjectName(Act->objectName());
+                W->setAccessibleName(Act->toolTip());
+            }
+        }
+    }
+    tbModeButton->setObjectName(QStringLiteral("tbMode"));
+    tbModeButton->setAccessibleName(ModeAct->toolTip());
+    // Hints that change with the button state follow on the button's name.
+    for (const char* Name : {"tbDrawEdgeEls", "tbShowModRes", "tbShowNames"}) {
+        QAction* Act = A(Name);
+        connect(Act, &QAction::changed, this, [this, Act] {
+            for (QToolBar* Bar : {FileBar, BasicBar})
+                if (QWidget* W = Bar->widgetForAction(Act))
+                    W->setAccessibleName(Act->toolTip());
+        });
+    }
+
+    QAction* Basic = A("miBasicPanel");
+    QAction* FilePanel = A("miFilePanel");
+    Basic->setChecked(true);
+    FilePanel->setChecked(true);
+    connect(Basic, &QAction::triggered, BasicBar, &QWidget::setVisible);
+    connect(FilePanel, &QAction::triggered, FileBar, &QWidget::setVisible);
+    connect(BasicBar, &QToolBar::visibilityChanged, Basic, &QAction::setChecked);
+    connect(FileBar, &QToolBar::visibilityChanged, FilePanel, &QAction::setChecked);
+}
+
+void TfrmMain::CreateStatusBar() {
+    auto Panel = [this](const char* Name, int Width) {
+        auto* L = new QLabel(this);
+        L->setObjectName(QLatin1String(Name));
+        L->setMinimumWidth(Width); // wider only when the font needs it
+        L->setFrameShape(QFrame::Panel);
+        L->setFrameShadow(QFrame::Sunken);
+        statusBar()->addWidget(L);
+        return L;
+    };
+    sbMode = Panel("sbMode", 100);
+    sbCoords = Panel("sbCoords", 90);
+    sbElements = Panel("sbElements", 200);
+    sbMode->setText(QLatin1Char(' ') + U(EditCaption));
+}
+
+void TfrmMain::ConnectCanvas() {
+    TEdgesCanvas& C = Doc.Canvas();
+    C.OnSelect = [this] {
+        Props->FillPropertyWindows();
+        UpdateEditCommands();
+    };
+    C.OnChange = [this] {
+        Doc.MarkChanged();
+        UpdateEditCommands();
+    };
+    C.OnModify = [this] {
+        Doc.MarkChanged();
+        Props->RefreshPointFields();
+    };
+    C.OnCanvasMouseDown = [this](TMouseButton B, TShiftState, int X, int Y) {
+        CanvasMouseDown(B, X, Y);
+    };
+    C.OnCanvasMouseMove = [this](TShiftState, int X, int Y) { CanvasMouseMove(X, Y); };
+    C.Question = [this](const std::string& Text) {
+        return Msg.AskYesNo(QString::fromStdString(Text)) == TMsgAnswer::Yes ? TAnswer::Yes
+                                                                             : TAnswer::No;
+    };
+    connect(Box, &TEdgesPaintBox::DoubleClicked, this, &TfrmMain::CanvasDoubleClick);
+    connect(Props, &TPropertyWindows::Applied, this, &TfrmMain::AfterApply);
+    connect(Props, &TPropertyWindows::VisibilityChanged, this, &TfrmMain::UpdateWindowTicks);
+}
+
+void TfrmMain::ReadSettingsFile() {
+    try {
+        ReadSettings(SettingsPath.string(), Doc.Canvas());
+    } catch (const TKalvexError& E) {
+        Msg.Show(QString::fromUtf8(E.what()), TMsgIcon::Error);
+    }
+}
+
+// ---------------------------------------------------------------- state shown
+
+void TfrmMain::UpdateCaption() {
+    setWindowTitle(QString::fromStdString(Doc.Caption()));
+}
+
+void TfrmMain::UpdateModeControls() {
+    const TMode Mode = Doc.Mode();
+    const bool Edit = Mode == TMode::mdEdit;
+    auto A = [this](const char* Name) { return findChild<QAction*>(QLatin1String(Name)); };
+    sbMode->setText(QLatin1Char(' ') + U(Edit ? EditCaption : CountCaption));
+    A("miEdit")->setChecked(Edit);
+    A("miCount")->setChecked(!Edit);
+    A("miEditMode")->setChecked(Edit);
+    A("miCountMode")->setChecked(!Edit);
+    mnuEditing->menuAction()->setVisible(Edit);
+    mnuCount->menuAction()->setVisible(!Edit);
+    for (const char* Name : EditButtons)
+        A(Name)->setVisible(Edit);
+    for (const char* Name : CountButtons)
+        A(Name)->setVisible(!Edit);
+    A("tbShowNames")->setVisible(false);
+    if (Mode == ShownMode)
+        return;
+    ShownMode = Mode;
+    if (Edit) {
+        A("tbSelect")->setChecked(true);
+        Box->setCursor(Qt::ArrowCursor);
+        sbElements->clear();
+        A("tbDrawEdgeEls")->setChecked(false);
+    } else {
+        A("tbPan")->setChecked(true);
+        Box->setCursor(Qt::OpenHandCursor);
+    }
+    Box->Refresh();
+}
+
+void TfrmMain::UpdateEditCommands() {
+    const TEditCommands C = Doc.EditCommands();
+    auto Set = [this](const char* Name, bool On) {
+        findChild<QAction*>(QLatin1String("mi") + QLatin1String(Name))->setEnabled(On);
+        findChild<QAction*>(QLatin1String("pm") + QLatin1String(Name))->setVisible(On);
+    };
+    Set("DeleteEdge", C.Delete);
+    Set("InvertEdge", C.Invert);
+    Set("AutoSpeed", C.AutoSpeed);
+    Set("ConvArc", C.ConvertToArc);
+}
+
+void TfrmMain::UpdateWindowTicks() {
+    findChild<QAction*>(QStringLiteral("miEdgeProp"))->setChecked(Props->EdgeProp()->isVisible());
+    findChild<QAction*>(QStringLiteral("miCylProp"))->setChecked(Props->CylProp()->isVisible());
+}
+
+// ---------------------------------------------------------------- file commands
+
+void TfrmMain::FileNew() {
+    if (Doc.New(*Ui)) {
+        Props->FillPropertyWindows();
+        UpdateEditCommands();
+    }
+    Box->Refresh();
+}
+
+void TfrmMain::FileOpen() {
+    if (Doc.Open(*Ui)) {
+        Props->FillPropertyWindows();
+        UpdateEditCommands();
+    }
+    Box->Refresh();
+}
+
+void TfrmMain::OpenSystem(const QString& Path) {
+    Doc.OpenFile(Path.toStdString(), *Ui);
+    Props->FillPropertyWindows();
+    UpdateEditCommands();
+    Box->Refresh();
+}
+
+void TfrmMain::FileSave() {
+    Doc.Save(*Ui);
+    Box->Refresh();
+}
+
+void TfrmMain::FileSaveAs() {
+    Doc.SaveAs(*Ui);
+    Box->Refresh();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* Event) {
+    if (!Doc.CanClose(*Ui)) {
+        Event->ignore();
+        return;
+    }
+    for (QWidget* W : {Props->EdgeProp(), Props->CylProp(), Props->DiscreteProp()})
+        W->hide();
+    Event->accept();
+}
+
+// ---------------------------------------------------------------- modes and view
+
+void TfrmMain::SwitchMode(TMode Target) {
+    Doc.SwitchMode(Target, *Ui);
+    // The radio pair may have ticked itself on a refused switch.
+    UpdateModeControls();
+    UpdateEditCommands();
+}
+
+void TfrmMain::Zoom(TZoom Kind) {
+    Doc.Zoom(Kind);
+    Box->Refresh();
+}
+
+void TfrmMain::SelectTool(TEditTool Tool) {
+    TEdgesCanvas& C = Doc.Canvas();
+    // The drawing tools keep a drawing in progress when pressed again.
+    const bool Drawing = Tool == etClosedEdge || Tool == etSemiInfiniteEdge || Tool == etCylinder;
+    if (!Drawing || C.Tool() != Tool) {
+        C.CancelDrawing();
+        C.SetTool(Tool);
+    }
+    Box->setCursor(Tool == etSelect ? Qt::ArrowCursor
+                   : Tool == etPan  ? Qt::OpenHandCursor
+                                    : Qt::CrossCursor);
+    Box->Refresh();
+    Box->setFocus();
+}
+
+void TfrmMain::CanvasMouseDown(TMouseButton Button, int X, int Y) {
+    const TEdgesCanvas& C = Doc.Canvas();
+    if (Button != TMouseButton::mbRight || Doc.Mode() != TMode::mdEdit || C.Tool() != etSelect)
+        return;
+    const TEditCommands Cmd = Doc.EditCommands();
+    if (!Cmd.Delete)
+        return;
+    UpdateEditCommands();
+    pmEdges->popup(Box->mapToGlobal(QPoint(X, Y)));
+}
+
+void TfrmMain::CanvasMouseMove(int X, int Y) {
+    const TRealPoint P = Doc.Canvas().ScreenToWorld({X, Y});
+    sbCoords->setText(QLatin1Char(' ') + NumberText(P.X) + QLatin1Char(';') + NumberText(P.Y));
+}
+
+void TfrmMain::CanvasDoubleClick() {
+    const TEdgesCanvas& C = Doc.Canvas();
+    if (Doc.Mode() != TMode::mdEdit || C.Tool() != etSelect || C.SelKind() == skNone)
+        return;
+    ToggleToolWindow(C.SelKind() == skCylinder ? Props->CylProp() : Props->EdgeProp(), true);
+}
+
+// ---------------------------------------------------------------- tool windows
+
+void TfrmMain::showEvent(QShowEvent* Event) {
+    QMainWindow::showEvent(Event);
+    if (ToolWindowsPlaced)
+        return;
+    ToolWindowsPlaced = true;
+    PlaceToolWindows();
+    for (QWidget* W : {Props->EdgeProp(), Props->CylProp(), Props->DiscreteProp()})
+        W->show();
+    UpdateWindowTicks();
+}
+
+void TfrmMain::PlaceToolWindows() {
+    const QScreen* S = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (S == nullptr)
+        return;
+    // Down the right edge of the screen, the segment window at 69 and the cylinder
+    // window at 290, each below the one before when they are taller; a window that
+    // would leave the screen starts a new column to the left.
+    const QRect Area = S->availableGeometry();
+    const int Wanted[] = {69, 290, 0};
+    int Next = Area.top();
+    int Right = Area.right() - 2;
+    int ColumnLeft = Right;
+    int I = 0;
+    for (QWidget* W : {Props->EdgeProp(), Props->CylProp(), Props->DiscreteProp()}) {
+        W->adjustSize();
+        const QSize F = W->frameGeometry().size();
+        int Top = std::max(Next, Area.top() + Wanted[I++]);
+        if (Top + F.height() > Area.bottom() && Top > Area.top() + 69) {
+            Right = ColumnLeft - 8;
+            Top = Area.top() + 69;
+        }
+        W->move(Right - F.width(), Top);
+        ColumnLeft = std::min(ColumnLeft, Right - F.width());
+        Next = Top + F.height() + 8;
+    }
+}
+
+void TfrmMain::ToggleToolWindow(QWidget* W, bool Show) {
+    if (Show) {
+        W->show();
+        W->raise();
+    } else {
+        W->hide();
+    }
+    UpdateWindowTicks();
+}
+
+// ---------------------------------------------------------------- editing commands
+
+void TfrmMain::DeleteEdge() {
+    Doc.Canvas().DeleteSelected();
+    UpdateEditCommands();
+    Box->Refresh();
+}
+
+void TfrmMain::InvertEdge() {
+    if (!Doc.EditCommands().Invert)
+        return;
+    Doc.Canvas().InvertSelected();
+    Doc.MarkChanged();
+    Props->FillPropertyWindows();
+    UpdateEditCommands();
+    Box->Refresh();
+}
+
+void TfrmMain::AutoSpeed() {
+    if (Doc.AutoSelectSpeed())
+        Props->FillPropertyWindows();
+    Box->Refresh();
+}
+
+void TfrmMain::ConvertArc() {
+    if (!Doc.EditCommands().ConvertToArc)
+        return;
+    if (Props->ConvertToArc())
+        AfterApply();
+    Box->Refresh();
+}
+
+void TfrmMain::AfterApply() {
+    Doc.MarkChanged();
+    Box->Redraw();
+    Props->FillPropertyWindows();
+    UpdateEditCommands();
+}
+
+void TfrmMain::EditSettings() {
+    if (!Props->EditSettings())
+        return;
+    Box->Redraw();
+    try {
+        WriteSettings(SettingsPath.string(), Doc.Canvas());
+    } catch (const TKalvexError& E) {
+        Msg.Show(QString::fromUtf8(E.what()), TMsgIcon::Error);
+    }
+}
+
+void TfrmMain::Rotate() {
+    if (const std::optional<double> Angle = Props->AskRotation()) {
+        Doc.RotateCylinders(*Angle);
+        Box->Refresh();
+    }
+}
+
+// ---------------------------------------------------------------- help
+
+void TfrmMain::ShowHelp() {
+    const QString Guide = GuidePath();
+    if (!Guide.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(Guide));
+}
+
+void TfrmMain::ShowAbout() {
+    TfrmAbout About(this);
+    About.exec();
+}
+
+} // namespace kalvex

@@ -1,0 +1,109 @@
+// The main window: menus, the two tool bars, the status bar, the canvas in a scroll
+// area and the property tool windows. It parses, shows and forwards; the decisions of
+// its commands are the document's.
+#pragma once
+
+#include "document/uDocument.h"
+
+#include <QCursor>
+#include <QMainWindow>
+
+#include <filesystem>
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QToolButton;
+
+namespace kalvex {
+
+class TEdgesPaintBox;
+class TMessages;
+class TPropertyWindows;
+
+// The program's own cursor for picking a point in modelling.
+QCursor TakeCursor();
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // SettingsFile: where kalvex.ini is read at start and written after the settings
+    // dialog.
+    TfrmMain(TMessages& Msg, std::filesystem::path SettingsFile, QWidget* Parent = nullptr);
+    ~TfrmMain() override;
+
+    TDocument& Document() { return Doc; }
+    TEdgesPaintBox* PaintBox() const { return Box; }
+    TPropertyWindows& PropertyWindows() const { return *Props; }
+
+    // The system named on the command line, opened as Open does after its dialog.
+    void OpenSystem(const QString& Path);
+
+    void FileNew();
+    void FileOpen();
+    void FileSave();
+    void FileSaveAs();
+    void SwitchMode(TMode Target);
+    void Zoom(TZoom Kind);
+    void ShowHelp();
+    void ShowAbout();
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
+
+private:
+    class TUi;
+
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBars();
+    void CreateStatusBar();
+    void ConnectCanvas();
+    QAction* MakeAction(const char* Name, const char* Text, const char* Icon = nullptr);
+    QAction* MakeToolAction(const char* Name, const char* Hint, const char* Icon);
+
+    void ReadSettingsFile();
+    void UpdateCaption();
+    void UpdateModeControls();
+    void UpdateEditCommands();
+    void UpdateWindowTicks();
+    void SelectTool(TEditTool Tool);
+    void CanvasMouseDown(TMouseButton Button, int X, int Y);
+    void CanvasMouseMove(int X, int Y);
+    void CanvasDoubleClick();
+    void PlaceToolWindows();
+    void ToggleToolWindow(QWidget* W, bool Show);
+    void DeleteEdge();
+    void InvertEdge();
+    void AutoSpeed();
+    void ConvertArc();
+    void EditSettings();
+    void Rotate();
+    void AfterApply();
+
+    TMessages& Msg;
+    std::filesystem::path SettingsPath;
+    std::unique_ptr<TUi> Ui;
+    TDocument Doc;
+    TEdgesPaintBox* Box = nullptr;
+    TPropertyWindows* Props = nullptr;
+    bool ToolWindowsPlaced = false;
+    TMode ShownMode = TMode::mdEdit;
+
+    QLabel* sbMode = nullptr;
+    QLabel* sbCoords = nullptr;
+    QLabel* sbElements = nullptr;
+    QToolBar* FileBar = nullptr;
+    QToolBar* BasicBar = nullptr;
+    QToolButton* tbModeButton = nullptr;
+    QMenu* mnuEditing = nullptr;
+    QMenu* mnuCount = nullptr;
+    QMenu* pmEdges = nullptr;
+    QActionGroup* ToolGroup = nullptr;
+};
+
+} // namespace kalvex

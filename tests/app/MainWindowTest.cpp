@@ -1,0 +1,236 @@
+// The main window used as a person uses it: mouse and keys on the canvas, menus and
+// tool buttons, the boxes answered from a script.
+#include "app/canvas/uEdgesPaintBox.h"
+#include "app/canvas/uPropertyWindows.h"
+#include "app/uMain.h"
+#include "app/uNumberText.h"
+
+#include "RecordingMessages.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace kalvex;
+using namespace kalvex::test;
+
+namespace {
+
+class MainWindowTest : public testing::Test {
+protected:
+    MainWindowTest() : Window(Msg, Dir.Path / "kalvex.ini") {
+        Window.resize(1000, 700);
+        Window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&Window));
+        Box = Window.PaintBox();
+    }
+    ~MainWindowTest() override {
+        // Nothing left to ask when the window goes.
+        Msg.Answers = {TMsgAnswer::No};
+        Window.close();
+    }
+
+    QAction* Act(const char* Name) {
+        auto* A = Window.findChild<QAction*>(QLatin1String(Name));
+        EXPECT_NE(A, nullptr) << Name;
+        return A;
+    }
+    QString Panel(const char* Name) {
+        return Window.findChild<QLabel*>(QLatin1String(Name))->text();
+    }
+    void Click(QPoint P, Qt::MouseButton B = Qt::LeftButton,
+               Qt::KeyboardModifiers M = Qt::NoModifier) {
+        QTest::mouseMove(Box, P);
+        QTest::mouseClick(Box, B, M, P);
+    }
+    // A triangle drawn with three clicks and closed with the right button.
+    void DrawTriangle() {
+        Act("tbDrawFiniteEdge")->trigger();
+        Click({100, 300});
+        Click({300, 300});
+        Click({300, 100});
+        Click({150, 150}, Qt::RightButton);
+    }
+    TEdgesCanvas& Canvas() { return Window.Document().Canvas(); }
+
+    TTempDir Dir;
+    TRecordingMessages Msg;
+    TfrmMain Window;
+    TEdgesPaintBox* Box = nullptr;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, OpensInEditingAsDescribed) {
+    EXPECT_EQ(Window.windowTitle(), QString::fromUtf8("Kalvex 2 - Система1.asp"));
+    EXPECT_EQ(Panel("sbMode"), QString::fromUtf8(" Редактирование"));
+    EXPECT_TRUE(Panel("sbElements").isEmpty());
+    EXPECT_TRUE(std::filesystem::exists(Dir.Path / "kalvex.ini"));
+
+    // The modelling menu and buttons wait hidden; the editing ones are there.
+    EXPECT_FALSE(Window.findChild<QMenu*>("mnuCount")->menuAction()->isVisible());
+    EXPECT_TRUE(Window.findChild<QMenu*>("mnuEditing")->menuAction()->isVisible());
+    EXPECT_FALSE(Act("tbFlowLines")->isVisible());
+    EXPECT_FALSE(Act("tbShowNames")->isVisible());
+    EXPECT_TRUE(Act("tbDrawCylinder")->isVisible());
+
+    // Every tool button shows its own picture and is named by its hint.
+    for (QToolButton* B : Window.findChildren<QToolButton*>()) {
+        if (!B->objectName().startsWith("tb"))
+            continue;
+        EXPECT_FALSE(B->icon().pixmap(24, 24).isNull()) << B->objectName().toStdString();
+        EXPECT_EQ(B->accessibleName(), B->defaultAction()->toolTip());
+    }
+    EXPECT_EQ(Window.findChild<QToolButton*>("tbDrawInfiniteEdge")->accessibleName(),
+              QString::fromUtf8("Нарисовать прямолинейную полубесконечную область"));
+    EXPECT_FALSE(TakeCursor().pixmap().isNull());
+    // A screen reader toggles a tool button rather than clicking it: the tool changes too.
+    Window.findChild<QToolButton*>("tbSelect")->toggle();
+    EXPECT_EQ(Canvas().Tool(), etSelect);
+    EXPECT_TRUE(Act("tbSelect")->isChecked());
+
+    // The tool windows stand beside it, ticked in "Окна"; the tick hides them.
+    EXPECT_TRUE(Window.PropertyWindows().EdgeProp()->isVisible());
+    EXPECT_TRUE(Act("miEdgeProp")->isChecked());
+    Act("miEdgeProp")->trigger();
+    EXPECT_FALSE(Window.PropertyWindows().EdgeProp()->isVisible());
+    Act("miFilePanel")->trigger();
+    EXPECT_FALSE(Window.findChild<QToolBar*>("tbrFile")->isVisible());
+
+    // The about box names the version.
+    QString AboutText;
+    QTimer::singleShot(0, [&] {
+        QWidget* Dlg = QApplication::activeModalWidget();
+        ASSERT_NE(Dlg, nullptr);
+        for (QLabel* L : Dlg->findChildren<QLabel*>())
+            AboutText += L->text() + "\n";
+        QTest::keyClick(Dlg, Qt::Key_Return);
+    });
+    Act("miAbout")->trigger();
+    EXPECT_TRUE(AboutText.contains(QString::fromUtf8("Версия 2.0")));
+}
+
+TEST_F(MainWindowTest, DrawSelectAndMoveWithKeys) {
+    // The rubber line follows the mouse and leaves no trace behind.
+    Act("tbDrawFiniteEdge")->trigger();
+    Click({100, 300});
+    QTest::mouseMove(Box, {200, 200});
+    EXPECT_EQ(Box->ScreenImage().pixelColor(150, 250), QColor(Qt::black));
+    QTest::mouseMove(Box, {200, 400});
+    EXPECT_EQ(Box->ScreenImage().pixelColor(150, 250), QColor(Qt::white));
+    QTest::keyClick(Box, Qt::Key_Escape);
+    EXPECT_EQ(Canvas().Edges.Count(), 0);
+
+    DrawTriangle();
+    ASSERT_EQ(Canvas().Edges.Count(), 1);
+    EXPECT_EQ(Canvas().Edges.Item(0).Count(), 3);
+    EXPECT_FALSE(Window.Document().Saved());
+    // The centre line of the first side is on the screen.
+    EXPECT_EQ(Box->ScreenImage().pixelColor(200, 300), QColor(Qt::black));
+
+    // The status bar follows the mouse in metres.
+    QTest::mouseMove(Box, {250, 150});
+    EXPECT_EQ(Panel("sbCoords"), " " + NumberText(1.0) + ";" + NumberText(1.0));
+
+    // Select the corner at (300, 100): the point commands only.
+    Act("tbSelect")->trigger();
+    Click({300, 100});
+    EXPECT_EQ(Canvas().SelKind(), skPoint);
+    EXPECT_TRUE(Act("miDeleteEdge")->isEnabled());
+    EXPECT_TRUE(Act("miInvertEdge")->isEnabled());
+    EXPECT_FALSE(Act("miConvArc")->isEnabled());
+    EXPECT_FALSE(Act("miAutoSpeed")->isEnabled());
+
+    // Up moves it eight pixels, Ctrl+Up one.
+    const double Y0 = Canvas().Edges.Item(0).GetSegment(1).P2.Y;
+    QTest::keyClick(Box, Qt::Key_Up);
+    EXPECT_NEAR(Canvas().Edges.Item(0).GetSegment(1).P2.Y, Y0 + 8 * 0.004, 1e-12);
+    QTest::keyClick(Box, Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_NEAR(Canvas().Edges.Item(0).GetSegment(1).P2.Y, Y0 + 9 * 0.004, 1e-12);
+    // The neighbour side follows.
+    EXPECT_NEAR(Canvas().Edges.Item(0).GetSegment(2).P1.Y, Y0 + 9 * 0.004, 1e-12);
+
+    // Right click on a side: the menu of the boundary, with what fits a segment.
+    Click({200, 300}, Qt::RightButton);
+    auto* Menu = Window.findChild<QMenu*>("pmEdges");
+    EXPECT_TRUE(Menu->isVisible());
+    EXPECT_TRUE(Act("pmConvArc")->isVisible());
+    EXPECT_TRUE(Act("pmAutoSpeed")->isVisible());
+    Menu->close();
+
+    // Delete asks first; No keeps it, Yes deletes.
+    Msg.Answers = {TMsgAnswer::No, TMsgAnswer::Yes};
+    Act("miDeleteEdge")->trigger();
+    EXPECT_EQ(Canvas().Edges.Count(), 1);
+    Act("miDeleteEdge")->trigger();
+    EXPECT_EQ(Canvas().Edges.Count(), 0);
+    EXPECT_FALSE(Act("miDeleteEdge")->isEnabled());
+}
+
+TEST_F(MainWindowTest, SavePromptThreeAnswers) {
+    DrawTriangle();
+    const QString Question = QString::fromUtf8("Сохранить изменения в файле Система1.asp?");
+
+    Msg.Answers = {TMsgAnswer::Cancel};
+    Act("miNew")->trigger();
+    EXPECT_EQ(Msg.Texts.last(), Question);
+    EXPECT_EQ(Canvas().Edges.Count(), 1);
+    EXPECT_FALSE(Window.close()); // Cancel keeps the window open
+    EXPECT_TRUE(Window.isVisible());
+
+    Msg.Answers = {TMsgAnswer::Yes};
+    Msg.Files = {QString::fromStdString(Dir.File("tri.asp"))};
+    Act("tbNew")->trigger();
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("tri.asp")));
+    EXPECT_EQ(Canvas().Edges.Count(), 0);
+    EXPECT_EQ(Msg.Dialogs.last().Title, QString::fromUtf8("Сохранить файл"));
+
+    DrawTriangle();
+    Msg.Answers = {TMsgAnswer::No};
+    Msg.Files = {QString::fromStdString(Dir.File("tri.asp"))};
+    Act("miOpen")->trigger();
+    EXPECT_EQ(Msg.Dialogs.last().Title, QString::fromUtf8("Открыть файл"));
+    EXPECT_EQ(Window.windowTitle(), QString::fromUtf8("Kalvex 2 - tri.asp"));
+    ASSERT_EQ(Canvas().Edges.Count(), 1);
+    EXPECT_TRUE(Window.Document().Saved());
+}
+
+TEST_F(MainWindowTest, ZoomInTwiceAndOutTwice) {
+    Act("tbZoomIn")->trigger();
+    Act("miZoomIn")->trigger();
+    EXPECT_DOUBLE_EQ(Canvas().Scale, 0.004 / 1.25 / 1.25);
+    EXPECT_DOUBLE_EQ(Window.Document().Solver().Scale, Canvas().Scale);
+    Act("tbZoomOut")->trigger();
+    Act("miZoomOut")->trigger();
+    EXPECT_NEAR(Canvas().Scale, 0.004, 1e-15);
+    Canvas().SetOrigin({5, 5});
+    Act("tbZoomNo")->trigger();
+    EXPECT_EQ(Canvas().Origin, (TPixel{0, 400}));
+}
+
+TEST_F(MainWindowTest, SettingsWidthTwentyIsStoredAsFifteen) {
+    QTimer::singleShot(0, [] {
+        QWidget* Dlg = QApplication::activeModalWidget();
+        ASSERT_NE(Dlg, nullptr);
+        Dlg->findChild<QSpinBox*>("seEdgeWidth")->setValue(20);
+        Dlg->findChild<QPushButton*>("Button1")->click();
+    });
+    Act("miSettings")->trigger();
+    EXPECT_EQ(Canvas().EdgeWidth(), 15);
+    std::stringstream Ini;
+    Ini << std::ifstream(Dir.Path / "kalvex.ini").rdbuf();
+    EXPECT_NE(Ini.str().find("edgewidth=15"), std::string::npos) << Ini.str();
+}
