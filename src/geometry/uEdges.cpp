@@ -632,19 +632,26 @@ double ReadFinite(TByteReader& R) {
     return V;
 }
 
+double ReadWithin(TByteReader& R, double Bound) {
+    const double V = ReadFinite(R);
+    if (std::abs(V) > Bound)
+        throw TFormatError("Число вне допустимых пределов");
+    return V;
+}
+
 TEdgeSegment ReadSegment(TByteReader& R, bool SlitRecord) {
     TEdgeSegment S;
-    S.P1.X = ReadFinite(R);
-    S.P1.Y = ReadFinite(R);
-    S.P2.X = ReadFinite(R);
+    S.P1.X = ReadWithin(R, MaxCoordinate);
+    S.P1.Y = ReadWithin(R, MaxCoordinate);
+    S.P2.X = ReadWithin(R, MaxCoordinate);
     if (SlitRecord) {
         // Only the flag byte means something; the other seven are dropped.
         S.SetHasSlit(R.ReadU8() != 0);
         R.Skip(7);
     } else {
-        S.P2.Y = ReadFinite(R);
+        S.P2.Y = ReadWithin(R, MaxCoordinate);
     }
-    S.V = ReadFinite(R);
+    S.V = ReadWithin(R, MaxVelocity);
     S.DiscretizationType = R.ReadU8();
     if (S.DiscretizationType > 1)
         throw TFormatError("Неизвестный способ дискретизации");
@@ -717,6 +724,19 @@ void TEdges::LoadFromStream(TByteReader& Stream) {
 }
 
 void TEdges::SaveToFile(const std::string& FileName) const {
+    // The reader refuses what lies beyond the bounds, so such a file would not open again:
+    // refuse to write it and keep the old one.
+    const auto Within = [](double V, double Bound) { return std::abs(V) <= Bound; };
+    for (const auto& E : Items)
+        for (int J = 0; J < E.Count(); ++J) {
+            const TEdgeSegment& S = E.Segments[static_cast<std::size_t>(J)];
+            const bool SlitRecord = E.Kind == ekCylinder && J == 0;
+            if (!Within(S.P1.X, MaxCoordinate) || !Within(S.P1.Y, MaxCoordinate) ||
+                !Within(S.P2.X, MaxCoordinate) || (!SlitRecord && !Within(S.P2.Y, MaxCoordinate)) ||
+                !Within(S.V, MaxVelocity))
+                throw TFileError("Невозможно сохранить систему: координаты должны быть не "
+                                 "больше 1e6 м,\rа скорости не больше 1e4 м/с по модулю.");
+        }
     TByteWriter W;
     SaveToStream(W);
     WriteFileAtomic(FileName, W.Bytes);

@@ -41,18 +41,11 @@ TfrmConvArc::TfrmConvArc(TDocument& D, TMessages& M, QWidget* Owner)
     G->addWidget(rgDirection, 2, 0, 1, 3);
     Main->addWidget(Box);
 
-    Button1 = new QPushButton(QStringLiteral("Преобразовать"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    auto* Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    Buttons->addWidget(Button1);
-    Buttons->addWidget(Button2);
-    Main->addLayout(Buttons);
+    const TDialogButtons Buttons =
+        AddDialogButtons(this, Main, QStringLiteral("Преобразовать"), QStringLiteral("Отмена"));
+    Button1 = Buttons.Ok;
+    Button2 = Buttons.Cancel;
     connect(Button1, &QPushButton::clicked, this, &TfrmConvArc::Convert);
-    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TfrmConvArc::Convert() {

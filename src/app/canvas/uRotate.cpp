@@ -21,18 +21,11 @@ TfrmRotate::TfrmRotate(QWidget* Owner) : QDialog(Owner) {
     seAngle->setRange(-180.0, 180.0);
     AddFieldRow(G, 0, QStringLiteral("Угол поворота, град:"), seAngle);
 
-    Button1 = new QPushButton(QStringLiteral("Повернуть"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    auto* Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    Buttons->addWidget(Button1);
-    Buttons->addWidget(Button2);
-    Main->addLayout(Buttons);
+    const TDialogButtons Buttons =
+        AddDialogButtons(this, Main, QStringLiteral("Повернуть"), QStringLiteral("Отмена"));
+    Button1 = Buttons.Ok;
+    Button2 = Buttons.Cancel;
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 } // namespace kalvex

@@ -80,16 +80,10 @@ TfrmSettings::TfrmSettings(QWidget* Owner) : QDialog(Owner) {
     AddFieldRow(AG, 1, QStringLiteral("Цвет:"), stAxesColor);
     Main->addWidget(Axes);
 
-    Button1 = new QPushButton(QStringLiteral("ОК"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    auto* Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    Buttons->addWidget(Button1);
-    Buttons->addWidget(Button2);
-    Main->addLayout(Buttons);
+    const TDialogButtons Buttons =
+        AddDialogButtons(this, Main, QStringLiteral("ОК"), QStringLiteral("Отмена"));
+    Button1 = Buttons.Ok;
+    Button2 = Buttons.Cancel;
 
     Preset(TDrawingSettings{});
     ChooseColor = [](TColor Current, QWidget* Parent) -> std::optional<TColor> {
@@ -101,7 +95,6 @@ TfrmSettings::TfrmSettings(QWidget* Owner) : QDialog(Owner) {
     connect(stEdgeColor, &QPushButton::clicked, this, [this] { Pick(stEdgeColor); });
     connect(stAxesColor, &QPushButton::clicked, this, [this] { Pick(stAxesColor); });
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TfrmSettings::Preset(const TDrawingSettings& S) {
