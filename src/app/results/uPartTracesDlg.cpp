@@ -25,7 +25,10 @@ QLineEdit* Field(QGridLayout* G, int Row, const QString& Label, const char* Name
 QGridLayout* Group(QWidget* Owner, QBoxLayout* Into, const QString& Title) {
     auto* Box = new QGroupBox(Title, Owner);
     Into->addWidget(Box);
-    return new QGridLayout(Box);
+    auto* G = new QGridLayout(Box);
+    // Short numbers: the fields keep their width, the space goes to the right.
+    G->setColumnStretch(3, 1);
+    return G;
 }
 
 } // namespace
