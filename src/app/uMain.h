@@ -23,6 +23,7 @@ namespace kalvex {
 class TEdgesPaintBox;
 class TMessages;
 class TPropertyWindows;
+class TWizard;
 
 // The program's own cursor for picking a point in modelling.
 QCursor TakeCursor();
@@ -50,6 +51,7 @@ public:
     void Zoom(TZoom Kind);
     void ShowHelp();
     void ShowAbout();
+    void ChooseOptimalParams();
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
@@ -91,6 +93,7 @@ private:
     TDocument Doc;
     TEdgesPaintBox* Box = nullptr;
     TPropertyWindows* Props = nullptr;
+    std::unique_ptr<TWizard> Wizard;
     bool ToolWindowsPlaced = false;
     TMode ShownMode = TMode::mdEdit;
 

@@ -283,6 +283,8 @@ std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Trial() {
             Point[I] = Params.Params[I].Value;
         BestSeen = TSeen{std::move(Point), *R};
     }
+    if (OnProgress && BestSeen)
+        OnProgress(Evaluations, BestSeen->Figures.Out);
     return R;
 }
 

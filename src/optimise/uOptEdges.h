@@ -108,7 +108,6 @@ struct TSpeedData {
     double Speed = 1.0;
 };
 
-
 // The time test of a particle that reached an opening: its flight time T must lie
 // below the limit, by a margin of 1e-10 s for the most-caught task and by none for
 // the fewest-caught task. (A run that ended by time never counts.)
@@ -161,6 +160,9 @@ public:
     TRealArray Gradient;
     // Objective evaluations made by the last search (the final one included).
     int Evaluations = 0;
+    // Told after every completed evaluation: the evaluations so far and the out-value
+    // (task 0: the velocity; tasks 1, 2: the caught count) of the best point so far.
+    std::function<void(int Evaluations, double BestOut)> OnProgress;
 
 protected:
     struct TTrial {
