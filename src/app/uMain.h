@@ -39,6 +39,7 @@ public:
     TDocument& Document() { return Doc; }
     TEdgesPaintBox* PaintBox() const { return Box; }
     TPropertyWindows& PropertyWindows() const { return *Props; }
+    TWizard& OptWizard() const { return *Wizard; }
 
     // The system named on the command line, opened as Open does after its dialog.
     void OpenSystem(const QString& Path);
