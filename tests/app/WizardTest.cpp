@@ -190,6 +190,44 @@ TEST(WizardDialogs, DeletingAsksAboutTheChosenItemAndKeepsTheRest) {
     EXPECT_EQ(Parts.Data().Particles[0].Position.X, 0.1);
 }
 
+// While the search runs only its stop button acts; stopped, it reports the best point
+// found so far.
+TEST(WizardDialogs, OnlyTheStopButtonActsWhileTheSearchRuns) {
+    TRecordingMessages Msg;
+    TWizard W;
+    ASSERT_TRUE(W.Prepare(HoodProbe(), {}));
+    ASSERT_EQ(W.LoadTask(LoadOptTask(ExamplePath("task_velocity.json"))), std::nullopt);
+    TfrmChooseParams D(W, Msg, {});
+    D.show();
+    bool Seen = false;
+    std::function<void()> StopOnceEvaluated = [&] {
+        if (D.lbProgress->text().isEmpty()) {
+            QTimer::singleShot(0, StopOnceEvaluated);
+            return;
+        }
+        Seen = true;
+        EXPECT_TRUE(W.Running());
+        EXPECT_EQ(D.btStart->text(), U("Остановить поиск"));
+        EXPECT_TRUE(D.btStart->isEnabled());
+        for (QPushButton* B : {D.btCancel, D.btBack, D.btAddGeom, D.btEditOtsos, D.btSaveTask})
+            EXPECT_FALSE(B->isEnabled()) << B->objectName().toStdString();
+        EXPECT_TRUE(D.lbSearching->isVisible());
+        D.reject();
+        D.btStart->click();
+    };
+    QTimer::singleShot(0, StopOnceEvaluated);
+    Msg.Answers = {TMsgAnswer::No};
+    D.btStart->click();
+    ASSERT_TRUE(Seen);
+    EXPECT_TRUE(W.Stopped());
+    EXPECT_TRUE(D.isVisible());
+    EXPECT_EQ(D.btStart->text(), U("Начать поиск"));
+    EXPECT_TRUE(D.btCancel->isEnabled());
+    EXPECT_FALSE(D.lbSearching->isVisible());
+    ASSERT_FALSE(Msg.Texts.isEmpty());
+    EXPECT_TRUE(Msg.Texts.front().contains(U("Отсос1 = "))) << Msg.Texts.front().toStdString();
+}
+
 // The whole wizard in the window on the probe hood: the example task opened, saved,
 // opened again and saved again unchanged; the search run in the window; the command line
 // on the saved file finds the same point.
