@@ -20,6 +20,13 @@ bool IsWmfName(const std::string& FileName) {
 }
 
 TPictureSize TEdgesCanvas::ExportMetafile(const std::string& FileName) {
+    std::vector<std::uint8_t> Bytes;
+    const TPictureSize Size = RenderMetafile(IsWmfName(FileName), Bytes);
+    WriteFileAtomic(FileName, Bytes);
+    return Size;
+}
+
+TPictureSize TEdgesCanvas::RenderMetafile(bool Wmf, std::vector<std::uint8_t>& Bytes) {
     // The extent of the model, widened by the result lines. Without either the
     // picture is just the margin.
     const double Nan = std::nan("");
@@ -54,13 +61,14 @@ TPictureSize TEdgesCanvas::ExportMetafile(const std::string& FileName) {
     const double MaxY = TopLeft.Y;
     const double Wd = std::nearbyint((MaxX - MinX) / Scale) + 30;
     const double Hd = std::nearbyint((MaxY - MinY) / Scale) + 30;
-    if (!std::isfinite(Wd) || !std::isfinite(Hd) || Wd > 1e9 || Hd > 1e9)
+    // The enhanced metafile's frame is in hundredths of a millimetre (26.46 per pixel)
+    // and 32 bits wide: 1e7 pixels keep it far from wrapping.
+    if (!std::isfinite(Wd) || !std::isfinite(Hd) || Wd > 1e7 || Hd > 1e7)
         throw TKalvexError("Рисунок слишком велик");
     const TPictureSize Size{static_cast<int>(Wd), static_cast<int>(Hd)};
 
-    std::unique_ptr<TMetafileSurface> Surface = IsWmfName(FileName)
-                                                    ? CreateWmfSurface(Size.Width, Size.Height)
-                                                    : CreateEmfSurface(Size.Width, Size.Height);
+    std::unique_ptr<TMetafileSurface> Surface =
+        Wmf ? CreateWmfSurface(Size.Width, Size.Height) : CreateEmfSurface(Size.Width, Size.Height);
 
     // The view and the target come back whatever happens below.
     struct TRestore {
@@ -80,13 +88,12 @@ TPictureSize TEdgesCanvas::ExportMetafile(const std::string& FileName) {
     Target->SetBrushStyle(TBrushStyle::bsSolid);
     DrawModel(false);
     DrawLines.Draw(*Target, Origin.X, 1 / Scale, Origin.Y);
-    const std::vector<std::uint8_t> Bytes = Surface->Finish();
-    WriteFileAtomic(FileName, Bytes);
+    Bytes = Surface->Finish();
     return Size;
 }
 
-TPictureSize ExportPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale,
-                           const std::string& FileName) {
+TPictureSize RenderPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale, bool Wmf,
+                           std::vector<std::uint8_t>& Bytes) {
     TEdgesCanvas Canvas;
     Edges.CopyTo(Canvas.Edges);
     Canvas.DrawLines = Lines;
@@ -94,7 +101,15 @@ TPictureSize ExportPicture(const TEdges& Edges, const TDrawLines& Lines, double 
     Canvas.DrawLines.Scale = Scale;
     // As the window exports it: in modelling mode, without names.
     Canvas.SetEditEnabled(false);
-    return Canvas.ExportMetafile(FileName);
+    return Canvas.RenderMetafile(Wmf, Bytes);
+}
+
+TPictureSize ExportPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale,
+                           const std::string& FileName) {
+    std::vector<std::uint8_t> Bytes;
+    const TPictureSize Size = RenderPicture(Edges, Lines, Scale, IsWmfName(FileName), Bytes);
+    WriteFileAtomic(FileName, Bytes);
+    return Size;
 }
 
 } // namespace kalvex

@@ -153,6 +153,8 @@ public:
     // ---- picture export: WMF with the placeable header when the name ends in ".wmf"
     // (any case), EMF otherwise. Throws TFileError when the file cannot be written.
     TPictureSize ExportMetafile(const std::string& FileName);
+    // The same picture as bytes, without a file.
+    TPictureSize RenderMetafile(bool Wmf, std::vector<std::uint8_t>& Bytes);
 
     // ---- notifications
     std::function<void()> OnSelect;
@@ -241,6 +243,9 @@ private:
 // exports it in modelling mode (boundaries and lines only).
 TPictureSize ExportPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale,
                            const std::string& FileName);
+// The same picture as bytes (WMF when Wmf, else EMF), for a caller that writes it.
+TPictureSize RenderPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale, bool Wmf,
+                           std::vector<std::uint8_t>& Bytes);
 
 // True when the name ends in ".wmf", in any case.
 bool IsWmfName(const std::string& FileName);

@@ -1,10 +1,18 @@
 #include "cli/CliCommon.h"
 
+#include "geometry/uBinaryIO.h"
+#include "geometry/uEdges.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <signal.h>
+#include <sys/stat.h>
 
 namespace kalvex::cli {
 
@@ -25,8 +33,15 @@ int TArgs::GetInt(const std::string& Name, int Default) const {
 
 void TArgs::OnlyOptions(const std::vector<std::string>& Allowed) const {
     for (const auto& [Name, Value] : Options) {
-        if (std::find(Allowed.begin(), Allowed.end(), Name) == Allowed.end())
+        if (Name == "threads") {
+            if (ParseInteger(Value, "--threads") < 1)
+                throw TUsageError("--threads: expected a count of at least 1");
+        } else if (Name == "solver") {
+            if (Value != "lu" && Value != "iterative" && Value != "auto")
+                throw TUsageError("--solver: expected lu, iterative or auto, got '" + Value + "'");
+        } else if (std::find(Allowed.begin(), Allowed.end(), Name) == Allowed.end()) {
             throw TUsageError("unknown option --" + Name);
+        }
     }
 }
 
@@ -64,7 +79,16 @@ int ParseInteger(const std::string& Text, const std::string& What) {
     return Value;
 }
 
+double ParseCoordinate(const std::string& Text, const std::string& What) {
+    const double Value = ParseNumber(Text, What);
+    if (std::abs(Value) > MaxCoordinate)
+        throw TKalvexError(What + ": " + Text + " is beyond ±1e6 m");
+    return Value;
+}
+
 std::string Num(double Value) {
+    if (!std::isfinite(Value))
+        throw TKalvexError("Произошла ошибка в вычислениях.\ra result is not a finite number");
     char Buf[64];
     auto [Ptr, Ec] = std::to_chars(Buf, Buf + sizeof Buf, Value, std::chars_format::general, 17);
     if (Ec != std::errc())
@@ -77,6 +101,126 @@ std::vector<TCommand>& Commands() {
     return Table;
 }
 
-TRegisterCommand::TRegisterCommand(TCommand Command) { Commands().push_back(std::move(Command)); }
+TRegisterCommand::TRegisterCommand(TCommand Command) {
+    Commands().push_back(std::move(Command));
+}
+
+// ---------------------------------------------------------------- files
+
+void LoadSystem(TEdges& Model, const std::string& FileName) {
+    const auto Fail = [&](const std::string& Why) {
+        throw TKalvexError("Невозможно загрузить границы из файла\r" + FileName + ": " + Why);
+    };
+    std::vector<std::uint8_t> Bytes;
+    struct stat St {};
+    if (::stat(FileName.c_str(), &St) == 0 && S_ISDIR(St.st_mode))
+        Fail("a folder, not a system file");
+    try {
+        Bytes = ReadWholeFile(FileName);
+    } catch (const TFileError& E) {
+        // "Не удалось прочитать файл NAME: reason": the reason is what is new here.
+        const std::string Text = E.what();
+        const std::size_t Colon = Text.rfind(": ");
+        Fail(Colon == std::string::npos ? Text : Text.substr(Colon + 2));
+    }
+    try {
+        TByteReader R(Bytes);
+        Model.LoadFromStream(R);
+    } catch (const TEdgesLoadError&) {
+        Fail("not a system file, or damaged (coordinates must lie within ±1e6 m, velocities "
+             "within ±1e4 m/s)");
+    }
+}
+
+void RequireValid(const TEdges& Model) {
+    if (!Model.IsValid())
+        throw TKalvexError("the boundaries of this model cross (info: valid: false); no flow "
+                           "can be computed for it");
+}
+
+namespace {
+
+bool SameFile(const std::string& A, const std::string& B) {
+    std::error_code Ec;
+    return A == B || std::filesystem::equivalent(A, B, Ec);
+}
+
+} // namespace
+
+void CheckOutputs(const std::vector<TOutput>& Outputs, const std::vector<std::string>& Inputs) {
+    for (std::size_t I = 0; I < Outputs.size(); ++I) {
+        const TOutput& O = Outputs[I];
+        if (O.Name == "-") {
+            if (!O.Text)
+                throw TUsageError(O.Option + ": '-' (standard output) is for text outputs only");
+            continue;
+        }
+        if (O.Name.empty())
+            throw TUsageError(O.Option + ": an empty file name");
+        for (const std::string& In : Inputs)
+            if (SameFile(O.Name, In))
+                throw TKalvexError(O.Option + " " + O.Name + ": this is an input of the command (" +
+                                   In + "); it is not overwritten");
+        for (std::size_t J = 0; J < I; ++J)
+            if (Outputs[J].Name != "-" && SameFile(O.Name, Outputs[J].Name))
+                throw TUsageError(O.Option + " and " + Outputs[J].Option + " name one file");
+        struct stat St {};
+        if (::stat(O.Name.c_str(), &St) == 0 && !S_ISREG(St.st_mode))
+            throw TKalvexError(O.Option + " " + O.Name +
+                               ": exists and is not a regular file; it is not replaced");
+    }
+}
+
+void WriteOutputs(const std::vector<TOutput>& Outputs) {
+    std::vector<TPendingFile> Pending;
+    Pending.reserve(Outputs.size());
+    for (const TOutput& O : Outputs)
+        if (O.Name != "-")
+            Pending.emplace_back(O.Name, O.Bytes);
+    for (TPendingFile& P : Pending)
+        P.Commit();
+    for (const TOutput& O : Outputs)
+        if (O.Name == "-")
+            std::cout.write(reinterpret_cast<const char*>(O.Bytes.data()),
+                            static_cast<std::streamsize>(O.Bytes.size()));
+}
+
+// ---------------------------------------------------------------- Ctrl+C
+
+namespace {
+
+volatile std::sig_atomic_t Interrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+    if (Interrupted) {
+        // The second Ctrl+C: end as an unhandled one would (both calls are
+        // async-signal-safe; the raised signal is delivered when this handler returns).
+        std::signal(SIGINT, SIG_DFL);
+        std::raise(SIGINT);
+        return;
+    }
+    Interrupted = 1;
+}
+
+} // namespace
+
+void InstallInterruptHandler() {
+    struct sigaction Action {};
+    Action.sa_handler = OnInterrupt;
+    sigemptyset(&Action.sa_mask);
+    Action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &Action, nullptr);
+}
+
+bool StopRequested() {
+    return Interrupted != 0;
+}
+
+TEventPump StopOnInterrupt(std::function<void()> Stop) {
+    return [Stop = std::move(Stop)] {
+        if (StopRequested())
+            Stop();
+    };
+}
 
 } // namespace kalvex::cli

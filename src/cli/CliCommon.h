@@ -1,13 +1,21 @@
-// Shared plumbing of kalvex-calc: the command table, argument parsing and
-// machine-readable number output.
+// Shared plumbing of kalvex-calc: the command table, argument parsing, machine-readable
+// number output, the checks every command applies to its files, and Ctrl+C.
 #pragma once
 
+#include "base/uEventPump.h"
+#include "base/uKalvexError.h"
+
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+namespace kalvex {
+class TEdges;
+}
 
 namespace kalvex::cli {
 
@@ -26,7 +34,8 @@ struct TArgs {
     std::string Get(const std::string& Name, const std::string& Default) const;
     double GetDouble(const std::string& Name, double Default) const;
     int GetInt(const std::string& Name, int Default) const;
-    // Throws TUsageError naming any option outside Allowed.
+    // Throws TUsageError naming any option outside Allowed and the options every command
+    // takes (--threads, --solver), or a bad value of the latter.
     void OnlyOptions(const std::vector<std::string>& Allowed) const;
 };
 
@@ -34,7 +43,10 @@ struct TArgs {
 TArgs ParseArgs(const std::vector<std::string>& Argv);
 double ParseNumber(const std::string& Text, const std::string& What);
 int ParseInteger(const std::string& Text, const std::string& What);
-// %.17g with '.', independent of the locale.
+// A coordinate from the command line: a number within ±MaxCoordinate.
+double ParseCoordinate(const std::string& Text, const std::string& What);
+// %.17g with '.', independent of the locale. A value that is not finite is never
+// reported as a result: it throws TKalvexError.
 std::string Num(double Value);
 
 struct TCommand {
@@ -42,6 +54,7 @@ struct TCommand {
     std::string Usage; // one line for --help
     int Order;         // position in --help
     std::function<int(const TArgs&)> Run;
+    std::string Details; // the rest of "COMMAND --help"
 };
 
 // Command files register themselves with a static TRegisterCommand.
@@ -49,5 +62,36 @@ std::vector<TCommand>& Commands();
 struct TRegisterCommand {
     explicit TRegisterCommand(TCommand Command);
 };
+
+// ---- files
+
+// Loads a system file; a failure names the file and the reason.
+void LoadSystem(TEdges& Model, const std::string& FileName);
+// Commands that compute a flow refuse a model whose boundaries cross.
+void RequireValid(const TEdges& Model);
+
+// One file a command writes ("-" is standard output, for text only).
+struct TOutput {
+    std::string Option; // for messages, e.g. "--csv"
+    std::string Name;
+    bool Text = false;
+    std::vector<std::uint8_t> Bytes;
+};
+// Before any work: refuses an output that is one of Inputs (also through another path
+// or a link), an existing output that is not a regular file, two outputs that are one
+// file, and "-" for a binary output.
+void CheckOutputs(const std::vector<TOutput>& Outputs, const std::vector<std::string>& Inputs);
+// Writes every output or none: all are written beside their targets first, then put
+// in place one after another.
+void WriteOutputs(const std::vector<TOutput>& Outputs);
+
+// ---- Ctrl+C
+
+// The first Ctrl+C asks the running computation to stop at its next check; the second
+// ends the process at once.
+void InstallInterruptHandler();
+bool StopRequested();
+// An event pump that calls Stop once Ctrl+C was pressed.
+TEventPump StopOnInterrupt(std::function<void()> Stop);
 
 } // namespace kalvex::cli

@@ -1,6 +1,9 @@
 #include "cli/CliDiscretization.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <iostream>
 
 namespace kalvex::cli {
 
@@ -36,20 +39,54 @@ TDiscretizationSettings ReadDiscretizationOptions(const TArgs& Args) {
 }
 
 std::string DefaultDiscretizationFile(const std::string& SystemFile) {
-    if (SystemFile.size() < 3)
-        return "dsc";
-    return SystemFile.substr(0, SystemFile.size() - 3) + "dsc";
+    // "a.asp" -> "a.dsc"; any other name gets ".dsc" added, so that "p/x/a" never maps
+    // to "p/dsc", which other systems would share.
+    const std::string Ext = ".asp";
+    if (SystemFile.size() > Ext.size() &&
+        std::equal(Ext.rbegin(), Ext.rend(), SystemFile.rbegin(),
+                   [](char A, char B) { return A == std::tolower(static_cast<unsigned char>(B)); }))
+        return SystemFile.substr(0, SystemFile.size() - 3) + "dsc";
+    return SystemFile + ".dsc";
+}
+
+void ApplyComputeOptions(const TArgs& Args, TCountEdges& Counter) {
+    Counter.Threads = Args.GetInt("threads", 0);
+    const std::string Solver = Args.Get("solver", "auto");
+    Counter.SolverKind = Solver == "lu"          ? TSolverKind::skDirect
+                         : Solver == "iterative" ? TSolverKind::skIterative
+                                                 : TSolverKind::skAuto;
 }
 
 void PrepareElements(TCountEdges& Counter, const TEdges& Model, const std::string& SystemFile,
                      const TArgs& Args) {
     const std::string DscFile = DefaultDiscretizationFile(SystemFile);
+    namespace fs = std::filesystem;
     std::error_code Ec;
-    if (!HasDiscretizationOptions(Args) && std::filesystem::is_regular_file(DscFile, Ec))
-        Counter.Elements.LoadFromFile(DscFile);
-    else
+    bool Fresh = HasDiscretizationOptions(Args) || !fs::is_regular_file(DscFile, Ec);
+    if (!Fresh) {
+        std::error_code E1;
+        std::error_code E2;
+        const auto DscTime = fs::last_write_time(DscFile, E1);
+        const auto SystemTime = fs::last_write_time(SystemFile, E2);
+        if (!E1 && !E2 && DscTime < SystemTime) {
+            std::cerr << "kalvex-calc: " << DscFile
+                      << " is older than its system: discretising afresh\n";
+            Fresh = true;
+        }
+    }
+    if (!Fresh) {
+        try {
+            Counter.Elements.LoadFromFile(DscFile);
+        } catch (const TRepeatedCylinderError&) {
+            std::cerr << "kalvex-calc: " << DscFile
+                      << " names a cylinder twice: discretising afresh\n";
+            Fresh = true;
+        }
+    }
+    if (Fresh)
         Discretize(Counter.Elements, Model, ReadDiscretizationOptions(Args));
     Counter.ClearIntensities();
+    ApplyComputeOptions(Args, Counter);
 }
 
 } // namespace kalvex::cli

@@ -18,12 +18,18 @@ const std::vector<std::string>& DiscretizationOptionNames();
 bool HasDiscretizationOptions(const TArgs& Args);
 // The options with the dialog's defaults; a bad --method is a usage error.
 TDiscretizationSettings ReadDiscretizationOptions(const TArgs& Args);
-// The system file name with its last three characters replaced by "dsc".
+// The discretisation file beside a system: "a.asp" -> "a.dsc" (".asp" in any case);
+// any other name gets ".dsc" appended.
 std::string DefaultDiscretizationFile(const std::string& SystemFile);
+// --threads N (default every core) and --solver lu|iterative|auto (default auto), as
+// checked by TArgs::OnlyOptions, onto the evaluator.
+void ApplyComputeOptions(const TArgs& Args, TCountEdges& Counter);
 // Elements of a system for the velocity commands: the discretisation file beside the
 // system when it exists and no discretisation option is given (a damaged file fails
-// with "Невозможно загрузить граничные элементы"), else a new discretisation. The
-// intensities are cleared either way.
+// with "Невозможно загрузить граничные элементы"), else a new discretisation. A file
+// older than its system, or naming a cylinder twice, is not used: the system is
+// discretised afresh, with a notice on stderr. The intensities are cleared either way;
+// the compute options are applied.
 void PrepareElements(TCountEdges& Counter, const TEdges& Model, const std::string& SystemFile,
                      const TArgs& Args);
 

@@ -15,9 +15,13 @@ int RunExport(const TArgs& Args) {
     const double Scale = Args.GetDouble("scale", DefaultScale);
     if (!(Scale > 0))
         throw TUsageError("--scale must be positive");
+    std::vector<TOutput> Outputs{{"PICTURE", Args.Positional[1], false, {}}};
+    CheckOutputs(Outputs, {Args.Positional[0]});
     TEdges Edges;
-    Edges.LoadFromFile(Args.Positional[0]);
-    const TPictureSize Size = ExportPicture(Edges, TDrawLines(), Scale, Args.Positional[1]);
+    LoadSystem(Edges, Args.Positional[0]);
+    const TPictureSize Size =
+        RenderPicture(Edges, TDrawLines(), Scale, IsWmfName(Args.Positional[1]), Outputs[0].Bytes);
+    WriteOutputs(Outputs);
     std::cout << "width: " << Size.Width << "\n"
               << "height: " << Size.Height << "\n";
     return 0;
@@ -26,7 +30,9 @@ int RunExport(const TArgs& Args) {
 const TRegisterCommand RegExport({"export",
                                   "export SYSTEM.asp PICTURE.wmf|.emf [--scale 0.004]  picture of "
                                   "the boundaries (WMF for .wmf, else EMF)",
-                                  90, RunExport});
+                                  90, RunExport,
+                                  "Prints \"width: W\" and \"height: H\" in pixels (at most "
+                                  "1e7 each).\n"});
 
 } // namespace
 } // namespace kalvex::cli

@@ -6,33 +6,14 @@
 #include "optimise/uOptTask.h"
 
 #include <algorithm>
-#include <csignal>
 #include <iostream>
+#include <sstream>
 
 namespace kalvex::cli {
 namespace {
 
-volatile std::sig_atomic_t Interrupted = 0;
-
-extern "C" void OnInterrupt(int) {
-    Interrupted = 1;
-}
-
-// Ctrl+C stops the search as the dialog's stop button does: the best point found so
-// far is reported.
-class TInterruptGuard {
-public:
-    TInterruptGuard() {
-        Interrupted = 0;
-        Previous = std::signal(SIGINT, OnInterrupt);
-    }
-    ~TInterruptGuard() { std::signal(SIGINT, Previous); }
-    TInterruptGuard(const TInterruptGuard&) = delete;
-    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
-
-private:
-    void (*Previous)(int) = SIG_DFL;
-};
+// A tabulation grid is refused beyond this many models before the search starts.
+constexpr double MaxGridModels = 1e6;
 
 int RunOptimize(const TArgs& Args) {
     Args.OnlyOptions(DiscretizationOptionNames());
@@ -41,7 +22,8 @@ int RunOptimize(const TArgs& Args) {
     // Options given on the command line take over from the task file, one by one.
     const TDiscretizationSettings Options = ReadDiscretizationOptions(Args);
     TEdges Model;
-    Model.LoadFromFile(Args.Positional[0]);
+    LoadSystem(Model, Args.Positional[0]);
+    RequireValid(Model);
     TOptTask Task = LoadOptTask(Args.Positional[1]);
     TDiscretizationSettings& D = Task.Discretization;
     if (Args.Has("method"))
@@ -64,14 +46,18 @@ int RunOptimize(const TArgs& Args) {
                            "non-zero length (this one has " +
                            std::to_string(Model.InflowCount()) + ")");
     ApplyOptTask(Task, Search);
+    if (Search.Tabulate && !(Search.GridSize() <= MaxGridModels)) {
+        std::ostringstream Size;
+        Size.precision(17);
+        Size << Search.GridSize();
+        throw TKalvexError("the tabulation grid has " + Size.str() +
+                           " models, more than the bound of 1000000: take larger steps, a "
+                           "larger tab_scaler or narrower ranges");
+    }
+    ApplyComputeOptions(Args, Search.Evaluator);
     // Unusable discretisation settings would fail every trial: say so at once.
     Search.Discretize();
-
-    TInterruptGuard Guard;
-    Search.ProcessEvents = [&Search] {
-        if (Interrupted)
-            Search.StopSearch();
-    };
+    Search.ProcessEvents = StopOnInterrupt([&Search] { Search.StopSearch(); });
 
     TRealArray Best;
     double BestValue = 0.0;
@@ -85,26 +71,42 @@ int RunOptimize(const TArgs& Args) {
     if (Search.Stopped)
         std::cerr << "kalvex-calc optimize: search stopped, the best point so far follows\n";
 
-    std::string Report = SearchReport(Task.Task, Search.Params, Best, BestValue, Caught, '.',
-                                      Task.Speed.Speed);
+    // Every figure is checked before anything is printed: Num refuses one that is not
+    // finite, and so is each suction line of the report (best suction scaled by the
+    // velocity found).
+    std::ostringstream Tail;
+    Tail << "best:";
+    for (double V : Best)
+        Tail << " " << Num(V);
+    Tail << "\n";
+    if (Task.Task == 0) {
+        Tail << "value: " << Num(BestValue) << "\n";
+        if (BestValue > 0)
+            for (int I = 0; I < Search.Params.SuctionCount() && I < static_cast<int>(Best.size());
+                 ++I)
+                Num(Best[static_cast<std::size_t>(I)] * Task.Speed.Speed / BestValue);
+    } else {
+        Tail << "caught: " << Caught << "\n";
+    }
+    std::string Report =
+        SearchReport(Task.Task, Search.Params, Best, BestValue, Caught, '.', Task.Speed.Speed);
     std::replace(Report.begin(), Report.end(), '\r', '\n');
     if (!Report.empty() && Report.back() != '\n')
         Report += '\n';
-    std::cout << Report << "best:";
-    for (double V : Best)
-        std::cout << " " << Num(V);
-    std::cout << "\n";
-    if (Task.Task == 0)
-        std::cout << "value: " << Num(BestValue) << "\n";
-    else
-        std::cout << "caught: " << Caught << "\n";
+    std::cout << Report << Tail.str();
     return 0;
 }
 
 const TRegisterCommand RegOptimize({"optimize",
                                     "optimize SYSTEM.asp TASK.json [opts]  optimal-parameter "
                                     "search (task file: docs/optimize-task.md)",
-                                    80, RunOptimize});
+                                    80, RunOptimize,
+                                    "Prints the report lines, then \"best: v1 v2 ...\" (suction "
+                                    "parameters first) and\n\"value: V\" (task 0) or "
+                                    "\"caught: K\" (tasks 1, 2). A tabulation grid of more than\n"
+                                    "1000000 models is refused before the search. Ctrl+C stops the "
+                                    "search at its next\ncheck and the best point so far is "
+                                    "reported.\n"});
 
 } // namespace
 } // namespace kalvex::cli

@@ -1,9 +1,8 @@
 // kalvex-calc flowlines / flowline / particle: result lines of a solved system, with the
-// results file (--mod) and a table of points (--csv).
+// results file (--mod), a table of points (--csv) and a picture (--picture).
 #include "canvas/uPaintEdges.h"
 #include "cli/CliCommon.h"
 #include "cli/CliDiscretization.h"
-#include "geometry/uBinaryIO.h"
 #include "geometry/uEdges.h"
 #include "results/uDrawLines.h"
 #include "results/uFlowLines.h"
@@ -12,6 +11,7 @@
 #include "solver/uCountEdges.h"
 
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,14 +39,40 @@ std::vector<std::uint8_t> LinesCsv(const TDrawLines& Store) {
     return {Text.begin(), Text.end()};
 }
 
-void WriteOutputs(const TArgs& Args, const TEdges& Model, const TDrawLines& Store) {
-    if (Args.Has("mod"))
-        SaveResultsToFile(Args.Get("mod", ""), Model, Store);
-    if (Args.Has("csv"))
-        WriteFileAtomic(Args.Get("csv", ""), LinesCsv(Store));
-    if (Args.Has("picture"))
-        ExportPicture(Model, Store, DefaultScale, Args.Get("picture", ""));
-}
+// The files of a result command, checked before any work.
+class TResultFiles {
+public:
+    TResultFiles(const TArgs& Args, const std::string& System) {
+        if (Args.Has("mod"))
+            Outputs.push_back({"--mod", Args.Get("mod", ""), false, {}});
+        if (Args.Has("csv"))
+            Outputs.push_back({"--csv", Args.Get("csv", ""), true, {}});
+        if (Args.Has("picture"))
+            Outputs.push_back({"--picture", Args.Get("picture", ""), false, {}});
+        CheckOutputs(Outputs, {System, DefaultDiscretizationFile(System)});
+    }
+    // With "--csv -" the table is the standard output and the summary goes to stderr.
+    std::ostream& Summary() const {
+        for (const TOutput& O : Outputs)
+            if (O.Name == "-")
+                return std::cerr;
+        return std::cout;
+    }
+    void Write(const TEdges& Model, const TDrawLines& Store) {
+        for (TOutput& O : Outputs) {
+            if (O.Option == "--mod")
+                O.Bytes = SaveResultsToBytes(Model, Store);
+            else if (O.Option == "--csv")
+                O.Bytes = LinesCsv(Store);
+            else
+                RenderPicture(Model, Store, DefaultScale, IsWmfName(O.Name), O.Bytes);
+        }
+        WriteOutputs(Outputs);
+    }
+
+private:
+    std::vector<TOutput> Outputs;
+};
 
 std::size_t TotalPoints(const TDrawLines& Store) {
     std::size_t N = 0;
@@ -59,6 +85,26 @@ std::size_t TotalPoints(const TDrawLines& Store) {
 void CheckDiscretizationOptions(const TArgs& Args) {
     if (HasDiscretizationOptions(Args))
         ReadDiscretizationOptions(Args);
+}
+
+void LoadSolvable(TEdges& Model, TCountEdges& Counter, const std::string& System,
+                  const TArgs& Args) {
+    LoadSystem(Model, System);
+    RequireValid(Model);
+    PrepareElements(Counter, Model, System, Args);
+    Counter.ProcessEvents = StopOnInterrupt([&Counter] { Counter.StopBuilding(); });
+}
+
+void NoticeStop(const char* Command) {
+    if (StopRequested())
+        std::cerr << "kalvex-calc " << Command
+                  << ": stopped by Ctrl+C; the results so far follow\n";
+}
+
+void NoticeCut(const char* Command, int Lines) {
+    if (Lines > 0)
+        std::cerr << "kalvex-calc " << Command << ": " << Lines << " line(s) ended at the bound of "
+                  << MaxLinePoints << " points\n";
 }
 
 int RunFlowLines(const TArgs& Args) {
@@ -76,15 +122,21 @@ int RunFlowLines(const TArgs& Args) {
         throw TBuildParamsError();
 
     const std::string& System = Args.Positional[0];
+    TResultFiles Files(Args, System);
     TEdges Model;
-    Model.LoadFromFile(System);
     TCountEdges Counter;
-    PrepareElements(Counter, Model, System, Args);
+    LoadSolvable(Model, Counter, System, Args);
     TDrawLines Store;
-    BuildFieldOfLines(Counter, Model, Store, Interval, Step, Length, From == "sinks");
-    WriteOutputs(Args, Model, Store);
-    std::cout << "lines: " << Store.Count << "\n";
-    std::cout << "points: " << TotalPoints(Store) << "\n";
+    const TLinesOutcome Outcome =
+        BuildFieldOfLines(Counter, Model, Store, Interval, Step, Length, From == "sinks");
+    NoticeStop("flowlines");
+    NoticeCut("flowlines", Outcome.CutLines);
+    if (Outcome.StoreFull)
+        std::cerr << "kalvex-calc flowlines: the field stopped at the bound of " << MaxStorePoints
+                  << " points; the lines so far follow\n";
+    Files.Write(Model, Store);
+    Files.Summary() << "lines: " << Store.Count << "\n"
+                    << "points: " << TotalPoints(Store) << "\n";
     return 0;
 }
 
@@ -92,8 +144,8 @@ int RunFlowLine(const TArgs& Args) {
     Args.OnlyOptions(WithDiscretization({"step", "length", "to"}));
     if (Args.Positional.size() != 3)
         throw TUsageError("expected a system file and the start point X Y");
-    const TRealPoint Start{ParseNumber(Args.Positional[1], "X"),
-                           ParseNumber(Args.Positional[2], "Y")};
+    const TRealPoint Start{ParseCoordinate(Args.Positional[1], "X"),
+                           ParseCoordinate(Args.Positional[2], "Y")};
     const double Step = Args.GetDouble("step", 0.01);
     const double Length = Args.GetDouble("length", 1.0);
     const std::string To = Args.Get("to", "source");
@@ -104,18 +156,29 @@ int RunFlowLine(const TArgs& Args) {
         throw TBuildParamsError();
 
     const std::string& System = Args.Positional[0];
+    TResultFiles Files(Args, System);
     TEdges Model;
-    Model.LoadFromFile(System);
     TCountEdges Counter;
-    PrepareElements(Counter, Model, System, Args);
+    LoadSolvable(Model, Counter, System, Args);
     TDrawLines Store;
-    BuildSingleLine(Counter, Model, Store, Start, Step, Length, To == "sink");
-    WriteOutputs(Args, Model, Store);
+    const bool Cut = BuildSingleLine(Counter, Model, Store, Start, Step, Length, To == "sink");
+    NoticeStop("flowline");
+    NoticeCut("flowline", Cut ? 1 : 0);
     const TColorPointArray& Line = Store.Lines.back();
-    std::cout << "points: " << Line.size() << "\n";
-    std::cout << "end: " << Num(Line.back().Position.X) << " " << Num(Line.back().Position.Y)
-              << "\n";
+    const std::string End = Num(Line.back().Position.X) + " " + Num(Line.back().Position.Y);
+    Files.Write(Model, Store);
+    Files.Summary() << "points: " << Line.size() << "\n"
+                    << "end: " << End << "\n";
     return 0;
+}
+
+// The command line's names of the particle parameters (CheckParticleParams' keys).
+std::string ParticleOption(const std::string& Key) {
+    if (Key == "rho_air")
+        return "--rho-air";
+    if (Key == "rho_particle")
+        return "--rho";
+    return "--" + Key;
 }
 
 int RunParticle(const TArgs& Args) {
@@ -136,45 +199,65 @@ int RunParticle(const TArgs& Args) {
     P.H = Args.GetDouble("h", 0.005);
     P.TMax = Args.GetDouble("tmax", 5.0);
     CheckDiscretizationOptions(Args);
-    if (P.H < MinParticleStep)
-        throw TKalvexError("Слишком маленький шаг интегрирования.");
+    if (const auto Fault = CheckParticleParams(P))
+        throw TKalvexError(ParticleOption(Fault->Key) + ": " + Fault->Message);
 
     const std::string& System = Args.Positional[0];
+    TResultFiles Files(Args, System);
     TEdges Model;
-    Model.LoadFromFile(System);
     TCountEdges Counter;
-    PrepareElements(Counter, Model, System, Args);
+    LoadSolvable(Model, Counter, System, Args);
     // The slits of the loaded model turn along, so the results file shows them as they
     // stand after the flight.
     Counter.Model = &Model;
     TDrawLines Store;
     const TParticleResult R = BuildParticleTrace(Counter, Store, P);
-    WriteOutputs(Args, Model, Store);
+    NoticeStop("particle");
+    NoticeCut("particle", R.PointLimit ? 1 : 0);
     const TColorPointArray& Line = Store.Lines.back();
-    std::cout << "time: " << Num(R.Time) << "\n";
-    std::cout << "caught: " << (R.End == TParticleEnd::peCaught ? "yes" : "no") << "\n";
-    std::cout << "points: " << Line.size() << "\n";
-    std::cout << "end: " << Num(Line.back().Position.X) << " " << Num(Line.back().Position.Y)
-              << "\n";
+    std::ostringstream Out;
+    Out << "time: " << Num(R.Time) << "\n"
+        << "caught: " << (R.End == TParticleEnd::peCaught ? "yes" : "no") << "\n"
+        << "points: " << Line.size() << "\n"
+        << "end: " << Num(Line.back().Position.X) << " " << Num(Line.back().Position.Y) << "\n";
+    Files.Write(Model, Store);
+    Files.Summary() << Out.str();
     return 0;
 }
+
+const char* const OutputsHelp =
+    "--mod F: the results file; --csv F: the table line,point,x,y,color (\"-\": standard\n"
+    "output, the summary then goes to stderr); --picture F: WMF for .wmf, else EMF.\n";
 
 const TRegisterCommand RegFlowLines(
     {"flowlines",
      "flowlines SYSTEM.asp [--interval 0.08] [--step 0.01] [--length 1] [--from sources|sinks] "
      "[--mod F] [--csv F] [--picture F]   field of flow lines",
-     50, RunFlowLines});
-const TRegisterCommand
-    RegFlowLine({"flowline",
-                 "flowline SYSTEM.asp X Y [--step 0.01] [--length 1] [--to source|sink] "
-                 "[--mod F] [--csv F]   one flow line",
-                 60, RunFlowLine});
+     50, RunFlowLines,
+     std::string("Prints \"lines: N\" and \"points: M\". A line ends at 1000000 points (a notice\n"
+                 "says so); the field stops once it holds 10000000 points. ") +
+         OutputsHelp});
+const TRegisterCommand RegFlowLine(
+    {"flowline",
+     "flowline SYSTEM.asp X Y [--step 0.01] [--length 1] [--to source|sink] "
+     "[--mod F] [--csv F]   one flow line",
+     60, RunFlowLine,
+     std::string("Prints \"points: M\" and \"end: X Y\"; X and Y within ±1e6 m. The line ends at\n"
+                 "1000000 points at most (a notice says so). ") +
+         OutputsHelp});
 const TRegisterCommand RegParticle(
     {"particle",
      "particle SYSTEM.asp [--x 1 --y 1 --vx 0 --vy 0 --d 0.0001 --rho-air 1.205 --rho 3500 "
      "--mu 0.0000178 --chi 1 --restitution 0.5 --friction 0.5 --h 0.005 --tmax 5] [--mod F] "
      "[--csv F] [--picture F]   one particle trajectory",
-     70, RunParticle});
+     70, RunParticle,
+     std::string(
+         "Prints \"time: T\", \"caught: yes|no\", \"points: M\", \"end: X Y\". As in the task "
+         "file:\n"
+         "--d, --rho, --rho-air, --mu, --chi positive; --restitution and --friction from 0 to 1;\n"
+         "--h at least 1e-10 s; --tmax not negative; --x, --y within ±1e6 m; --vx, --vy within\n"
+         "±1e4 m/s. The trajectory ends at 1000000 points (a notice says so). ") +
+         OutputsHelp});
 
 } // namespace
 } // namespace kalvex::cli

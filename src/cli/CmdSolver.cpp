@@ -16,27 +16,28 @@ std::vector<std::string> WithDiscretization(std::vector<std::string> Names) {
     return Names;
 }
 
-// Never write the elements over the system they came from (a system named *.dsc).
-void RefuseOverwritingSystem(const std::string& System, const std::string& Out) {
-    std::error_code Ec;
-    if (Out == System || std::filesystem::equivalent(System, Out, Ec))
-        throw TKalvexError("Файл граничных элементов совпадает с файлом системы: " + Out);
-}
-
 int RunDiscretize(const TArgs& Args) {
     Args.OnlyOptions(WithDiscretization({"out"}));
     if (Args.Positional.size() != 1)
         throw TUsageError("expected one system file");
     const std::string& System = Args.Positional[0];
     const TDiscretizationSettings Settings = ReadDiscretizationOptions(Args);
+    const std::string Out = Args.Get("out", DefaultDiscretizationFile(System));
+    // A system that happens to be named *.dsc is never overwritten by its elements.
+    std::error_code Ec;
+    if (Out == System || std::filesystem::equivalent(System, Out, Ec))
+        throw TKalvexError("Файл граничных элементов совпадает с файлом системы: " + Out);
+    std::vector<TOutput> Outputs{{"--out", Out, false, {}}};
+    CheckOutputs(Outputs, {System});
     TEdges Model;
-    Model.LoadFromFile(System);
+    LoadSystem(Model, System);
+    RequireValid(Model);
     TEdgeElements Elements;
     Discretize(Elements, Model, Settings);
-    const std::string Out = Args.Get("out", DefaultDiscretizationFile(System));
-    RefuseOverwritingSystem(System, Out);
-    Elements.SaveToFile(Out);
-    std::cout << "elements: " << Elements.Count << "\n";
+    Outputs[0].Bytes = Elements.SaveToBytes();
+    const std::string Report = "elements: " + std::to_string(Elements.Count) + "\n";
+    WriteOutputs(Outputs);
+    std::cout << Report;
     return 0;
 }
 
@@ -47,30 +48,39 @@ int RunVelocity(const TArgs& Args) {
     const std::string& System = Args.Positional[0];
     std::vector<TRealPoint> Points;
     for (std::size_t I = 1; I + 1 < Args.Positional.size(); I += 2)
-        Points.push_back(
-            {ParseNumber(Args.Positional[I], "X"), ParseNumber(Args.Positional[I + 1], "Y")});
+        Points.push_back({ParseCoordinate(Args.Positional[I], "X"),
+                          ParseCoordinate(Args.Positional[I + 1], "Y")});
     if (HasDiscretizationOptions(Args))
         ReadDiscretizationOptions(Args); // usage errors before any file is read
     TEdges Model;
-    Model.LoadFromFile(System);
+    LoadSystem(Model, System);
+    RequireValid(Model);
     TCountEdges Counter;
     PrepareElements(Counter, Model, System, Args);
     Counter.EnsureSolved();
+    // Printed whole or not at all: Num refuses a number that is not finite.
+    std::string Out;
     for (const TRealPoint& P : Points) {
         const TRealPoint V = Counter.Velocity(P);
-        std::cout << Num(P.X) << " " << Num(P.Y) << " " << Num(V.X) << " " << Num(V.Y) << "\n";
+        Out += Num(P.X) + " " + Num(P.Y) + " " + Num(V.X) + " " + Num(V.Y) + "\n";
     }
+    std::cout << Out;
     return 0;
 }
 
 const TRegisterCommand RegDiscretize(
     {"discretize",
      "discretize SYSTEM.asp [discretisation options] [--out F]   write the discretisation file", 30,
-     RunDiscretize});
-const TRegisterCommand RegVelocity({"velocity",
-                                    "velocity SYSTEM.asp X Y [X Y ...] [discretisation options]   "
-                                    "air velocity at points",
-                                    40, RunVelocity});
+     RunDiscretize,
+     "Writes the boundary elements beside the system (a.asp -> a.dsc; a name without .asp\n"
+     "gets .dsc appended) or to --out F, and prints \"elements: n\".\n"});
+const TRegisterCommand RegVelocity(
+    {"velocity",
+     "velocity SYSTEM.asp X Y [X Y ...] [discretisation options]   air velocity at points", 40,
+     RunVelocity,
+     "One line \"X Y Vx Vy\" per point (coordinates within ±1e6 m). Uses the discretisation\n"
+     "file beside the system when no discretisation option is given, unless it is older\n"
+     "than the system or names a cylinder twice: then it discretises afresh and says so.\n"});
 
 } // namespace
 } // namespace kalvex::cli

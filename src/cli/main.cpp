@@ -13,6 +13,21 @@ using namespace kalvex::cli;
 
 namespace {
 
+const char* const CommonHelp =
+    "Discretisation options: --method equal|graded (graded), --base-length (0.0004),\n"
+    "  --scaler (2), --cyl-step (0.1), --infinite-scaler (1.8), --infinite-count (15)\n"
+    "Every command: --threads N (every core; 1 computes on one thread),\n"
+    "  --solver lu|iterative|auto (auto: iterative for large systems)\n"
+    "Numbers are printed with '.' and up to 17 significant digits; a result that is not a\n"
+    "finite number is an error. Exit 0 on success, 1 on a failure, 2 on a usage error.\n"
+    "Files read: regular files of at most 512 MiB; system coordinates within ±1e6 m and\n"
+    "velocities within ±1e4 m/s. Files written: never one of the command's inputs (also\n"
+    "through another path or a link); through a symbolic link to its target; never over\n"
+    "a device or a folder; atomically, and all of a command's outputs or none.\n"
+    "Commands that compute a flow refuse a model whose boundaries cross.\n"
+    "Ctrl+C stops a run at its next check (the results so far, or the search's best\n"
+    "point, are reported); a second Ctrl+C ends it at once.\n";
+
 void PrintHelp(std::ostream& Out) {
     Out << "kalvex-calc: calculation of local-exhaust systems from the command line\n\n"
            "usage: kalvex-calc COMMAND ARGS...\n\ncommands:\n";
@@ -21,9 +36,11 @@ void PrintHelp(std::ostream& Out) {
               [](const TCommand& A, const TCommand& B) { return A.Order < B.Order; });
     for (const auto& C : Table)
         Out << "  " << C.Usage << "\n";
-    Out << "\nDiscretisation options: --method equal|graded (graded), --base-length (0.0004),\n"
-           "  --scaler (2), --cyl-step (0.1), --infinite-scaler (1.8), --infinite-count (15)\n"
-           "Numbers are printed with '.' and up to 17 significant digits.\n";
+    Out << "\n" << CommonHelp << "\"kalvex-calc COMMAND --help\" tells more about a command.\n";
+}
+
+void PrintCommandHelp(const TCommand& C) {
+    std::cout << "usage: kalvex-calc " << C.Usage << "\n\n" << C.Details << "\n" << CommonHelp;
 }
 
 std::string ForTerminal(std::string Text) {
@@ -51,6 +68,14 @@ int main(int argc, char** argv) {
         std::cerr << "kalvex-calc: unknown command '" << Argv[0] << "' (see --help)\n";
         return 2;
     }
+    // "COMMAND --help" anywhere: the command's own help, whatever else is given.
+    for (std::size_t I = 1; I < Argv.size(); ++I) {
+        if (Argv[I] == "--help" || Argv[I] == "-h") {
+            PrintCommandHelp(*It);
+            return 0;
+        }
+    }
+    InstallInterruptHandler();
     try {
         TArgs Args = ParseArgs(std::vector<std::string>(Argv.begin() + 1, Argv.end()));
         return It->Run(Args);

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kalvex {
 
@@ -116,60 +117,98 @@ void TByteReader::RequireRecords(std::int64_t Count, std::size_t RecordSize) con
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& FileName) {
-    auto Fail = [&](int Err) -> std::vector<std::uint8_t> {
-        throw TFileError("Не удалось прочитать файл " + FileName + ": " + Reason(Err));
+    auto Fail = [&](const std::string& Why) -> std::vector<std::uint8_t> {
+        throw TFileError("Не удалось прочитать файл " + FileName + ": " + Why);
     };
-    TFd Fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: opening a pipe must not wait for a writer before it is refused.
+    TFd Fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (Fd.Get() < 0)
-        return Fail(errno);
+        return Fail(Reason(errno));
     struct stat St {};
     if (::fstat(Fd.Get(), &St) != 0)
-        return Fail(errno);
+        return Fail(Reason(errno));
     if (S_ISDIR(St.st_mode))
-        return Fail(EISDIR);
+        return Fail(Reason(EISDIR));
+    if (!S_ISREG(St.st_mode))
+        return Fail("not a regular file");
+    const std::string TooLarge = "larger than " + std::to_string(MaxReadFileSize) + " bytes";
+    if (static_cast<std::uint64_t>(St.st_size) > MaxReadFileSize)
+        return Fail(TooLarge);
     std::vector<std::uint8_t> Bytes;
-    if (S_ISREG(St.st_mode) && St.st_size > 0)
-        Bytes.reserve(static_cast<std::size_t>(St.st_size));
+    Bytes.reserve(static_cast<std::size_t>(St.st_size));
     std::uint8_t Buf[65536];
     for (;;) {
         const ssize_t N = ::read(Fd.Get(), Buf, sizeof Buf);
         if (N < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR || errno == EAGAIN)
                 continue;
-            return Fail(errno);
+            return Fail(Reason(errno));
         }
         if (N == 0)
             break;
+        // A file that grows while it is read is still held to the limit.
+        if (Bytes.size() + static_cast<std::size_t>(N) > MaxReadFileSize)
+            return Fail(TooLarge);
         Bytes.insert(Bytes.end(), Buf, Buf + N);
     }
     return Bytes;
 }
 
-void WriteFileAtomic(const std::string& FileName, std::span<const std::uint8_t> Bytes) {
-    auto Fail = [&](int Err) {
-        throw TFileError("Не удалось записать файл " + FileName + ": " + Reason(Err));
+std::string WriteTarget(const std::string& FileName) {
+    std::string Path = FileName;
+    // As the kernel does, give up after 40 links.
+    for (int Depth = 0; Depth < 40; ++Depth) {
+        struct stat St {};
+        if (::lstat(Path.c_str(), &St) != 0 || !S_ISLNK(St.st_mode))
+            return Path;
+        std::string Link(static_cast<std::size_t>(St.st_size > 0 ? St.st_size : 4096), '\0');
+        const ssize_t N = ::readlink(Path.c_str(), Link.data(), Link.size());
+        if (N < 0)
+            return Path;
+        Link.resize(static_cast<std::size_t>(N));
+        if (!Link.empty() && Link.front() == '/') {
+            Path = Link;
+        } else {
+            const std::size_t Slash = Path.rfind('/');
+            Path = Slash == std::string::npos ? Link : Path.substr(0, Slash + 1) + Link;
+        }
+    }
+    throw TFileError("Не удалось записать файл " + FileName + ": " + Reason(ELOOP));
+}
+
+TPendingFile::TPendingFile(const std::string& FileName, std::span<const std::uint8_t> Bytes)
+    : Name(FileName), Target(WriteTarget(FileName)) {
+    auto Fail = [&](const std::string& Why) {
+        throw TFileError("Не удалось записать файл " + Name + ": " + Why);
     };
-    // The temporary file lives beside the target so that rename() stays on one file system.
+    struct stat Old {};
+    const bool Exists = ::stat(Target.c_str(), &Old) == 0;
+    // A device, a pipe or a folder is never replaced by a regular file.
+    if (Exists && !S_ISREG(Old.st_mode))
+        Fail(S_ISDIR(Old.st_mode) ? Reason(EISDIR) : "not a regular file");
+    // Beside the target, so that rename() stays on one file system; a short name, so
+    // that a target name of the longest allowed length still leaves room for it.
+    const std::size_t Slash = Target.rfind('/');
+    const std::string Dir = Slash == std::string::npos ? "" : Target.substr(0, Slash + 1);
     static std::atomic<unsigned> Counter{0};
-    std::string TempName;
     int RawFd = -1;
+    std::string Temp;
     for (int Attempt = 0; Attempt < 100 && RawFd < 0; ++Attempt) {
-        TempName = FileName + ".tmp" + std::to_string(::getpid()) + "-" +
-                   std::to_string(Counter.fetch_add(1));
-        RawFd = ::open(TempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        Temp = Dir + ".kx" + std::to_string(::getpid()) + "-" +
+               std::to_string(Counter.fetch_add(1)) + ".tmp";
+        RawFd = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (RawFd < 0 && errno != EEXIST)
-            Fail(errno);
+            Fail(Reason(errno));
     }
     if (RawFd < 0)
-        Fail(EEXIST);
+        Fail(Reason(EEXIST));
     TFd Fd(RawFd);
     auto FailAndRemove = [&](int Err) {
-        ::unlink(TempName.c_str());
-        Fail(Err);
+        ::unlink(Temp.c_str());
+        Fail(Reason(Err));
     };
     // A replaced file keeps its permissions.
-    struct stat Old {};
-    if (::stat(FileName.c_str(), &Old) == 0 && S_ISREG(Old.st_mode))
+    if (Exists)
         ::fchmod(Fd.Get(), Old.st_mode & 07777);
     std::size_t Done = 0;
     while (Done < Bytes.size()) {
@@ -185,8 +224,32 @@ void WriteFileAtomic(const std::string& FileName, std::span<const std::uint8_t> 
         FailAndRemove(errno);
     if (const int Err = Fd.Close(); Err != 0)
         FailAndRemove(Err);
-    if (::rename(TempName.c_str(), FileName.c_str()) != 0)
-        FailAndRemove(errno);
+    TempName = std::move(Temp);
+}
+
+TPendingFile::~TPendingFile() {
+    if (!TempName.empty())
+        ::unlink(TempName.c_str());
+}
+
+TPendingFile::TPendingFile(TPendingFile&& Other) noexcept
+    : Name(std::move(Other.Name)), Target(std::move(Other.Target)),
+      TempName(std::exchange(Other.TempName, std::string())) {}
+
+void TPendingFile::Commit() {
+    if (TempName.empty())
+        return;
+    if (::rename(TempName.c_str(), Target.c_str()) != 0) {
+        const int Err = errno;
+        ::unlink(TempName.c_str());
+        TempName.clear();
+        throw TFileError("Не удалось записать файл " + Name + ": " + Reason(Err));
+    }
+    TempName.clear();
+}
+
+void WriteFileAtomic(const std::string& FileName, std::span<const std::uint8_t> Bytes) {
+    TPendingFile(FileName, Bytes).Commit();
 }
 
 } // namespace kalvex

@@ -63,7 +63,36 @@ private:
     std::size_t Pos = 0;
 };
 
+// The largest file ReadWholeFile takes: far above any system, discretisation or task.
+inline constexpr std::uint64_t MaxReadFileSize = 512ull << 20;
+
+// Reads a regular file of at most MaxReadFileSize bytes (a device, a pipe or a folder
+// is refused, so that nothing is read without bound); TFileError names the file.
 std::vector<std::uint8_t> ReadWholeFile(const std::string& FileName);
+
+// The file a write to FileName lands in: symbolic links followed to their target
+// (which need not exist yet), so that a save replaces the target, not the link.
+std::string WriteTarget(const std::string& FileName);
+
+// A file written beside its target under a short temporary name and put in place by
+// Commit (a rename, so the old file stays whole until then). Without Commit the
+// temporary file is removed. An existing target that is not a regular file is refused.
+class TPendingFile {
+public:
+    TPendingFile(const std::string& FileName, std::span<const std::uint8_t> Bytes);
+    ~TPendingFile();
+    TPendingFile(TPendingFile&& Other) noexcept;
+    TPendingFile& operator=(TPendingFile&&) = delete;
+    TPendingFile(const TPendingFile&) = delete;
+    TPendingFile& operator=(const TPendingFile&) = delete;
+    void Commit();
+
+private:
+    std::string Name;   // as given, for messages
+    std::string Target; // links resolved
+    std::string TempName;
+};
+
 // Writes to a temporary file beside FileName, then renames it over FileName.
 void WriteFileAtomic(const std::string& FileName, std::span<const std::uint8_t> Bytes);
 

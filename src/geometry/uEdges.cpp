@@ -632,19 +632,26 @@ double ReadFinite(TByteReader& R) {
     return V;
 }
 
+double ReadWithin(TByteReader& R, double Bound) {
+    const double V = ReadFinite(R);
+    if (std::abs(V) > Bound)
+        throw TFormatError("Число вне допустимых пределов");
+    return V;
+}
+
 TEdgeSegment ReadSegment(TByteReader& R, bool SlitRecord) {
     TEdgeSegment S;
-    S.P1.X = ReadFinite(R);
-    S.P1.Y = ReadFinite(R);
-    S.P2.X = ReadFinite(R);
+    S.P1.X = ReadWithin(R, MaxCoordinate);
+    S.P1.Y = ReadWithin(R, MaxCoordinate);
+    S.P2.X = ReadWithin(R, MaxCoordinate);
     if (SlitRecord) {
         // Only the flag byte means something; the other seven are dropped.
         S.SetHasSlit(R.ReadU8() != 0);
         R.Skip(7);
     } else {
-        S.P2.Y = ReadFinite(R);
+        S.P2.Y = ReadWithin(R, MaxCoordinate);
     }
-    S.V = ReadFinite(R);
+    S.V = ReadWithin(R, MaxVelocity);
     S.DiscretizationType = R.ReadU8();
     if (S.DiscretizationType > 1)
         throw TFormatError("Неизвестный способ дискретизации");

@@ -13,6 +13,11 @@
 
 namespace kalvex {
 
+// What the file readers accept: far beyond any real hood, yet small enough that
+// squares, sums of intensities and picture sizes stay finite.
+inline constexpr double MaxCoordinate = 1e6; // metres, |x| and |y|
+inline constexpr double MaxVelocity = 1e4;   // metres per second
+
 enum TEdgeKind : std::uint8_t { ekClosed = 0, ekSemiInfinite = 1, ekCylinder = 2 };
 
 // One straight segment of a boundary (for a cylinder: record 0 = centre, radius,

@@ -2,10 +2,17 @@
 
 #include "results/uParticle.h"
 #include "results/uTextFormat.h"
+#include "solver/uBlasThreads.h"
+#include "solver/uDiscretization.h"
+
+#include "base/uParallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <mutex>
 
 namespace kalvex {
 
@@ -220,11 +227,17 @@ void TOptimizeEdges::Discretize() {
 }
 
 std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Evaluate() {
+    return EvaluateModel(Params.Model, Params.SuctionSum(), Evaluator);
+}
+
+std::optional<TOptimizeEdges::TTrial>
+TOptimizeEdges::EvaluateModel(const TEdges& Model, double SuctionSum, TCountEdges& Counter) const {
     try {
-        Discretize();
-        Evaluator.Solve();
+        kalvex::Discretize(Counter.Elements, Model, DiscretizationSettings);
+        Counter.ClearIntensities();
+        Counter.Solve();
         if (Kind == tkSpeed) {
-            const double V = Evaluator.Speed(SpeedTask.Direction, SpeedTask.Point);
+            const double V = Counter.Speed(SpeedTask.Direction, SpeedTask.Point);
             if (!std::isfinite(V))
                 return std::nullopt;
             return TTrial{V, V};
@@ -237,27 +250,114 @@ std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Evaluate() {
             TParticleParams Trace = P;
             Trace.Start = Start.Position;
             Trace.StartVelocity = Start.Velocity;
-            const TParticleResult R = TraceParticleEx(Evaluator, Line, Trace);
+            const TParticleResult R = TraceParticleEx(Counter, Line, Trace);
             // The trace turned rotating slit cylinders step by step; the next particle
             // starts from the original position and needs intensities that match it.
-            if (Evaluator.Elements.HasRotatingSlit) {
-                Evaluator.Elements.RotateCylinders(-R.Time);
-                Evaluator.ClearIntensities();
+            if (Counter.Elements.HasRotatingSlit) {
+                Counter.Elements.RotateCylinders(-R.Time);
+                Counter.ClearIntensities();
             }
-            if (Stopped)
+            if (Counter.Stopped)
                 return std::nullopt;
             // A run that ended by time stops at t - H, which lies below TMax by up to a
             // step: only a run that ended at an opening can count as caught.
             if (R.End == TParticleEnd::peCaught && ParticleCaught(R.Time, P.TMax, Minimise))
                 ++Caught;
         }
-        return TTrial{ParticleObjective(Caught, Params.SuctionSum(), Minimise),
-                      static_cast<double>(Caught)};
+        return TTrial{ParticleObjective(Caught, SuctionSum, Minimise), static_cast<double>(Caught)};
     } catch (const TKalvexError&) {
         // A refused discretisation, a singular system or a fault in a trace: the trial
         // point is as unusable as a model whose boundaries cross.
         return std::nullopt;
     }
+}
+
+TOptimizeEdges::TTrialPoint TOptimizeEdges::Snapshot() const {
+    TTrialPoint P;
+    P.Values.reserve(Params.Params.size());
+    for (const TParamInfo& Param : Params.Params)
+        P.Values.push_back(Param.Value);
+    if (Params.Model.IsValid())
+        P.Model = Params.Model;
+    P.SuctionSum = Params.SuctionSum();
+    return P;
+}
+
+bool TOptimizeEdges::ParallelTrials() const {
+    return ThreadCount(Evaluator.Threads) > 1;
+}
+
+bool TOptimizeEdges::EvaluateBatch(
+    const std::vector<TTrialPoint>& Points, bool PumpFirst,
+    const std::function<bool(std::size_t, const std::optional<TTrial>&)>& Take) {
+    const int Threads = std::min<int>(ThreadCount(Evaluator.Threads),
+                                      static_cast<int>(std::max<std::size_t>(1, Points.size())));
+    // One evaluator per worker, lent out for one point at a time.
+    std::vector<std::unique_ptr<TCountEdges>> Counters;
+    std::vector<TCountEdges*> Free;
+    std::mutex FreeLock;
+    std::atomic<bool> Halt{false};
+    for (int T = 0; T < Threads; ++T) {
+        Counters.push_back(std::make_unique<TCountEdges>());
+        TCountEdges& C = *Counters.back();
+        C.Threads = 1;
+        C.SolverKind = Evaluator.SolverKind;
+        C.MaxSteps = Evaluator.MaxSteps;
+        Free.push_back(&C);
+    }
+    std::vector<std::optional<TTrial>> Results(Points.size());
+    // The solves side by side each take one thread of the library.
+    const TBlasThreads Blas(1);
+    bool Completed = true;
+    RunInOrder(
+        Threads, Points.size(),
+        [&](std::size_t I, std::stop_token Stop) {
+            if (!Points[I].Model)
+                return;
+            TCountEdges* C = nullptr;
+            {
+                const std::lock_guard<std::mutex> G(FreeLock);
+                C = Free.back();
+                Free.pop_back();
+            }
+            C->ProcessEvents = [C, &Halt, Stop] {
+                if (Halt || Stop.stop_requested())
+                    C->StopBuilding();
+            };
+            C->Stopped = false;
+            Results[I] = EvaluateModel(*Points[I].Model, Points[I].SuctionSum, *C);
+            if (C->Stopped)
+                Results[I].reset();
+            const std::lock_guard<std::mutex> G(FreeLock);
+            Free.push_back(C);
+        },
+        [&](std::size_t I) {
+            if (PumpFirst && Pump())
+                return Completed = false;
+            Aborted = false;
+            if (Stopped) {
+                Aborted = true;
+                Completed = false;
+                return false;
+            }
+            const TTrialPoint& P = Points[I];
+            if (P.Model) {
+                ++Evaluations;
+                const std::optional<TTrial>& R = Results[I];
+                if (R && (!BestSeen || R->F > BestSeen->Figures.F))
+                    BestSeen = TSeen{P.Values, *R};
+            }
+            if (!Take(I, Results[I])) {
+                Completed = false;
+                return false;
+            }
+            return true;
+        },
+        [&] {
+            if (Pump())
+                Halt = true;
+        });
+    return Completed;
 }
 
 std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Trial() {
@@ -302,9 +402,26 @@ bool TOptimizeEdges::NextGridPoint() {
     return false;
 }
 
+double TOptimizeEdges::GridSize() const {
+    double Size = 1.0;
+    // As NextGridPoint walks: from MinValue by TabScaler·Step while within MaxValue.
+    for (const TParamInfo& P : Params.Params) {
+        const double Stride = TabScaler * P.Step;
+        const double Count = std::floor((P.MaxValue - P.MinValue + 1e-10) / Stride) + 1;
+        Size *=
+            std::isfinite(Count) ? std::max(Count, 1.0) : std::numeric_limits<double>::infinity();
+    }
+    return Size;
+}
+
 void TOptimizeEdges::EstimateGradient(const TRealArray& X, double F0) {
     const int N = Params.ParamCount();
     Gradient.assign(static_cast<std::size_t>(N), 0.0);
+    const bool Parallel = ParallelTrials();
+    // The trial points as the sequential estimate meets them (the model is moved there
+    // and back by the same formulas), with the parameter each one probes.
+    std::vector<TTrialPoint> Points;
+    std::vector<std::pair<int, double>> Probes;
     for (int I = 0; I < N; ++I) {
         const TParamInfo& P = Params.Params[static_cast<std::size_t>(I)];
         const double Xi = X[static_cast<std::size_t>(I)];
@@ -320,11 +437,23 @@ void TOptimizeEdges::EstimateGradient(const TRealArray& X, double F0) {
         }
         Set(I, T);
         if (std::abs(T - Xi) >= 1e-10) {
-            // A trial that cannot be evaluated tells nothing about this direction.
-            if (std::optional<TTrial> F = Trial())
+            if (Parallel) {
+                Points.push_back(Snapshot());
+                Probes.emplace_back(I, T - Xi);
+            } else if (std::optional<TTrial> F = Trial()) {
+                // A trial that cannot be evaluated tells nothing about this direction.
                 Gradient[static_cast<std::size_t>(I)] = (F->F - F0) / (T - Xi);
+            }
         }
         Set(I, Xi);
+    }
+    if (!Points.empty()) {
+        EvaluateBatch(Points, false, [&](std::size_t K, const auto& F) {
+            if (F)
+                Gradient[static_cast<std::size_t>(Probes[K].first)] =
+                    (F->F - F0) / Probes[K].second;
+            return true;
+        });
     }
 }
 
@@ -350,19 +479,39 @@ void TOptimizeEdges::Optimize() {
             Set(I, Params.Params[Idx(I)].MinValue);
         bool First = true;
         double BestF = 0.0;
-        for (;;) {
-            if (Pump())
-                return;
-            if (std::optional<TTrial> F = Trial()) {
-                if (First || F->F > BestF) {
+        if (ParallelTrials()) {
+            std::vector<TTrialPoint> Grid;
+            do
+                Grid.push_back(Snapshot());
+            while (NextGridPoint());
+            const bool Done = EvaluateBatch(Grid, true, [&](std::size_t K, const auto& F) {
+                // The model stands at the last point: its figures are the current ones.
+                if (K + 1 == Grid.size())
+                    Current = F;
+                if (F && (First || F->F > BestF)) {
                     BestF = F->F;
-                    for (int I = 0; I < N; ++I)
-                        Best[Idx(I)] = Params.Params[Idx(I)].Value;
+                    Best = Grid[K].Values;
                     First = false;
                 }
+                return true;
+            });
+            if (!Done)
+                return;
+        } else {
+            for (;;) {
+                if (Pump())
+                    return;
+                if (std::optional<TTrial> F = Trial()) {
+                    if (First || F->F > BestF) {
+                        BestF = F->F;
+                        for (int I = 0; I < N; ++I)
+                            Best[Idx(I)] = Params.Params[Idx(I)].Value;
+                        First = false;
+                    }
+                }
+                if (!NextGridPoint())
+                    break;
             }
-            if (!NextGridPoint())
-                break;
         }
     }
 

@@ -132,6 +132,9 @@ public:
 
     // One odometer step of the grid; false when the grid is finished.
     bool NextGridPoint();
+    // The number of models the grid phase evaluates (with Tabulate), from the ranges,
+    // steps and TabScaler; may be huge or infinite.
+    double GridSize() const;
     // Discretises Params.Model into the evaluator with DiscretizationSettings and
     // empties its intensities; throws TDiscretizationError on unusable settings.
     void Discretize();
@@ -139,6 +142,11 @@ public:
     // Its own evaluator. Its ProcessEvents is set to call ProcessEvents below and to
     // end a particle trace once a stop is requested; leave it so. Its Model stays
     // null, so that rotating slits turn neither the user's model nor the copy.
+    // Its Threads and SolverKind hold for the whole search: with more than one thread
+    // the grid's points and the gradient's trial points are evaluated side by side,
+    // each on its own copy of the model and its own evaluator, and taken in the
+    // sequential order, so that the search takes the same path. (A subclass that
+    // overrides Evaluate sets Threads to 1: the parallel trials go to EvaluateModel.)
     TCountEdges Evaluator;
     // The settings with which every trial is discretised.
     TDiscretizationSettings DiscretizationSettings;
@@ -174,6 +182,10 @@ protected:
     // Evaluates the objective of the current (valid) model; empty when its
     // discretisation, solve or trace fails.
     virtual std::optional<TTrial> Evaluate();
+    // The same for Model on Counter; SuctionSum is that of the parameter values that
+    // gave Model. A particle task ends early once Counter.Stopped is set after a trace.
+    std::optional<TTrial> EvaluateModel(const TEdges& Model, double SuctionSum,
+                                        TCountEdges& Counter) const;
 
     TTaskKind Kind = tkSpeed;
 
@@ -185,6 +197,20 @@ private:
     void Set(int Index, double Value);
     bool Pump();
     void Optimize();
+    // A trial point of a batch: the parameter values and the model they give.
+    struct TTrialPoint {
+        TRealArray Values;
+        std::optional<TEdges> Model; // empty when the model is not valid
+        double SuctionSum = 0.0;
+    };
+    TTrialPoint Snapshot() const;
+    bool ParallelTrials() const;
+    // Evaluates the points side by side and calls Take(I, Result) in order on this
+    // thread (Result empty for a point that could not be evaluated), after pumping
+    // events (PumpFirst) and doing Trial's bookkeeping. Take returning false, or a
+    // stop, ends the batch; false then.
+    bool EvaluateBatch(const std::vector<TTrialPoint>& Points, bool PumpFirst,
+                       const std::function<bool(std::size_t, const std::optional<TTrial>&)>& Take);
     void EstimateGradient(const TRealArray& X, double F0);
     // Leaves the model at the best evaluated point and gives its figures.
     std::optional<TTrial> Finish(TRealArray& Best);

@@ -105,16 +105,13 @@ const json* Array(const json& Obj, const std::string& Where, const char* Key) {
     return &*It;
 }
 
-void RequirePositive(double V, const std::string& Where) {
-    if (!(V > 0.0))
-        Fail(Where, "must be positive");
-}
-
 void ReadSpeed(const json& J, TSpeedData& S) {
     const std::string W = "speed";
     OnlyKeys(J, W, {"x", "y", "dx", "dy", "v"});
     S.Point = {Number(J, W, "x", S.Point.X), Number(J, W, "y", S.Point.Y)};
     S.Direction = {Number(J, W, "dx", S.Direction.X), Number(J, W, "dy", S.Direction.Y)};
+    if (!(std::abs(S.Point.X) <= MaxCoordinate && std::abs(S.Point.Y) <= MaxCoordinate))
+        Fail(W, "the point (x, y) must be within ±1e6 m");
     S.Speed = Number(J, W, "v", S.Speed);
     if (!(S.Speed > 0.0))
         Fail(Join(W, "v"), MsgSpeed);
@@ -137,16 +134,10 @@ void ReadParticles(const json& J, TParticleData& P) {
     P.Friction = Number(J, W, "friction", P.Friction);
     P.H = Number(J, W, "h", P.H);
     P.TMax = Number(J, W, "tmax", P.TMax);
-    // Without these the drag law divides by zero on every trial.
-    RequirePositive(P.D, Join(W, "d"));
-    RequirePositive(P.RhoParticle, Join(W, "rho_particle"));
-    RequirePositive(P.RhoAir, Join(W, "rho_air"));
-    RequirePositive(P.Mu, Join(W, "mu"));
-    RequirePositive(P.Chi, Join(W, "chi"));
-    if (P.H < 1e-10)
-        Fail(Join(W, "h"), MsgSmallStep);
-    if (P.TMax < 0.0)
-        Fail(Join(W, "tmax"), "must not be negative");
+    // The same rules as the trajectory command's: without them the drag law divides by
+    // zero on every trial.
+    if (const auto Fault = CheckParticleParams(P))
+        Fail(Join(W, Fault->Key), Fault->Message);
     if (const json* Starts = Array(J, W, "start")) {
         for (std::size_t I = 0; I < Starts->size(); ++I) {
             const json& S = (*Starts)[I];
@@ -155,6 +146,11 @@ void ReadParticles(const json& J, TParticleData& P) {
             TStartPartInfo Info;
             Info.Position = {Number(S, SW, "x", 1.0), Number(S, SW, "y", 1.0)};
             Info.Velocity = {Number(S, SW, "vx", 0.0), Number(S, SW, "vy", 0.0)};
+            TParticleParams At = P;
+            At.Start = Info.Position;
+            At.StartVelocity = Info.Velocity;
+            if (const auto Fault = CheckParticleParams(At))
+                Fail(Join(SW, Fault->Key), Fault->Message);
             P.Particles.push_back(Info);
         }
     }
@@ -257,6 +253,9 @@ TOptTask ParseOptTask(std::string_view Text) {
         J = json::parse(Text);
     } catch (const json::parse_error& E) {
         throw TTaskError(std::string("task file: not valid JSON: ") + E.what());
+    } catch (const json::exception&) {
+        // The only other fault of the parser: a number beyond the range of a double.
+        throw TTaskError("task file: a number is out of range (beyond ±1.8e308)");
     }
     OnlyKeys(J, "",
              {"task", "speed", "particles", "suction", "geometric", "tabulate", "tab_scaler",

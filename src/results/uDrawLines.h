@@ -13,6 +13,11 @@ namespace kalvex {
 
 class TDrawSurface;
 
+// Memory bounds of the result lines: a line ends (and says so) at MaxLinePoints
+// points; a field of lines stops once the store holds MaxStorePoints.
+inline constexpr std::size_t MaxLinePoints = 1'000'000;
+inline constexpr std::size_t MaxStorePoints = 10'000'000;
+
 class TDrawLines {
 public:
     void AddLine(const TColorPointArray& Line);

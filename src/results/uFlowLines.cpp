@@ -1,11 +1,13 @@
 #include "results/uFlowLines.h"
 
 #include "base/uDrawSurface.h"
+#include "base/uParallel.h"
 #include "solver/uCountEdges.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 namespace kalvex {
 
@@ -25,34 +27,33 @@ bool Positive(double V) {
 
 } // namespace
 
-void TraceFlowLine(TCountEdges& E, TRealPoint Start, int Direction, TColorPointArray& Line,
-                   double VMin, double VMax) {
-    E.Stopped = false;
+namespace {
+
+std::array<TDrawSurface*, 2> Targets(const TCountEdges& E) {
+    return {E.Canvas, E.Canvas ? E.BufferCanvas : nullptr};
+}
+
+TPixel PixelOf(const TCountEdges& E, TRealPoint Q) {
+    return {E.OriginX + ScreenPixel(Q.X / E.Scale), E.OriginY - ScreenPixel(Q.Y / E.Scale)};
+}
+
+// The line from Start; OnPoint(Color, Point) sees every point after the first as it is
+// reached, Interrupt(I) after step I says whether to end the line there; Cut tells
+// whether MaxLinePoints ended it. Reads the evaluator only, so lines can be traced side
+// by side.
+template <class TOnPoint, class TInterrupt>
+TColorPointArray TraceLine(const TCountEdges& E, TRealPoint Start, int Direction, double VMin,
+                           double VMax, TOnPoint&& OnPoint, TInterrupt&& Interrupt, bool& Cut) {
     TRealPoint V = E.Velocity(Start);
     TColorPointArray L;
     L.reserve(100);
     L.push_back({0, Start});
     long long StepsLeft = E.MaxSteps > 0 ? E.MaxSteps : UnlimitedLineSteps;
+    const long long PointBound = static_cast<long long>(MaxLinePoints) - 1;
+    const bool Bounded = StepsLeft > PointBound;
+    StepsLeft = std::min(StepsLeft, PointBound);
+    Cut = false;
     TRealPoint Current = Start;
-
-    const std::array<TDrawSurface*, 2> Targets{E.Canvas, E.Canvas ? E.BufferCanvas : nullptr};
-    auto PixelOf = [&](TRealPoint Q) {
-        return TPixel{E.OriginX + ScreenPixel(Q.X / E.Scale),
-                      E.OriginY - ScreenPixel(Q.Y / E.Scale)};
-    };
-    auto DrawTo = [&](TRealPoint Q) {
-        const TPixel Px = PixelOf(Q);
-        for (TDrawSurface* S : Targets)
-            if (S)
-                S->LineTo(Px.X, Px.Y);
-    };
-    if (E.Canvas) {
-        const TPixel Px = PixelOf(Start);
-        for (TDrawSurface* S : Targets)
-            if (S)
-                S->MoveTo(Px.X, Px.Y);
-    }
-
     const TEdges& Walls = E.Elements.Edges;
     for (long long I = 1;; ++I) {
         const TRealPoint Prev = Current;
@@ -64,27 +65,75 @@ void TraceFlowLine(TCountEdges& E, TRealPoint Start, int Direction, TColorPointA
         const TRealPoint Next{Prev.X + Direction * E.LineStep * V.X / S,
                               Prev.Y + Direction * E.LineStep * V.Y / S};
         const std::uint32_t Color = SpeedColor(S, VMin, VMax);
-        for (TDrawSurface* T : Targets)
-            if (T)
-                T->SetPenColor(Color);
         TRealPoint C = Prev;
         if (Walls.SegmentHitsBoundary(Prev, Next, nullptr, &C)) {
             L.push_back({Color, C});
-            DrawTo(C);
+            OnPoint(Color, C);
             break;
         }
         L.push_back({Color, Next});
-        DrawTo(Next);
+        OnPoint(Color, Next);
         V = E.Velocity(Next);
         Current = Next;
         --StepsLeft;
-        if (E.Stopped || StepsLeft == 0)
+        if (StepsLeft == 0)
+            Cut = Bounded;
+        if (StepsLeft == 0 || Interrupt(I))
             break;
-        if (I % 50 == 0 && E.ProcessEvents)
-            E.ProcessEvents();
     }
     L.shrink_to_fit();
-    Line = std::move(L);
+    return L;
+}
+
+void StartDrawing(const TCountEdges& E, TRealPoint Start) {
+    const TPixel Px = PixelOf(E, Start);
+    for (TDrawSurface* S : Targets(E))
+        if (S)
+            S->MoveTo(Px.X, Px.Y);
+}
+
+void DrawStep(const TCountEdges& E, std::uint32_t Color, TRealPoint Q) {
+    const TPixel Px = PixelOf(E, Q);
+    for (TDrawSurface* S : Targets(E)) {
+        if (S) {
+            S->SetPenColor(Color);
+            S->LineTo(Px.X, Px.Y);
+        }
+    }
+}
+
+// A line traced elsewhere, drawn with the same calls as while tracing.
+void DrawLine(const TCountEdges& E, const TColorPointArray& Line) {
+    if (!E.Canvas || Line.empty())
+        return;
+    StartDrawing(E, Line.front().Position);
+    for (std::size_t K = 1; K < Line.size(); ++K)
+        DrawStep(E, Line[K].Color, Line[K].Position);
+}
+
+} // namespace
+
+bool TraceFlowLine(TCountEdges& E, TRealPoint Start, int Direction, TColorPointArray& Line,
+                   double VMin, double VMax) {
+    bool Cut = false;
+    E.Stopped = false;
+    if (E.Canvas)
+        StartDrawing(E, Start);
+    Line = TraceLine(
+        E, Start, Direction, VMin, VMax,
+        [&](std::uint32_t Color, TRealPoint Q) {
+            if (E.Canvas)
+                DrawStep(E, Color, Q);
+        },
+        [&](long long I) {
+            if (E.Stopped)
+                return true;
+            if (I % 50 == 0 && E.ProcessEvents)
+                E.ProcessEvents();
+            return false;
+        },
+        Cut);
+    return Cut;
 }
 
 int CountFlowLines(const TCountEdges& E, int Direction) {
@@ -105,23 +154,11 @@ int CountFlowLines(const TCountEdges& E, int Direction) {
     return static_cast<int>(std::min<long long>(Total, 2000000000LL));
 }
 
-void BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) {
-    double VMin = 0;
-    double VMax = 0;
-    E.Elements.Edges.SpeedRange(VMin, VMax);
-    E.Stopped = false;
-    const int D = FromSinks ? -1 : 1;
-    const int Max = CountFlowLines(E, D);
-    int Position = 0;
-    if (E.ProgressBar)
-        E.ProgressBar(Position, Max);
-    Lines.Step = E.LineStep;
-    if (!Positive(E.LineInterval))
-        return;
+namespace {
 
-    TColorPointArray Line;
-    // The model is read by index: tracing never changes it, but this keeps the loop
-    // independent of reallocation.
+// The start of every line of the field, in the order the lines are traced.
+std::vector<TRealPoint> FieldSeeds(const TCountEdges& E, int D) {
+    std::vector<TRealPoint> Seeds;
     const TEdges& Walls = E.Elements.Edges;
     for (int Ei = 0; Ei < Walls.Count(); ++Ei) {
         for (int Si = 0; Si < Walls.Item(Ei).Count(); ++Si) {
@@ -140,23 +177,94 @@ void BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) {
             const double MinY = std::min(S.P1.Y, S.P2.Y);
             const double MaxY = std::max(S.P1.Y, S.P2.Y);
             while ((P.X > MinX && P.X < MaxX) || (P.Y > MinY && P.Y < MaxY)) {
-                TraceFlowLine(E, P - N, D, Line, VMin, VMax);
-                Lines.AddLine(Line);
+                Seeds.push_back(P - N);
+                // Every line holds a point at least: the store is full before more.
+                if (Seeds.size() >= MaxStorePoints)
+                    return Seeds;
                 const TRealPoint Before = P;
                 P = P + Dir;
-                ++Position;
-                if (E.ProgressBar)
-                    E.ProgressBar(Position, Max);
-                if (E.ProcessEvents)
-                    E.ProcessEvents();
-                if (E.Stopped)
-                    return;
                 // An interval lost in rounding would never leave the opening.
                 if (P.X == Before.X && P.Y == Before.Y)
                     break;
             }
         }
     }
+    return Seeds;
+}
+
+} // namespace
+
+TLinesOutcome BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) {
+    TLinesOutcome Outcome;
+    std::size_t Stored = 0;
+    for (const auto& L : Lines.Lines)
+        Stored += L.size();
+    double VMin = 0;
+    double VMax = 0;
+    E.Elements.Edges.SpeedRange(VMin, VMax);
+    E.Stopped = false;
+    const int D = FromSinks ? -1 : 1;
+    const int Max = CountFlowLines(E, D);
+    int Position = 0;
+    if (E.ProgressBar)
+        E.ProgressBar(Position, Max);
+    Lines.Step = E.LineStep;
+    if (!Positive(E.LineInterval))
+        return Outcome;
+
+    const std::vector<TRealPoint> Seeds = FieldSeeds(E, D);
+    // Store, progress, drawing and the event pump: on this thread, in seed order.
+    // The field ends once the store holds MaxStorePoints points.
+    const auto Hand = [&](const TColorPointArray& Line, bool Cut) {
+        Lines.AddLine(Line);
+        Stored += Line.size();
+        Outcome.CutLines += Cut ? 1 : 0;
+        ++Position;
+        if (E.ProgressBar)
+            E.ProgressBar(Position, Max);
+        if (E.ProcessEvents)
+            E.ProcessEvents();
+        if (Stored >= MaxStorePoints)
+            Outcome.StoreFull = true;
+        return !E.Stopped && !Outcome.StoreFull;
+    };
+
+    const int Threads = ThreadCount(E.Threads);
+    if (Threads <= 1 || Seeds.size() < 2) {
+        TColorPointArray Line;
+        for (const TRealPoint Seed : Seeds) {
+            const bool Cut = TraceFlowLine(E, Seed, D, Line, VMin, VMax);
+            if (!Hand(Line, Cut))
+                return Outcome;
+        }
+        return Outcome;
+    }
+
+    // The lines are independent once the system is solved: traced on the workers
+    // without drawing, then drawn as they are handed over.
+    std::vector<TColorPointArray> Traced(Seeds.size());
+    std::vector<std::uint8_t> CutFlags(Seeds.size(), 0);
+    const TCountEdges& Shared = E;
+    RunInOrder(
+        Threads, Seeds.size(),
+        [&](std::size_t I, std::stop_token Stop) {
+            bool Cut = false;
+            Traced[I] = TraceLine(
+                Shared, Seeds[I], D, VMin, VMax, [](std::uint32_t, TRealPoint) {},
+                [&](long long) { return Stop.stop_requested(); }, Cut);
+            CutFlags[I] = Cut ? 1 : 0;
+        },
+        [&](std::size_t I) {
+            DrawLine(E, Traced[I]);
+            const bool Go = Hand(Traced[I], CutFlags[I] != 0);
+            TColorPointArray().swap(Traced[I]);
+            return Go;
+        },
+        [&] {
+            if (E.ProcessEvents)
+                E.ProcessEvents();
+        });
+    return Outcome;
 }
 
 int FlowLineMaxSteps(double Length, double Step, bool Limited) {
@@ -166,9 +274,9 @@ int FlowLineMaxSteps(double Length, double Step, bool Limited) {
     return std::max(1, RoundEven(Length / Step));
 }
 
-void BuildFieldOfLines(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
-                       double Interval, double Step, double Length, bool FromSinks,
-                       const TBuildHooks& Hooks) {
+TLinesOutcome BuildFieldOfLines(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
+                                double Interval, double Step, double Length, bool FromSinks,
+                                const TBuildHooks& Hooks) {
     if (!Positive(Interval) || !Positive(Step) || !Positive(Length))
         throw TBuildParamsError();
     Evaluator.MaxSteps = FlowLineMaxSteps(Length, Step, Model.HasSemiInfinite());
@@ -182,12 +290,13 @@ void BuildFieldOfLines(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& 
     Store.ClearLines();
     if (Hooks.Repaint)
         Hooks.Repaint();
-    BuildFlowLines(Evaluator, Store, FromSinks);
+    const TLinesOutcome Outcome = BuildFlowLines(Evaluator, Store, FromSinks);
     if (Hooks.Repaint)
         Hooks.Repaint();
+    return Outcome;
 }
 
-void BuildSingleLine(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
+bool BuildSingleLine(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
                      TRealPoint Start, double Step, double Length, bool ToSink,
                      const TBuildHooks& Hooks) {
     if (!Positive(Step) || !Positive(Length))
@@ -205,10 +314,11 @@ void BuildSingleLine(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& St
     if (Hooks.Status)
         Hooks.Status("Построение линии тока...");
     TColorPointArray Line;
-    TraceFlowLine(Evaluator, Start, D, Line, VMin, VMax);
+    const bool Cut = TraceFlowLine(Evaluator, Start, D, Line, VMin, VMax);
     Store.AddLine(Line);
     if (Hooks.Repaint)
         Hooks.Repaint();
+    return Cut;
 }
 
 } // namespace kalvex

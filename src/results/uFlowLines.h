@@ -34,15 +34,27 @@ struct TBuildHooks {
 
 // One flow line from Start, with the flow (Direction 1) or against it (-1), coloured by
 // the speed within VMin..VMax; it ends on a wall, after Evaluator.MaxSteps steps (when
-// positive), or on Evaluator.StopBuilding. Drawn on the evaluator's canvases as it goes.
-void TraceFlowLine(TCountEdges& Evaluator, TRealPoint Start, int Direction, TColorPointArray& Line,
+// positive), at MaxLinePoints points, or on Evaluator.StopBuilding. Drawn on the
+// evaluator's canvases as it goes. True when the point bound ended it.
+bool TraceFlowLine(TCountEdges& Evaluator, TRealPoint Start, int Direction, TColorPointArray& Line,
                    double VMin, double VMax);
 // The number of lines BuildFlowLines traces: one every LineInterval along each opening
 // whose velocity has the sign against Direction.
 int CountFlowLines(const TCountEdges& Evaluator, int Direction);
+// How a field of lines ended: lines cut at MaxLinePoints, and whether the store reached
+// MaxStorePoints (the lines after that point were not traced).
+struct TLinesOutcome {
+    int CutLines = 0;
+    bool StoreFull = false;
+};
+
 // Traces the field of lines of the solved evaluator into Lines (from the sinks, against
-// the flow, or from the sources), reporting progress and pumping events.
-void BuildFlowLines(TCountEdges& Evaluator, TDrawLines& Lines, bool FromSinks);
+// the flow, or from the sources), reporting progress and pumping events. With more than
+// one thread (Evaluator.Threads) the lines are traced side by side and handed to Lines,
+// the progress bar and the canvases in seed order on the calling thread, the same
+// lines point for point; a stop request then takes effect between lines. The field
+// ends once Lines holds MaxStorePoints points.
+TLinesOutcome BuildFlowLines(TCountEdges& Evaluator, TDrawLines& Lines, bool FromSinks);
 
 // MaxSteps for a line of the given length: Round(Length / Step), at least 1, when
 // Limited; otherwise 0 (no limit).
@@ -52,15 +64,15 @@ int FlowLineMaxSteps(double Length, double Step, bool Limited);
 // LineInterval and LineStep, solves when needed, replaces the stored lines and traces
 // the field. The caller sets ProgressBar and the origin on the evaluator.
 // Throws TBuildParamsError unless Interval, Step and Length are positive.
-void BuildFieldOfLines(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
-                       double Interval, double Step, double Length, bool FromSinks,
-                       const TBuildHooks& Hooks = {});
+TLinesOutcome BuildFieldOfLines(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
+                                double Interval, double Step, double Length, bool FromSinks,
+                                const TBuildHooks& Hooks = {});
 
 // Single flow line from Start, with the flow (ToSink) or against it, coloured by the
 // velocity range of Model (the user's model); the length limit applies with a rotating
-// cylinder or a semi-infinite region. The line is appended to Store.
-// Throws TBuildParamsError unless Step and Length are positive.
-void BuildSingleLine(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
+// cylinder or a semi-infinite region. The line is appended to Store; true when it was
+// cut at MaxLinePoints. Throws TBuildParamsError unless Step and Length are positive.
+bool BuildSingleLine(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
                      TRealPoint Start, double Step, double Length, bool ToSink,
                      const TBuildHooks& Hooks = {});
 

@@ -103,6 +103,44 @@ void FrozenDragStep(TRealArray& Y, TRealPoint U, double Rate, double H) {
     Y[2] = Vs.Y + Lag.Y * Decay;
 }
 
+std::optional<TParticleFault> CheckParticleParams(const TParticleParams& P) {
+    const auto Positive = [](double V) { return V > 0.0; };
+    const auto Unit = [](double V) { return V >= 0.0 && V <= 1.0; };
+    const auto Place = [](double V) { return std::abs(V) <= MaxCoordinate; };
+    const auto Speed = [](double V) { return std::abs(V) <= MaxVelocity; };
+    const std::string MustBePositive = "must be positive";
+    const std::string FromZeroToOne = "must be from 0 to 1";
+    static_assert(MaxCoordinate == 1e6 && MaxVelocity == 1e4, "the texts below name them");
+    const std::string Where = "must be within ±1e6 m";
+    const std::string HowFast = "must be within ±1e4 m/s";
+    const struct {
+        const char* Key;
+        double Value;
+        bool Ok;
+        const std::string& Message;
+    } Rules[] = {
+        {"d", P.D, Positive(P.D), MustBePositive},
+        {"rho_particle", P.RhoParticle, Positive(P.RhoParticle), MustBePositive},
+        {"rho_air", P.RhoAir, Positive(P.RhoAir), MustBePositive},
+        {"mu", P.Mu, Positive(P.Mu), MustBePositive},
+        {"chi", P.Chi, Positive(P.Chi), MustBePositive},
+        {"restitution", P.Restitution, Unit(P.Restitution), FromZeroToOne},
+        {"friction", P.Friction, Unit(P.Friction), FromZeroToOne},
+        {"x", P.Start.X, Place(P.Start.X), Where},
+        {"y", P.Start.Y, Place(P.Start.Y), Where},
+        {"vx", P.StartVelocity.X, Speed(P.StartVelocity.X), HowFast},
+        {"vy", P.StartVelocity.Y, Speed(P.StartVelocity.Y), HowFast},
+    };
+    for (const auto& R : Rules)
+        if (!R.Ok || !std::isfinite(R.Value))
+            return TParticleFault{R.Key, R.Message};
+    if (!std::isfinite(P.H) || P.H < MinParticleStep)
+        return TParticleFault{"h", "Слишком маленький шаг интегрирования."};
+    if (!(P.TMax >= 0.0) || !std::isfinite(P.TMax))
+        return TParticleFault{"tmax", "must not be negative"};
+    return std::nullopt;
+}
+
 TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TParticleParams& P) {
     if (!std::isfinite(P.H) || P.H < MinParticleStep)
         throw TKalvexError("Слишком маленький шаг интегрирования.");
@@ -286,9 +324,14 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
                 L.push_back({TrajectoryColor, New});
                 DrawTo(New);
             }
+            // A long flight with a short step would otherwise fill the memory.
+            if (L.size() >= MaxLinePoints) {
+                Result.PointLimit = true;
+                break;
+            }
             if (Moving) {
                 // Solve for the cylinders as they stand, then turn them by the step.
-                E.Solve();
+                E.SolveTurned();
                 Pump();
                 if (E.Stopped) {
                     Result.End = TParticleEnd::peStopped;

@@ -6,6 +6,7 @@
 #include "results/uDrawLines.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kalvex {
@@ -57,6 +58,18 @@ struct TParticleParams {
     double TMax = 5.0;
 };
 
+// A parameter no trace can use: Key is its name in the task file ("d", "rho_air",
+// "rho_particle", "mu", "chi", "restitution", "friction", "h", "tmax", "x", "y", "vx",
+// "vy"), Message says why.
+struct TParticleFault {
+    std::string Key;
+    std::string Message;
+};
+// The first fault of P, if any: D, densities, Mu and Chi positive; restitution and
+// friction from 0 to 1; H at least MinParticleStep; TMax not negative; the start
+// within MaxCoordinate and its velocity within MaxVelocity.
+std::optional<TParticleFault> CheckParticleParams(const TParticleParams& P);
+
 enum class TParticleEnd : std::uint8_t { peTime, peCaught, peStopped };
 
 struct TParticleResult {
@@ -67,6 +80,8 @@ struct TParticleResult {
     // Reynolds number at the release point and its law.
     double StartRe = 0.0;
     TDragLaw StartLaw = TDragLaw::dlStokes;
+    // The trace stopped at MaxLinePoints points rather than at TMax.
+    bool PointLimit = false;
 };
 
 // Traces one particle and replaces Line by its trajectory. On a floating-point fault

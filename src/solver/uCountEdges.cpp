@@ -1,9 +1,12 @@
 // The flow evaluator: intensity solve and velocity at a point.
 #include "solver/uCountEdges.h"
 
+#include "base/uParallel.h"
+#include "solver/uBlasThreads.h"
 #include "solver/uKernel.h"
 #include "solver/uSystUr.h"
 
+#include <cblas.h>
 #include <lapacke.h>
 
 #include <algorithm>
@@ -233,6 +236,18 @@ void VelocitySums(const TFastView& V, std::size_t N, double Px, double Py, doubl
 
 } // namespace
 
+// The LU factors of the block of the static elements (rows and columns Static), the
+// static elements and cylinders they were made for, and Z = A_ss^-1 b_s.
+struct TCountEdges::TStaticFactor {
+    std::vector<std::size_t> Static;
+    TEdgeElementArray StaticElements;
+    TCylInfoArray Cyls;
+    std::size_t Count = 0;
+    std::vector<double> LU;
+    std::vector<lapack_int> Pivots;
+    std::vector<double> Z;
+};
+
 TCountEdges::TCountEdges() = default;
 TCountEdges::~TCountEdges() = default;
 
@@ -312,17 +327,17 @@ void TCountEdges::AssembleFast(double* A, double* B) const {
         for (std::size_t J = From; J < To; ++J)
             AssembleColumn(S, Elements.Elements, J, A + J * N);
     };
-    unsigned Threads = std::max(1u, std::min(16u, std::thread::hardware_concurrency()));
+    auto Workers = static_cast<unsigned>(std::min(16, ThreadCount(Threads)));
     if (N < 256)
-        Threads = 1;
-    if (Threads == 1) {
+        Workers = 1;
+    if (Workers == 1) {
         Columns(0, N);
         return;
     }
     std::vector<std::thread> Pool;
-    Pool.reserve(Threads - 1);
-    const std::size_t Per = (N + Threads - 1) / Threads;
-    for (unsigned T = 1; T < Threads; ++T) {
+    Pool.reserve(Workers - 1);
+    const std::size_t Per = (N + Workers - 1) / Workers;
+    for (unsigned T = 1; T < Workers; ++T) {
         const std::size_t From = std::min(N, T * Per);
         const std::size_t To = std::min(N, From + Per);
         // Without a thread to spare (resource limits) the block is done here; an
@@ -352,6 +367,7 @@ void TCountEdges::Solve() {
     AssembleFast(A, B.data());
     std::vector<lapack_int> Pivots(N);
     const auto Ln = static_cast<lapack_int>(N);
+    const TBlasThreads Blas(Threads == 1 ? 1 : 0);
     const lapack_int Info =
         LAPACKE_dgesv(LAPACK_COL_MAJOR, Ln, 1, A, Ln, Pivots.data(), B.data(), Ln);
     if (Info < 0)
@@ -359,6 +375,146 @@ void TCountEdges::Solve() {
     if (Info > 0 || !std::all_of(B.begin(), B.end(), [](double X) { return std::isfinite(X); }))
         throw TSolveError(SingularMessage);
     Intensities = std::move(B);
+    PrepareFastData();
+}
+
+namespace {
+
+bool SameElement(const TEdgeElement& A, const TEdgeElement& B) {
+    return A.P1.X == B.P1.X && A.P1.Y == B.P1.Y && A.P2.X == B.P2.X && A.P2.Y == B.P2.Y &&
+           A.V == B.V;
+}
+
+bool SameCylinders(const TCylInfoArray& A, const TCylInfoArray& B) {
+    return std::equal(A.begin(), A.end(), B.begin(), B.end(), [](const auto& X, const auto& Y) {
+        return X.Center.X == Y.Center.X && X.Center.Y == Y.Center.Y && X.R == Y.R && X.V == Y.V &&
+               X.FirstElement == Y.FirstElement && X.ElementCount == Y.ElementCount;
+    });
+}
+
+} // namespace
+
+bool TCountEdges::FactorStaticBlock(const std::vector<std::size_t>& Static) {
+    const std::size_t N = Elements.Elements.size();
+    const std::size_t Ns = Static.size();
+    double* const A = SystemBuffer(N * N);
+    std::vector<double> B(N);
+    AssembleFast(A, B.data());
+    auto F = std::make_unique<TStaticFactor>();
+    F->Static = Static;
+    F->Count = N;
+    F->Cyls = Elements.CylInfos;
+    F->LU.resize(Ns * Ns);
+    F->Z.resize(Ns);
+    F->StaticElements.reserve(Ns);
+    for (std::size_t C = 0; C < Ns; ++C) {
+        F->StaticElements.push_back(Elements.Elements[Static[C]]);
+        F->Z[C] = B[Static[C]];
+        for (std::size_t R = 0; R < Ns; ++R)
+            F->LU[C * Ns + R] = A[Static[C] * N + Static[R]];
+    }
+    F->Pivots.resize(Ns);
+    const auto Ln = static_cast<lapack_int>(Ns);
+    const TBlasThreads Blas(Threads == 1 ? 1 : 0);
+    if (LAPACKE_dgetrf(LAPACK_COL_MAJOR, Ln, Ln, F->LU.data(), Ln, F->Pivots.data()) != 0)
+        return false;
+    if (LAPACKE_dgetrs(LAPACK_COL_MAJOR, 'N', Ln, 1, F->LU.data(), Ln, F->Pivots.data(),
+                       F->Z.data(), Ln) != 0)
+        return false;
+    Turning = std::move(F);
+    return true;
+}
+
+void TCountEdges::SolveTurned() {
+    const std::size_t N = Elements.Elements.size();
+    std::vector<char> Moves(N, 0);
+    for (const TCylInfo& C : Elements.CylInfos) {
+        if (C.V == 0.0)
+            continue;
+        for (std::int32_t K = 0; K < C.ElementCount; ++K) {
+            const auto I = static_cast<std::size_t>(C.FirstElement + K);
+            if (I < N)
+                Moves[I] = 1;
+        }
+    }
+    std::vector<std::size_t> Static;
+    std::vector<std::size_t> Moving;
+    for (std::size_t I = 0; I < N; ++I)
+        (Moves[I] ? Moving : Static).push_back(I);
+    // The complement pays while the turning part is small.
+    if (!KeepStaticFactor || Moving.empty() || Moving.size() * 2 > N) {
+        Solve();
+        return;
+    }
+    CheckElementCount(static_cast<double>(N));
+    Intensities.clear();
+    Fast.Generation = 0;
+    bool Valid = Turning && Turning->Count == N && Turning->Static == Static &&
+                 SameCylinders(Turning->Cyls, Elements.CylInfos);
+    for (std::size_t C = 0; Valid && C < Static.size(); ++C)
+        Valid = SameElement(Turning->StaticElements[C], Elements.Elements[Static[C]]);
+    if (!Valid && !FactorStaticBlock(Static)) {
+        Turning.reset();
+        Solve();
+        return;
+    }
+    const TStaticFactor& F = *Turning;
+    const std::size_t Ns = Static.size();
+    const std::size_t M = Moving.size();
+
+    // The blocks that moved: A_sm and A_mm from the moving elements' columns, A_ms
+    // from the influence of the static elements at the moving control points.
+    const TSoA S(Elements.Elements);
+    std::vector<double> Column(N);
+    std::vector<double> Asm(Ns * M);
+    std::vector<double> Amm(M * M);
+    std::vector<double> Ams(M * Ns);
+    std::vector<double> Bm(M);
+    for (std::size_t K = 0; K < M; ++K) {
+        AssembleColumn(S, Elements.Elements, Moving[K], Column.data());
+        for (std::size_t R = 0; R < Ns; ++R)
+            Asm[K * Ns + R] = Column[Static[R]];
+        for (std::size_t R = 0; R < M; ++R)
+            Amm[K * M + R] = Column[Moving[R]];
+    }
+    for (std::size_t K = 0; K < M; ++K) {
+        const std::size_t I = Moving[K];
+        const TRealPoint Mi{S.Mx[I], S.My[I]};
+        const TRealPoint Ni{S.Nx[I], S.Ny[I]};
+        Bm[K] = RightHandSide(static_cast<int>(I), Mi, Ni);
+        for (std::size_t C = 0; C < Ns; ++C) {
+            const TEdgeElement& E = Elements.Elements[Static[C]];
+            Ams[C * M + K] = LiteralKernel(E, ElementGeometry(E), Mi, Ni);
+        }
+    }
+
+    // Y = A_ss^-1 A_sm; the complement A_mm - A_ms Y and b_m - A_ms Z.
+    const TBlasThreads Blas(Threads == 1 ? 1 : 0);
+    const auto Ls = static_cast<lapack_int>(Ns);
+    const auto Lm = static_cast<lapack_int>(M);
+    if (LAPACKE_dgetrs(LAPACK_COL_MAJOR, 'N', Ls, Lm, F.LU.data(), Ls, F.Pivots.data(), Asm.data(),
+                       Ls) != 0)
+        throw TSolveError(SingularMessage);
+    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lm, Lm, Ls, -1.0, Ams.data(), Lm,
+                Asm.data(), Ls, 1.0, Amm.data(), Lm);
+    cblas_dgemv(CblasColMajor, CblasNoTrans, Lm, Ls, -1.0, Ams.data(), Lm, F.Z.data(), 1, 1.0,
+                Bm.data(), 1);
+    std::vector<lapack_int> Pivots(M);
+    if (LAPACKE_dgesv(LAPACK_COL_MAJOR, Lm, 1, Amm.data(), Lm, Pivots.data(), Bm.data(), Lm) != 0)
+        throw TSolveError(SingularMessage);
+
+    // x_s = Z - Y x_m.
+    std::vector<double> Xs = F.Z;
+    cblas_dgemv(CblasColMajor, CblasNoTrans, Ls, Lm, -1.0, Asm.data(), Ls, Bm.data(), 1, 1.0,
+                Xs.data(), 1);
+    std::vector<double> X(N);
+    for (std::size_t R = 0; R < Ns; ++R)
+        X[Static[R]] = Xs[R];
+    for (std::size_t K = 0; K < M; ++K)
+        X[Moving[K]] = Bm[K];
+    if (!std::all_of(X.begin(), X.end(), [](double V) { return std::isfinite(V); }))
+        throw TSolveError(SingularMessage);
+    Intensities = std::move(X);
     PrepareFastData();
 }
 

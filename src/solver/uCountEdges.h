@@ -47,6 +47,10 @@ public:
     TElementsLoadError() : TKalvexError("Невозможно загрузить граничные элементы") {}
 };
 
+// A discretisation file that names one cylinder twice (older writers appended the
+// records again at every discretisation): its rotation would turn the cylinder twice.
+class TRepeatedCylinderError : public TElementsLoadError {};
+
 // The system of equations has no unique solution.
 class TSolveError : public TKalvexError {
 public:
@@ -110,6 +114,10 @@ public:
                        "интегрирования.") {}
 };
 
+// How the intensities are solved: LU always, the iterative solve (falling back to LU
+// when it does not converge), or the iterative solve above a size where it pays.
+enum class TSolverKind : std::uint8_t { skAuto, skDirect, skIterative };
+
 class TCountEdges {
 public:
     TCountEdges();
@@ -120,6 +128,13 @@ public:
     // Solve: assembles the dense system and factors it (LAPACK); throws TSolveError
     // on a singular system, leaving Intensities empty.
     void Solve();
+    // Solve for elements of which only the rotating cylinders' moved since the last
+    // call: the LU factors of the static elements' block are kept, and each call solves
+    // through the Schur complement of the cylinders' block. The first call, and any
+    // after other elements changed, factors that block anew. Without rotating
+    // cylinders, or with KeepStaticFactor off, it is Solve.
+    void SolveTurned();
+    bool KeepStaticFactor = true;
     // The literal elimination, kept as the reference the fast path is checked against.
     void SolveLiteral();
     void ClearIntensities() { Intensities.clear(); }
@@ -159,6 +174,10 @@ public:
     double Scale = 0.004;
     bool Stopped = false;
     TRealArray Intensities;
+    // Worker threads for fields of lines and the search's trials (0: every core,
+    // 1: all on the calling thread) and for assembling the system.
+    int Threads = 0;
+    TSolverKind SolverKind = TSolverKind::skAuto;
 
     // Assembles the system into the column-major Count x Count array A and the
     // right-hand side B (Count values), in parallel over column blocks.
@@ -173,6 +192,10 @@ private:
     double* SystemBuffer(std::size_t Doubles);
     std::unique_ptr<double[], TFreeDeleter> SystemMatrix;
     std::size_t SystemCapacity = 0;
+
+    struct TStaticFactor;
+    std::unique_ptr<TStaticFactor> Turning;
+    bool FactorStaticBlock(const std::vector<std::size_t>& Static);
 
     void PrepareFastData();
     bool FastDataValid() const;

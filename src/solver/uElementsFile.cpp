@@ -27,6 +27,30 @@ bool CylInfosConsistent(const TEdgeElements& E) {
     return true;
 }
 
+// Only after CylInfosConsistent: every EdgeIndex is a boundary of E.Edges.
+bool CylinderRepeated(const TEdgeElements& E) {
+    std::vector<bool> Seen(static_cast<std::size_t>(E.Edges.Count()), false);
+    for (const TCylInfo& C : E.CylInfos) {
+        const auto K = static_cast<std::size_t>(C.EdgeIndex);
+        if (Seen[K])
+            return true;
+        Seen[K] = true;
+    }
+    return false;
+}
+
+// Values that are not numbers, or beyond what the system file accepts, would reach the
+// solve as garbage. The elements of a semi-infinite tail may reach far beyond the
+// model, so their ends are only held to where squares of distances stay finite.
+constexpr double MaxElementCoordinate = 1e100;
+
+double ReadWithin(TByteReader& R, double Bound) {
+    const double V = R.ReadDouble();
+    if (!(std::abs(V) <= Bound))
+        throw TFormatError("value out of range");
+    return V;
+}
+
 } // namespace
 
 std::vector<std::uint8_t> TEdgeElements::SaveToBytes() const {
@@ -72,11 +96,11 @@ void TEdgeElements::LoadFromBytes(std::span<const std::uint8_t> Bytes) {
         Count = 0;
         Elements.assign(static_cast<std::size_t>(N), TEdgeElement{});
         for (TEdgeElement& E : Elements) {
-            E.P1.X = R.ReadDouble();
-            E.P1.Y = R.ReadDouble();
-            E.P2.X = R.ReadDouble();
-            E.P2.Y = R.ReadDouble();
-            E.V = R.ReadDouble();
+            E.P1.X = ReadWithin(R, MaxElementCoordinate);
+            E.P1.Y = ReadWithin(R, MaxElementCoordinate);
+            E.P2.X = ReadWithin(R, MaxElementCoordinate);
+            E.P2.Y = ReadWithin(R, MaxElementCoordinate);
+            E.V = ReadWithin(R, MaxVelocity);
         }
         Count = N;
         const std::int32_t M = R.ReadI32();
@@ -86,10 +110,10 @@ void TEdgeElements::LoadFromBytes(std::span<const std::uint8_t> Bytes) {
         CylCount = 0;
         CylInfos.assign(static_cast<std::size_t>(M), TCylInfo{});
         for (TCylInfo& C : CylInfos) {
-            C.Center.X = R.ReadDouble();
-            C.Center.Y = R.ReadDouble();
-            C.R = R.ReadDouble();
-            C.V = R.ReadDouble();
+            C.Center.X = ReadWithin(R, MaxCoordinate);
+            C.Center.Y = ReadWithin(R, MaxCoordinate);
+            C.R = ReadWithin(R, MaxCoordinate);
+            C.V = ReadWithin(R, MaxVelocity);
             C.FirstElement = R.ReadI32();
             C.ElementCount = R.ReadI32();
             C.EdgeIndex = R.ReadI32();
@@ -100,12 +124,16 @@ void TEdgeElements::LoadFromBytes(std::span<const std::uint8_t> Bytes) {
         Edges.LoadFromStream(R);
         if (!CylInfosConsistent(*this))
             throw TFormatError("cylinder records do not match the elements");
-    } catch (const std::exception&) {
+        if (CylinderRepeated(*this))
+            throw TRepeatedCylinderError();
+    } catch (const std::exception& Fault) {
         Count = 0;
         CylCount = 0;
         Elements.clear();
         CylInfos.clear();
         Touch();
+        if (dynamic_cast<const TRepeatedCylinderError*>(&Fault))
+            throw TRepeatedCylinderError();
         throw TElementsLoadError();
     }
     Touch();

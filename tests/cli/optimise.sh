@@ -33,6 +33,17 @@ grep -q '^  optimize ' <<<"$("$CALC" --help)" || fail "--help does not list opti
 # Velocity task: suction and a geometric parameter, with the grid.
 out=$("$CALC" optimize "$EXAMPLES/hood_probe.asp" "$EXAMPLES/task_velocity.json") ||
     fail "velocity task"
+# On one thread the search takes the same path to the same answer (its velocity from
+# a solve on one thread instead of two, equal to rounding).
+one=$("$CALC" optimize "$EXAMPLES/hood_probe.asp" "$EXAMPLES/task_velocity.json" --threads 1) ||
+    fail "velocity task --threads 1"
+[ "$(grep -v '^value: ' <<<"$one")" = "$(grep -v '^value: ' <<<"$out")" ] ||
+    fail "--threads 1 gives another answer:"$'\n'"$one"
+a=$(sed -n 's/^value: //p' <<<"$one")
+b=$(sed -n 's/^value: //p' <<<"$out")
+[ -n "$a" ] || fail "no value line"
+awk -v a="$a" -v b="$b" 'BEGIN { d = a - b; if (d < 0) d = -d; exit !(d <= 1e-12 * (a < 0 ? -a : a)) }' ||
+    fail "--threads 1: another velocity"
 expect_line "$out" "Для обеспечения заданной скорости должны быть"
 expect_line "$out" "выбраны следующие производительности отсосов:"
 expect_line "$out" "Геометрические параметры должны иметь"

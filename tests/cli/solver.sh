@@ -85,10 +85,16 @@ grep -qF "Слишком много граничных элементов: 35000
 "$CALC" velocity "$TMP/missing.asp" 0 0 >/dev/null 2>"$TMP/err"
 [ $? -eq 1 ] || fail "missing system"
 grep -qF "Невозможно загрузить границы из файла" "$TMP/err" || fail "missing system message"
-# A system that happens to be named *.dsc is never overwritten by its elements.
+# A system named otherwise than *.asp gets ".dsc" appended; its elements never
+# overwrite it, not even through --out or a link.
 cp "$TMP/slot.asp" "$TMP/named.dsc"
-"$CALC" discretize "$TMP/named.dsc" >/dev/null 2>"$TMP/err"
-[ $? -eq 1 ] || fail "discretize over its own system"
+"$CALC" discretize "$TMP/named.dsc" >/dev/null || fail "discretize named.dsc"
+[ -f "$TMP/named.dsc.dsc" ] || fail "named.dsc: its elements are not in named.dsc.dsc"
+ln -s named.dsc "$TMP/link.dsc"
+for out in "$TMP/named.dsc" "$TMP/link.dsc"; do
+    "$CALC" discretize "$TMP/named.dsc" --out "$out" >/dev/null 2>"$TMP/err"
+    [ $? -eq 1 ] || fail "discretize over its own system ($out)"
+done
 cmp -s "$TMP/slot.asp" "$TMP/named.dsc" || fail "system file overwritten"
 set -e
 echo "solver.sh: all passed"

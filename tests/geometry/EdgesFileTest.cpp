@@ -312,6 +312,17 @@ TEST(EdgesFileRefusals, NonFiniteNumbers) {
         PutDouble(C, Off, Bad[1]);
         ExpectRefused(C, "cylinder offset " + std::to_string(Off));
     }
+    // Finite but beyond any hood: coordinates past 1e6 m, velocities past 1e4 m/s.
+    for (auto [Off, V] :
+         {std::pair{0, 1.5e6}, {8, -1.5e6}, {16, 2e6}, {24, 1e200}, {32, 1.5e4}, {32, -1e300}}) {
+        TBytes C = Save(Triangle());
+        PutDouble(C, Rec(2) + static_cast<std::size_t>(Off), V);
+        ExpectRefused(C, "out of range at offset " + std::to_string(Off));
+    }
+    TBytes Edge = Save(Triangle());
+    PutDouble(Edge, Rec(2), MaxCoordinate);
+    PutDouble(Edge, Rec(2) + 32, -MaxVelocity);
+    EXPECT_EQ(Load(Edge).Item(0).GetSegment(2).P1.X, MaxCoordinate);
 }
 
 TEST(EdgesFileIO, SaveAndLoadFiles) {

@@ -217,3 +217,46 @@ TEST(OptRealSearch, RotatingSlitCylinderIsTurnedBackAfterEachParticle) {
     // The search's model copy is not turned.
     EXPECT_EQ(S.Params.Model.Item(1).GetSegment(1).P1.X, 240.0);
 }
+
+// Trials side by side on their own model copies and evaluators, taken in order: the
+// same path, evaluations and answer as on one thread.
+TEST(OptRealSearch, ThreadsTakeTheSamePathAsOneThread) {
+    struct TRun {
+        TRealArray Best;
+        double Value = 0;
+        int Caught = -1;
+        int Evaluations = 0;
+        TRealArray Gradient;
+    };
+    const auto Search = [](int Threads, int Task) {
+        TOptimizeEdges S;
+        EXPECT_TRUE(S.Params.BuildObjects(SlotModel(1.0, true)));
+        ApplyOptTask(ParseOptTask(R"({"suction": [{"name": "Отсос1", "min": 0.5, "max": 2.5,
+                                                   "step": 0.5, "start": 1}],
+                                      "geometric": [{"name": "h", "min": -0.1, "max": 0.1,
+                                                     "step": 0.05, "start": 0,
+                                        "formulas": [{"object": "Точка5", "change": "y"}]}],
+                                      "tabulate": true})"),
+                     S);
+        S.DiscretizationSettings = Coarse();
+        S.Evaluator.Threads = Threads;
+        TRun R;
+        if (Task == 0)
+            EXPECT_TRUE(S.OptimizeSpeed({{0.3, 0.1}, {-1.0, 0.0}, 1.0}, R.Value, R.Best));
+        else
+            EXPECT_TRUE(S.OptimizeParticles(DustAboveTheSlot(), false, R.Best, R.Caught));
+        R.Evaluations = S.Evaluations;
+        R.Gradient = S.Gradient;
+        return R;
+    };
+    for (int Task : {0, 1}) {
+        const TRun One = Search(1, Task);
+        const TRun Three = Search(3, Task);
+        EXPECT_GE(One.Evaluations, 25) << Task;
+        EXPECT_EQ(One.Evaluations, Three.Evaluations) << Task;
+        EXPECT_EQ(One.Best, Three.Best) << Task;
+        EXPECT_EQ(One.Gradient, Three.Gradient) << Task;
+        EXPECT_EQ(One.Value, Three.Value) << Task;
+        EXPECT_EQ(One.Caught, Three.Caught) << Task;
+    }
+}

@@ -22,6 +22,9 @@ using TPoint = std::vector<double>;
 // The objective is a function of the parameter values; every evaluation is logged.
 class TScriptedSearch : public TOptimizeEdges {
 public:
+    // Every evaluation goes through Evaluate below, in order.
+    TScriptedSearch() { Evaluator.Threads = 1; }
+
     std::function<std::optional<double>(const TPoint&)> F;
     std::function<double(const TPoint&)> Out;
     std::function<void(const TPoint&)> During;

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <thread>
+#include <vector>
 
 using namespace kalvex;
 using namespace kalvex::test;
@@ -186,6 +188,7 @@ TEST(FlowLineCount, VerticalOpeningSeedsAlongY) {
 }
 
 TEST_F(SlotFlow, StopDuringAFieldKeepsTheLinesTracedSoFar) {
+    E.Threads = 1;
     E.LineInterval = 0.01; // ten seeds
     E.MaxSteps = 40;
     ASSERT_EQ(CountFlowLines(E, -1), 10);
@@ -203,6 +206,7 @@ TEST_F(SlotFlow, StopDuringAFieldKeepsTheLinesTracedSoFar) {
 }
 
 TEST_F(SlotFlow, StopInsideALineKeepsThePartlyTracedLine) {
+    E.Threads = 1;
     E.LineInterval = 0.05;
     E.MaxSteps = 120;
     E.LineStep = 0.001;
@@ -213,6 +217,71 @@ TEST_F(SlotFlow, StopInsideALineKeepsThePartlyTracedLine) {
     BuildFlowLines(E, Store, true);
     ASSERT_EQ(Store.Count, 1);
     EXPECT_EQ(Store.Lines[0].size(), 52u);
+}
+
+// The field traced on worker threads: the same lines, drawing and progress as on one.
+TEST(FlowLineField, ThreadsGiveTheSequentialFieldPointForPoint) {
+    struct TRun {
+        TDrawLines Store;
+        TRecordingSurface Screen;
+        std::vector<int> Progress;
+        std::thread::id HookThread;
+        bool ForeignHook = false;
+    };
+    TCountEdges E;
+    Prepare(E, SlitCylinder());
+    E.OriginX = 300;
+    E.OriginY = 400;
+    const auto Build = [&](int Threads, TRun& R) {
+        E.Threads = Threads;
+        E.Canvas = &R.Screen;
+        R.HookThread = std::this_thread::get_id();
+        const auto Check = [&R] { R.ForeignHook |= std::this_thread::get_id() != R.HookThread; };
+        E.ProgressBar = [&R, Check](int Position, int) {
+            Check();
+            R.Progress.push_back(Position);
+        };
+        E.ProcessEvents = Check;
+        BuildFieldOfLines(E, SlitCylinder(), R.Store, 0.015, 0.01, 1.0, true);
+    };
+    TRun One;
+    TRun Three;
+    Build(1, One);
+    Build(3, Three);
+    ASSERT_GE(One.Store.Count, 10);
+    ASSERT_EQ(Three.Store.Count, One.Store.Count);
+    for (std::size_t L = 0; L < One.Store.Lines.size(); ++L) {
+        const auto& A = One.Store.Lines[L];
+        const auto& B = Three.Store.Lines[L];
+        ASSERT_EQ(A.size(), B.size()) << "line " << L;
+        for (std::size_t P = 0; P < A.size(); ++P) {
+            EXPECT_EQ(A[P].Position.X, B[P].Position.X);
+            EXPECT_EQ(A[P].Position.Y, B[P].Position.Y);
+            EXPECT_EQ(A[P].Color, B[P].Color);
+        }
+    }
+    ASSERT_EQ(One.Screen.Calls.size(), Three.Screen.Calls.size());
+    for (std::size_t C = 0; C < One.Screen.Calls.size(); ++C) {
+        EXPECT_EQ(One.Screen.Calls[C].Op, Three.Screen.Calls[C].Op);
+        EXPECT_EQ(One.Screen.Calls[C].Args, Three.Screen.Calls[C].Args);
+        EXPECT_EQ(One.Screen.Calls[C].PenColor, Three.Screen.Calls[C].PenColor);
+    }
+    EXPECT_EQ(One.Progress, Three.Progress);
+    EXPECT_FALSE(One.ForeignHook);
+    EXPECT_FALSE(Three.ForeignHook);
+}
+
+TEST_F(SlotFlow, StopBetweenLinesOnThreadsKeepsTheLinesHandedOver) {
+    E.Threads = 2;
+    E.LineInterval = 0.01; // ten seeds
+    E.MaxSteps = 40;
+    E.ProgressBar = [&](int Position, int) {
+        if (Position == 3)
+            E.StopBuilding();
+    };
+    TDrawLines Store;
+    BuildFlowLines(E, Store, true);
+    EXPECT_EQ(Store.Count, 3);
 }
 
 TEST_F(SlotFlow, DrawsWhileTracingOnBothTargets) {

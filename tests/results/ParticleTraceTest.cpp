@@ -356,6 +356,45 @@ TEST_F(RotatingSlit, SolvesThenTurnsElementsAndModelEveryStep) {
         EXPECT_NEAR(Held[I], E.Intensities[I], 1e-9 * (1 + std::abs(Held[I])));
 }
 
+// The static elements' factors kept from step to step: the intensities of a full solve
+// at every step, and the trajectory of one.
+TEST_F(RotatingSlit, KeptStaticFactorGivesTheFullSolve) {
+    E.Elements.DiscretizeEqual(Model, 15, 0.02, 1.8);
+    const TCylInfo C = E.Elements.GetCylInfo(0);
+    ASSERT_LT(C.ElementCount * 2, E.Elements.Count) << "the complement would not be used";
+    for (int Step = 0; Step < 36; ++Step) {
+        E.Elements.RotateCylinders(0.005);
+        E.SolveTurned();
+        const TRealArray Turned = E.Intensities;
+        E.Solve();
+        ASSERT_EQ(Turned.size(), E.Intensities.size());
+        double Scale = 0;
+        for (double Q : E.Intensities)
+            Scale = std::max(Scale, std::abs(Q));
+        for (std::size_t I = 0; I < Turned.size(); ++I)
+            ASSERT_NEAR(Turned[I], E.Intensities[I], 1e-9 * Scale) << "step " << Step;
+    }
+
+    TEdges FullModel = SlitCylinder();
+    TCountEdges Full;
+    Prepare(Full, FullModel);
+    Full.Model = &FullModel;
+    Full.KeepStaticFactor = false;
+    TCountEdges Kept;
+    TEdges KeptModel = SlitCylinder();
+    Prepare(Kept, KeptModel);
+    Kept.Model = &KeptModel;
+    const TParticleParams P = Release({0.6, 0.9}, 0.0001, 3500, 0.005, 0.2);
+    TColorPointArray A;
+    TColorPointArray B;
+    TraceParticleEx(Full, A, P);
+    TraceParticleEx(Kept, B, P);
+    ASSERT_GT(A.size(), 30u);
+    ASSERT_EQ(A.size(), B.size());
+    for (std::size_t I = 0; I < A.size(); ++I)
+        EXPECT_LE(Distance(A[I].Position, B[I].Position), 1e-9) << I;
+}
+
 TEST_F(RotatingSlit, FailedTraceTurnsTheCylindersBack) {
     const TRealPoint Before = CylPoint();
     int Calls = 0;

@@ -152,6 +152,23 @@ TEST(ElementsFile, DamagedFilesEmptyTheElements) {
     ExpectFails(NoRadius, "zero radius");
     // The edges block cut short.
     ExpectFails(std::vector<std::uint8_t>(Good.begin(), Good.end() - 10), "edges");
+    // Values that are not numbers, or a velocity beyond 1e4 m/s.
+    for (std::size_t Off : {std::size_t{4}, std::size_t{4 + 40 + 32}, Cyl, Cyl + 24}) {
+        auto NotNumber = Good;
+        const double Nan = std::nan("");
+        std::memcpy(NotNumber.data() + Off, &Nan, 8);
+        ExpectFails(NotNumber, "NaN");
+    }
+    auto Fast = Good;
+    const double TooFast = 2e4;
+    std::memcpy(Fast.data() + 4 + 32, &TooFast, 8);
+    ExpectFails(Fast, "velocity");
+    // The same cylinder twice: its own type, so that a caller can discretise afresh.
+    auto Repeated = Good;
+    std::memcpy(Repeated.data() + Cyl + 48 + 40, Good.data() + Cyl + 40, 4);
+    ExpectFails(Repeated, "repeated cylinder");
+    TEdgeElements Twice;
+    EXPECT_THROW(Twice.LoadFromBytes(Repeated), TRepeatedCylinderError);
     // A missing file.
     TEdgeElements L;
     EXPECT_THROW(L.LoadFromFile(Dir.File("missing.dsc")), TElementsLoadError);

@@ -1,0 +1,51 @@
+// A particle beside a turning slit cylinder: every step re-solves the system. The
+// static elements' factors kept from step to step against a full solve at every step,
+// in one run:
+//   bench_turning [STEP]     (equal elements, default 0.0025 m: about 2000 of them)
+#include "geometry/uEdges.h"
+#include "results/uParticle.h"
+#include "solver/uCountEdges.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+using namespace kalvex;
+
+int main(int argc, char** argv) {
+    const double Step = argc > 1 ? std::atof(argv[1]) : 0.0025;
+    TParticleParams P;
+    P.Start = {0.6, 0.9};
+    P.H = 0.005;
+    P.TMax = 1.0; // 200 steps
+    const auto Run = [&](bool Keep, TColorPointArray& Line, std::size_t& N, int& Moving) {
+        TEdges Model;
+        Model.LoadFromFile(std::string(KALVEX_EXAMPLES_DIR) + "/cylinder.asp");
+        TCountEdges C;
+        C.Elements.DiscretizeEqual(Model, 15, Step, 1.8);
+        C.KeepStaticFactor = Keep;
+        C.Model = &Model;
+        N = C.Elements.Elements.size();
+        Moving = 0;
+        for (const TCylInfo& Cyl : C.Elements.CylInfos)
+            Moving += Cyl.V != 0 ? Cyl.ElementCount : 0;
+        const auto T0 = std::chrono::steady_clock::now();
+        TraceParticleEx(C, Line, P);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - T0).count();
+    };
+    TColorPointArray Full;
+    TColorPointArray Kept;
+    std::size_t N = 0;
+    int Moving = 0;
+    const double TFull = Run(false, Full, N, Moving);
+    const double TKept = Run(true, Kept, N, Moving);
+    double Apart = Full.size() == Kept.size() ? 0.0 : 1e300;
+    for (std::size_t I = 0; I < std::min(Full.size(), Kept.size()); ++I)
+        Apart = std::max(Apart, Distance(Full[I].Position, Kept[I].Position));
+    std::printf("turning slit: %zu elements, %d turning, %zu points: full solve every step %.3fs, "
+                "kept static factor %.3fs, ratio %.2fx, trajectories %.2e m apart\n",
+                N, Moving, Kept.size(), TFull, TKept, TFull / TKept, Apart);
+    return 0;
+}

@@ -1,0 +1,27 @@
+// Work on a few threads, handed back in order on the calling thread: the hooks of a
+// window (progress, drawing, event pump) may only ever be called there.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <stop_token>
+
+namespace kalvex {
+
+// Worker threads to use for a request: Requested when positive, else every core.
+int ThreadCount(int Requested);
+
+// Runs Work(I, Stop) for every I in [0, Count) on Threads worker threads, taking
+// indices in order, and calls Take(I) on the calling thread strictly for I = 0, 1, ...
+// as each becomes ready. While it waits for the next one, Idle (when set) is called on
+// the calling thread every few milliseconds. Take returning false ends the run: no
+// further index is started, Stop is requested for those under way, and they are
+// waited for. An exception from Work(I) is rethrown by RunInOrder when I's turn comes
+// (the same point a sequential loop would reach it). Work must only touch its own
+// result slot and shared read-only data.
+void RunInOrder(int Threads, std::size_t Count,
+                const std::function<void(std::size_t I, std::stop_token Stop)>& Work,
+                const std::function<bool(std::size_t I)>& Take,
+                const std::function<void()>& Idle = {});
+
+} // namespace kalvex
