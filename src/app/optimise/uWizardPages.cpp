@@ -55,13 +55,28 @@ QLineEdit* Edit(QGridLayout* G, int Row, const char* Label, const char* Name, do
                 const char* Unit = nullptr) {
     QLineEdit* E = AddEditRow(G, Row, U(Label), Name, Unit ? U(Unit) : QString());
     E->setText(FieldNumber(Value));
+    E->setMinimumWidth(90);
     return E;
 }
 
 } // namespace
 
 QString FieldNumber(double Value) {
-    return QLocale().toString(Value, 'g', 15);
+    QLocale L;
+    L.setNumberOptions(QLocale::OmitGroupSeparator);
+    // Plain decimals where they hold the value (0,0000178 rather than 1,78E-05).
+    QString S = L.toString(Value, 'f', 10);
+    const QString Sep = L.decimalPoint();
+    if (S.contains(Sep)) {
+        while (S.endsWith(QLatin1Char('0')))
+            S.chop(1);
+        if (S.endsWith(Sep))
+            S.chop(Sep.size());
+    }
+    bool Ok = false;
+    if (L.toDouble(S, &Ok) == Value && Ok)
+        return S;
+    return L.toString(Value, 'g', 15);
 }
 
 void TPointMarker::Show(QLineEdit* X, QLineEdit* Y) const {
