@@ -22,6 +22,12 @@ double Take(const TParsed& Typed, double Stored, const char* Error, TApplyOutcom
     return Stored;
 }
 
+// A value the system file could not hold (see MaxCoordinate, MaxVelocity) counts as
+// one that could not be read: a saved system must open again.
+TParsed Within(const TParsed& V, double Bound) {
+    return V && std::abs(*V) <= Bound ? V : std::nullopt;
+}
+
 bool IsPointKind(TSelKind K) {
     return K == skFirstPoint || K == skPoint;
 }
@@ -37,8 +43,8 @@ TApplyOutcome ApplyPointFields(TDocument& Doc, TParsed X, TParsed Y) {
     TEdgeSegment S = Canvas.Edges.Item(Sel.Edge).GetSegment(Sel.Segment);
     TRealPoint& P = Sel.Kind == skFirstPoint ? S.P1 : S.P2;
     const TRealPoint Old = P;
-    P.X = Take(X, Old.X, "Ошибка при вводе координаты X.", Out);
-    P.Y = Take(Y, Old.Y, "Ошибка при вводе координаты Y.", Out);
+    P.X = Take(Within(X, MaxCoordinate), Old.X, "Ошибка при вводе координаты X.", Out);
+    P.Y = Take(Within(Y, MaxCoordinate), Old.Y, "Ошибка при вводе координаты Y.", Out);
     if (!Differs(P.X, Old.X) && !Differs(P.Y, Old.Y))
         return Out;
     if (!Canvas.ApplySegment(S)) {
@@ -52,6 +58,7 @@ TApplyOutcome ApplyPointFields(TDocument& Doc, TParsed X, TParsed Y) {
 
 TApplyOutcome ApplySegmentSpeed(TDocument& Doc, TParsed V) {
     TApplyOutcome Out;
+    V = Within(V, MaxVelocity);
     TEdgesCanvas& Canvas = Doc.Canvas();
     const THitResult Sel = Canvas.Selection();
     if (Sel.Kind != skSegment)
@@ -106,18 +113,25 @@ TApplyOutcome ApplyCylinderFields(TDocument& Doc, const TCylinderInput& In) {
     const TEdgeSegment Old1 = Edge.GetSegment(1);
 
     TEdgeSegment S0 = Old0;
-    S0.P1.X = Take(In.X, Old0.P1.X, "Ошибка при вводе координаты X.", Out);
-    S0.P1.Y = Take(In.Y, Old0.P1.Y, "Ошибка при вводе координаты Y.", Out);
-    S0.P2.X = Take(In.Radius, Old0.P2.X, "Ошибка при вводе радиуса.", Out);
-    S0.V = Take(In.TurnSpeed, Old0.V, "Ошибка при вводе скорости вращения.", Out);
+    S0.P1.X = Take(Within(In.X, MaxCoordinate), Old0.P1.X, "Ошибка при вводе координаты X.", Out);
+    S0.P1.Y = Take(Within(In.Y, MaxCoordinate), Old0.P1.Y, "Ошибка при вводе координаты Y.", Out);
+    // A radius that is not finite is no cylinder: refused below with the others.
+    const TParsed Radius =
+        In.Radius && std::isfinite(*In.Radius) ? Within(In.Radius, MaxCoordinate) : In.Radius;
+    S0.P2.X = Take(Radius, Old0.P2.X, "Ошибка при вводе радиуса.", Out);
+    S0.V =
+        Take(Within(In.TurnSpeed, MaxVelocity), Old0.V, "Ошибка при вводе скорости вращения.", Out);
     bool Changed = Differs(S0.P1.X, Old0.P1.X) || Differs(S0.P1.Y, Old0.P1.Y) ||
                    Differs(S0.P2.X, Old0.P2.X) || Differs(S0.V, Old0.V);
 
     TEdgeSegment S1 = Old1;
     if (In.Slit) {
-        if (In.Ang1 && In.Ang2 && In.SlitSpeed) {
-            S1.P1 = {*In.Ang1, *In.Ang2};
-            S1.V = *In.SlitSpeed;
+        const TParsed A1 = Within(In.Ang1, MaxCoordinate);
+        const TParsed A2 = Within(In.Ang2, MaxCoordinate);
+        const TParsed SlitV = Within(In.SlitSpeed, MaxVelocity);
+        if (A1 && A2 && SlitV) {
+            S1.P1 = {*A1, *A2};
+            S1.V = *SlitV;
             // The slit is compared exactly: its angles are what the user typed.
             Changed = Changed || !Old0.HasSlit() || S1.P1.X != Old1.P1.X || S1.P1.Y != Old1.P1.Y ||
                       S1.V != Old1.V;

@@ -724,6 +724,19 @@ void TEdges::LoadFromStream(TByteReader& Stream) {
 }
 
 void TEdges::SaveToFile(const std::string& FileName) const {
+    // The reader refuses what lies beyond the bounds, so such a file would not open again:
+    // refuse to write it and keep the old one.
+    const auto Within = [](double V, double Bound) { return std::abs(V) <= Bound; };
+    for (const auto& E : Items)
+        for (int J = 0; J < E.Count(); ++J) {
+            const TEdgeSegment& S = E.Segments[static_cast<std::size_t>(J)];
+            const bool SlitRecord = E.Kind == ekCylinder && J == 0;
+            if (!Within(S.P1.X, MaxCoordinate) || !Within(S.P1.Y, MaxCoordinate) ||
+                !Within(S.P2.X, MaxCoordinate) || (!SlitRecord && !Within(S.P2.Y, MaxCoordinate)) ||
+                !Within(S.V, MaxVelocity))
+                throw TFileError("Невозможно сохранить систему: координаты должны быть не "
+                                 "больше 1e6 м,\rа скорости не больше 1e4 м/с по модулю.");
+        }
     TByteWriter W;
     SaveToStream(W);
     WriteFileAtomic(FileName, W.Bytes);

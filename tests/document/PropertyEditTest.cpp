@@ -52,6 +52,9 @@ TEST_F(PropertyEditTest, PointFieldsReportEachBadFieldAndApplyTheOthers) {
     EXPECT_EQ(S(0, 0).P2.Y, 0.25);
     EXPECT_EQ(S(0, 1).P1.Y, 0.25);
 
+    EXPECT_EQ(ApplyPointFields(Doc, 2e6, 0.25).Messages, TTexts{"Ошибка при вводе координаты X."});
+    EXPECT_EQ(S(0, 0).P2.X, 1.0);
+
     // Onto the opposite side: refused, the square stays.
     Out = ApplyPointFields(Doc, 0.5, 2.0);
     EXPECT_EQ(Out.Messages, TTexts{"Невозможно изменить координаты точки."});
@@ -62,6 +65,8 @@ TEST_F(PropertyEditTest, PointFieldsReportEachBadFieldAndApplyTheOthers) {
 TEST_F(PropertyEditTest, SegmentSpeed) {
     Select(Doc, skSegment, 0, 2);
     EXPECT_EQ(ApplySegmentSpeed(Doc, std::nullopt).Messages, TTexts{"Ошибка при задании скорости"});
+    // A speed the system file cannot hold reads as a typing error: the file must open again.
+    EXPECT_EQ(ApplySegmentSpeed(Doc, 2e4).Messages, TTexts{"Ошибка при задании скорости"});
     EXPECT_FALSE(ApplySegmentSpeed(Doc, 1e-11).Changed);
     EXPECT_TRUE(Doc.Saved());
     EXPECT_TRUE(ApplySegmentSpeed(Doc, -2.0).Changed);

@@ -402,6 +402,14 @@ TEST(EdgesFileIO, FailedSaveKeepsTheOldFile) {
     EXPECT_TRUE(Threw);
     EXPECT_EQ(FileBytes(Name), TBytes({0, 0, 0, 0}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.Path), {}), 1);
+
+    // A model the reader would refuse is not written: the old file stays.
+    TEdges Far = Triangle();
+    TEdgeSegment S = Far.Item(0).GetSegment(0);
+    S.P1.X = 2e6;
+    Far.Item(0).SetSegment(0, S);
+    EXPECT_THROW(Far.SaveToFile(Name), TFileError);
+    EXPECT_EQ(FileBytes(Name), TBytes({0, 0, 0, 0}));
 }
 
 TEST(EdgesFileIO, ExamplesRoundTripAndAreValid) {
