@@ -2,6 +2,8 @@
 
 #include "document/uDocument.h"
 
+#include <cmath>
+
 namespace kalvex {
 
 namespace {
@@ -26,6 +28,10 @@ private:
 
 std::optional<std::string> CheckSpeedData(TTyped X, TTyped Y, TTyped V, TTyped Vnx, TTyped Vny) {
     if (!X || !Y || !V || !Vnx || !Vny)
+        return std::string(MsgInputError);
+    // No velocity component along a zero direction; the task file refuses it too.
+    if ((*Vnx == 0.0 && *Vny == 0.0) || std::abs(*X) > MaxCoordinate ||
+        std::abs(*Y) > MaxCoordinate)
         return std::string(MsgInputError);
     if (*V <= 0.0)
         return std::string(MsgSpeed);

@@ -58,3 +58,9 @@ TEST(Wizard, TaskFileIsTakenOverWholeOrNotAtAll) {
     EXPECT_NE(Fault->find("geometric[0].formulas[1]"), std::string::npos) << *Fault;
     EXPECT_EQ(WriteOptTask(W.ToTask()), Text);
 }
+
+TEST(Wizard, VelocityTaskNeedsADirectionAndAPointTheFileCanHold) {
+    EXPECT_FALSE(CheckSpeedData(1.0, 1.0, 1.0, 1.0, 0.0).has_value());
+    EXPECT_EQ(CheckSpeedData(1.0, 1.0, 1.0, 0.0, 0.0), std::string(MsgInputError));
+    EXPECT_EQ(CheckSpeedData(2e6, 1.0, 1.0, 1.0, 0.0), std::string(MsgInputError));
+}

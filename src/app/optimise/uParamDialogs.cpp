@@ -62,7 +62,7 @@ TfrmOtsosInfo::TfrmOtsosInfo(TMessages& M, const TParamInfo& P, QWidget* Owner)
     edHighLimit->setText(NumberText(P.MaxValue));
     edChangeStep->setText(NumberText(P.Step));
     edStartValue->setText(NumberText(P.Value));
-    btOk = AddDialogButtons(this, Main, U("OK"), U("Cancel")).Ok;
+    btOk = AddDialogButtons(this, Main, U("ОК"), U("Отмена")).Ok;
     connect(btOk, &QPushButton::clicked, this, [this] {
         const TTyped L = ParseNumber(edLowLimit->text()), H = ParseNumber(edHighLimit->text()),
                      S = ParseNumber(edChangeStep->text()), V = ParseNumber(edStartValue->text());
@@ -102,7 +102,7 @@ TfrmFormula::TfrmFormula(TMessages& M, std::vector<TChangeObject> O, const QStri
     edFormula->setReadOnly(true);
     G->addWidget(edFormula, 3, 0, 1, 3);
     Main->addLayout(G);
-    btOk = AddDialogButtons(this, Main, U("OK"), U("Cancel")).Ok;
+    btOk = AddDialogButtons(this, Main, U("ОК"), U("Отмена")).Ok;
 
     if (!Objects.empty())
         cmbNames->setCurrentIndex(0);
@@ -182,7 +182,7 @@ TfrmParamInfo::TfrmParamInfo(TMessages& M, const TParamInfo& P, bool New,
     Row->addWidget(btDeleteFormula);
     GL->addLayout(Row);
     Main->addWidget(Group);
-    btOk = AddDialogButtons(this, Main, U("OK"), U("Cancel")).Ok;
+    btOk = AddDialogButtons(this, Main, U("ОК"), U("Отмена")).Ok;
 
     edName->setText(U(P.Name));
     edLimFrom->setText(FieldNumber(P.MinValue));

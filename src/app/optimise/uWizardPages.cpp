@@ -4,6 +4,7 @@
 #include "app/uMessages.h"
 #include "app/uNumberText.h"
 #include "canvas/uPaintEdges.h"
+#include "results/uParticle.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -15,6 +16,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <memory>
 
 namespace kalvex {
@@ -196,12 +198,15 @@ TfrmStartPartInfo::TfrmStartPartInfo(TMessages& M, TPointMarker Mk, const QStrin
     edVx = Edit(VG, 0, "Vx =", "edVx", Info.Velocity.X, "м/c");
     edVy = Edit(VG, 1, "Vy =", "edVy", Info.Velocity.Y, "м/c");
     Main->addWidget(Vel);
-    const TDialogButtons B = AddDialogButtons(this, Main, U("OK"), U("Cancel"));
+    const TDialogButtons B = AddDialogButtons(this, Main, U("ОК"), U("Отмена"));
     btOk = B.Ok;
     connect(btOk, &QPushButton::clicked, this, [this] {
         const TTyped X = ParseNumber(edX->text()), Y = ParseNumber(edY->text()),
                      Vx = ParseNumber(edVx->text()), Vy = ParseNumber(edVy->text());
-        if (!X || !Y || !Vx || !Vy) {
+        // A start the task file could not hold is no start either.
+        const auto Place = [](const TTyped& V) { return V && std::abs(*V) <= MaxCoordinate; };
+        const auto Speed = [](const TTyped& V) { return V && std::abs(*V) <= MaxVelocity; };
+        if (!Place(X) || !Place(Y) || !Speed(Vx) || !Speed(Vy)) {
             Msg.Show(U(MsgStartInputError));
             return;
         }
@@ -368,6 +373,12 @@ void TfrmPartsData::Leave(TPageResult R) {
     FData.Friction = *V[6];
     FData.H = *V[7];
     FData.TMax = *V[8];
+    // Values no particle can have (a diameter of 0, a restitution of 5) would only fail
+    // later, in the search or when the saved task is opened again.
+    if (CheckParticleParams(FData)) {
+        Msg.Show(U(MsgInputError));
+        return;
+    }
     if (R == prNext && FData.Particles.empty()) {
         Msg.Show(U(MsgNoParticles));
         return;
