@@ -23,6 +23,7 @@ namespace kalvex {
 class TEdgesPaintBox;
 class TMessages;
 class TPropertyWindows;
+class TWizard;
 class TfrmDiscret;
 class TfrmFlowLine;
 class TfrmFlowLines;
@@ -44,6 +45,7 @@ public:
     TDocument& Document() { return Doc; }
     TEdgesPaintBox* PaintBox() const { return Box; }
     TPropertyWindows& PropertyWindows() const { return *Props; }
+    TWizard& OptWizard() const { return *Wizard; }
 
     // The system named on the command line, opened as Open does after its dialog.
     void OpenSystem(const QString& Path);
@@ -56,6 +58,7 @@ public:
     void Zoom(TZoom Kind);
     void ShowHelp();
     void ShowAbout();
+    void ChooseOptimalParams();
 
     // ---- modelling
     TfrmDiscret* DiscretDialog() const { return FrmDiscret; }
@@ -115,6 +118,7 @@ private:
     TDocument Doc;
     TEdgesPaintBox* Box = nullptr;
     TPropertyWindows* Props = nullptr;
+    std::unique_ptr<TWizard> Wizard;
     bool ToolWindowsPlaced = false;
     TMode ShownMode = TMode::mdEdit;
 

@@ -195,8 +195,6 @@ void TDocument::EnterMode(TMode Target) {
         FCanvas.DrawLines.ClearLines();
         FSolver.ClearIntensities();
         FCanvas.SetTool(etPan);
-        if (OnModellingEntered)
-            OnModellingEntered();
     }
 }
 

@@ -97,8 +97,6 @@ public:
     // runs the discretisation dialog) and returns false to stay in editing.
     bool SwitchMode(TMode Target, TDocumentUi& Ui);
     std::function<bool()> PrepareModelling;
-    // Called on entering modelling: the optimisation wizard starts anew from the model.
-    std::function<void()> OnModellingEntered;
 
     // ---- modelling commands; each may throw the core's TKalvexError, leaving the
     // model as it was.
