@@ -303,3 +303,40 @@ TEST_F(ModellingTest, ClosingDuringABuildStopsItThenAsks) {
     EXPECT_FALSE(Window.isVisible());
     EXPECT_EQ(Last(), QString::fromUtf8("Сохранить изменения в файле hood.asp?"));
 }
+
+TEST_F(ModellingTest, DialogFaultsAndASingleLineFromAPickedPoint) {
+    OpenExample("hood.asp");
+    // Unreadable text is refused by the dialog; a number the core cannot use is refused
+    // with the core's reason, in an error box; the dialog stays open either way.
+    OnModal([this](QWidget* D) {
+        auto* Dlg = qobject_cast<TfrmDiscret*>(D);
+        ASSERT_NE(Dlg, nullptr);
+        Dlg->edStep->setText(QStringLiteral("abc"));
+        Press(D, "btDo");
+        EXPECT_EQ(Last(), QString::fromUtf8("Ошибка при вводе параметров."));
+        Dlg->edStep->setText(QStringLiteral("0"));
+        Press(D, "btDo");
+        EXPECT_TRUE(Last().startsWith(QString::fromUtf8("Базовая длина граничного элемента")));
+        EXPECT_EQ(Msg.Icons.back(), TMsgIcon::Error);
+        EXPECT_TRUE(D->isVisible());
+        Dlg->edStep->setText(ShortestText(0.0004));
+        Press(D, "btDo");
+    });
+    Act("miCountMode")->trigger();
+    ASSERT_EQ(Window.Document().Mode(), TMode::mdCount);
+
+    Act("tbFlowLine")->trigger();
+    const TRealPoint At = Canvas().ScreenToWorld({120, 300});
+    // The move first: moving processes events, and the dialog is not up yet.
+    QTest::mouseMove(Box, {120, 300});
+    OnModal([&](QWidget* D) {
+        auto* Dlg = qobject_cast<TfrmFlowLine*>(D);
+        ASSERT_NE(Dlg, nullptr);
+        EXPECT_EQ(Dlg->edX->text(), NumberText(At.X));
+        EXPECT_EQ(Dlg->edY->text(), NumberText(At.Y));
+        Press(D, "btBuild");
+    });
+    QTest::mouseClick(Box, Qt::LeftButton, Qt::NoModifier, {120, 300});
+    EXPECT_EQ(Lines().Count, 1);
+    EXPECT_GT(Lines().Lines[0].size(), 1u);
+}
