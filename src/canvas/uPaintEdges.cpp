@@ -543,8 +543,9 @@ void TEdgesCanvas::DrawLegendIfShown(int Width) {
     double VMin = 0;
     double VMax = 0;
     Edges.SpeedRange(VMin, VMax);
-    DrawSpeedLegend(*Target, Width, 0, VMin, VMax,
-                    LegendFormat ? LegendFormat : [](double V) { return FormatNumber(V); });
+    DrawSpeedLegend(
+        *Target, Width, 0, VMin, VMax,
+        LegendFormat ? LegendFormat : [](double V) { return FormatNumber(V); });
 }
 
 void DrawSpeedLegend(TDrawSurface& S, int Right, int Top, double VMin, double VMax,

@@ -70,9 +70,9 @@ TArgs ParseArgs(const std::vector<std::string>& Argv, const std::map<std::string
             const auto It = Arity.find(A.substr(2));
             const std::size_t Count = It == Arity.end() ? 1 : static_cast<std::size_t>(It->second);
             if (I + Count >= Argv.size())
-                throw TUsageError("option " + A + " needs " +
-                                  (Count == 1 ? std::string("a value")
-                                              : std::to_string(Count) + " values"));
+                throw TUsageError(
+                    "option " + A + " needs " +
+                    (Count == 1 ? std::string("a value") : std::to_string(Count) + " values"));
             // A flag (no value) holds the empty text.
             std::string Value = Count == 0 ? std::string() : Argv[++I];
             for (std::size_t K = 1; K < Count; ++K)

@@ -43,8 +43,7 @@ struct TArgs {
 
 // Splits argv; every "--x" takes the next argument as its value, or the next Arity[x]
 // arguments for the options listed there (none for a flag).
-TArgs ParseArgs(const std::vector<std::string>& Argv,
-                const std::map<std::string, int>& Arity = {});
+TArgs ParseArgs(const std::vector<std::string>& Argv, const std::map<std::string, int>& Arity = {});
 double ParseNumber(const std::string& Text, const std::string& What);
 int ParseInteger(const std::string& Text, const std::string& What);
 // A coordinate from the command line: a number within ±MaxCoordinate.

@@ -116,9 +116,9 @@ TParticleParams ReadParticleOptions(const TArgs& Args) {
 }
 
 const std::vector<std::string>& ParticleOptionNames() {
-    static const std::vector<std::string> Names = {"x",   "y",           "vx",       "vy",
-                                                   "rho-air", "rho",      "mu",       "chi",
-                                                   "restitution", "friction", "h", "tmax"};
+    static const std::vector<std::string> Names = {"x",           "y",        "vx", "vy",
+                                                   "rho-air",     "rho",      "mu", "chi",
+                                                   "restitution", "friction", "h",  "tmax"};
     return Names;
 }
 

@@ -208,8 +208,8 @@ int RunField(const TArgs& Args) {
 
     const std::string& System = Args.Positional[0];
     const bool Vtk = Args.Has("vtk");
-    std::vector<TOutput> Outputs{{Vtk ? "--vtk" : "--csv", Args.Get(Vtk ? "vtk" : "csv", ""), true,
-                                  {}}};
+    std::vector<TOutput> Outputs{
+        {Vtk ? "--vtk" : "--csv", Args.Get(Vtk ? "vtk" : "csv", ""), true, {}}};
     CheckOutputs(Outputs, {System, DefaultDiscretizationFile(System)});
     TEdges Model;
     TCountEdges Counter;
@@ -223,9 +223,8 @@ int RunField(const TArgs& Args) {
     std::size_t InAir = 0;
     for (const std::uint8_t X : G.Air)
         InAir += X;
-    (Outputs[0].Name == "-" ? std::cerr : std::cout)
-        << "nodes: " << G.V.size() << "\n"
-        << "air: " << InAir << "\n";
+    (Outputs[0].Name == "-" ? std::cerr : std::cout) << "nodes: " << G.V.size() << "\n"
+                                                     << "air: " << InAir << "\n";
     return 0;
 }
 
@@ -233,7 +232,8 @@ const TRegisterCommand RegContour(
     {"contour",
      "contour SYSTEM.asp --speed V [--box X0 Y0 X1 Y1] [--cells 200] [--mod F] [--csv F] "
      "[--picture F]   capture-velocity contour",
-     72, RunContour,
+     72,
+     RunContour,
      "The lines where the air speed |V| equals V (m/s, the capture velocity a process asks\n"
      "for): inside them the air moves faster, so dust released there is drawn towards the\n"
      "openings; outside it is slower. Only the air counts: inside closed regions, on the\n"
@@ -249,7 +249,8 @@ const TRegisterCommand RegEfficiency(
     {"efficiency",
      "efficiency SYSTEM.asp --from XA YA --to XB YB --n N --d D1,D2,... [particle options] "
      "[--edges] [--csv F]   capture fraction by particle size",
-     74, RunEfficiency,
+     74,
+     RunEfficiency,
      "Releases N particles of every diameter D (m) at the middles of N equal parts of the\n"
      "line from A to B and traces them as \"particle\" does (same options but --x, --y,\n"
      "--d; --vx, --vy is every start velocity). Prints one row per diameter:\n"
@@ -263,7 +264,8 @@ const TRegisterCommand RegEfficiency(
 const TRegisterCommand RegField(
     {"field",
      "field SYSTEM.asp --box X0 Y0 X1 Y1 --n NX NY (--csv F | --vtk F)   velocity on a grid",
-     76, RunField,
+     76,
+     RunField,
      "The air velocity at the NX x NY nodes (2 to 2001 each) of a grid over the box, for\n"
      "other tools. --csv F: rows x,y,vx,vy,speed,air (m, m/s), x running fastest;\n"
      "--vtk F: a legacy VTK file (ASCII, STRUCTURED_POINTS) with the vector \"velocity\" and\n"

@@ -27,8 +27,7 @@ void CheckBox(TRealPoint Min, TRealPoint Max) {
 
 // Runs Row(J) for J in [0, Rows) on the evaluator's threads; progress Done + J + 1 of
 // Max, the event pump and the stop request on this thread. False when stopped.
-template <class TRow>
-bool RunRows(TCountEdges& E, int Rows, int Done, int Max, TRow&& Row) {
+template <class TRow> bool RunRows(TCountEdges& E, int Rows, int Done, int Max, TRow&& Row) {
     const auto Take = [&](std::size_t J) {
         if (E.ProgressBar)
             E.ProgressBar(Done + static_cast<int>(J) + 1, Max);

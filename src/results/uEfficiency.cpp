@@ -93,8 +93,7 @@ TFate Trace(TWorkers& Workers, TParticleParams P, const std::function<void(TCoun
 // Work(I, Pump) for every I on the evaluator's threads (on this thread for one), then
 // Take(I) in order on this thread with progress and the event pump. False if stopped.
 template <class TWork, class TTake>
-bool RunTraces(TCountEdges& E, std::size_t Count, int& Done, int Max, TWork&& Work,
-               TTake&& Take) {
+bool RunTraces(TCountEdges& E, std::size_t Count, int& Done, int Max, TWork&& Work, TTake&& Take) {
     const auto Hand = [&](std::size_t I) {
         if (!Take(I))
             return false;

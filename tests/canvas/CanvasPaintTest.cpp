@@ -414,8 +414,7 @@ TEST_F(ResultsTest, SpeedLegendIsDrawnInTheUpperRightCornerWhileResultsShow) {
     const char* Labels[] = {"1,000", "1,250", "1,500", "1,750", "2,000"};
     for (int K = 0; K < 5; ++K) {
         EXPECT_EQ(T[static_cast<std::size_t>(K) + 1].Text, Labels[K]);
-        EXPECT_EQ(T[static_cast<std::size_t>(K) + 1].Args,
-                  (std::vector<int>{416, 131 - 25 * K}));
+        EXPECT_EQ(T[static_cast<std::size_t>(K) + 1].Args, (std::vector<int>{416, 131 - 25 * K}));
     }
     // Hidden with the results and while editing.
     Canvas.ShowResults = false;

@@ -572,9 +572,9 @@ namespace {
 
 TEST(EdgesAir, TheAirLiesOnTheRightOfEveryBoundaryAndOutsideCylinders) {
     // A room drawn clockwise holds the air; a body in it, drawn the other way, does not.
-    const TEdges Room = ModelOf({Polygon({{0, 0}, {0, 2}, {2, 2}, {2, 0}}),
-                                 Polygon({{0.5, 0.5}, {1, 0.5}, {1, 1}, {0.5, 1}}),
-                                 Cylinder({1.5, 1.5}, 0.2)});
+    const TEdges Room =
+        ModelOf({Polygon({{0, 0}, {0, 2}, {2, 2}, {2, 0}}),
+                 Polygon({{0.5, 0.5}, {1, 0.5}, {1, 1}, {0.5, 1}}), Cylinder({1.5, 1.5}, 0.2)});
     EXPECT_TRUE(Room.PointInAir(P(0.25, 0.25)));
     EXPECT_TRUE(Room.PointInAir(P(1.2, 0.75)));
     EXPECT_FALSE(Room.PointInAir(P(0.75, 0.75)));

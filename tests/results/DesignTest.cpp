@@ -62,8 +62,7 @@ TEST(Contour, StopsAtTheRequestAndRefusesABadBox) {
     EXPECT_EQ(Calls, 3);
     EXPECT_THROW(BuildSpeedContour(E, Slot(), Store, {0.25, {0, 0}, {0, 1}, 100}),
                  TGridParamsError);
-    EXPECT_THROW(BuildSpeedContour(E, Slot(), Store, {-1, {0, 0}, {1, 1}, 100}),
-                 TGridParamsError);
+    EXPECT_THROW(BuildSpeedContour(E, Slot(), Store, {-1, {0, 0}, {1, 1}, 100}), TGridParamsError);
 }
 
 TEST(Field, NodesHoldTheVelocityInTheAirAndZeroElsewhere) {
