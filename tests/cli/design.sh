@@ -94,6 +94,16 @@ awk '/^edge: / { n++; side = (n == 1) ? "missed-caught" : "caught-missed"
                   x = (n == 1) ? -$3 : $3
                   if ($2 != 0.001 || x < 0.05 || x > 0.15 || $5 != side) exit 1 }' <<<"$out" ||
     fail "edges: $out"
+# Ctrl+C: the rows count the particles traced so far.
+"$CALC" efficiency "$cylinder" --from -0.25 0.625 --to 0.25 0.625 --n 100000 --d 0.0003 \
+    >"$TMP/stop.out" 2>"$TMP/stop.err" &
+pid=$!
+sleep 1
+kill -INT "$pid"
+wait "$pid" || fail "efficiency after Ctrl+C exited $?"
+grep -qF "stopped by Ctrl+C" "$TMP/stop.err" || fail "efficiency: no stop notice"
+awk 'NF != 4 || $3 >= 100000 || $3 < 1 { exit 1 }' "$TMP/stop.out" ||
+    fail "efficiency after Ctrl+C: $(cat "$TMP/stop.out")"
 expect_exit 2 "--d is required" efficiency "$slot" --from 0 0.1 --to 1 0.1 --n 3
 expect_exit 2 "unknown option --x" efficiency "$slot" --from 0 0.1 --to 1 0.1 --n 3 --d 1e-4 --x 1
 expect_exit 1 "--d: must be positive" efficiency "$slot" --from 0 0.1 --to 1 0.1 --n 3 --d 1e-4,0
