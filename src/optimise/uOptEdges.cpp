@@ -346,6 +346,8 @@ bool TOptimizeEdges::EvaluateBatch(
                 const std::optional<TTrial>& R = Results[I];
                 if (R && (!BestSeen || R->F > BestSeen->Figures.F))
                     BestSeen = TSeen{P.Values, *R};
+                if (OnProgress && BestSeen)
+                    OnProgress(Evaluations, BestSeen->Figures.Out);
             }
             if (!Take(I, Results[I])) {
                 Completed = false;
@@ -383,6 +385,8 @@ std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Trial() {
             Point[I] = Params.Params[I].Value;
         BestSeen = TSeen{std::move(Point), *R};
     }
+    if (OnProgress && BestSeen)
+        OnProgress(Evaluations, BestSeen->Figures.Out);
     return R;
 }
 
