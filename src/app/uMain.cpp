@@ -666,7 +666,8 @@ void TfrmMain::closeEvent(QCloseEvent* Event) {
 
 void TfrmMain::SwitchMode(TMode Target) {
     if (Doc.SwitchMode(Target, *Ui) && Target == TMode::mdCount &&
-        !Wizard->Prepare(Doc.Canvas().Edges, TDiscretizationSettings{}))
+        !Wizard->Prepare(Doc.Canvas().Edges,
+                         FrmDiscret->Settings().value_or(TDiscretizationSettings{})))
         Msg.Show(QString::fromUtf8(MsgNotBalanced));
     // The radio pair may have ticked itself on a refused switch.
     UpdateModeControls();

@@ -204,8 +204,19 @@ bool TDocument::LoadCompanion(TDocumentUi& Ui) {
     std::error_code Ec;
     if (!fs::exists(CompanionPath(), Ec))
         return false;
+    // A discretisation older than its system describes another geometry (the system was
+    // written by something else since); the dialog discretises it afresh.
+    const auto DscTime = fs::last_write_time(CompanionPath(), Ec);
+    std::error_code Ec2;
+    const auto SystemTime = fs::last_write_time(FWorkDir / FFileName, Ec2);
+    if (!Ec && !Ec2 && DscTime < SystemTime)
+        return false;
     try {
         FSolver.Elements.LoadFromFile(CompanionPath().string());
+    } catch (const TRepeatedCylinderError&) {
+        // Written by an older program that appended cylinders twice: not to be trusted
+        // (the loader has emptied the elements).
+        return false;
     } catch (const TKalvexError& E) {
         Ui.ShowMessage(E.what());
         return false;

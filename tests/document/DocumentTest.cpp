@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include <deque>
 #include <fstream>
 
@@ -313,6 +316,12 @@ TEST(DocumentTest, ParticleTimeTurnsTheCylindersUntilSetBack) {
     const int Count = Doc.ElementCount();
     EXPECT_TRUE(Doc.LoadCompanion(Ui));
     EXPECT_EQ(Doc.ElementCount(), Count);
+    // A system written after its discretisation is discretised afresh.
+    const std::filesystem::path System = Dir.File("rot.asp");
+    std::filesystem::last_write_time(System, std::filesystem::last_write_time(System) +
+                                                 std::chrono::seconds(10));
+    EXPECT_FALSE(Doc.LoadCompanion(Ui));
+    Doc.Discretize({});
 
     auto Slit = [&] { return Doc.Canvas().Edges.Item(1).GetSegment(1).P1; };
     const TRealPoint Start = Slit();

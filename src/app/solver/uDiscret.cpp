@@ -78,7 +78,7 @@ void TfrmDiscret::MethodChanged() {
     }
 }
 
-void TfrmDiscret::Execute() {
+std::optional<TDiscretizationSettings> TfrmDiscret::Settings() const {
     TDiscretizationSettings S;
     S.Graded = rgDiscrMethod->checkedId() == 1;
     const std::optional<double> Step = ParseNumber(edStep->text());
@@ -90,16 +90,23 @@ void TfrmDiscret::Execute() {
     }
     const std::optional<double> InfiniteScaler = ParseNumber(edInfiniteScaler->text());
     const std::optional<int> InfiniteCount = ParseInteger(edInfiniteCount->text());
-    if (!Step || !Scaler || !CylStep || !InfiniteScaler || !InfiniteCount) {
-        Msg.Show(QStringLiteral("Ошибка при вводе параметров."));
-        return;
-    }
+    if (!Step || !Scaler || !CylStep || !InfiniteScaler || !InfiniteCount)
+        return std::nullopt;
     S.Step = *Step;
     S.Scaler = *Scaler;
     S.CylStep = *CylStep;
     S.InfiniteScaler = *InfiniteScaler;
     S.InfiniteCount = *InfiniteCount;
-    if (RunReported(Msg, [&] { Doc.Discretize(S); }))
+    return S;
+}
+
+void TfrmDiscret::Execute() {
+    const std::optional<TDiscretizationSettings> S = Settings();
+    if (!S) {
+        Msg.Show(QStringLiteral("Ошибка при вводе параметров."));
+        return;
+    }
+    if (RunReported(Msg, [&] { Doc.Discretize(*S); }))
         accept();
 }
 

@@ -3,7 +3,11 @@
 // main window, so its fields keep what was typed between openings.
 #pragma once
 
+#include "solver/uDiscretization.h"
+
 #include <QDialog>
+
+#include <optional>
 
 class QButtonGroup;
 class QLabel;
@@ -18,6 +22,9 @@ class TfrmDiscret : public QDialog {
     Q_OBJECT
 public:
     TfrmDiscret(TDocument& Doc, TMessages& Msg, QWidget* Parent = nullptr);
+
+    // The settings as the fields hold them; nothing when one does not convert.
+    std::optional<TDiscretizationSettings> Settings() const;
 
     QLineEdit* edStep = nullptr;
     QLineEdit* edScaler = nullptr;
