@@ -3,6 +3,7 @@
 #include "app/canvas/uEdgesPaintBox.h"
 #include "app/canvas/uPropertyWindows.h"
 #include "app/optimise/uChooseParams.h"
+#include "app/results/uDesignDlg.h"
 #include "app/results/uFlowLinesDlg.h"
 #include "app/results/uPartTracesDlg.h"
 #include "app/results/uRunScope.h"
@@ -51,7 +52,7 @@ const char* const EditButtons[] = {"tbSelect", "tbDrawFiniteEdge", "tbDrawInfini
 const char* const CountButtons[] = {"tbDiscr",       "tbFlowLines",  "tbPartTrace",  "tbDiscr2",
                                     "tbDrawEdgeEls", "tbShowModRes", "tbFlowLine",   "tbDelModel",
                                     "tbSpeed",       "tbSpeed2",     "tbRotateBack", "tbRotate",
-                                    "tbSepar2"};
+                                    "tbSepar2",      "tbLegend"};
 
 } // namespace
 
@@ -120,6 +121,10 @@ TfrmMain::TfrmMain(TMessages& M, std::filesystem::path SettingsFile, QWidget* Pa
     FrmFlowLine = new TfrmFlowLine(*RunContext, this);
     FrmSpeed = new TfrmSpeed(*RunContext, this);
     FrmPartTraces = new TfrmPartTraces(*RunContext, this);
+    FrmContour = new TfrmContour(*RunContext, this);
+    FrmEfficiencyChart = new TfrmEfficiencyChart(Msg, this);
+    FrmEfficiency = new TfrmEfficiency(*RunContext, *FrmEfficiencyChart, this);
+    Doc.Canvas().LegendFormat = [](double V) { return NumberText(V).toStdString(); };
 
     CreateActions();
     CreateMenus();
@@ -280,6 +285,12 @@ void TfrmMain::CreateActions() {
     connect(MakeAction("N8", "Построить линии тока"), &QAction::triggered, this, FlowLines);
     connect(MakeAction("N10", "Построить траекторию частицы"), &QAction::triggered, this,
             PartTrace);
+    connect(MakeAction("miContour", "Изолиния скорости..."), &QAction::triggered, this, [this] {
+        FrmContour->exec();
+        Box->Redraw();
+    });
+    connect(MakeAction("miEfficiency", "Эффективность улавливания..."), &QAction::triggered, this,
+            [this] { FrmEfficiency->exec(); });
     connect(MakeAction("miSaveRes_Mod", "В формате *.mod"), &QAction::triggered, this,
             [this] { SaveResults(false); });
     connect(MakeAction("miSaveRes_Wmf", "В формате *.wmf"), &QAction::triggered, this,
@@ -322,6 +333,15 @@ void TfrmMain::CreateActions() {
             U(Down ? "Показать результаты моделирования" : "Скрыть результаты моделирования");
         ModRes->setText(Hint);
         ModRes->setToolTip(Hint);
+        Box->Redraw();
+    });
+    QAction* Legend = MakeToolAction("tbLegend", "Показать шкалу скоростей", "legend");
+    Legend->setCheckable(true);
+    connect(Legend, &QAction::toggled, this, [this, Legend](bool Down) {
+        Doc.Canvas().ShowLegend(Down);
+        const QString Hint = U(Down ? "Скрыть шкалу скоростей" : "Показать шкалу скоростей");
+        Legend->setText(Hint);
+        Legend->setToolTip(Hint);
         Box->Redraw();
     });
     QAction* Names = MakeToolAction("tbShowNames", "Показать имена объектов", "names");
@@ -416,7 +436,7 @@ void TfrmMain::CreateMenus() {
         {A("miDeleteEdge"), A("miInvertEdge"), A("miAutoSpeed"), A("miConvArc")});
 
     mnuCount = Menu(menuBar()->addMenu(U(CountCaption)), "mnuCount");
-    mnuCount->addActions({A("N9"), A("N8"), A("N10")});
+    mnuCount->addActions({A("N9"), A("N8"), A("N10"), A("miContour"), A("miEfficiency")});
     QMenu* SaveRes = Menu(mnuCount->addMenu(U("Сохранить результаты моделирования")), "mnuSaveRes");
     SaveRes->addActions({A("miSaveRes_Mod"), A("miSaveRes_Wmf")});
     mnuCount->addAction(A("N11"));
@@ -462,9 +482,9 @@ void TfrmMain::CreateToolBars() {
     QAction* Separ2 = BasicBar->addSeparator();
     Separ2->setObjectName(QStringLiteral("tbSepar2"));
     BasicBar->addActions({A("tbDiscr"), A("tbFlowLines"), A("tbPartTrace"), A("tbDiscr2"),
-                          A("tbDrawEdgeEls"), A("tbShowModRes"), A("tbShowNames"), A("tbFlowLine"),
-                          A("tbSpeed"), A("tbSpeed2"), A("tbRotate"), A("tbRotateBack"),
-                          A("tbDelModel")});
+                          A("tbDrawEdgeEls"), A("tbShowModRes"), A("tbLegend"), A("tbShowNames"),
+                          A("tbFlowLine"), A("tbSpeed"), A("tbSpeed2"), A("tbRotate"),
+                          A("tbRotateBack"), A("tbDelModel")});
     BasicBar->addSeparator();
     BasicBar->addActions({A("tbZoomIn"), A("tbZoomOut"), A("tbZoomNo")});
 
@@ -483,7 +503,7 @@ void TfrmMain::CreateToolBars() {
     tbModeButton->setObjectName(QStringLiteral("tbMode"));
     tbModeButton->setAccessibleName(ModeAct->toolTip());
     // Hints that change with the button state follow on the button's name.
-    for (const char* Name : {"tbDrawEdgeEls", "tbShowModRes", "tbShowNames"}) {
+    for (const char* Name : {"tbDrawEdgeEls", "tbShowModRes", "tbLegend", "tbShowNames"}) {
         QAction* Act = A(Name);
         connect(Act, &QAction::changed, this, [this, Act] {
             for (QToolBar* Bar : {FileBar, BasicBar})

@@ -24,7 +24,10 @@ class TEdgesPaintBox;
 class TMessages;
 class TPropertyWindows;
 class TWizard;
+class TfrmContour;
 class TfrmDiscret;
+class TfrmEfficiency;
+class TfrmEfficiencyChart;
 class TfrmFlowLine;
 class TfrmFlowLines;
 class TfrmPartTraces;
@@ -66,6 +69,9 @@ public:
     TfrmFlowLine* FlowLineDialog() const { return FrmFlowLine; }
     TfrmSpeed* SpeedDialog() const { return FrmSpeed; }
     TfrmPartTraces* PartTracesDialog() const { return FrmPartTraces; }
+    TfrmContour* ContourDialog() const { return FrmContour; }
+    TfrmEfficiency* EfficiencyDialog() const { return FrmEfficiency; }
+    TfrmEfficiencyChart* EfficiencyChart() const { return FrmEfficiencyChart; }
     void Discretise();
     void SaveResults(bool Picture);
     void RotateBack();
@@ -139,6 +145,9 @@ private:
     TfrmFlowLine* FrmFlowLine = nullptr;
     TfrmSpeed* FrmSpeed = nullptr;
     TfrmPartTraces* FrmPartTraces = nullptr;
+    TfrmContour* FrmContour = nullptr;
+    TfrmEfficiencyChart* FrmEfficiencyChart = nullptr;
+    TfrmEfficiency* FrmEfficiency = nullptr;
     bool FBusy = false;
     bool CloseWanted = false;
     QList<QAction*> BusyDisabled;

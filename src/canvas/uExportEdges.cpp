@@ -94,7 +94,8 @@ TPictureSize TEdgesCanvas::RenderMetafile(bool Wmf, std::vector<std::uint8_t>& B
 }
 
 TPictureSize RenderPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale, bool Wmf,
-                           std::vector<std::uint8_t>& Bytes) {
+                           std::vector<std::uint8_t>& Bytes,
+                           const std::function<std::string(double)>& Legend) {
     TEdgesCanvas Canvas;
     Edges.CopyTo(Canvas.Edges);
     Canvas.DrawLines = Lines;
@@ -102,13 +103,17 @@ TPictureSize RenderPicture(const TEdges& Edges, const TDrawLines& Lines, double 
     Canvas.DrawLines.Scale = Scale;
     // As the window exports it: in modelling mode, without names.
     Canvas.SetEditEnabled(false);
+    Canvas.ShowLegend(static_cast<bool>(Legend));
+    Canvas.LegendFormat = Legend;
     return Canvas.RenderMetafile(Wmf, Bytes);
 }
 
 TPictureSize ExportPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale,
-                           const std::string& FileName) {
+                           const std::string& FileName,
+                           const std::function<std::string(double)>& Legend) {
     std::vector<std::uint8_t> Bytes;
-    const TPictureSize Size = RenderPicture(Edges, Lines, Scale, IsWmfName(FileName), Bytes);
+    const TPictureSize Size =
+        RenderPicture(Edges, Lines, Scale, IsWmfName(FileName), Bytes, Legend);
     WriteFileAtomic(FileName, Bytes);
     return Size;
 }

@@ -249,12 +249,15 @@ private:
 };
 
 // The picture of a model and its result lines at the given scale, as the canvas
-// exports it in modelling mode (boundaries and lines only).
+// exports it in modelling mode (boundaries and lines only); with a Legend format, also
+// the speed legend with its speeds so written.
 TPictureSize ExportPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale,
-                           const std::string& FileName);
+                           const std::string& FileName,
+                           const std::function<std::string(double)>& Legend = {});
 // The same picture as bytes (WMF when Wmf, else EMF), for a caller that writes it.
 TPictureSize RenderPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale, bool Wmf,
-                           std::vector<std::uint8_t>& Bytes);
+                           std::vector<std::uint8_t>& Bytes,
+                           const std::function<std::string(double)>& Legend = {});
 
 // Layout of the speed legend, in pixels.
 inline constexpr int LegendMargin = 10;

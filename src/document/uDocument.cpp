@@ -1,6 +1,7 @@
 #include "document/uDocument.h"
 
 #include "results/uResultsFile.h"
+#include "results/uTextFormat.h"
 
 #include <cmath>
 #include <system_error>
@@ -266,7 +267,11 @@ void TDocument::SaveResults(const std::string& Path) const {
 }
 
 void TDocument::SaveResultsPicture(const std::string& Path) const {
-    ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path);
+    std::function<std::string(double)> Legend;
+    if (FCanvas.LegendShown())
+        Legend =
+            FCanvas.LegendFormat ? FCanvas.LegendFormat : [](double V) { return FormatNumber(V); };
+    ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path, Legend);
 }
 
 // ---------------------------------------------------------------- view

@@ -117,7 +117,8 @@ public:
     // Turns the slits back by RotationTime and solves again. False when there was
     // nothing to turn back.
     bool RotateBack();
-    // The result lines with the model as a results file (*.mod) or as a picture.
+    // The result lines with the model as a results file (*.mod) or as a picture (with
+    // the speed legend when the canvas shows it).
     void SaveResults(const std::string& Path) const;
     void SaveResultsPicture(const std::string& Path) const;
 

@@ -1,12 +1,14 @@
 // The modelling mode as a person works in it: the switch and its refusals, the
 // discretisation dialog, the velocity, flow lines, particles, refining and saving the
 // results. Counts and velocities are checked against the command-line calculator.
+#include "app/results/uDesignDlg.h"
 #include "app/results/uFlowLinesDlg.h"
 #include "app/results/uPartTracesDlg.h"
 #include "app/results/uSpeedDlg.h"
 #include "app/solver/uDiscret.h"
 #include "app/uNumberText.h"
 #include "canvas/uPaintEdges.h"
+#include "results/uContour.h"
 #include "results/uResultsFile.h"
 
 #include "MainWindowFixture.h"
@@ -15,6 +17,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
@@ -71,6 +74,17 @@ protected:
         OnModal([](QWidget* D) { Press(D, "btDo"); });
         Act("miCountMode")->trigger();
         ASSERT_EQ(Window.Document().Mode(), TMode::mdCount);
+    }
+    // "Изолиния скорости..." for Speed in a coarse grid over the view.
+    void BuildContour(double Speed) {
+        OnModal([Speed](QWidget* D) {
+            auto* Dlg = qobject_cast<TfrmContour*>(D);
+            ASSERT_NE(Dlg, nullptr);
+            Dlg->edSpeed->setText(ShortestText(Speed));
+            Dlg->edCells->setText(QStringLiteral("60"));
+            Press(D, "btBuild");
+        });
+        Act("miContour")->trigger();
     }
     QString Last() const { return Msg.Texts.isEmpty() ? QString() : Msg.Texts.last(); }
     TDrawLines& Lines() { return Canvas().DrawLines; }
@@ -339,4 +353,82 @@ TEST_F(ModellingTest, DialogFaultsAndASingleLineFromAPickedPoint) {
     QTest::mouseClick(Box, Qt::LeftButton, Qt::NoModifier, {120, 300});
     EXPECT_EQ(Lines().Count, 1);
     EXPECT_GT(Lines().Lines[0].size(), 1u);
+}
+
+TEST_F(ModellingTest, SpeedContourIsAResultLineOfItsOwnColour) {
+    EnterModelling("slot.asp");
+    BuildContour(0.25);
+    EXPECT_TRUE(Msg.Texts.isEmpty()) << Msg.Texts.join(QLatin1Char('|')).toStdString();
+    ASSERT_GE(Lines().Count, 1);
+    for (const TColorPointArray& L : Lines().Lines) {
+        ASSERT_GE(L.size(), 2u);
+        EXPECT_EQ(L[1].Color, ContourColor);
+    }
+    EXPECT_FALSE(Window.Busy());
+}
+
+TEST_F(ModellingTest, EfficiencyCurveHoldsTheCoreFractions) {
+    EnterModelling("cylinder.asp");
+    const std::vector<double> D = {0.00001, 0.0003};
+    OnModal([&](QWidget* W) {
+        auto* Dlg = qobject_cast<TfrmEfficiency*>(W);
+        ASSERT_NE(Dlg, nullptr);
+        Dlg->edXA->setText(ShortestText(-0.25));
+        Dlg->edYA->setText(ShortestText(0.625));
+        Dlg->edXB->setText(ShortestText(0.25));
+        Dlg->edYB->setText(ShortestText(0.625));
+        Dlg->edN->setText(QStringLiteral("4"));
+        Dlg->edDiameters->setText(ShortestText(D[0]) + QStringLiteral("; ") + ShortestText(D[1]));
+        Dlg->edMaxTime->setText(ShortestText(2));
+        Press(W, "btBuild");
+    });
+    Act("miEfficiency")->trigger();
+    EXPECT_TRUE(Msg.Texts.isEmpty()) << Msg.Texts.join(QLatin1Char('|')).toStdString();
+    TfrmEfficiencyChart* Chart = Window.EfficiencyChart();
+    ASSERT_TRUE(Chart->isVisible());
+
+    TEfficiencyParams P;
+    P.From = {-0.25, 0.625};
+    P.To = {0.25, 0.625};
+    P.Count = 4;
+    P.Diameters = D;
+    P.Particle.TMax = 2;
+    const TEfficiencyOutcome Core = CaptureEfficiency(Window.Document().Solver(), P);
+    ASSERT_EQ(Chart->Series->count(), 2);
+    for (int I = 0; I < 2; ++I) {
+        const TEfficiencyRow& R = Core.Rows[static_cast<std::size_t>(I)];
+        EXPECT_EQ(Chart->Series->at(I), QPointF(R.D, static_cast<double>(R.Caught) / R.Total));
+    }
+
+    Msg.Files = {QString::fromStdString(Dir.File("e.csv"))};
+    Press(Chart, "btSaveCsv");
+    std::ifstream Csv(Dir.File("e.csv"));
+    std::string Header;
+    std::getline(Csv, Header);
+    EXPECT_EQ(Header, "d,caught,total,fraction");
+    Chart->close();
+}
+
+TEST_F(ModellingTest, SpeedLegendButtonShowsTheScaleAlsoInPictures) {
+    EnterModelling("slot.asp");
+    BuildContour(0.5);
+    QAction* Legend = Act("tbLegend");
+    ASSERT_TRUE(Legend->isVisible());
+    EXPECT_FALSE(Canvas().LegendShown());
+    Legend->trigger();
+    EXPECT_TRUE(Canvas().LegendShown());
+    EXPECT_EQ(Legend->toolTip(), QString::fromUtf8("Скрыть шкалу скоростей"));
+    EXPECT_EQ(Canvas().LegendFormat(0.25), NumberText(0.25).toStdString());
+
+    Msg.Files = {QString::fromStdString(Dir.File("legend.wmf"))};
+    Act("miSaveRes_Wmf")->trigger();
+    ExportPicture(Canvas().Edges, Lines(), Canvas().Scale, Dir.File("with.wmf"),
+                  Canvas().LegendFormat);
+    ExportPicture(Canvas().Edges, Lines(), Canvas().Scale, Dir.File("without.wmf"));
+    EXPECT_EQ(Bytes(Dir.File("legend.wmf")), Bytes(Dir.File("with.wmf")));
+    EXPECT_NE(Bytes(Dir.File("legend.wmf")), Bytes(Dir.File("without.wmf")));
+
+    Legend->trigger();
+    EXPECT_FALSE(Canvas().LegendShown());
+    EXPECT_EQ(Legend->toolTip(), QString::fromUtf8("Показать шкалу скоростей"));
 }
