@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """Sets a modelling scene in the running program for scripts/screenshot, through the
-accessibility bus: shot_scene.py flowlines|particle (the program's pid in KALVEX_PID).
+accessibility bus: shot_scene.py flowlines|legend|particle (the program's pid in KALVEX_PID).
 
 Switches to modelling (discretising with the dialog's defaults), then builds a field of
-flow lines or traces a particle with the dialog's defaults, and waits until it is drawn.
+flow lines (with the speed legend shown for "legend") or traces a particle with the
+dialog's defaults, and waits until it is drawn.
 """
 
 import os
@@ -50,11 +51,12 @@ def main():
 
     tool, caption = {
         "flowlines": ("Построить поле скоростей", "Построение линий тока"),
+        "legend": ("Построить поле скоростей", "Построение линий тока"),
         "particle": ("Построить траекторию частицы", "Построение траектории частицы"),
     }[scene]
     press(find(frame, None, tool), blocking=False)
     dialog = wait_for("the dialog", lambda: find(app, pyatspi.ROLE_DIALOG, caption, 2))
-    if scene == "flowlines":
+    if scene in ("flowlines", "legend"):
         # Denser than the default, so that the field shows.
         find(dialog, pyatspi.ROLE_TEXT, "Интервал между линиями, м").queryEditableText(
         ).setTextContents("0.02")
@@ -66,6 +68,23 @@ def main():
     # The dialog is kept for its next opening: it is hidden, not gone.
     wait_for("the build to end",
              lambda: not dialog.getState().contains(pyatspi.STATE_SHOWING), timeout=300)
+    if scene == "legend":
+        press(find(frame, None, "Показать шкалу скоростей"))
+        wait_for("the legend", lambda: find(frame, None, "Скрыть шкалу скоростей"))
+        # The segment window stands over the canvas's upper right corner, where the
+        # legend is: closed through "Вид" › "Окна".
+        press(view)
+        windows = wait_for("Окна", lambda: find(view, None, "Окна", 2))
+        press(windows)
+        press(wait_for("Прямолинейная область",
+                       lambda: find(windows, pyatspi.ROLE_CHECK_MENU_ITEM,
+                                    "Прямолинейная область", 2)
+                       or find(windows, None, "Прямолинейная область", 2)), blocking=False)
+        time.sleep(0.5)
+        for _ in range(2):  # the menu and its submenu stay open: Esc closes them
+            Atspi.generate_keyboard_event(9, None, Atspi.KeySynthType.PRESSRELEASE)
+            time.sleep(0.3)
+        time.sleep(0.5)
 
 
 if __name__ == "__main__":
