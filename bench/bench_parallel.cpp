@@ -2,6 +2,8 @@
 //   bench_parallel [N [M]]     (default 2000 elements for the lines, 600 for the search)
 // A field of flow lines on the hood example, and a velocity search with two parameters
 // on a 5 x 5 grid. Each prints both times, the ratio and whether the results agree.
+// First, the ratio a loop of pure arithmetic reaches on the cores as loaded right now:
+// the ceiling for the others on a machine shared with other work.
 #include "geometry/uEdges.h"
 #include "optimise/uOptEdges.h"
 #include "optimise/uOptTask.h"
@@ -9,11 +11,14 @@
 #include "results/uFlowLines.h"
 #include "solver/uCountEdges.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace kalvex;
 
@@ -29,6 +34,31 @@ TEdges Example(const char* Name) {
     TEdges M;
     M.LoadFromFile(std::string(KALVEX_EXAMPLES_DIR) + "/" + Name);
     return M;
+}
+
+double Spin(long Count) {
+    double S = 0.0;
+    for (long I = 1; I <= Count; ++I)
+        S += std::sqrt(static_cast<double>(I));
+    return S;
+}
+
+void Ceiling() {
+    const long Count = 100'000'000;
+    const unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<double> Sums(Cores);
+    auto T0 = TClock::now();
+    for (unsigned K = 0; K < Cores; ++K)
+        Sums[K] = Spin(Count);
+    const double T1 = Seconds(T0);
+    T0 = TClock::now();
+    {
+        std::vector<std::jthread> Pool;
+        for (unsigned K = 0; K < Cores; ++K)
+            Pool.emplace_back([&Sums, K, Count] { Sums[K] += Spin(Count); });
+    }
+    const double TN = Seconds(T0);
+    std::printf("ceiling (pure arithmetic, %u threads): ratio %.2fx\n", Cores, T1 / TN);
 }
 
 void FieldOfLines(int Target) {
@@ -107,6 +137,7 @@ void Search(double Step) {
 
 int main(int argc, char** argv) {
     const int N = argc > 1 ? std::atoi(argv[1]) : 2000;
+    Ceiling();
     FieldOfLines(N);
     Search(3.5 / (argc > 2 ? std::atoi(argv[2]) : 600));
     return 0;

@@ -327,30 +327,13 @@ void TCountEdges::AssembleFast(double* A, double* B) const {
         for (std::size_t J = From; J < To; ++J)
             AssembleColumn(S, Elements.Elements, J, A + J * N);
     };
-    auto Workers = static_cast<unsigned>(std::min(16, ThreadCount(Threads)));
+    auto Workers = static_cast<std::size_t>(std::min(16, ThreadCount(Threads)));
     if (N < 256)
         Workers = 1;
-    if (Workers == 1) {
-        Columns(0, N);
-        return;
-    }
-    std::vector<std::thread> Pool;
-    Pool.reserve(Workers - 1);
+    // Each column is computed alone, so the split changes no bit of the matrix.
     const std::size_t Per = (N + Workers - 1) / Workers;
-    for (unsigned T = 1; T < Workers; ++T) {
-        const std::size_t From = std::min(N, T * Per);
-        const std::size_t To = std::min(N, From + Per);
-        // Without a thread to spare (resource limits) the block is done here; an
-        // exception would leave joinable threads behind and end the program.
-        try {
-            Pool.emplace_back(Columns, From, To);
-        } catch (const std::system_error&) {
-            Columns(From, To);
-        }
-    }
-    Columns(0, std::min(N, Per));
-    for (std::thread& T : Pool)
-        T.join();
+    RunParts(Workers,
+             [&](std::size_t K) { Columns(std::min(N, K * Per), std::min(N, (K + 1) * Per)); });
 }
 
 void TCountEdges::Solve() {
