@@ -1,7 +1,9 @@
 // A particle beside a turning slit cylinder: every step re-solves the system. The
 // static elements' factors kept from step to step against a full solve at every step,
 // in one run:
-//   bench_turning [STEP]     (equal elements, default 0.0025 m: about 2000 of them)
+//   bench_turning [STEP [PASSES]]
+// Equal elements of STEP (default 0.02 m: about 60 on the cylinder), then the walls
+// halved PASSES times (default 3: about 2000 elements in all), the cylinder left as is.
 #include "geometry/uEdges.h"
 #include "results/uParticle.h"
 #include "solver/uCountEdges.h"
@@ -15,7 +17,8 @@
 using namespace kalvex;
 
 int main(int argc, char** argv) {
-    const double Step = argc > 1 ? std::atof(argv[1]) : 0.0025;
+    const double Step = argc > 1 ? std::atof(argv[1]) : 0.02;
+    const int Passes = argc > 2 ? std::atoi(argv[2]) : 3;
     TParticleParams P;
     P.Start = {0.6, 0.9};
     P.H = 0.005;
@@ -25,6 +28,19 @@ int main(int argc, char** argv) {
         Model.LoadFromFile(std::string(KALVEX_EXAMPLES_DIR) + "/cylinder.asp");
         TCountEdges C;
         C.Elements.DiscretizeEqual(Model, 15, Step, 1.8);
+        for (int K = 0; K < Passes; ++K) {
+            // Four boxes around the turning cylinder's square cover everything else.
+            const TCylInfo Cyl = C.Elements.CylInfos.front();
+            const double Far = 1e6;
+            const double L = Cyl.Center.X - Cyl.R - Step;
+            const double R = Cyl.Center.X + Cyl.R + Step;
+            const double B = Cyl.Center.Y - Cyl.R - Step;
+            const double T = Cyl.Center.Y + Cyl.R + Step;
+            C.Elements.RefineInRect({-Far, -Far}, {L, Far});
+            C.Elements.RefineInRect({R, -Far}, {Far, Far});
+            C.Elements.RefineInRect({L, -Far}, {R, B});
+            C.Elements.RefineInRect({L, T}, {R, Far});
+        }
         C.KeepStaticFactor = Keep;
         C.Model = &Model;
         N = C.Elements.Elements.size();
