@@ -3,6 +3,7 @@
 
 #include "base/uParallel.h"
 #include "solver/uBlasThreads.h"
+#include "solver/uGmres.h"
 #include "solver/uKernel.h"
 #include "solver/uSystUr.h"
 
@@ -367,9 +368,24 @@ void TCountEdges::Solve() {
     double* const A = SystemBuffer(N * N);
     std::vector<double> B(N);
     AssembleFast(A, B.data());
+    const TBlasThreads Blas(Threads == 1 ? 1 : 0);
+    Iterations = 0;
+    if (SolverKind == TSolverKind::skIterative ||
+        (SolverKind == TSolverKind::skAuto && N >= IterativeFrom)) {
+        // A and B stay as they are, for LU when the iteration does not converge.
+        std::vector<double> X(N);
+        const TGmresOutcome R =
+            SolveGmres(A, N, B.data(), X.data(), IterativeTolerance, GmresRestart, IterationBound);
+        if (R.Converged &&
+            std::all_of(X.begin(), X.end(), [](double V) { return std::isfinite(V); })) {
+            Iterations = R.Iterations;
+            Intensities = std::move(X);
+            PrepareFastData();
+            return;
+        }
+    }
     std::vector<lapack_int> Pivots(N);
     const auto Ln = static_cast<lapack_int>(N);
-    const TBlasThreads Blas(Threads == 1 ? 1 : 0);
     const lapack_int Info =
         LAPACKE_dgesv(LAPACK_COL_MAJOR, Ln, 1, A, Ln, Pivots.data(), B.data(), Ln);
     if (Info < 0)

@@ -8,6 +8,7 @@
 #include "geometry/GenFuncs.h"
 #include "geometry/uEdges.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -178,6 +179,16 @@ public:
     // 1: all on the calling thread) and for assembling the system.
     int Threads = 0;
     TSolverKind SolverKind = TSolverKind::skAuto;
+    // Krylov steps of the last Solve; 0 when LU solved it.
+    int Iterations = 0;
+    // Above this many elements the automatic choice solves iteratively (measured
+    // break-even against LU on two cores).
+    static constexpr std::size_t IterativeFrom = 2000;
+    // The iterative solve: relative residual and restart length.
+    static constexpr double IterativeTolerance = 1e-12;
+    static constexpr int GmresRestart = 50;
+    // Krylov steps after which LU takes over (a second-kind system needs a few dozen).
+    int IterationBound = 300;
 
     // Assembles the system into the column-major Count x Count array A and the
     // right-hand side B (Count values), in parallel over column blocks.
