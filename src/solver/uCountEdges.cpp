@@ -374,8 +374,8 @@ void TCountEdges::Solve() {
         (SolverKind == TSolverKind::skAuto && N >= IterativeFrom)) {
         // A and B stay as they are, for LU when the iteration does not converge.
         std::vector<double> X(N);
-        const TGmresOutcome R =
-            SolveGmres(A, N, B.data(), X.data(), IterativeTolerance, GmresRestart, IterationBound);
+        const TGmresOutcome R = SolveGmres(A, N, B.data(), X.data(), IterativeTolerance,
+                                           GmresRestart, IterationBound, GmresBlock);
         if (R.Converged &&
             std::all_of(X.begin(), X.end(), [](double V) { return std::isfinite(V); })) {
             Iterations = R.Iterations;

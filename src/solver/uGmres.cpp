@@ -1,6 +1,7 @@
 #include "solver/uGmres.h"
 
 #include <cblas.h>
+#include <lapacke.h>
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +10,7 @@
 namespace kalvex {
 
 TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double* X,
-                         double Tolerance, int Restart, int MaxIterations) {
+                         double Tolerance, int Restart, int MaxIterations, std::size_t Block) {
     TGmresOutcome Out;
     std::fill(X, X + N, 0.0);
     if (N == 0)
@@ -20,11 +21,36 @@ TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double
         return {BNorm == 0.0, 0, 0.0};
     const auto M = static_cast<std::size_t>(std::max(1, Restart));
 
-    std::vector<double> Scale(N); // the inverse diagonal
-    for (std::size_t I = 0; I < N; ++I) {
-        const double D = A[I * N + I];
-        Scale[I] = D != 0.0 && std::isfinite(D) ? 1.0 / D : 1.0;
+    // Block Jacobi: the diagonal blocks of consecutive elements, which lie side by side
+    // on a wall and carry the strongest couplings, factored once. A block that cannot
+    // be factored is left out (taken as the identity).
+    const std::size_t Bs = std::clamp<std::size_t>(Block, 1, N);
+    const std::size_t Blocks = (N + Bs - 1) / Bs;
+    std::vector<double> Factors(Blocks * Bs * Bs);
+    std::vector<lapack_int> Pivots(Blocks * Bs);
+    std::vector<char> Usable(Blocks, 0);
+    for (std::size_t K = 0; K < Blocks; ++K) {
+        const std::size_t From = K * Bs;
+        const std::size_t Size = std::min(Bs, N - From);
+        double* F = Factors.data() + K * Bs * Bs;
+        for (std::size_t C = 0; C < Size; ++C)
+            for (std::size_t R = 0; R < Size; ++R)
+                F[C * Size + R] = A[(From + C) * N + From + R];
+        const auto Ls = static_cast<lapack_int>(Size);
+        Usable[K] =
+            LAPACKE_dgetrf_work(LAPACK_COL_MAJOR, Ls, Ls, F, Ls, Pivots.data() + K * Bs) == 0;
     }
+    // Z <- P^-1 Z in place.
+    const auto Precondition = [&](double* Z) {
+        for (std::size_t K = 0; K < Blocks; ++K) {
+            if (!Usable[K])
+                continue;
+            const std::size_t From = K * Bs;
+            const auto Ls = static_cast<lapack_int>(std::min(Bs, N - From));
+            LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', Ls, 1, Factors.data() + K * Bs * Bs, Ls,
+                                Pivots.data() + K * Bs, Z + From, Ls);
+        }
+    };
     std::vector<double> V(N * (M + 1)); // the Krylov basis, one column per step
     std::vector<double> Z(N);
     std::vector<double> H((M + 1) * M); // Hessenberg, column-major, M + 1 rows
@@ -54,8 +80,8 @@ TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double
             ++Out.Iterations;
             double* Vk = V.data() + K * N;
             double* W = V.data() + (K + 1) * N;
-            for (std::size_t I = 0; I < N; ++I)
-                Z[I] = Scale[I] * Vk[I];
+            std::copy(Vk, Vk + N, Z.begin());
+            Precondition(Z.data());
             cblas_dgemv(CblasColMajor, CblasNoTrans, Ln, Ln, 1.0, A, Ln, Z.data(), 1, 0.0, W, 1);
             // Modified Gram-Schmidt against the basis so far.
             for (std::size_t J = 0; J <= K; ++J) {
@@ -85,7 +111,7 @@ TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double
             if (std::abs(G[K]) <= Tolerance * BNorm || Next == 0.0)
                 break;
         }
-        // Y from the triangle, X += Scale * (V Y).
+        // Y from the triangle, X += P^-1 (V Y).
         for (std::size_t I = K; I-- > 0;) {
             double S = G[I];
             for (std::size_t J = I + 1; J < K; ++J)
@@ -94,8 +120,8 @@ TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double
         }
         cblas_dgemv(CblasColMajor, CblasNoTrans, Ln, static_cast<blasint>(K), 1.0, V.data(), Ln,
                     Y.data(), 1, 0.0, Z.data(), 1);
-        for (std::size_t I = 0; I < N; ++I)
-            X[I] += Scale[I] * Z[I];
+        Precondition(Z.data());
+        cblas_daxpy(Ln, 1.0, Z.data(), 1, X, 1);
     }
 }
 

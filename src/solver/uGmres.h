@@ -14,9 +14,10 @@ struct TGmresOutcome {
 
 // Solves A X = B (A: N x N, column-major, left untouched) to a relative residual of
 // Tolerance, restarting every Restart steps and giving up after MaxIterations. The
-// preconditioner is the diagonal (Jacobi), applied on the right so that the residual
-// tested is that of the system itself. Memory: N * (Restart + 3) doubles besides A.
+// preconditioner is block Jacobi with blocks of Block consecutive unknowns (1: plain
+// Jacobi), applied on the right so that the residual tested is that of the system
+// itself. Memory besides A: N * (Restart + Block + 3) doubles.
 TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double* X,
-                         double Tolerance, int Restart, int MaxIterations);
+                         double Tolerance, int Restart, int MaxIterations, std::size_t Block);
 
 } // namespace kalvex
