@@ -2,6 +2,7 @@
 
 #include "app/canvas/uEdgesPaintBox.h"
 #include "app/canvas/uPropertyWindows.h"
+#include "app/optimise/uChooseParams.h"
 #include "app/uAbout.h"
 #include "app/uHelp.h"
 #include "app/uMessages.h"
@@ -92,7 +93,7 @@ private:
 
 TfrmMain::TfrmMain(TMessages& M, std::filesystem::path SettingsFile, QWidget* Parent)
     : QMainWindow(Parent), Msg(M), SettingsPath(std::move(SettingsFile)),
-      Ui(std::make_unique<TUi>(M)) {
+      Ui(std::make_unique<TUi>(M)), Wizard(std::make_unique<TWizard>()) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/kalvex.svg")));
 
@@ -255,7 +256,8 @@ void TfrmMain::CreateActions() {
     MakeAction("N10", "Построить траекторию частицы");
     MakeAction("miSaveRes_Mod", "В формате *.mod");
     MakeAction("miSaveRes_Wmf", "В формате *.wmf");
-    MakeAction("N11", "Выбор оптимальных параметров")->setVisible(false);
+    connect(MakeAction("N11", "Выбор оптимальных параметров"), &QAction::triggered, this,
+            &TfrmMain::ChooseOptimalParams);
     MakeToolAction("tbDiscr", "Выполнить дискретизацию", "discretize");
     MakeToolAction("tbFlowLines", "Построить поле скоростей", "flowlines");
     MakeToolAction("tbPartTrace", "Построить траекторию частицы", "particle");
@@ -606,10 +608,23 @@ void TfrmMain::closeEvent(QCloseEvent* Event) {
 // ---------------------------------------------------------------- modes and view
 
 void TfrmMain::SwitchMode(TMode Target) {
-    Doc.SwitchMode(Target, *Ui);
+    if (Doc.SwitchMode(Target, *Ui) && Target == TMode::mdCount &&
+        !Wizard->Prepare(Doc.Canvas().Edges, TDiscretizationSettings{}))
+        Msg.Show(QString::fromUtf8(MsgNotBalanced));
     // The radio pair may have ticked itself on a refused switch.
     UpdateModeControls();
     UpdateEditCommands();
+}
+
+void TfrmMain::ChooseOptimalParams() {
+    const TPointMarker Marker{&Doc.Canvas(), [this] { Box->Redraw(); }};
+    const std::optional<TEdges> Found = RunOptimisationWizard(
+        *Wizard, Msg, Marker, QString::fromStdString(Doc.WorkDir().string()), this);
+    if (!Found)
+        return;
+    SwitchMode(TMode::mdEdit);
+    ApplyFoundModel(Doc, *Found);
+    Box->Redraw();
 }
 
 void TfrmMain::Zoom(TZoom Kind) {

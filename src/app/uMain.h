@@ -23,6 +23,7 @@ namespace kalvex {
 class TEdgesPaintBox;
 class TMessages;
 class TPropertyWindows;
+class TWizard;
 
 // The program's own cursor for picking a point in modelling.
 QCursor TakeCursor();
@@ -38,6 +39,7 @@ public:
     TDocument& Document() { return Doc; }
     TEdgesPaintBox* PaintBox() const { return Box; }
     TPropertyWindows& PropertyWindows() const { return *Props; }
+    TWizard& OptWizard() const { return *Wizard; }
 
     // The system named on the command line, opened as Open does after its dialog.
     void OpenSystem(const QString& Path);
@@ -50,6 +52,7 @@ public:
     void Zoom(TZoom Kind);
     void ShowHelp();
     void ShowAbout();
+    void ChooseOptimalParams();
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
@@ -91,6 +94,7 @@ private:
     TDocument Doc;
     TEdgesPaintBox* Box = nullptr;
     TPropertyWindows* Props = nullptr;
+    std::unique_ptr<TWizard> Wizard;
     bool ToolWindowsPlaced = false;
     TMode ShownMode = TMode::mdEdit;
 

@@ -88,6 +88,7 @@ TPictureSize TEdgesCanvas::RenderMetafile(bool Wmf, std::vector<std::uint8_t>& B
     Target->SetBrushStyle(TBrushStyle::bsSolid);
     DrawModel(false);
     DrawLines.Draw(*Target, Origin.X, 1 / Scale, Origin.Y);
+    DrawLegendIfShown(Size.Width);
     Bytes = Surface->Finish();
     return Size;
 }

@@ -1,6 +1,8 @@
 // The canvas's view transform and its painting.
 #include "canvas/uPaintEdges.h"
 
+#include "results/uFlowLines.h"
+#include "results/uTextFormat.h"
 #include "solver/uCountEdges.h"
 
 #include <algorithm>
@@ -525,12 +527,69 @@ void TEdgesCanvas::Redraw() {
     DrawSelection();
 
     if (!FEditEnabled) {
-        if (ShowResults)
+        if (ShowResults) {
             DrawLines.Draw(*Target, Origin.X, 1 / Scale, Origin.Y);
+            DrawLegendIfShown(FWidth);
+        }
         if (ShowSpeedPoint)
             DrawCircle(WorldToScreen(SpeedPoint), 2, clSpeedPoint, 0, 0);
     }
     Paint();
+}
+
+void TEdgesCanvas::DrawLegendIfShown(int Width) {
+    if (!FShowLegend || DrawLines.Count < 1)
+        return;
+    double VMin = 0;
+    double VMax = 0;
+    Edges.SpeedRange(VMin, VMax);
+    DrawSpeedLegend(
+        *Target, Width, 0, VMin, VMax,
+        LegendFormat ? LegendFormat : [](double V) { return FormatNumber(V); });
+}
+
+void DrawSpeedLegend(TDrawSurface& S, int Right, int Top, double VMin, double VMax,
+                     const std::function<std::string(double)>& Format) {
+    const bool Scale = VMax > VMin;
+    const int Ticks = Scale ? LegendTicks : 0;
+    std::vector<std::string> Labels;
+    int TextW = S.TextExtent(LegendTitle).Width;
+    int TextH = S.TextExtent(LegendTitle).Height;
+    for (int K = 0; K <= Ticks; ++K) {
+        Labels.push_back(Format(Scale ? VMin + (VMax - VMin) * K / Ticks : VMin));
+        const TTextSize Size = S.TextExtent(Labels.back());
+        TextW = std::max(TextW, Size.Width);
+        TextH = std::max(TextH, Size.Height);
+    }
+    const int BoxW = 2 * LegendPadding + LegendBarWidth + LegendPadding + TextW;
+    const int X0 = Right - LegendMargin - BoxW;
+    const int Y0 = Top + LegendMargin;
+    const int BarX = X0 + LegendPadding;
+    const int BarY = Y0 + LegendPadding + TextH + TextH / 2 + LegendPadding;
+    const int BoxH = BarY + LegendBarHeight + TextH / 2 + LegendPadding - Y0;
+
+    S.SetPenMode(TPenMode::pmCopy);
+    S.SetPenStyle(TPenStyle::psSolid);
+    S.SetPenWidth(1);
+    S.SetBrushStyle(TBrushStyle::bsSolid);
+    S.SetBrushColor(clWhite);
+    S.SetPenColor(clBlack);
+    S.Rectangle(X0, Y0, X0 + BoxW, Y0 + BoxH);
+    // One pixel row per level, the fastest at the top.
+    for (int R = 0; R < LegendBarHeight; ++R) {
+        const double V = Scale ? VMax - (VMax - VMin) * (R + 0.5) / LegendBarHeight : VMin;
+        S.SetPenColor(SpeedColor(V, VMin, VMax));
+        S.MoveTo(BarX, BarY + R);
+        S.LineTo(BarX + LegendBarWidth, BarY + R);
+    }
+    S.SetFontColor(clBlack);
+    S.TextOut(X0 + LegendPadding, Y0 + LegendPadding, LegendTitle);
+    const int TextX = BarX + LegendBarWidth + LegendPadding;
+    for (int K = 0; K <= Ticks; ++K) {
+        const int Y = Scale ? BarY + LegendBarHeight - LegendBarHeight * K / Ticks
+                            : BarY + LegendBarHeight / 2;
+        S.TextOut(TextX, Y - TextH / 2, Labels[static_cast<std::size_t>(K)]);
+    }
 }
 
 void TEdgesCanvas::RedrawCylinders() {

@@ -124,6 +124,12 @@ public:
     void DrawArrow(TPixel P, int S, double Theta);
     void DrawSegmentBand(TPixel P1, TPixel P2, int S, double Hn, double Hp);
     void DrawCylinder(TPixel C, int S, double A1, double A2, int R);
+    // The speed legend of the flow lines, drawn in the upper right corner (on screen
+    // and in exported pictures) while result lines are shown.
+    void ShowLegend(bool Show) { FShowLegend = Show; }
+    bool LegendShown() const { return FShowLegend; }
+    // Speeds in the legend; the window passes one with the user's decimal separator.
+    std::function<std::string(double)> LegendFormat;
 
     // ---- editing
     THitResult HitTest(TRealPoint P) const;
@@ -225,6 +231,9 @@ private:
     int FHeight = 0;
     int FEdgeWidth = 3;
     bool FEditEnabled = true;
+    bool FShowLegend = false;
+    // The legend over the result lines of a picture Width pixels wide, if it is due.
+    void DrawLegendIfShown(int Width);
     TEditTool FTool = etClosedEdge;
 
     TSelKind FSelKind = skNone;
@@ -246,6 +255,20 @@ TPictureSize ExportPicture(const TEdges& Edges, const TDrawLines& Lines, double 
 // The same picture as bytes (WMF when Wmf, else EMF), for a caller that writes it.
 TPictureSize RenderPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale, bool Wmf,
                            std::vector<std::uint8_t>& Bytes);
+
+// Layout of the speed legend, in pixels.
+inline constexpr int LegendMargin = 10;
+inline constexpr int LegendPadding = 4;
+inline constexpr int LegendBarWidth = 12;
+inline constexpr int LegendBarHeight = 100;
+inline constexpr int LegendTicks = 4; // intervals between labelled speeds
+inline constexpr const char* LegendTitle = "|V|, м/с";
+
+// The colour scale of the flow lines (SpeedColor over VMin..VMax, fast at the top) with
+// its speeds as Format writes them, in a white framed box whose upper right corner
+// lies LegendMargin pixels left of Right and below Top. One label when VMax ≤ VMin.
+void DrawSpeedLegend(TDrawSurface& Surface, int Right, int Top, double VMin, double VMax,
+                     const std::function<std::string(double)>& Format);
 
 // True when the name ends in ".wmf", in any case.
 bool IsWmfName(const std::string& FileName);

@@ -45,15 +45,39 @@ void TArgs::OnlyOptions(const std::vector<std::string>& Allowed) const {
     }
 }
 
-TArgs ParseArgs(const std::vector<std::string>& Argv) {
+// Joins the values of a many-valued option; no argument holds it.
+constexpr char ValueSeparator = '\x1f';
+
+std::vector<double> TArgs::GetNumbers(const std::string& Name) const {
+    std::vector<double> Values;
+    const std::string Text = Get(Name, "");
+    std::size_t From = 0;
+    for (;;) {
+        const std::size_t To = Text.find(ValueSeparator, From);
+        Values.push_back(ParseNumber(Text.substr(From, To - From), "--" + Name));
+        if (To == std::string::npos)
+            return Values;
+        From = To + 1;
+    }
+}
+
+TArgs ParseArgs(const std::vector<std::string>& Argv, const std::map<std::string, int>& Arity) {
     TArgs Args;
     for (std::size_t I = 0; I < Argv.size(); ++I) {
         const std::string& A = Argv[I];
         // "-1.5" is a number, not an option.
         if (A.size() > 2 && A[0] == '-' && A[1] == '-') {
-            if (I + 1 >= Argv.size())
-                throw TUsageError("option " + A + " needs a value");
-            Args.Options[A.substr(2)] = Argv[++I];
+            const auto It = Arity.find(A.substr(2));
+            const std::size_t Count = It == Arity.end() ? 1 : static_cast<std::size_t>(It->second);
+            if (I + Count >= Argv.size())
+                throw TUsageError(
+                    "option " + A + " needs " +
+                    (Count == 1 ? std::string("a value") : std::to_string(Count) + " values"));
+            // A flag (no value) holds the empty text.
+            std::string Value = Count == 0 ? std::string() : Argv[++I];
+            for (std::size_t K = 1; K < Count; ++K)
+                Value += ValueSeparator + Argv[++I];
+            Args.Options[A.substr(2)] = Value;
         } else {
             Args.Positional.push_back(A);
         }

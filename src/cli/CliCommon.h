@@ -34,13 +34,16 @@ struct TArgs {
     std::string Get(const std::string& Name, const std::string& Default) const;
     double GetDouble(const std::string& Name, double Default) const;
     int GetInt(const std::string& Name, int Default) const;
+    // The values of an option that takes several ("--box X0 Y0 X1 Y1"), as numbers.
+    std::vector<double> GetNumbers(const std::string& Name) const;
     // Throws TUsageError naming any option outside Allowed and the options every command
     // takes (--threads, --solver), or a bad value of the latter.
     void OnlyOptions(const std::vector<std::string>& Allowed) const;
 };
 
-// Splits argv; every "--x" takes the next argument as its value.
-TArgs ParseArgs(const std::vector<std::string>& Argv);
+// Splits argv; every "--x" takes the next argument as its value, or the next Arity[x]
+// arguments for the options listed there (none for a flag).
+TArgs ParseArgs(const std::vector<std::string>& Argv, const std::map<std::string, int>& Arity = {});
 double ParseNumber(const std::string& Text, const std::string& What);
 int ParseInteger(const std::string& Text, const std::string& What);
 // A coordinate from the command line: a number within ±MaxCoordinate.
@@ -55,6 +58,8 @@ struct TCommand {
     int Order;         // position in --help
     std::function<int(const TArgs&)> Run;
     std::string Details; // the rest of "COMMAND --help"
+    // Options that take more than one value, with their counts.
+    std::map<std::string, int> Arity = {};
 };
 
 // Command files register themselves with a static TRegisterCommand.

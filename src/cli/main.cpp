@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     }
     InstallInterruptHandler();
     try {
-        TArgs Args = ParseArgs(std::vector<std::string>(Argv.begin() + 1, Argv.end()));
+        TArgs Args = ParseArgs(std::vector<std::string>(Argv.begin() + 1, Argv.end()), It->Arity);
         return It->Run(Args);
     } catch (const TUsageError& E) {
         std::cerr << "kalvex-calc " << It->Name << ": " << E.what() << "\nusage: kalvex-calc "

@@ -757,3 +757,97 @@ void TEdges::LoadFromFile(const std::string& FileName) {
 }
 
 } // namespace kalvex
+
+namespace kalvex {
+
+namespace {
+
+// Even-odd test against a closed polyline.
+bool InsidePolygon(const std::vector<TRealPoint>& Poly, TRealPoint P) {
+    bool Inside = false;
+    for (std::size_t I = 0, J = Poly.size() - 1; I < Poly.size(); J = I++) {
+        const TRealPoint A = Poly[I];
+        const TRealPoint B = Poly[J];
+        if ((A.Y > P.Y) != (B.Y > P.Y)) {
+            const double X = A.X + (P.Y - A.Y) / (B.Y - A.Y) * (B.X - A.X);
+            if (P.X < X)
+                Inside = !Inside;
+        }
+    }
+    return Inside;
+}
+
+// Whether P lies on the right of a semi-infinite chain and its two rays: the side the
+// solver puts the air on. The chain is closed far away by a clockwise arc, which
+// makes its right the inside.
+bool RightOfChain(const TEdge& Edge, TRealPoint P) {
+    const TEdgeSegment& First = Edge.Segments.front();
+    const TEdgeSegment& Last = Edge.Segments.back();
+    const TRealPoint Centre = (First.P1 + Last.P2) / 2.0;
+    double Far = 0;
+    for (const TEdgeSegment& S : Edge.Segments)
+        Far = std::max({Far, Distance(S.P1, Centre), Distance(S.P2, Centre)});
+    Far = 1e3 * (Far + Distance(P, Centre) + 1.0);
+    const auto Away = [Far](TRealPoint From, TRealPoint Through) {
+        const double L = Distance(From, Through);
+        return L > 0 ? From + (Through - From) / L * Far : From;
+    };
+    std::vector<TRealPoint> Poly;
+    Poly.push_back(Away(First.P2, First.P1));
+    for (std::size_t I = 0; I + 1 < Edge.Segments.size(); ++I)
+        Poly.push_back(Edge.Segments[I].P2);
+    const TRealPoint End = Away(Last.P1, Last.P2);
+    Poly.push_back(End);
+    // Clockwise from the end of the last ray round to the start of the first one.
+    const double A0 = std::atan2(End.Y - Centre.Y, End.X - Centre.X);
+    const double A1 = std::atan2(Poly.front().Y - Centre.Y, Poly.front().X - Centre.X);
+    double Sweep = A0 - A1;
+    while (Sweep <= 0)
+        Sweep += 2 * std::numbers::pi;
+    const int Steps = 64;
+    const double R = 2 * Far;
+    for (int K = 1; K < Steps; ++K) {
+        const double A = A0 - Sweep * K / Steps;
+        Poly.push_back({Centre.X + R * std::cos(A), Centre.Y + R * std::sin(A)});
+    }
+    return InsidePolygon(Poly, P);
+}
+
+double SignedArea(const TEdge& Edge) {
+    double A = 0;
+    for (const TEdgeSegment& S : Edge.Segments)
+        A += CrossProduct(S.P1, S.P2);
+    return A / 2;
+}
+
+} // namespace
+
+bool TEdges::PointInAir(TRealPoint P) const {
+    for (const TEdge& Edge : Items) {
+        if (Edge.Segments.empty())
+            continue;
+        switch (Edge.Kind) {
+        case ekClosed: {
+            std::vector<TRealPoint> Poly;
+            for (const TEdgeSegment& S : Edge.Segments)
+                Poly.push_back(S.P1);
+            // Drawn clockwise it encloses the air; drawn the other way it is a body
+            // standing in the air (the air is again on the right of its segments).
+            if (InsidePolygon(Poly, P) != (SignedArea(Edge) < 0))
+                return false;
+            break;
+        }
+        case ekSemiInfinite:
+            if (!RightOfChain(Edge, P))
+                return false;
+            break;
+        case ekCylinder:
+            if (Distance(P, Edge.Segments.front().P1) <= Edge.Segments.front().P2.X)
+                return false;
+            break;
+        }
+    }
+    return true;
+}
+
+} // namespace kalvex

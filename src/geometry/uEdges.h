@@ -106,6 +106,11 @@ public:
     bool RayHitsBoundary(TRealPoint R1, TRealPoint R2) const;
     bool RayCrossesOthers(TRealPoint R1, TRealPoint R2, int SkipSeg, int SkipEdge) const;
     bool IsValid() const;
+    // Whether P lies in the air: on the right of the segments' direction of every
+    // straight-edged region (inside a closed one drawn clockwise, outside one drawn
+    // the other way, which is a body in the air) and outside every cylinder. Points on
+    // a boundary may fall either way.
+    bool PointInAir(TRealPoint P) const;
 
     // Cylinder slits
     void RotateSlits(double Time);

@@ -345,6 +345,8 @@ bool TOptimizeEdges::EvaluateBatch(
                 const std::optional<TTrial>& R = Results[I];
                 if (R && (!BestSeen || R->F > BestSeen->Figures.F))
                     BestSeen = TSeen{P.Values, *R};
+                if (OnProgress && BestSeen)
+                    OnProgress(Evaluations, BestSeen->Figures.Out);
             }
             if (!Take(I, Results[I])) {
                 Completed = false;
@@ -382,6 +384,8 @@ std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Trial() {
             Point[I] = Params.Params[I].Value;
         BestSeen = TSeen{std::move(Point), *R};
     }
+    if (OnProgress && BestSeen)
+        OnProgress(Evaluations, BestSeen->Figures.Out);
     return R;
 }
 

@@ -169,6 +169,9 @@ public:
     TRealArray Gradient;
     // Objective evaluations made by the last search (the final one included).
     int Evaluations = 0;
+    // Told after every completed evaluation: the evaluations so far and the out-value
+    // (task 0: the velocity; tasks 1, 2: the caught count) of the best point so far.
+    std::function<void(int Evaluations, double BestOut)> OnProgress;
 
 protected:
     struct TTrial {

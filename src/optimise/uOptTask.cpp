@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <span>
 
 namespace kalvex {
 
@@ -12,17 +13,6 @@ namespace {
 
 using nlohmann::json;
 
-// The dialogs' own texts for the same faults.
-const char* const MsgBadName = "Некорректное имя параметра.";
-const char* const MsgSuctionStep = "Шаг изменения должен быть положительным.";
-const char* const MsgSuctionRange = "Нижний предел не может быть выше верхнего";
-const char* const MsgStartOutside = "Начальное значение должно находиться\rмежду пределами "
-                                    "изменения";
-const char* const MsgGeomStep = "Шаг изменения должен быть больше 0.";
-const char* const MsgGeomRange = "Несоответствие пределов изменения параметра.\rПервый "
-                                 "должен быть меньше второго.";
-const char* const MsgSpeed = "Модуль скорости воздуха \rдолжен быть положительным";
-const char* const MsgNoParticles = "Необходимо задать хотя бы одну частицу";
 const char* const MsgSmallStep = "Слишком маленький шаг интегрирования.";
 
 [[noreturn]] void Fail(const std::string& Where, const std::string& What) {
@@ -310,6 +300,79 @@ TOptTask ParseOptTask(std::string_view Text) {
     if (auto It = J.find("discretization"); It != J.end())
         ReadDiscretization(*It, T.Discretization);
     return T;
+}
+
+std::string WriteOptTask(const TOptTask& T) {
+    json J = json::object();
+    J["task"] = T.Task;
+    J["speed"] = {{"x", T.Speed.Point.X},
+                  {"y", T.Speed.Point.Y},
+                  {"dx", T.Speed.Direction.X},
+                  {"dy", T.Speed.Direction.Y},
+                  {"v", T.Speed.Speed}};
+    const TParticleData& P = T.Particles;
+    json Starts = json::array();
+    for (const TStartPartInfo& S : P.Particles)
+        Starts.push_back(
+            {{"x", S.Position.X}, {"y", S.Position.Y}, {"vx", S.Velocity.X}, {"vy", S.Velocity.Y}});
+    J["particles"] = {{"d", P.D},
+                      {"rho_particle", P.RhoParticle},
+                      {"rho_air", P.RhoAir},
+                      {"mu", P.Mu},
+                      {"chi", P.Chi},
+                      {"restitution", P.Restitution},
+                      {"friction", P.Friction},
+                      {"h", P.H},
+                      {"tmax", P.TMax},
+                      {"start", Starts}};
+    json Suction = json::array();
+    for (const TTaskSuction& S : T.Suction) {
+        json E = {{"name", S.Name}};
+        if (S.Min)
+            E["min"] = *S.Min;
+        if (S.Max)
+            E["max"] = *S.Max;
+        if (S.Step)
+            E["step"] = *S.Step;
+        if (S.Start)
+            E["start"] = *S.Start;
+        Suction.push_back(E);
+    }
+    J["suction"] = Suction;
+    json Geometric = json::array();
+    for (const TTaskGeometric& G : T.Geometric) {
+        json Formulas = json::array();
+        for (const TTaskFormula& F : G.Formulas)
+            Formulas.push_back({{"object", F.Object},
+                                {"change", F.Change == ckY        ? "y"
+                                           : F.Change == ckRadius ? "r"
+                                                                  : "x"},
+                                {"scaler", F.Scaler}});
+        Geometric.push_back({{"name", G.Name},
+                             {"min", G.Min},
+                             {"max", G.Max},
+                             {"step", G.Step},
+                             {"start", G.Start},
+                             {"formulas", Formulas}});
+    }
+    J["geometric"] = Geometric;
+    J["tabulate"] = T.Tabulate;
+    J["tab_scaler"] = T.TabScaler;
+    const TDiscretizationSettings& D = T.Discretization;
+    J["discretization"] = {{"method", D.Graded ? "graded" : "equal"},
+                           {"step", D.Step},
+                           {"scaler", D.Scaler},
+                           {"cyl_step", D.CylStep},
+                           {"infinite_scaler", D.InfiniteScaler},
+                           {"infinite_count", D.InfiniteCount}};
+    // Insertion order is lost (keys sort), which the reader does not mind.
+    return J.dump(2) + "\n";
+}
+
+void SaveOptTask(const TOptTask& Task, const std::string& FileName) {
+    const std::string Text = WriteOptTask(Task);
+    WriteFileAtomic(FileName,
+                    std::span(reinterpret_cast<const std::uint8_t*>(Text.data()), Text.size()));
 }
 
 TOptTask LoadOptTask(const std::string& FileName) {

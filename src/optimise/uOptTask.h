@@ -55,6 +55,18 @@ struct TOptTask {
     TDiscretizationSettings Discretization;
 };
 
+// The dialogs' own texts for the faults a task file shares with them.
+inline constexpr const char* MsgBadName = "Некорректное имя параметра.";
+inline constexpr const char* MsgSuctionStep = "Шаг изменения должен быть положительным.";
+inline constexpr const char* MsgSuctionRange = "Нижний предел не может быть выше верхнего";
+inline constexpr const char* MsgStartOutside =
+    "Начальное значение должно находиться\rмежду пределами изменения";
+inline constexpr const char* MsgGeomStep = "Шаг изменения должен быть больше 0.";
+inline constexpr const char* MsgGeomRange =
+    "Несоответствие пределов изменения параметра.\rПервый должен быть меньше второго.";
+inline constexpr const char* MsgSpeed = "Модуль скорости воздуха \rдолжен быть положительным";
+inline constexpr const char* MsgNoParticles = "Необходимо задать хотя бы одну частицу";
+
 // A parameter name: a Latin letter followed by Latin letters and digits.
 bool IsValidParamName(std::string_view Name);
 
@@ -62,6 +74,12 @@ bool IsValidParamName(std::string_view Name);
 TOptTask ParseOptTask(std::string_view Json);
 // Reads the file (TFileError when it cannot be read), then ParseOptTask.
 TOptTask LoadOptTask(const std::string& FileName);
+
+// The task as a task file that ParseOptTask reads back unchanged: every key written,
+// numbers with enough digits to come back exactly.
+std::string WriteOptTask(const TOptTask& Task);
+// Writes WriteOptTask's text; TFileError when the file cannot be written.
+void SaveOptTask(const TOptTask& Task, const std::string& FileName);
 
 // Applies the task to a search whose objects are built (BuildObjects): suction ranges
 // and start values (the start velocity is set through the opening's formulas, so that a

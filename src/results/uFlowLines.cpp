@@ -11,15 +11,14 @@
 
 namespace kalvex {
 
-namespace {
-
-// Slow air is blue, fast air magenta.
 std::uint32_t SpeedColor(double S, double VMin, double VMax) {
     const double Range = VMax - VMin;
     const double Level = Range == 0 ? (S - VMin) * 255 : (S - VMin) * 255 / Range;
     const int C = std::clamp(RoundEven(std::clamp(Level, -1e6, 1e6)), 0, 255);
     return 0x00FF0000u | static_cast<std::uint32_t>(C);
 }
+
+namespace {
 
 bool Positive(double V) {
     return std::isfinite(V) && V > 0;

@@ -32,6 +32,10 @@ struct TBuildHooks {
     std::function<void()> Repaint;
 };
 
+// The colour of a flow line's step at speed S: blue at VMin (and below), magenta at
+// VMax (and above), the red part growing in 256 levels between.
+std::uint32_t SpeedColor(double S, double VMin, double VMax);
+
 // One flow line from Start, with the flow (Direction 1) or against it (-1), coloured by
 // the speed within VMin..VMax; it ends on a wall, after Evaluator.MaxSteps steps (when
 // positive), at MaxLinePoints points, or on Evaluator.StopBuilding. Drawn on the

@@ -562,6 +562,19 @@ void TCountEdges::SolveLiteral() {
     PrepareFastData();
 }
 
+void TCountEdges::AdoptSolution(const TCountEdges& Other) {
+    Elements = Other.Elements;
+    Intensities = Other.Intensities;
+    MaxSteps = Other.MaxSteps;
+    LineInterval = Other.LineInterval;
+    LineStep = Other.LineStep;
+    Scale = Other.Scale;
+    SolverKind = Other.SolverKind;
+    Fast.Generation = 0;
+    if (Other.FastDataValid())
+        PrepareFastData();
+}
+
 void TCountEdges::EnsureSolved() {
     if (!Solved() || !FastDataValid())
         Solve();

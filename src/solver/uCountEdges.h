@@ -151,6 +151,11 @@ public:
     // Literal per-call version, for the benchmark and cross-checks.
     double SpeedLiteral(TRealPoint Dir, TRealPoint Pt) const;
 
+    // Takes Other's elements, intensities and line and solver settings as they stand,
+    // ready for velocities without a solve: a worker's own evaluator, or putting its
+    // turned cylinders back.
+    void AdoptSolution(const TCountEdges& Other);
+
     void SetScale(double Value) { Scale = Value; }
     void StopBuilding() { Stopped = true; }
 

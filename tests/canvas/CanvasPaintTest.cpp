@@ -1,5 +1,6 @@
 // The painting of the canvas, checked call by call on the recording surface.
 #include "CanvasFixture.h"
+#include "results/uTextFormat.h"
 #include "solver/uCountEdges.h"
 
 #include <algorithm>
@@ -379,6 +380,72 @@ protected:
         });
     }
 };
+
+TEST_F(ResultsTest, SpeedLegendIsDrawnInTheUpperRightCornerWhileResultsShow) {
+    // Speeds 1 and 2: the scale runs from 1 to 2 m/s.
+    Canvas.Edges = ModelOf({Polygon({{0, 0}, {0, 1}, {1, 1}, {1, 0}}, {1.0, -2.0})});
+    Canvas.SetEditEnabled(false);
+    Canvas.LegendFormat = [](double V) { return FormatNumber(V, ','); };
+    RedrawFresh();
+    EXPECT_TRUE(Buffer.Of("Rectangle").size() == 1u) << "only the background without it";
+    Canvas.ShowLegend(true);
+    RedrawFresh();
+    // Text is 7 pixels a byte: the title (10 bytes) is the widest, so the box is
+    // 4 + 12 + 4 + 70 + 4 wide, 10 pixels from the right edge and the top.
+    const auto Boxes = Buffer.Of("Rectangle");
+    ASSERT_EQ(Boxes.size(), 2u);
+    EXPECT_EQ(Boxes[1].Args, (std::vector<int>{396, 10, 490, 147}));
+    EXPECT_EQ(Boxes[1].PenColor, clBlack);
+    EXPECT_EQ(Boxes[1].BrushColor, clWhite);
+    // One row per colour level from the fastest down, as the flow lines colour them.
+    std::vector<TDrawCall> Bar;
+    for (const TDrawCall& C : Lines(Buffer))
+        if (C.Points[0].X == 400 && C.Points[1].X == 412)
+            Bar.push_back(C);
+    ASSERT_EQ(Bar.size(), 100u);
+    EXPECT_EQ(Bar[0].Points[0].Y, 37);
+    EXPECT_EQ(Bar[0].PenColor, 0xFF00FEu);
+    EXPECT_EQ(Bar[99].Points[0].Y, 136);
+    EXPECT_EQ(Bar[99].PenColor, 0xFF0001u);
+    const auto T = Buffer.Of("TextOut");
+    ASSERT_EQ(T.size(), 6u);
+    EXPECT_EQ(T[0].Text, "|V|, м/с");
+    EXPECT_EQ(T[0].Args, (std::vector<int>{400, 14}));
+    const char* Labels[] = {"1,000", "1,250", "1,500", "1,750", "2,000"};
+    for (int K = 0; K < 5; ++K) {
+        EXPECT_EQ(T[static_cast<std::size_t>(K) + 1].Text, Labels[K]);
+        EXPECT_EQ(T[static_cast<std::size_t>(K) + 1].Args, (std::vector<int>{416, 131 - 25 * K}));
+    }
+    // Hidden with the results and while editing.
+    Canvas.ShowResults = false;
+    RedrawFresh();
+    EXPECT_TRUE(Buffer.Of("TextOut").empty());
+    Canvas.ShowResults = true;
+    Canvas.SetEditEnabled(true);
+    RedrawFresh();
+    EXPECT_EQ(Buffer.Of("Rectangle").size(), 1u);
+}
+
+TEST_F(ResultsTest, ExportedPictureCarriesTheLegendWhenShown) {
+    Canvas.Edges = ModelOf({Polygon({{0, 0}, {0, 1}, {1, 1}, {1, 0}}, {1.0, -2.0})});
+    Canvas.SetEditEnabled(false);
+    const auto Holds = [](const std::vector<std::uint8_t>& Bytes, const std::string& Text) {
+        return std::search(Bytes.begin(), Bytes.end(), Text.begin(), Text.end()) != Bytes.end();
+    };
+    for (const bool Wmf : {true, false}) {
+        std::vector<std::uint8_t> Plain;
+        Canvas.RenderMetafile(Wmf, Plain);
+        Canvas.ShowLegend(true);
+        std::vector<std::uint8_t> WithLegend;
+        Canvas.RenderMetafile(Wmf, WithLegend);
+        Canvas.ShowLegend(false);
+        EXPECT_FALSE(Holds(Plain, "1.750")) << Wmf;
+        if (Wmf) {
+            EXPECT_TRUE(Holds(WithLegend, "1.750"));
+        }
+        EXPECT_GT(WithLegend.size(), Plain.size() + 100 * 8) << Wmf;
+    }
+}
 
 TEST_F(ResultsTest, EditingModeShowsNeitherResultsNorTheQueryMarker) {
     RedrawFresh();

@@ -567,3 +567,42 @@ TEST(EdgeRobustness, BoundariesWithoutSegmentsAreSkipped) {
     Says([&] { (void)M.Item(2).LastSegment(); }, "Нет отрезка с номером -1");
     Says([&] { (void)TEdges{}.Last(); }, "Нет границы с номером -1");
 }
+
+namespace {
+
+TEST(EdgesAir, TheAirLiesOnTheRightOfEveryBoundaryAndOutsideCylinders) {
+    // A room drawn clockwise holds the air; a body in it, drawn the other way, does not.
+    const TEdges Room =
+        ModelOf({Polygon({{0, 0}, {0, 2}, {2, 2}, {2, 0}}),
+                 Polygon({{0.5, 0.5}, {1, 0.5}, {1, 1}, {0.5, 1}}), Cylinder({1.5, 1.5}, 0.2)});
+    EXPECT_TRUE(Room.PointInAir(P(0.25, 0.25)));
+    EXPECT_TRUE(Room.PointInAir(P(1.2, 0.75)));
+    EXPECT_FALSE(Room.PointInAir(P(0.75, 0.75)));
+    EXPECT_FALSE(Room.PointInAir(P(1.55, 1.45)));
+    EXPECT_FALSE(Room.PointInAir(P(3, 1)));
+    EXPECT_TRUE(ModelOf({Polygon({{0, 0}, {1, 0}, {1, 1}})}).PointInAir(P(3, 1)));
+    // A flanged wall along y = 0, air above, also far along the rays.
+    const TEdges Wall = FlangedSlot(0.1, 1.0);
+    for (const double X : {-1e5, -2.0, 0.0, 0.5, 3.0, 1e5}) {
+        EXPECT_TRUE(Wall.PointInAir(P(X, 0.01))) << X;
+        EXPECT_FALSE(Wall.PointInAir(P(X, -0.01))) << X;
+    }
+    // A channel open upwards, drawn down its left side, along the floor, up its right:
+    // the air is outside it; drawn the other way, inside.
+    const std::vector<TRealPoint> U = {{0, 5}, {0, 0}, {1, 0}, {1, 5}};
+    const TEdges Outside = ModelOf({Chain(U)});
+    EXPECT_FALSE(Outside.PointInAir(P(0.5, 1)));
+    EXPECT_FALSE(Outside.PointInAir(P(0.5, 100)));
+    EXPECT_TRUE(Outside.PointInAir(P(-0.5, 1)));
+    EXPECT_TRUE(Outside.PointInAir(P(0.5, -1)));
+    const TEdges Inside = ModelOf({Chain({U.rbegin(), U.rend()})});
+    EXPECT_TRUE(Inside.PointInAir(P(0.5, 1)));
+    EXPECT_TRUE(Inside.PointInAir(P(0.5, 100)));
+    EXPECT_FALSE(Inside.PointInAir(P(-0.5, 1)));
+    // A single segment is a line: the air on its right.
+    const TEdges Line = ModelOf({Chain({{0, 0}, {1, 1}})});
+    EXPECT_TRUE(Line.PointInAir(P(1, 0)));
+    EXPECT_FALSE(Line.PointInAir(P(0, 1)));
+}
+
+} // namespace

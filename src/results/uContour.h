@@ -1,0 +1,79 @@
+// Answers on a grid of the solved flow: the velocity at every node (for other tools)
+// and the capture-velocity contour, the line where the air speed equals a chosen value.
+#pragma once
+
+#include "geometry/uEdges.h"
+#include "results/uDrawLines.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace kalvex {
+
+class TCountEdges;
+
+// Dark green: apart from the blue-to-magenta flow lines and the trajectories.
+inline constexpr std::uint32_t ContourColor = 0x00008000;
+// A grid side holds at most this many cells (4·10⁶ nodes for the square).
+inline constexpr int MaxGridCells = 2000;
+
+// The velocity at the nodes of a NX × NY grid spanning Min..Max (NX, NY ≥ 2), row by
+// row from Min.Y up, each row from Min.X. Nodes outside the air hold a zero velocity
+// and Air 0.
+struct TFieldGrid {
+    TRealPoint Min;
+    TRealPoint Max;
+    int NX = 2;
+    int NY = 2;
+    std::vector<TRealPoint> V;
+    std::vector<std::uint8_t> Air;
+
+    TRealPoint Node(int I, int J) const;
+    std::size_t Index(int I, int J) const {
+        return static_cast<std::size_t>(J) * static_cast<std::size_t>(NX) +
+               static_cast<std::size_t>(I);
+    }
+};
+
+// A box or grid no computation can use: corners equal in a coordinate or beyond
+// MaxCoordinate, counts out of range, a speed not positive.
+class TGridParamsError : public TKalvexError {
+public:
+    using TKalvexError::TKalvexError;
+};
+
+// Fills Grid (Min, Max, NX, NY set by the caller) from the solved evaluator, Model
+// deciding which nodes are in the air. Rows are computed on Evaluator.Threads threads;
+// progress (rows done of NY), the event pump and the stop request run on the calling
+// thread. False when stopped (the rows after the stop are left at zero, Air 0).
+bool SampleField(TCountEdges& Evaluator, const TEdges& Model, TFieldGrid& Grid);
+
+struct TContourParams {
+    double Speed = 1.0;
+    TRealPoint Corner1;
+    TRealPoint Corner2;
+    // Cells along the longer side of the box; the other side gets cells of about the
+    // same size.
+    int Cells = 200;
+};
+
+// The model's bounds widened by a tenth of their larger side on every side (1 m
+// around the origin for an empty model).
+void DefaultContourBox(const TEdges& Model, TRealPoint& Min, TRealPoint& Max);
+
+struct TContourOutcome {
+    int Lines = 0;
+    std::size_t Points = 0;
+    bool Stopped = false;
+};
+
+// The polylines where |V| = P.Speed inside the box: marching squares on the sampled
+// speed, each crossing of a cell edge refined by bisection on the computed speed, the
+// pieces with an end outside the air or across a boundary dropped, the rest joined
+// (a closed contour repeats its first point at the end). Sampling and refinement run
+// as SampleField does; progress counts both passes (2·rows). Appends the lines to
+// Store in ContourColor. Throws TGridParamsError on a bad box, cell count or speed.
+TContourOutcome BuildSpeedContour(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
+                                  const TContourParams& P);
+
+} // namespace kalvex

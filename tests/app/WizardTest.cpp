@@ -1,0 +1,320 @@
+// The optimisation wizard: its checks and lists as the dialogs show them, and a search
+// set up in the window that the command line repeats from the saved task file.
+#include "app/optimise/uChooseParams.h"
+#include "app/optimise/uParamDialogs.h"
+#include "app/optimise/uWizardPages.h"
+#include "app/uMain.h"
+#include "geometry/uEdges.h"
+
+#include "RecordingMessages.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "optimise/uOptTask.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+using namespace kalvex;
+using namespace kalvex::test;
+
+namespace {
+
+QString U(const char* Text) {
+    return QString::fromUtf8(Text);
+}
+
+QString LocaleNumber(const char* Ru) {
+    return QLocale().decimalPoint() == QStringLiteral(",") ? U(Ru) : U(Ru).replace(',', '.');
+}
+
+void Click(QWidget* D, const char* Button) {
+    auto* B = D->findChild<QPushButton*>(QLatin1String(Button));
+    ASSERT_NE(B, nullptr) << Button;
+    B->click();
+}
+
+void Type(QWidget* D, const char* Field, const QString& Text) {
+    auto* E = D->findChild<QLineEdit*>(QLatin1String(Field));
+    ASSERT_NE(E, nullptr) << Field;
+    E->setText(Text);
+}
+
+// Runs Do on the modal dialog of that name once it is up.
+void WhenShown(const QString& Name, std::function<void(QWidget*)> Do, int Tries = 1000) {
+    QTimer::singleShot(5, [=] {
+        QWidget* D = QApplication::activeModalWidget();
+        if (D && D->objectName() == Name && D->isVisible())
+            Do(D);
+        else if (Tries > 0)
+            WhenShown(Name, Do, Tries - 1);
+    });
+}
+
+std::string ReadText(const std::string& Path) {
+    std::ifstream In(Path, std::ios::binary);
+    std::stringstream S;
+    S << In.rdbuf();
+    return S.str();
+}
+
+TEdges HoodProbe() {
+    TEdges M;
+    M.LoadFromFile(ExamplePath("hood_probe.asp"));
+    return M;
+}
+
+} // namespace
+
+TEST(WizardDialogs, ParameterChecksRefuseWhatTheSearchCannotUse) {
+    TRecordingMessages Msg;
+    TOptimizedParams None;
+    const auto TryName = [&](const char* Name) {
+        TfrmParamInfo D(Msg, TWizard::NewGeometric(), true, None, {});
+        Type(&D, "edName", U(Name));
+        D.btOk->click();
+        return D.result() == QDialog::Accepted;
+    };
+    EXPECT_FALSE(TryName("Param_1"));
+    EXPECT_FALSE(TryName("1abc"));
+    EXPECT_TRUE(TryName("p2"));
+    EXPECT_EQ(Msg.Texts,
+              QStringList({U("Некорректное имя параметра."), U("Некорректное имя параметра.")}));
+
+    // A geometric range needs two different limits; a suction range may be one value.
+    Msg.Texts.clear();
+    TfrmParamInfo Geom(Msg, TWizard::NewGeometric(), true, None, {});
+    Type(&Geom, "edLimFrom", U("1"));
+    Type(&Geom, "edLimTo", U("1"));
+    Type(&Geom, "edStartValue", U("1"));
+    Geom.btOk->click();
+    EXPECT_NE(Geom.result(), QDialog::Accepted);
+    TParamInfo Suction = TWizard::NewGeometric();
+    Suction.Name = "Отсос1";
+    TfrmOtsosInfo Equal(Msg, Suction, nullptr);
+    Type(&Equal, "edLowLimit", U("2"));
+    Type(&Equal, "edHighLimit", U("2"));
+    Type(&Equal, "edStartValue", U("2"));
+    Equal.btOk->click();
+    EXPECT_EQ(Equal.result(), QDialog::Accepted);
+    EXPECT_EQ(Equal.Low, 2.0);
+    EXPECT_EQ(Equal.High, 2.0);
+
+    // A start value outside the range, in both dialogs.
+    TfrmOtsosInfo Outside(Msg, Suction, nullptr);
+    Type(&Outside, "edLowLimit", U("1"));
+    Type(&Outside, "edHighLimit", U("2"));
+    Type(&Outside, "edStartValue", U("3"));
+    Outside.btOk->click();
+    EXPECT_NE(Outside.result(), QDialog::Accepted);
+    Type(&Geom, "edLimFrom", U("0"));
+    Type(&Geom, "edStartValue", U("-1"));
+    Geom.btOk->click();
+    EXPECT_NE(Geom.result(), QDialog::Accepted);
+    const QString Outside2 = U("Начальное значение должно находиться\nмежду пределами изменения");
+    EXPECT_EQ(Msg.Texts, QStringList({U("Несоответствие пределов изменения параметра.\nПервый "
+                                        "должен быть меньше второго."),
+                                      Outside2, Outside2}));
+}
+
+TEST(WizardDialogs, FormulaTextFollowsObjectItemAndMultiplier) {
+    TRecordingMessages Msg;
+    TfrmFormula D(Msg, {{"Точка1", 0, 0}, {"Точка2", 0, 1}, {"Цилиндр1", 1, 0}}, U("h"));
+    D.cmbNames->setCurrentIndex(1);
+    D.cmbChange->setCurrentIndex(1);
+    D.edScaler->setText(LocaleNumber("0,5"));
+    EXPECT_EQ(D.edFormula->text(),
+              U("Точка2.y := Точка2.y + (") + LocaleNumber("0,5") + U(") * h"));
+    // Only a cylinder has a radius; choosing an object starts again at X.
+    EXPECT_EQ(D.cmbChange->count(), 2);
+    D.cmbNames->setCurrentIndex(2);
+    EXPECT_EQ(D.cmbChange->count(), 3);
+    EXPECT_EQ(D.cmbChange->currentIndex(), 0);
+}
+
+TEST(WizardDialogs, DeletingAsksAboutTheChosenItemAndKeepsTheRest) {
+    TRecordingMessages Msg;
+    TWizard W;
+    ASSERT_TRUE(W.Prepare(HoodProbe(), {}));
+    ASSERT_EQ(W.SuctionCount(), 1);
+    W.SetSuction(0, 1.0, 4.0, 0.5, 2.0);
+    for (const char* Name : {"a", "b"}) {
+        TParamInfo P = TWizard::NewGeometric();
+        P.Name = Name;
+        W.AddGeometric(P);
+    }
+    const TParamInfo SuctionBefore = W.Suction(0);
+    TfrmChooseParams Params(W, Msg, {});
+    Params.lbGeomParams->setCurrentRow(0);
+    Msg.Answers = {TMsgAnswer::Yes};
+    Params.btDeleteGeom->click();
+    EXPECT_EQ(Msg.Texts.value(0), U("Вы действительно хотите удалить\nпараметр a ?"));
+    ASSERT_EQ(W.GeomCount(), 1);
+    EXPECT_EQ(W.Geometric(0).Name, "b");
+    EXPECT_EQ(Params.lbGeomParams->count(), 1);
+    ASSERT_EQ(W.SuctionCount(), 1);
+    const TParamInfo& SuctionAfter = W.Suction(0);
+    EXPECT_EQ(SuctionAfter.Name, SuctionBefore.Name);
+    EXPECT_EQ(SuctionAfter.MinValue, 1.0);
+    EXPECT_EQ(SuctionAfter.MaxValue, 4.0);
+    EXPECT_EQ(SuctionAfter.Step, 0.5);
+    EXPECT_EQ(SuctionAfter.Value, 2.0);
+    EXPECT_EQ(Params.lbOtsoses->count(), 1);
+
+    TParticleData Data;
+    Data.Particles = {{{0.1, 0.2}, {0, 0}}, {{0.3, 0.4}, {0, 0}}};
+    TfrmPartsData Parts(Msg, {}, 1, Data);
+    Parts.lbParts->setCurrentRow(1);
+    EXPECT_EQ(Parts.lbX->text(), LocaleNumber("0,300") + U(" м"));
+    Msg.Texts.clear();
+    Msg.Answers = {TMsgAnswer::Yes};
+    Parts.btDelete->click();
+    EXPECT_EQ(Msg.Texts, QStringList{U("Вы действительно хотите удалить\nинформацию о Частице2?")});
+    EXPECT_EQ(Parts.lbParts->count(), 1);
+    ASSERT_EQ(Parts.Data().Particles.size(), 1u);
+    EXPECT_EQ(Parts.Data().Particles[0].Position.X, 0.1);
+}
+
+// While the search runs only its stop button acts; stopped, it reports the best point
+// found so far.
+TEST(WizardDialogs, OnlyTheStopButtonActsWhileTheSearchRuns) {
+    TRecordingMessages Msg;
+    TWizard W;
+    ASSERT_TRUE(W.Prepare(HoodProbe(), {}));
+    ASSERT_EQ(W.LoadTask(LoadOptTask(ExamplePath("task_velocity.json"))), std::nullopt);
+    TfrmChooseParams D(W, Msg, {});
+    D.show();
+    bool Seen = false;
+    std::function<void()> StopOnceEvaluated = [&] {
+        if (D.lbProgress->text().isEmpty()) {
+            QTimer::singleShot(0, StopOnceEvaluated);
+            return;
+        }
+        Seen = true;
+        EXPECT_TRUE(W.Running());
+        EXPECT_EQ(D.btStart->text(), U("Остановить поиск"));
+        EXPECT_TRUE(D.btStart->isEnabled());
+        for (QPushButton* B : {D.btCancel, D.btBack, D.btAddGeom, D.btEditOtsos, D.btSaveTask})
+            EXPECT_FALSE(B->isEnabled()) << B->objectName().toStdString();
+        EXPECT_TRUE(D.lbSearching->isVisible());
+        D.reject();
+        D.btStart->click();
+    };
+    QTimer::singleShot(0, StopOnceEvaluated);
+    Msg.Answers = {TMsgAnswer::No};
+    D.btStart->click();
+    ASSERT_TRUE(Seen);
+    EXPECT_TRUE(W.Stopped());
+    EXPECT_TRUE(D.isVisible());
+    EXPECT_EQ(D.btStart->text(), U("Начать поиск"));
+    EXPECT_TRUE(D.btCancel->isEnabled());
+    EXPECT_FALSE(D.lbSearching->isVisible());
+    ASSERT_FALSE(Msg.Texts.isEmpty());
+    EXPECT_TRUE(Msg.Texts.front().contains(U("Отсос1 = "))) << Msg.Texts.front().toStdString();
+}
+
+// The whole wizard in the window on the probe hood: the example task opened, saved,
+// opened again and saved again unchanged; the search run in the window; the command line
+// on the saved file finds the same point.
+TEST(WizardWindow, SearchInTheWindowMatchesTheCommandLineOnTheSavedTask) {
+    TTempDir Dir;
+    std::filesystem::copy_file(ExamplePath("hood_probe.asp"), Dir.Path / "hood_probe.asp");
+    TRecordingMessages Msg;
+    TfrmMain Window(Msg, Dir.Path / "kalvex.ini");
+    Window.show();
+    Window.OpenSystem(QString::fromStdString(Dir.File("hood_probe.asp")));
+    Window.Document().PrepareModelling = [] { return true; };
+    Window.SwitchMode(TMode::mdCount);
+    ASSERT_EQ(Window.Document().Mode(), TMode::mdCount);
+    auto* N11 = Window.findChild<QAction*>(QStringLiteral("N11"));
+    ASSERT_NE(N11, nullptr);
+    EXPECT_TRUE(N11->isVisible());
+
+    const std::string Saved = Dir.File("task.json");
+    const std::string Again = Dir.File("again.json");
+    Msg.Files = {QString::fromStdString(ExamplePath("task_velocity.json")),
+                 QString::fromStdString(Saved), QString::fromStdString(Saved),
+                 QString::fromStdString(Again)};
+    // The report is answered "No" once to look at the dialog, then "Yes" to apply.
+    Msg.Answers = {TMsgAnswer::No, TMsgAnswer::Yes};
+    QString Progress, ButtonAfter;
+    WhenShown(QStringLiteral("frmChooseType"), [&](QWidget* D) {
+        WhenShown(QStringLiteral("frmSpeedData"), [&](QWidget* S) {
+            // The point marker is on while the page shows, at the typed point.
+            Type(S, "edX", LocaleNumber("0,3"));
+            EXPECT_TRUE(Window.Document().Canvas().ShowSpeedPoint);
+            EXPECT_EQ(Window.Document().Canvas().SpeedPoint.X, 0.3);
+            WhenShown(QStringLiteral("frmChooseParams"), [&](QWidget* P) {
+                Click(P, "btOpenTask");
+                Click(P, "btSaveTask");
+                Click(P, "btOpenTask");
+                Click(P, "btSaveTask");
+                Click(P, "btStart");
+                Progress = P->findChild<QLabel*>(QStringLiteral("lbProgress"))->text();
+                ButtonAfter = P->findChild<QPushButton*>(QStringLiteral("btStart"))->text();
+                Click(P, "btStart");
+            });
+            Click(S, "btNext");
+        });
+        Click(D, "btNext");
+    });
+    N11->trigger();
+    EXPECT_FALSE(Window.Document().Canvas().ShowSpeedPoint);
+
+    // Saved, read back by the command line's reader and by the wizard: unchanged.
+    const std::string Text = ReadText(Saved);
+    EXPECT_EQ(ReadText(Again), Text);
+    EXPECT_EQ(WriteOptTask(ParseOptTask(Text)), Text);
+
+    EXPECT_TRUE(Progress.startsWith(U("Рассчитано моделей: "))) << Progress.toStdString();
+    EXPECT_EQ(ButtonAfter, U("Начать поиск"));
+    ASSERT_GE(Msg.Icons.size(), 1u);
+    const QString Report = Msg.Texts.value(0);
+    EXPECT_TRUE(Report.startsWith(U("Для обеспечения заданной скорости должны быть\n")))
+        << Report.toStdString();
+    EXPECT_TRUE(Report.contains(U("Отсос1 = "))) << Report.toStdString();
+    EXPECT_EQ(Msg.Icons.front(), TMsgIcon::Information);
+
+    // Better than the start velocity of the task (2 m/s) at the point.
+    const TWizard& W = Window.OptWizard();
+    ASSERT_EQ(W.Best().size(), 2u);
+    EXPECT_GT(W.Best()[0], 2.0);
+
+    QProcess Calc;
+    Calc.start(QStringLiteral(KALVEX_CALC),
+               {QStringLiteral("optimize"), QString::fromStdString(Dir.File("hood_probe.asp")),
+                QString::fromStdString(Saved)});
+    ASSERT_TRUE(Calc.waitForFinished(120000));
+    ASSERT_EQ(Calc.exitCode(), 0) << Calc.readAllStandardError().toStdString();
+    const QString Out = QString::fromUtf8(Calc.readAllStandardOutput());
+    const QStringList BestLine =
+        Out.section(QStringLiteral("best:"), 1).section('\n', 0, 0).split(' ', Qt::SkipEmptyParts);
+    ASSERT_EQ(BestLine.size(), 2) << Out.toStdString();
+    EXPECT_DOUBLE_EQ(BestLine[0].toDouble(), W.Best()[0]);
+    EXPECT_DOUBLE_EQ(BestLine[1].toDouble(), W.Best()[1]);
+
+    // Applied: the slot has the suction the report names, the model is unsaved, and
+    // editing resumes.
+    EXPECT_EQ(Window.Document().Mode(), TMode::mdEdit);
+    EXPECT_FALSE(Window.Document().Saved());
+    ASSERT_GT(W.BestValue(), 0.0);
+    EXPECT_NEAR(Window.Document().Canvas().Edges.Items[0].Segments[1].V,
+                W.Best()[0] / W.BestValue(), 1e-9);
+    Msg.Answers = {TMsgAnswer::No};
+    Window.close();
+}
