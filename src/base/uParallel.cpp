@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -194,27 +195,35 @@ void RunInOrder(int Threads, std::size_t Count,
 void RunParts(std::size_t Parts, const std::function<void(std::size_t)>& Part) {
     if (Parts == 0)
         return;
-    TLatch Running;
-    std::atomic<std::size_t> Next{1};
-    const auto Rest = [&] {
-        for (std::size_t K = Next.fetch_add(1); K < Parts; K = Next.fetch_add(1))
-            Part(K);
-    };
-    if (!OnPoolThread) {
-        for (std::size_t T = 1; T < Parts; ++T) {
-            Running.Add();
-            if (!TPool::Shared().Post(Parts - 1, [&] {
-                    Rest();
-                    Running.Done();
-                })) {
-                Running.Done();
-                break;
+    // Shared with the posted jobs, which may start only after the caller has done every
+    // part (when the pool is busy with other work): such a job finds nothing left and
+    // touches only this state, so the caller waits for the parts, not for the jobs.
+    struct TState {
+        const std::function<void(std::size_t)>* Part = nullptr;
+        std::size_t Parts = 0;
+        std::atomic<std::size_t> Next{0};
+        std::mutex Lock;
+        std::condition_variable AllDone;
+        std::size_t Finished = 0;
+        void Take() {
+            for (std::size_t K = Next.fetch_add(1); K < Parts; K = Next.fetch_add(1)) {
+                (*Part)(K);
+                const std::lock_guard<std::mutex> G(Lock);
+                if (++Finished == Parts)
+                    AllDone.notify_all();
             }
         }
-    }
-    Part(0);
-    Rest();
-    Running.Wait();
+    };
+    const auto State = std::make_shared<TState>();
+    State->Part = &Part;
+    State->Parts = Parts;
+    if (!OnPoolThread)
+        for (std::size_t T = 1; T < Parts; ++T)
+            if (!TPool::Shared().Post(Parts - 1, [State] { State->Take(); }))
+                break;
+    State->Take();
+    std::unique_lock<std::mutex> G(State->Lock);
+    State->AllDone.wait(G, [&] { return State->Finished == Parts; });
 }
 
 } // namespace kalvex

@@ -25,8 +25,8 @@ void RunInOrder(int Threads, std::size_t Count,
                 const std::function<bool(std::size_t I)>& Take,
                 const std::function<void()>& Idle = {});
 
-// Runs Part(K) for K in [0, Parts) on the pool and the calling thread (which takes
-// part 0) and returns when all are done. Parts must not throw.
+// Runs Part(K) for K in [0, Parts) on the pool and the calling thread and returns when
+// all are done (the caller does them alone when the pool is busy). Parts must not throw.
 void RunParts(std::size_t Parts, const std::function<void(std::size_t K)>& Part);
 
 } // namespace kalvex
