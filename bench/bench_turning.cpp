@@ -1,6 +1,6 @@
 // A particle beside a turning slit cylinder: every step re-solves the system. The
-// static elements' factors kept from step to step against a full solve at every step,
-// in one run:
+// static elements' factors kept from step to step against a full solve at every step
+// (by LU and by the automatic choice), in one run:
 //   bench_turning [STEP [PASSES]]
 // Equal elements of STEP (default 0.02 m: about 60 on the cylinder), then the walls
 // halved PASSES times (default 3: about 2000 elements in all), the cylinder left as is.
@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     P.Start = {0.6, 0.9};
     P.H = 0.005;
     P.TMax = 1.0; // 200 steps
-    const auto Run = [&](bool Keep, TColorPointArray& Line, std::size_t& N, int& Moving) {
+    const auto Run = [&](bool Keep, TSolverKind Kind, TColorPointArray& Line, std::size_t& N,
+                         int& Moving) {
         TEdges Model;
         Model.LoadFromFile(std::string(KALVEX_EXAMPLES_DIR) + "/cylinder.asp");
         TCountEdges C;
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
             C.Elements.RefineInRect({L, T}, {R, Far});
         }
         C.KeepStaticFactor = Keep;
+        C.SolverKind = Kind;
         C.Model = &Model;
         N = C.Elements.Elements.size();
         Moving = 0;
@@ -51,17 +53,23 @@ int main(int argc, char** argv) {
         TraceParticleEx(C, Line, P);
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - T0).count();
     };
+    // A full solve at every step by LU and by the automatic choice (GMRES at this size).
+    TColorPointArray Lu;
     TColorPointArray Full;
     TColorPointArray Kept;
     std::size_t N = 0;
     int Moving = 0;
-    const double TFull = Run(false, Full, N, Moving);
-    const double TKept = Run(true, Kept, N, Moving);
-    double Apart = Full.size() == Kept.size() ? 0.0 : 1e300;
+    const double TLu = Run(false, TSolverKind::skDirect, Lu, N, Moving);
+    const double TFull = Run(false, TSolverKind::skAuto, Full, N, Moving);
+    const double TKept = Run(true, TSolverKind::skAuto, Kept, N, Moving);
+    double Apart = Full.size() == Kept.size() && Lu.size() == Kept.size() ? 0.0 : 1e300;
     for (std::size_t I = 0; I < std::min(Full.size(), Kept.size()); ++I)
         Apart = std::max(Apart, Distance(Full[I].Position, Kept[I].Position));
-    std::printf("turning slit: %zu elements, %d turning, %zu points: full solve every step %.3fs, "
-                "kept static factor %.3fs, ratio %.2fx, trajectories %.2e m apart\n",
-                N, Moving, Kept.size(), TFull, TKept, TFull / TKept, Apart);
+    for (std::size_t I = 0; I < std::min(Lu.size(), Kept.size()); ++I)
+        Apart = std::max(Apart, Distance(Lu[I].Position, Kept[I].Position));
+    std::printf("turning slit: %zu elements, %d turning, %zu points: kept static factor %.3fs; "
+                "full solve every step by LU %.3fs, ratio %.2fx; by the automatic choice %.3fs, "
+                "ratio %.2fx; trajectories %.2e m apart\n",
+                N, Moving, Kept.size(), TKept, TLu, TLu / TKept, TFull, TFull / TKept, Apart);
     return 0;
 }
