@@ -4,6 +4,7 @@
 #include "settings/uSettings.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QScreen>
@@ -57,14 +58,20 @@ int main(int argc, char* argv[]) {
     if (Args.size() > 1)
         Main.OpenSystem(Args.at(1));
 
-    // scripts/screenshot: a picture of the whole screen once the window is drawn.
+    // scripts/screenshot: a picture of the whole screen once the window is drawn, or,
+    // with KALVEX_SCREENSHOT_READY, once that file exists (a driver has set the scene).
     const QString Shot = qEnvironmentVariable("KALVEX_SCREENSHOT");
+    const QString Ready = qEnvironmentVariable("KALVEX_SCREENSHOT_READY");
     if (!Shot.isEmpty()) {
-        QTimer::singleShot(1500, &Main, [Shot] {
+        auto* Poll = new QTimer(&Main);
+        QObject::connect(Poll, &QTimer::timeout, &Main, [Shot, Ready] {
+            if (!Ready.isEmpty() && !QFileInfo::exists(Ready))
+                return;
             QScreen* S = QGuiApplication::primaryScreen();
             const bool Ok = S != nullptr && S->grabWindow(0).save(Shot, "PNG");
             QCoreApplication::exit(Ok ? 0 : 1);
         });
+        Poll->start(1500);
     }
     return QApplication::exec();
 }

@@ -3,6 +3,11 @@
 #include "app/canvas/uEdgesPaintBox.h"
 #include "app/canvas/uPropertyWindows.h"
 #include "app/optimise/uChooseParams.h"
+#include "app/results/uFlowLinesDlg.h"
+#include "app/results/uPartTracesDlg.h"
+#include "app/results/uRunScope.h"
+#include "app/results/uSpeedDlg.h"
+#include "app/solver/uDiscret.h"
 #include "app/uAbout.h"
 #include "app/uHelp.h"
 #include "app/uMessages.h"
@@ -21,6 +26,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -107,6 +113,13 @@ TfrmMain::TfrmMain(TMessages& M, std::filesystem::path SettingsFile, QWidget* Pa
     setCentralWidget(Scroll);
 
     Props = new TPropertyWindows(Doc, Msg, this);
+    RunContext = std::make_unique<TRunContext>(
+        TRunContext{Doc, Msg, *Box, [this](bool On) { SetBusy(On); }});
+    FrmDiscret = new TfrmDiscret(Doc, Msg, this);
+    FrmFlowLines = new TfrmFlowLines(*RunContext, this);
+    FrmFlowLine = new TfrmFlowLine(*RunContext, this);
+    FrmSpeed = new TfrmSpeed(*RunContext, this);
+    FrmPartTraces = new TfrmPartTraces(*RunContext, this);
 
     CreateActions();
     CreateMenus();
@@ -118,6 +131,7 @@ TfrmMain::TfrmMain(TMessages& M, std::filesystem::path SettingsFile, QWidget* Pa
         UpdateCaption();
         UpdateModeControls();
     };
+    Doc.PrepareModelling = [this] { return PrepareModelling(); };
     ReadSettingsFile();
     UpdateCaption();
     UpdateModeControls();
@@ -128,7 +142,9 @@ TfrmMain::TfrmMain(TMessages& M, std::filesystem::path SettingsFile, QWidget* Pa
 
 TfrmMain::~TfrmMain() {
     Doc.OnStateChange = nullptr;
+    Doc.PrepareModelling = nullptr;
     TEdgesCanvas& C = Doc.Canvas();
+    C.PrevKeyDown = nullptr;
     C.OnSelect = nullptr;
     C.OnChange = nullptr;
     C.OnModify = nullptr;
@@ -251,17 +267,44 @@ void TfrmMain::CreateActions() {
     findChild<QAction*>(QStringLiteral("tbDrawFiniteEdge"))->setChecked(true);
 
     // Modelling: in place for the modelling mode, hidden while editing
-    MakeAction("N9", "Выполнить дискретизацию");
-    MakeAction("N8", "Построить линии тока");
-    MakeAction("N10", "Построить траекторию частицы");
-    MakeAction("miSaveRes_Mod", "В формате *.mod");
-    MakeAction("miSaveRes_Wmf", "В формате *.wmf");
+    auto FlowLines = [this] {
+        FrmFlowLines->exec();
+        Box->Redraw();
+    };
+    auto PartTrace = [this] {
+        FrmPartTraces->exec();
+        Box->Redraw();
+    };
+    connect(MakeAction("N9", "Выполнить дискретизацию"), &QAction::triggered, this,
+            &TfrmMain::Discretise);
+    connect(MakeAction("N8", "Построить линии тока"), &QAction::triggered, this, FlowLines);
+    connect(MakeAction("N10", "Построить траекторию частицы"), &QAction::triggered, this,
+            PartTrace);
+    connect(MakeAction("miSaveRes_Mod", "В формате *.mod"), &QAction::triggered, this,
+            [this] { SaveResults(false); });
+    connect(MakeAction("miSaveRes_Wmf", "В формате *.wmf"), &QAction::triggered, this,
+            [this] { SaveResults(true); });
     connect(MakeAction("N11", "Выбор оптимальных параметров"), &QAction::triggered, this,
             &TfrmMain::ChooseOptimalParams);
-    MakeToolAction("tbDiscr", "Выполнить дискретизацию", "discretize");
-    MakeToolAction("tbFlowLines", "Построить поле скоростей", "flowlines");
-    MakeToolAction("tbPartTrace", "Построить траекторию частицы", "particle");
-    MakeToolAction("tbDiscr2", "Удвоить дискретизацию", "refine")->setCheckable(true);
+    connect(MakeToolAction("tbDiscr", "Выполнить дискретизацию", "discretize"), &QAction::triggered,
+            this, &TfrmMain::Discretise);
+    connect(MakeToolAction("tbFlowLines", "Построить поле скоростей", "flowlines"),
+            &QAction::triggered, this, FlowLines);
+    connect(MakeToolAction("tbPartTrace", "Построить траекторию частицы", "particle"),
+            &QAction::triggered, this, PartTrace);
+    QAction* Discr2 = MakeToolAction("tbDiscr2", "Удвоить дискретизацию", "refine");
+    Discr2->setCheckable(true);
+    ToolGroup->addAction(Discr2);
+    connect(Discr2, &QAction::toggled, this, [this](bool Down) {
+        if (CornerPlaced) {
+            CornerPlaced = false;
+            Box->Redraw();
+        }
+        if (!Down)
+            return;
+        Doc.Canvas().SetTool(etNone);
+        Box->setCursor(Qt::CrossCursor);
+    });
     QAction* EdgeEls = MakeToolAction("tbDrawEdgeEls", "Показать дискретизацию", "elements");
     EdgeEls->setCheckable(true);
     connect(EdgeEls, &QAction::toggled, this, [this, EdgeEls](bool Down) {
@@ -296,6 +339,7 @@ void TfrmMain::CreateActions() {
           std::tuple{"tbSpeed", "Рассчитать скорость в точке", "speed"}}) {
         QAction* Pick = MakeToolAction(Name, Hint, Icon);
         Pick->setCheckable(true);
+        ToolGroup->addAction(Pick);
         connect(Pick, &QAction::toggled, this, [this](bool Down) {
             if (!Down)
                 return;
@@ -303,10 +347,13 @@ void TfrmMain::CreateActions() {
             Box->setCursor(TakeCursor());
         });
     }
-    MakeToolAction("tbSpeed2", "Рассчитать скорость в точке", "speed2");
+    connect(MakeToolAction("tbSpeed2", "Рассчитать скорость в точке", "speed2"),
+            &QAction::triggered, this, [this] { FrmSpeed->exec(); });
     connect(MakeToolAction("tbRotate", "Поворот цилиндров", "rotate"), &QAction::triggered, this,
             &TfrmMain::Rotate);
-    MakeToolAction("tbRotateBack", "Установить цилиндры в исходное положение", "rotateback");
+    connect(
+        MakeToolAction("tbRotateBack", "Установить цилиндры в исходное положение", "rotateback"),
+        &QAction::triggered, this, &TfrmMain::RotateBack);
     connect(MakeToolAction("tbDelModel", "Удалить результаты моделирования", "clearresults"),
             &QAction::triggered, this, [this] {
                 Doc.Canvas().DrawLines.ClearLines();
@@ -493,6 +540,7 @@ void TfrmMain::ConnectCanvas() {
         return Msg.AskYesNo(QString::fromStdString(Text)) == TMsgAnswer::Yes ? TAnswer::Yes
                                                                              : TAnswer::No;
     };
+    C.PrevKeyDown = [this](int Key, TShiftState) { CanvasKeyDown(Key); };
     connect(Box, &TEdgesPaintBox::DoubleClicked, this, &TfrmMain::CanvasDoubleClick);
     connect(Props, &TPropertyWindows::Applied, this, &TfrmMain::AfterApply);
     connect(Props, &TPropertyWindows::VisibilityChanged, this, &TfrmMain::UpdateWindowTicks);
@@ -531,6 +579,7 @@ void TfrmMain::UpdateModeControls() {
     if (Mode == ShownMode)
         return;
     ShownMode = Mode;
+    CornerPlaced = false;
     if (Edit) {
         A("tbSelect")->setChecked(true);
         Box->setCursor(Qt::ArrowCursor);
@@ -539,6 +588,7 @@ void TfrmMain::UpdateModeControls() {
     } else {
         A("tbPan")->setChecked(true);
         Box->setCursor(Qt::OpenHandCursor);
+        ShowElementCount();
     }
     Box->Refresh();
 }
@@ -596,6 +646,13 @@ void TfrmMain::FileSaveAs() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* Event) {
+    // A running computation ends first; the window closes (with its question) after.
+    if (FBusy) {
+        CloseWanted = true;
+        Doc.Solver().StopBuilding();
+        Event->ignore();
+        return;
+    }
     if (!Doc.CanClose(*Ui)) {
         Event->ignore();
         return;
@@ -609,7 +666,8 @@ void TfrmMain::closeEvent(QCloseEvent* Event) {
 
 void TfrmMain::SwitchMode(TMode Target) {
     if (Doc.SwitchMode(Target, *Ui) && Target == TMode::mdCount &&
-        !Wizard->Prepare(Doc.Canvas().Edges, TDiscretizationSettings{}))
+        !Wizard->Prepare(Doc.Canvas().Edges,
+                         FrmDiscret->Settings().value_or(TDiscretizationSettings{})))
         Msg.Show(QString::fromUtf8(MsgNotBalanced));
     // The radio pair may have ticked itself on a refused switch.
     UpdateModeControls();
@@ -649,6 +707,26 @@ void TfrmMain::SelectTool(TEditTool Tool) {
 
 void TfrmMain::CanvasMouseDown(TMouseButton Button, int X, int Y) {
     const TEdgesCanvas& C = Doc.Canvas();
+    auto Down = [this](const char* Name) {
+        const QAction* A = findChild<QAction*>(QLatin1String(Name));
+        return A->isVisible() && A->isChecked();
+    };
+    if (Doc.Mode() == TMode::mdCount) {
+        const TRealPoint P = C.ScreenToWorld({X, Y});
+        if (Down("tbDiscr2")) {
+            RefineCornerPress(X, Y);
+            return;
+        }
+        if (Down("tbFlowLine")) {
+            FrmFlowLine->SetStart(P);
+            FrmFlowLine->exec();
+            Box->Redraw();
+        } else if (Down("tbSpeed")) {
+            TRealPoint V;
+            if (RunReported(Msg, [&] { V = Doc.VelocityAt(P); }))
+                Msg.Show(VelocityMessage(P, V));
+        }
+    }
     if (Button != TMouseButton::mbRight || Doc.Mode() != TMode::mdEdit || C.Tool() != etSelect)
         return;
     const TEditCommands Cmd = Doc.EditCommands();
@@ -661,6 +739,53 @@ void TfrmMain::CanvasMouseDown(TMouseButton Button, int X, int Y) {
 void TfrmMain::CanvasMouseMove(int X, int Y) {
     const TRealPoint P = Doc.Canvas().ScreenToWorld({X, Y});
     sbCoords->setText(QLatin1Char(' ') + NumberText(P.X) + QLatin1Char(';') + NumberText(P.Y));
+    if (CornerPlaced) {
+        DrawBand(); // the old band goes
+        Corner2 = {X, Y};
+        DrawBand();
+        Box->Refresh();
+    }
+}
+
+// ---------------------------------------------------------------- the doubling rectangle
+
+void TfrmMain::DrawBand() {
+    TDrawSurface* S = Doc.Canvas().ScreenCanvas();
+    if (S == nullptr)
+        return;
+    S->SetPenMode(TPenMode::pmNotXor);
+    S->SetPenStyle(TPenStyle::psSolid);
+    S->SetPenWidth(1);
+    S->SetPenColor(0xFFFF00); // aqua: blue and green
+    const TPixel Band[] = {Corner1, {Corner2.X, Corner1.Y}, Corner2, {Corner1.X, Corner2.Y}};
+    S->Polyline(Band);
+    S->SetPenMode(TPenMode::pmCopy);
+}
+
+void TfrmMain::RefineCornerPress(int X, int Y) {
+    if (!CornerPlaced) {
+        Corner1 = Corner2 = {X, Y};
+        CornerPlaced = true;
+        DrawBand();
+        Box->Refresh();
+        return;
+    }
+    CornerPlaced = false;
+    Corner2 = {X, Y};
+    Box->Redraw();
+    const TEdgesCanvas& C = Doc.Canvas();
+    const TRealPoint P1 = C.ScreenToWorld(Corner1);
+    const TRealPoint P2 = C.ScreenToWorld(Corner2);
+    RunReported(Msg, [&] { Doc.RefineInRect(P1, P2); });
+    Box->Redraw();
+    ShowElementCount();
+}
+
+void TfrmMain::CanvasKeyDown(int Key) {
+    if (Key != vkEscape || !CornerPlaced)
+        return;
+    CornerPlaced = false;
+    Box->Redraw();
 }
 
 void TfrmMain::CanvasDoubleClick() {
@@ -774,6 +899,71 @@ void TfrmMain::Rotate() {
     if (const std::optional<double> Angle = Props->AskRotation()) {
         Doc.RotateCylinders(*Angle);
         Box->Refresh();
+    }
+}
+
+// ---------------------------------------------------------------- modelling
+
+bool TfrmMain::PrepareModelling() {
+    if (Doc.LoadCompanion(*Ui))
+        return true;
+    return FrmDiscret->exec() == QDialog::Accepted;
+}
+
+void TfrmMain::ShowElementCount() {
+    sbElements->setText(U(" Граничных элементов: ") + QString::number(Doc.ElementCount()));
+}
+
+void TfrmMain::Discretise() {
+    if (FrmDiscret->exec() != QDialog::Accepted)
+        return;
+    ShowElementCount();
+    Box->Redraw();
+}
+
+void TfrmMain::SaveResults(bool Picture) {
+    const TFileDialogInfo Dialog{
+        U("Сохранить результаты моделирования"),
+        U(Picture ? "Метафайлы (*.wmf)" : "Результаты моделирования (*.mod)"),
+        QLatin1String(Picture ? "wmf" : "mod"), QString::fromStdString(Doc.WorkDir().string())};
+    const QString Name = Msg.SaveFileName(Dialog);
+    if (Name.isEmpty())
+        return;
+    const std::string Path = Name.toStdString();
+    RunReported(Msg, [&] {
+        if (Picture)
+            Doc.SaveResultsPicture(Path);
+        else
+            Doc.SaveResults(Path);
+    });
+}
+
+void TfrmMain::RotateBack() {
+    RunReported(Msg, [this] { Doc.RotateBack(); });
+    Box->Redraw();
+}
+
+void TfrmMain::SetBusy(bool On) {
+    FBusy = On;
+    if (On) {
+        BusyDisabled.clear();
+        for (QAction* A : findChildren<QAction*>(Qt::FindDirectChildrenOnly))
+            if (A->isEnabled()) {
+                A->setEnabled(false);
+                BusyDisabled << A;
+            }
+    } else {
+        for (QAction* A : std::as_const(BusyDisabled))
+            A->setEnabled(true);
+        BusyDisabled.clear();
+    }
+    for (QWidget* W : {static_cast<QWidget*>(menuBar()), static_cast<QWidget*>(FileBar),
+                       static_cast<QWidget*>(BasicBar), static_cast<QWidget*>(Box),
+                       Props->EdgeProp(), Props->CylProp(), Props->DiscreteProp()})
+        W->setEnabled(!On);
+    if (!On && CloseWanted) {
+        CloseWanted = false;
+        QTimer::singleShot(0, this, &QWidget::close);
     }
 }
 

@@ -24,6 +24,12 @@ class TEdgesPaintBox;
 class TMessages;
 class TPropertyWindows;
 class TWizard;
+class TfrmDiscret;
+class TfrmFlowLine;
+class TfrmFlowLines;
+class TfrmPartTraces;
+class TfrmSpeed;
+struct TRunContext;
 
 // The program's own cursor for picking a point in modelling.
 QCursor TakeCursor();
@@ -53,6 +59,18 @@ public:
     void ShowHelp();
     void ShowAbout();
     void ChooseOptimalParams();
+
+    // ---- modelling
+    TfrmDiscret* DiscretDialog() const { return FrmDiscret; }
+    TfrmFlowLines* FlowLinesDialog() const { return FrmFlowLines; }
+    TfrmFlowLine* FlowLineDialog() const { return FrmFlowLine; }
+    TfrmSpeed* SpeedDialog() const { return FrmSpeed; }
+    TfrmPartTraces* PartTracesDialog() const { return FrmPartTraces; }
+    void Discretise();
+    void SaveResults(bool Picture);
+    void RotateBack();
+    // True while a computation runs: the rest of the window does not act.
+    bool Busy() const { return FBusy; }
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
@@ -87,6 +105,12 @@ private:
     void EditSettings();
     void Rotate();
     void AfterApply();
+    bool PrepareModelling();
+    void ShowElementCount();
+    void SetBusy(bool On);
+    void CanvasKeyDown(int Key);
+    void DrawBand();
+    void RefineCornerPress(int X, int Y);
 
     TMessages& Msg;
     std::filesystem::path SettingsPath;
@@ -108,6 +132,20 @@ private:
     QMenu* mnuCount = nullptr;
     QMenu* pmEdges = nullptr;
     QActionGroup* ToolGroup = nullptr;
+
+    std::unique_ptr<TRunContext> RunContext;
+    TfrmDiscret* FrmDiscret = nullptr;
+    TfrmFlowLines* FrmFlowLines = nullptr;
+    TfrmFlowLine* FrmFlowLine = nullptr;
+    TfrmSpeed* FrmSpeed = nullptr;
+    TfrmPartTraces* FrmPartTraces = nullptr;
+    bool FBusy = false;
+    bool CloseWanted = false;
+    QList<QAction*> BusyDisabled;
+    // The doubling rectangle: its corners in screen pixels, the first one placed.
+    bool CornerPlaced = false;
+    TPixel Corner1;
+    TPixel Corner2;
 };
 
 } // namespace kalvex

@@ -23,6 +23,12 @@ QString NumberText(double Value) {
     return QString::fromStdString(FormatNumber(Value, DecimalSeparator()));
 }
 
+QString ShortestText(double Value) {
+    QLocale L;
+    L.setNumberOptions(QLocale::OmitGroupSeparator);
+    return L.toString(Value, 'f', QLocale::FloatingPointShortest);
+}
+
 std::optional<double> ParseNumber(const QString& Text) {
     bool Ok = false;
     const QLocale L;

@@ -1,5 +1,7 @@
 #include "document/uDocument.h"
 
+#include "results/uResultsFile.h"
+
 #include <cmath>
 #include <system_error>
 
@@ -194,6 +196,77 @@ void TDocument::EnterMode(TMode Target) {
         FSolver.ClearIntensities();
         FCanvas.SetTool(etPan);
     }
+}
+
+// ---------------------------------------------------------------- modelling
+
+bool TDocument::LoadCompanion(TDocumentUi& Ui) {
+    std::error_code Ec;
+    if (!fs::exists(CompanionPath(), Ec))
+        return false;
+    // A discretisation older than its system describes another geometry (the system was
+    // written by something else since); the dialog discretises it afresh.
+    const auto DscTime = fs::last_write_time(CompanionPath(), Ec);
+    std::error_code Ec2;
+    const auto SystemTime = fs::last_write_time(FWorkDir / FFileName, Ec2);
+    if (!Ec && !Ec2 && DscTime < SystemTime)
+        return false;
+    try {
+        FSolver.Elements.LoadFromFile(CompanionPath().string());
+    } catch (const TRepeatedCylinderError&) {
+        // Written by an older program that appended cylinders twice: not to be trusted
+        // (the loader has emptied the elements).
+        return false;
+    } catch (const TKalvexError& E) {
+        Ui.ShowMessage(E.what());
+        return false;
+    }
+    FSolver.ClearIntensities();
+    return true;
+}
+
+void TDocument::Discretize(const TDiscretizationSettings& Settings) {
+    kalvex::Discretize(FSolver.Elements, FCanvas.Edges, Settings);
+    FSolver.ClearIntensities();
+    FSolver.Elements.SaveToFile(CompanionPath().string());
+}
+
+void TDocument::RefineInRect(TRealPoint C1, TRealPoint C2) {
+    FSolver.Elements.RefineInRect(C1, C2);
+    FSolver.ClearIntensities();
+    FSolver.Elements.SaveToFile(CompanionPath().string());
+}
+
+TRealPoint TDocument::VelocityAt(TRealPoint P) {
+    FSolver.EnsureSolved();
+    return {FSolver.Speed({1, 0}, P), FSolver.Speed({0, 1}, P)};
+}
+
+TParticleResult TDocument::TraceParticle(const TParticleParams& Params) {
+    FSolver.Model = &FCanvas.Edges;
+    const TParticleResult R = BuildParticleTrace(FSolver, FCanvas.DrawLines, Params);
+    FRotationTime += R.Time;
+    return R;
+}
+
+bool TDocument::RotateBack() {
+    if (FRotationTime == 0.0)
+        return false;
+    FCanvas.Edges.RotateSlits(-FRotationTime);
+    FSolver.Elements.RotateCylinders(-FRotationTime);
+    FSolver.Elements.Edges.RotateSlits(-FRotationTime);
+    FRotationTime = 0.0;
+    FCanvas.Redraw();
+    FSolver.Solve();
+    return true;
+}
+
+void TDocument::SaveResults(const std::string& Path) const {
+    SaveResultsToFile(Path, FCanvas.Edges, FCanvas.DrawLines);
+}
+
+void TDocument::SaveResultsPicture(const std::string& Path) const {
+    ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path);
 }
 
 // ---------------------------------------------------------------- view

@@ -5,7 +5,9 @@
 #pragma once
 
 #include "canvas/uPaintEdges.h"
+#include "results/uParticle.h"
 #include "solver/uCountEdges.h"
+#include "solver/uDiscretization.h"
 
 #include <filesystem>
 #include <functional>
@@ -95,6 +97,29 @@ public:
     // runs the discretisation dialog) and returns false to stay in editing.
     bool SwitchMode(TMode Target, TDocumentUi& Ui);
     std::function<bool()> PrepareModelling;
+
+    // ---- modelling commands; each may throw the core's TKalvexError, leaving the
+    // model as it was.
+    int ElementCount() const { return FSolver.Elements.Count; }
+    // Loads the discretisation file beside the system. False when there is none or it
+    // cannot be read (the reason is shown).
+    bool LoadCompanion(TDocumentUi& Ui);
+    // Discretises the model, writes the discretisation file and drops the intensities.
+    void Discretize(const TDiscretizationSettings& Settings);
+    // Halves the elements inside the rectangle of the two model points, writes the
+    // discretisation file at once and drops the intensities.
+    void RefineInRect(TRealPoint C1, TRealPoint C2);
+    // The air velocity at P; solves first when needed.
+    TRealPoint VelocityAt(TRealPoint P);
+    // Traces a particle into the result lines; its flight time turns the cylinders and
+    // adds to RotationTime. A failed trace (TCalcError) stores nothing and adds nothing.
+    TParticleResult TraceParticle(const TParticleParams& Params);
+    // Turns the slits back by RotationTime and solves again. False when there was
+    // nothing to turn back.
+    bool RotateBack();
+    // The result lines with the model as a results file (*.mod) or as a picture.
+    void SaveResults(const std::string& Path) const;
+    void SaveResultsPicture(const std::string& Path) const;
 
     // ---- view: the one place where the scale changes, for the canvas, the result
     // lines and the evaluator together.

@@ -5,6 +5,7 @@
 #include "app/uMain.h"
 #include "app/uNumberText.h"
 
+#include "MainWindowFixture.h"
 #include "RecordingMessages.h"
 #include "TestSupport.h"
 
@@ -29,48 +30,7 @@ using namespace kalvex::test;
 
 namespace {
 
-class MainWindowTest : public testing::Test {
-protected:
-    MainWindowTest() : Window(Msg, Dir.Path / "kalvex.ini") {
-        Window.resize(1000, 700);
-        Window.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&Window));
-        Box = Window.PaintBox();
-    }
-    ~MainWindowTest() override {
-        // Nothing left to ask when the window goes.
-        Msg.Answers = {TMsgAnswer::No};
-        Window.close();
-    }
-
-    QAction* Act(const char* Name) {
-        auto* A = Window.findChild<QAction*>(QLatin1String(Name));
-        EXPECT_NE(A, nullptr) << Name;
-        return A;
-    }
-    QString Panel(const char* Name) {
-        return Window.findChild<QLabel*>(QLatin1String(Name))->text();
-    }
-    void Click(QPoint P, Qt::MouseButton B = Qt::LeftButton,
-               Qt::KeyboardModifiers M = Qt::NoModifier) {
-        QTest::mouseMove(Box, P);
-        QTest::mouseClick(Box, B, M, P);
-    }
-    // A triangle drawn with three clicks and closed with the right button.
-    void DrawTriangle() {
-        Act("tbDrawFiniteEdge")->trigger();
-        Click({100, 300});
-        Click({300, 300});
-        Click({300, 100});
-        Click({150, 150}, Qt::RightButton);
-    }
-    TEdgesCanvas& Canvas() { return Window.Document().Canvas(); }
-
-    TTempDir Dir;
-    TRecordingMessages Msg;
-    TfrmMain Window;
-    TEdgesPaintBox* Box = nullptr;
-};
+using MainWindowTest = TMainWindowFixture;
 
 } // namespace
 

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include <deque>
 #include <fstream>
 
@@ -298,4 +301,50 @@ TEST(DocumentTest, ZoomInTwiceOutTwiceKeepsScaleAndCentre) {
     Doc.Zoom(TZoom::zmReset);
     EXPECT_EQ(C.Origin, (TPixel{0, 400}));
     EXPECT_DOUBLE_EQ(Doc.Solver().Scale, 0.004);
+}
+
+TEST(DocumentTest, ParticleTimeTurnsTheCylindersUntilSetBack) {
+    TTempDir Dir;
+    TDocument Doc;
+    TScriptedUi Ui;
+    Doc.Canvas().Edges =
+        ModelOf({Chain({{-1, 0}, {0, 0}, {1, 0}}), Cylinder({0, 0.5}, 0.1, 2.0, true, 0, 30, 0)});
+    Ui.Files = {Dir.File("rot.asp")};
+    ASSERT_TRUE(Doc.SaveAs(Ui));
+    EXPECT_FALSE(Doc.LoadCompanion(Ui));
+    Doc.Discretize({});
+    const int Count = Doc.ElementCount();
+    EXPECT_TRUE(Doc.LoadCompanion(Ui));
+    EXPECT_EQ(Doc.ElementCount(), Count);
+    // A system written after its discretisation is discretised afresh.
+    const std::filesystem::path System = Dir.File("rot.asp");
+    std::filesystem::last_write_time(System, std::filesystem::last_write_time(System) +
+                                                 std::chrono::seconds(10));
+    EXPECT_FALSE(Doc.LoadCompanion(Ui));
+    Doc.Discretize({});
+
+    auto Slit = [&] { return Doc.Canvas().Edges.Item(1).GetSegment(1).P1; };
+    const TRealPoint Start = Slit();
+    TParticleParams P;
+    P.Start = {0.5, 0.3};
+    P.TMax = 0.05;
+    const TParticleResult R = Doc.TraceParticle(P);
+    EXPECT_GT(R.Time, 0.0);
+    EXPECT_EQ(Doc.RotationTime(), R.Time);
+    EXPECT_NE(Slit().X, Start.X);
+    EXPECT_EQ(Doc.Canvas().DrawLines.Count, 1);
+
+    // A trace that fails turns nothing and adds nothing.
+    const TRealPoint Turned = Slit();
+    P.Mu = 0;
+    EXPECT_THROW(Doc.TraceParticle(P), TCalcError);
+    EXPECT_EQ(Doc.RotationTime(), R.Time);
+    EXPECT_EQ(Slit().X, Turned.X);
+    EXPECT_EQ(Doc.Canvas().DrawLines.Count, 1);
+
+    EXPECT_TRUE(Doc.RotateBack());
+    EXPECT_EQ(Doc.RotationTime(), 0.0);
+    EXPECT_NEAR(Slit().X, Start.X, 1e-9);
+    EXPECT_TRUE(Doc.Solver().Solved());
+    EXPECT_FALSE(Doc.RotateBack());
 }

@@ -1,6 +1,8 @@
 """Drives the running program through AT-SPI: window_atspi.py KALVEX SYSTEM.asp
 
-Reads the caption, opens a menu, opens and closes the about box, selects a boundary with
+Reads the caption, opens a menu, opens and closes the about box, switches to modelling
+(discretising through its dialog) and reads the velocity the velocity tool reports for a
+click, switches back, selects a boundary with
 a real click, applies a velocity in the segment window, and leaves through "Файл" >
 "Выход", answering the save prompt. Run inside a D-Bus session with a display (see
 window_e2e.sh).
@@ -109,6 +111,75 @@ def type_into(field, text):
     wait_for("the typed text", lambda: text_of(field) == text)
 
 
+def box_of(acc):
+    while acc is not None and acc.getRole() not in (pyatspi.ROLE_DIALOG, pyatspi.ROLE_ALERT):
+        acc = acc.parent
+    return acc
+
+
+def calculator_velocity(kalvex, system, x, y):
+    """Vx and Vy at (x, y) as the command-line calculator beside the program gives them,
+    or None when it is not there."""
+    calc = os.path.join(os.path.dirname(kalvex), "kalvex-calc")
+    if not os.access(calc, os.X_OK):
+        return None
+    out = subprocess.run([calc, "velocity", system, str(x), str(y)], check=True,
+                         capture_output=True, text=True).stdout.split()
+    return float(out[2]), float(out[3])
+
+
+def modelling(app, frame, kalvex, system):
+    """Modelling on the saved system: the dialog discretises it, the velocity tool
+    reports the air velocity at a clicked point; then back to editing."""
+    bar = find(frame, pyatspi.ROLE_MENU_BAR)
+    view = find(bar, pyatspi.ROLE_MENU_ITEM, "Вид", 1) or find(bar, pyatspi.ROLE_MENU, "Вид", 1)
+    if view is None:
+        fail("no menu Вид")
+
+    def choose(caption, blocking):
+        press(view)
+        item = wait_for("the item " + caption,
+                        lambda: find(view, pyatspi.ROLE_MENU_ITEM, caption, 2))
+        press(item, blocking=blocking)
+
+    choose("Моделирование", False)
+    dialog = wait_for("the discretisation dialog",
+                      lambda: find(app, pyatspi.ROLE_DIALOG, "Дискретизация границы", 2))
+    press(find(dialog, pyatspi.ROLE_PUSH_BUTTON, "Выполнить"), blocking=False)
+    count = wait_for("the element count in the status bar", lambda: find(
+        frame, pyatspi.ROLE_LABEL, lambda n: n.startswith(" Граничных элементов: ")))
+    print("modelling:" + count.name, flush=True)
+
+    press(find(frame, None, "Рассчитать скорость в точке"))
+    canvas = find(frame, None, "Чертеж системы")
+    # Pixel (250, 300) of the initial view is the world point (1, 0.4).
+    click(canvas, 250, 300)
+    head = "Скорость воздуха в точке (1.000;0.400):"
+    label = wait_for("the velocity message", lambda: find(app, None, lambda n: head in n))
+    text = label.name
+    lines = text.split("\n")
+    if len(lines) != 3 or not lines[1].startswith("Vx = ") or not lines[2].startswith("Vy = "):
+        fail("velocity message %r" % text)
+    expected = calculator_velocity(kalvex, system, 1, 0.4)
+    if expected is not None:
+        shown = (float(lines[1][5:-4]), float(lines[2][5:-4]))
+        if any(abs(a - b) > 0.0015 for a, b in zip(shown, expected)):
+            fail("velocity %r, the calculator gives %r" % (shown, expected))
+    print("velocity tool: " + " / ".join(lines), flush=True)
+    box = box_of(label)
+    if box is None:
+        fail("the velocity message is not in a box")
+    press(find(box, pyatspi.ROLE_PUSH_BUTTON, "OK"), blocking=False)
+    wait_for("the velocity message to close",
+             lambda: find(app, None, lambda n: head in n) is None)
+
+    Atspi.generate_keyboard_event(0xFF1B, None, Atspi.KeySynthType.SYM)
+    choose("Редактирование", True)
+    Atspi.generate_keyboard_event(0xFF1B, None, Atspi.KeySynthType.SYM)
+    wait_for("editing again", lambda: find(frame, pyatspi.ROLE_LABEL, " Редактирование"))
+    print("back to editing", flush=True)
+
+
 def main():
     kalvex, system = sys.argv[1], sys.argv[2]
     proc = subprocess.Popen([kalvex, system])
@@ -151,6 +222,8 @@ def main():
         wait_for("the help menu to close", lambda: not find(
             app, pyatspi.ROLE_MENU_ITEM, "О программе").getState().contains(
                 pyatspi.STATE_SHOWING))
+
+        modelling(app, frame, kalvex, system)
 
         # The select tool and a click on the floor of the hood (the world point (0.5, 0)
         # at pixel (125, 400) of the canvas in the initial view): the boundary commands

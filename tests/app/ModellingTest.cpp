@@ -1,0 +1,342 @@
+// The modelling mode as a person works in it: the switch and its refusals, the
+// discretisation dialog, the velocity, flow lines, particles, refining and saving the
+// results. Counts and velocities are checked against the command-line calculator.
+#include "app/results/uFlowLinesDlg.h"
+#include "app/results/uPartTracesDlg.h"
+#include "app/results/uSpeedDlg.h"
+#include "app/solver/uDiscret.h"
+#include "app/uNumberText.h"
+#include "canvas/uPaintEdges.h"
+#include "results/uResultsFile.h"
+
+#include "MainWindowFixture.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
+
+using namespace kalvex;
+using namespace kalvex::test;
+
+namespace {
+
+// What the calculator prints for the arguments, run on a system in Dir.
+std::string Calc(const std::string& Args) {
+    std::string Out;
+    const std::string Cmd = std::string(KALVEX_CALC) + " " + Args;
+    if (FILE* P = popen(Cmd.c_str(), "r")) {
+        char Buf[512];
+        while (std::fgets(Buf, sizeof Buf, P) != nullptr)
+            Out += Buf;
+        pclose(P);
+    }
+    return Out;
+}
+
+std::vector<std::uint8_t> Bytes(const std::string& Path) {
+    std::ifstream F(Path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(F), {}};
+}
+
+class ModellingTest : public TMainWindowFixture {
+protected:
+    // Acts on the modal dialog once it is up.
+    static void OnModal(std::function<void(QWidget*)> F) {
+        QTimer::singleShot(0, [F] { F(QApplication::activeModalWidget()); });
+    }
+    static void Press(QWidget* Dialog, const char* Button) {
+        auto* B = Dialog->findChild<QPushButton*>(QLatin1String(Button));
+        ASSERT_NE(B, nullptr) << Button;
+        QTest::mouseClick(B, Qt::LeftButton);
+    }
+    // The example copied beside the test's folder and opened.
+    void OpenExample(const std::string& Name) {
+        System = Dir.File(Name);
+        std::filesystem::copy_file(ExamplePath(Name), System);
+        Window.OpenSystem(QString::fromStdString(System));
+    }
+    // Opens the example and enters modelling, discretised with the dialog's defaults.
+    void EnterModelling(const std::string& Name) {
+        OpenExample(Name);
+        OnModal([](QWidget* D) { Press(D, "btDo"); });
+        Act("miCountMode")->trigger();
+        ASSERT_EQ(Window.Document().Mode(), TMode::mdCount);
+    }
+    QString Last() const { return Msg.Texts.isEmpty() ? QString() : Msg.Texts.last(); }
+    TDrawLines& Lines() { return Canvas().DrawLines; }
+
+    std::string System;
+};
+
+} // namespace
+
+TEST_F(ModellingTest, RefusedThenDiscretisedAsTheCalculatorDoes) {
+    OpenExample("hood.asp");
+    TEdge& E = Canvas().Edges.Item(0);
+    TEdgeSegment S = E.GetSegment(0);
+    S.V += 1;
+    E.SetSegment(0, S);
+    Act("miCountMode")->trigger();
+    EXPECT_EQ(Last(), QString::fromUtf8("Некорректно заданы граничные условия.\n"
+                                        "Переход в режим моделирования невозможен."));
+    S.V -= 1;
+    E.SetSegment(0, S);
+    Window.Document().MarkChanged();
+    Act("tbMode")->trigger();
+    EXPECT_EQ(Last(),
+              QString::fromUtf8("Файл не сохранен.\nПереход в режим моделирования невозможен."));
+    EXPECT_EQ(Window.Document().Mode(), TMode::mdEdit);
+
+    // Saved: the dialog comes up with its defaults; cancelling it keeps editing.
+    Act("miSave")->trigger();
+    OnModal([](QWidget* D) {
+        auto* Dlg = qobject_cast<TfrmDiscret*>(D);
+        ASSERT_NE(Dlg, nullptr);
+        EXPECT_EQ(Dlg->edStep->text(), ShortestText(0.0004));
+        EXPECT_TRUE(Dlg->edScaler->isEnabled());
+        Dlg->rgDiscrMethod->button(0)->click();
+        EXPECT_FALSE(Dlg->edScaler->isEnabled());
+        EXPECT_FALSE(Dlg->edCylStep->isEnabled());
+        Dlg->rgDiscrMethod->button(1)->click();
+        Press(D, "btCancel");
+    });
+    Act("miCountMode")->trigger();
+    EXPECT_EQ(Window.Document().Mode(), TMode::mdEdit);
+    EXPECT_FALSE(std::filesystem::exists(Window.Document().CompanionPath()));
+
+    OnModal([](QWidget* D) { Press(D, "btDo"); });
+    Act("miCountMode")->trigger();
+    EXPECT_EQ(Window.Document().Mode(), TMode::mdCount);
+    EXPECT_EQ(Panel("sbMode"), QString::fromUtf8(" Моделирование"));
+    const std::string Count = Calc("discretize " + System + " --out " + Dir.File("calc.dsc"));
+    EXPECT_EQ(Panel("sbElements"), QString::fromUtf8(" Граничных элементов: ") +
+                                       QString::fromStdString(Count.substr(10)).trimmed());
+    EXPECT_EQ(Bytes(Window.Document().CompanionPath().string()), Bytes(Dir.File("calc.dsc")));
+
+    // Back and forth again: the file beside the system is loaded, nothing is asked.
+    Act("miEditMode")->trigger();
+    EXPECT_TRUE(Panel("sbElements").isEmpty());
+    const qsizetype Asked = Msg.Texts.size();
+    Act("miCountMode")->trigger();
+    EXPECT_EQ(Window.Document().Mode(), TMode::mdCount);
+    EXPECT_EQ(Msg.Texts.size(), Asked);
+}
+
+TEST_F(ModellingTest, VelocityAtATypedPointAndByTheTool) {
+    EnterModelling("hood.asp");
+    std::istringstream Out(Calc("velocity " + System + " 1 1"));
+    double X = 0, Y = 0, Vx = 0, Vy = 0;
+    ASSERT_TRUE(Out >> X >> Y >> Vx >> Vy);
+    const QString First = QString::fromUtf8("Скорость воздуха в точке (") + NumberText(1) +
+                          QLatin1Char(';') + NumberText(1) + QStringLiteral("):");
+    OnModal([this](QWidget* D) {
+        auto* Dlg = qobject_cast<TfrmSpeed*>(D);
+        ASSERT_NE(Dlg, nullptr);
+        EXPECT_TRUE(Canvas().ShowSpeedPoint);
+        Dlg->edX->setText(ShortestText(2.5));
+        EXPECT_EQ(Canvas().SpeedPoint.X, 2.5);
+        Dlg->edX->setText(QStringLiteral("1"));
+        Press(D, "btCompute");
+        Press(D, "btCancel");
+    });
+    Act("tbSpeed2")->trigger();
+    EXPECT_FALSE(Canvas().ShowSpeedPoint);
+    EXPECT_EQ(Last(), First + QString::fromUtf8("\nVx = ") + NumberText(Vx) +
+                          QString::fromUtf8(" м/с\nVy = ") + NumberText(Vy) +
+                          QString::fromUtf8(" м/с"));
+    if (QLocale().decimalPoint() == QLatin1Char(',')) {
+        EXPECT_TRUE(
+            Last().startsWith(QString::fromUtf8("Скорость воздуха в точке (1,000;1,000):")));
+    }
+
+    // The tool: a click reports the velocity under the mouse.
+    Act("tbSpeed")->trigger();
+    const TPixel P = Canvas().WorldToScreen({1, 1});
+    Click({P.X, P.Y});
+    const TRealPoint At = Canvas().ScreenToWorld(P);
+    const TRealPoint V = Window.Document().Solver().Velocity(At);
+    EXPECT_EQ(Last(), VelocityMessage(At, V));
+}
+
+TEST_F(ModellingTest, FieldOfLinesCancelledMidwayKeepsItsLinesAndSavesThem) {
+    EnterModelling("hood.asp");
+    bool SawBusy = false;
+    OnModal([&](QWidget* D) {
+        auto* Dlg = qobject_cast<TfrmFlowLines*>(D);
+        ASSERT_NE(Dlg, nullptr);
+        Dlg->edInterval->setText(ShortestText(0.01));
+        // Cancel once two lines are drawn; the build pumps events after each line.
+        auto* Watch = new QTimer(Dlg);
+        QObject::connect(Watch, &QTimer::timeout, Dlg, [&, Dlg, Watch] {
+            if (Lines().Count < 2)
+                return;
+            Watch->stop();
+            SawBusy = Window.Busy() && !Window.menuBar()->isEnabled() &&
+                      !Act("tbMode")->isEnabled() && !Box->isEnabled();
+            Press(Dlg, "btCancel");
+        });
+        Watch->start(0);
+        Press(D, "btBuild");
+    });
+    Act("tbFlowLines")->trigger();
+    EXPECT_TRUE(SawBusy);
+    const std::string Full = Calc("flowlines " + System + " --interval 0.01");
+    EXPECT_EQ(Full.substr(0, 10), "lines: 12\n");
+    EXPECT_GE(Lines().Count, 2);
+    EXPECT_LT(Lines().Count, 12);
+    EXPECT_FALSE(Window.Busy());
+    EXPECT_TRUE(Window.menuBar()->isEnabled());
+    EXPECT_TRUE(Act("tbMode")->isEnabled());
+
+    // Saved as a results file and as a picture, as the core writes them.
+    Msg.Files = {QString::fromStdString(Dir.File("lines.mod"))};
+    Act("miSaveRes_Mod")->trigger();
+    ASSERT_FALSE(Msg.Dialogs.isEmpty());
+    EXPECT_EQ(Msg.Dialogs.last().Title, QString::fromUtf8("Сохранить результаты моделирования"));
+    EXPECT_EQ(Msg.Dialogs.last().Filter, QString::fromUtf8("Результаты моделирования (*.mod)"));
+    EXPECT_EQ(Bytes(Dir.File("lines.mod")), SaveResultsToBytes(Canvas().Edges, Lines()));
+    Msg.Files = {QString::fromStdString(Dir.File("lines.wmf"))};
+    Act("miSaveRes_Wmf")->trigger();
+    EXPECT_EQ(Msg.Dialogs.last().Filter, QString::fromUtf8("Метафайлы (*.wmf)"));
+    EXPECT_EQ(Msg.Dialogs.last().DefaultSuffix, QStringLiteral("wmf"));
+    ExportPicture(Canvas().Edges, Lines(), Canvas().Scale, Dir.File("same.wmf"));
+    const std::vector<std::uint8_t> Wmf = Bytes(Dir.File("lines.wmf"));
+    ASSERT_GT(Wmf.size(), 4u);
+    EXPECT_EQ(Wmf[0], 0xD7);
+    EXPECT_EQ(Wmf, Bytes(Dir.File("same.wmf")));
+
+    // Deleting the results empties the store.
+    Act("tbDelModel")->trigger();
+    EXPECT_EQ(Lines().Count, 0);
+}
+
+TEST_F(ModellingTest, ParticleTraceAndABlownUpCase) {
+    EnterModelling("hood.asp");
+    OnModal([](QWidget* D) {
+        auto* Dlg = qobject_cast<TfrmPartTraces*>(D);
+        ASSERT_NE(Dlg, nullptr);
+        EXPECT_EQ(Dlg->lbTime->text(), NumberText(0));
+        Dlg->edMaxTime->setText(ShortestText(0.05));
+        Press(D, "btBuild");
+    });
+    Act("tbPartTrace")->trigger();
+    EXPECT_EQ(Lines().Count, 1);
+    const double Time = Window.Document().RotationTime();
+    EXPECT_GT(Time, 0.0);
+    EXPECT_FALSE(Window.PartTracesDialog()->lbRe->text().isEmpty());
+
+    // No viscosity: the drag is not a number, the trace fails and stores nothing.
+    const qsizetype Shown = Msg.Texts.size();
+    OnModal([](QWidget* D) {
+        D->findChild<QLineEdit*>(QStringLiteral("edMu"))->setText(QStringLiteral("0"));
+        Press(D, "btBuild");
+    });
+    Act("N10")->trigger();
+    ASSERT_EQ(Msg.Texts.size(), Shown + 1);
+    EXPECT_EQ(Last(), QString::fromUtf8("Произошла ошибка в вычислениях.\n"
+                                        "Возможно, выбран маленький шаг интегрирования."));
+    EXPECT_EQ(Msg.Icons.back(), TMsgIcon::None);
+    EXPECT_EQ(Lines().Count, 1);
+    EXPECT_EQ(Window.Document().RotationTime(), Time);
+}
+
+TEST_F(ModellingTest, RefineInARectangleWithEscapeCancelling) {
+    EnterModelling("hood.asp");
+    const int Before = Window.Document().ElementCount();
+    Act("tbDiscr2")->trigger();
+    const QImage Clean = Box->ScreenImage();
+    Click({5, 5});
+    QTest::mouseMove(Box, {400, 300});
+    const QImage Band = Box->ScreenImage();
+    EXPECT_NE(Band.pixel(200, 5), Clean.pixel(200, 5));
+    QTest::keyClick(Box, Qt::Key_Escape);
+    EXPECT_EQ(Box->ScreenImage(), Clean);
+    EXPECT_EQ(Window.Document().ElementCount(), Before);
+
+    Click({1, 1});
+    Click({Box->width() - 2, Box->height() - 2});
+    const int After = Window.Document().ElementCount();
+    EXPECT_GT(After, Before);
+    EXPECT_EQ(Panel("sbElements"),
+              QString::fromUtf8(" Граничных элементов: ") + QString::number(After));
+    TEdgeElements Saved;
+    Saved.LoadFromFile(Window.Document().CompanionPath().string());
+    EXPECT_EQ(Saved.Count, After);
+}
+
+TEST_F(ModellingTest, ClosingDuringABuildStopsItThenAsks) {
+    EnterModelling("hood.asp");
+    qsizetype AskedDuringRun = -1;
+    OnModal([&](QWidget* D) {
+        auto* Dlg = qobject_cast<TfrmFlowLines*>(D);
+        ASSERT_NE(Dlg, nullptr);
+        Dlg->edInterval->setText(ShortestText(0.01));
+        auto* Watch = new QTimer(Dlg);
+        QObject::connect(Watch, &QTimer::timeout, Dlg, [&, Watch] {
+            if (Lines().Count < 2)
+                return;
+            Watch->stop();
+            Window.Document().MarkChanged();
+            const qsizetype Before = Msg.Texts.size();
+            Window.close();
+            AskedDuringRun = Msg.Texts.size() - Before;
+        });
+        Watch->start(0);
+        Press(D, "btBuild");
+    });
+    Msg.Answers = {TMsgAnswer::No};
+    Act("tbFlowLines")->trigger();
+    EXPECT_EQ(AskedDuringRun, 0);
+    EXPECT_LT(Lines().Count, 12);
+    for (int I = 0; I < 100 && Window.isVisible(); ++I)
+        QTest::qWait(10);
+    EXPECT_FALSE(Window.isVisible());
+    EXPECT_EQ(Last(), QString::fromUtf8("Сохранить изменения в файле hood.asp?"));
+}
+
+TEST_F(ModellingTest, DialogFaultsAndASingleLineFromAPickedPoint) {
+    OpenExample("hood.asp");
+    // Unreadable text is refused by the dialog; a number the core cannot use is refused
+    // with the core's reason, in an error box; the dialog stays open either way.
+    OnModal([this](QWidget* D) {
+        auto* Dlg = qobject_cast<TfrmDiscret*>(D);
+        ASSERT_NE(Dlg, nullptr);
+        Dlg->edStep->setText(QStringLiteral("abc"));
+        Press(D, "btDo");
+        EXPECT_EQ(Last(), QString::fromUtf8("Ошибка при вводе параметров."));
+        Dlg->edStep->setText(QStringLiteral("0"));
+        Press(D, "btDo");
+        EXPECT_TRUE(Last().startsWith(QString::fromUtf8("Базовая длина граничного элемента")));
+        EXPECT_EQ(Msg.Icons.back(), TMsgIcon::Error);
+        EXPECT_TRUE(D->isVisible());
+        Dlg->edStep->setText(ShortestText(0.0004));
+        Press(D, "btDo");
+    });
+    Act("miCountMode")->trigger();
+    ASSERT_EQ(Window.Document().Mode(), TMode::mdCount);
+
+    Act("tbFlowLine")->trigger();
+    const TRealPoint At = Canvas().ScreenToWorld({120, 300});
+    // The move first: moving processes events, and the dialog is not up yet.
+    QTest::mouseMove(Box, {120, 300});
+    OnModal([&](QWidget* D) {
+        auto* Dlg = qobject_cast<TfrmFlowLine*>(D);
+        ASSERT_NE(Dlg, nullptr);
+        EXPECT_EQ(Dlg->edX->text(), NumberText(At.X));
+        EXPECT_EQ(Dlg->edY->text(), NumberText(At.Y));
+        Press(D, "btBuild");
+    });
+    QTest::mouseClick(Box, Qt::LeftButton, Qt::NoModifier, {120, 300});
+    EXPECT_EQ(Lines().Count, 1);
+    EXPECT_GT(Lines().Lines[0].size(), 1u);
+}
