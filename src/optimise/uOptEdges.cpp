@@ -292,22 +292,21 @@ bool TOptimizeEdges::EvaluateBatch(
     const std::function<bool(std::size_t, const std::optional<TTrial>&)>& Take) {
     const int Threads = std::min<int>(ThreadCount(Evaluator.Threads),
                                       static_cast<int>(std::max<std::size_t>(1, Points.size())));
-    // One evaluator per worker, lent out for one point at a time.
-    std::vector<std::unique_ptr<TCountEdges>> Counters;
-    std::vector<TCountEdges*> Free;
-    std::mutex FreeLock;
-    std::atomic<bool> Halt{false};
-    for (int T = 0; T < Threads; ++T) {
-        Counters.push_back(std::make_unique<TCountEdges>());
-        TCountEdges& C = *Counters.back();
+    // One evaluator per worker, lent out for one point at a time and kept for the
+    // search's later batches (with their system memory already mapped).
+    while (TrialCounters.size() < static_cast<std::size_t>(Threads)) {
+        TrialCounters.push_back(std::make_unique<TCountEdges>());
+        TCountEdges& C = *TrialCounters.back();
         C.Threads = 1;
         C.SolverKind = Evaluator.SolverKind;
         C.MaxSteps = Evaluator.MaxSteps;
-        Free.push_back(&C);
     }
+    std::vector<TCountEdges*> Free;
+    std::mutex FreeLock;
+    std::atomic<bool> Halt{false};
+    for (int T = 0; T < Threads; ++T)
+        Free.push_back(TrialCounters[static_cast<std::size_t>(T)].get());
     std::vector<std::optional<TTrial>> Results(Points.size());
-    // The solves side by side each take one thread of the library.
-    const TBlasThreads Blas(1);
     bool Completed = true;
     RunInOrder(
         Threads, Points.size(),
@@ -462,6 +461,14 @@ void TOptimizeEdges::EstimateGradient(const TRealArray& X, double F0) {
 // The path of the search: Best is where the grid and the ascent stand, which need
 // not be the best point evaluated on the way.
 void TOptimizeEdges::Optimize() {
+    // Solves side by side each want one thread of the library, and the library's LU
+    // rounds differently on one thread and on several: every solve of the search, the
+    // sequential ones too, uses one, so that any thread count takes the same path.
+    const TBlasThreads Blas(1);
+    struct TRelease {
+        std::vector<std::unique_ptr<TCountEdges>>& C;
+        ~TRelease() { C.clear(); }
+    } Release{TrialCounters};
     const int N = Params.ParamCount();
     const auto Idx = [](int I) { return static_cast<std::size_t>(I); };
     TRealArray Best(Idx(N), 0.0);

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -215,6 +216,8 @@ private:
     // Leaves the model at the best evaluated point and gives its figures.
     std::optional<TTrial> Finish(TRealArray& Best);
 
+    // The evaluators of the parallel trials, kept for the length of a search.
+    std::vector<std::unique_ptr<TCountEdges>> TrialCounters;
     // The evaluation of the model as it stands, while it stands.
     std::optional<TTrial> Current;
     // The last trial was interrupted by a stop request.

@@ -3,6 +3,7 @@
 
 #include "base/uParallel.h"
 #include "solver/uBlasThreads.h"
+#include "solver/uGmres.h"
 #include "solver/uKernel.h"
 #include "solver/uSystUr.h"
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -149,16 +151,23 @@ void ColumnKernel(const double* __restrict Mx, const double* __restrict My,
     }
 }
 
-void AssembleColumn(const TSoA& S, const TEdgeElementArray& Elements, std::size_t J, double* Out) {
-    const std::size_t N = S.Tx.size();
+// Control points (with their normals) at which a column is wanted.
+struct TPointsView {
+    const double *Mx, *My, *Nx, *Ny;
+    std::size_t N;
+};
+
+// The influence of element J at the points P into Out[0..P.N).
+void ColumnAt(const TSoA& S, const TEdgeElementArray& Elements, std::size_t J, TPointsView P,
+              double* Out) {
     const double Elem[8] = {S.Tx[J],  S.Ty[J],  S.Nx[J],  S.Ny[J],
                             S.P1N[J], S.P1T[J], S.P2N[J], S.P2T[J]};
     constexpr std::size_t Block = 512;
     double Flags[Block];
-    for (std::size_t Start = 0; Start < N; Start += Block) {
-        const std::size_t M = std::min(Block, N - Start);
-        ColumnKernel(S.Mx.data() + Start, S.My.data() + Start, S.Nx.data() + Start,
-                     S.Ny.data() + Start, M, Elem, Out + Start, Flags);
+    for (std::size_t Start = 0; Start < P.N; Start += Block) {
+        const std::size_t M = std::min(Block, P.N - Start);
+        ColumnKernel(P.Mx + Start, P.My + Start, P.Nx + Start, P.Ny + Start, M, Elem, Out + Start,
+                     Flags);
         double Any = 0.0;
         for (std::size_t K = 0; K < M; ++K)
             Any += Flags[K];
@@ -167,12 +176,29 @@ void AssembleColumn(const TSoA& S, const TEdgeElementArray& Elements, std::size_
             for (std::size_t K = 0; K < M; ++K) {
                 if (Flags[K] != 0.0) {
                     const std::size_t I = Start + K;
-                    Out[I] = LiteralKernel(Elements[J], G, {S.Mx[I], S.My[I]}, {S.Nx[I], S.Ny[I]});
+                    Out[I] = LiteralKernel(Elements[J], G, {P.Mx[I], P.My[I]}, {P.Nx[I], P.Ny[I]});
                 }
             }
         }
     }
+}
+
+void AssembleColumn(const TSoA& S, const TEdgeElementArray& Elements, std::size_t J, double* Out) {
+    ColumnAt(S, Elements, J, {S.Mx.data(), S.My.data(), S.Nx.data(), S.Ny.data(), S.Tx.size()},
+             Out);
     Out[J] = -0.5;
+}
+
+// Runs Part(From, To) over [0, Count) in as many blocks as Threads asks for.
+void SplitOver(int Threads, std::size_t Count, std::size_t Least,
+               const std::function<void(std::size_t, std::size_t)>& Part) {
+    auto Workers = static_cast<std::size_t>(std::min(16, ThreadCount(Threads)));
+    if (Count < Least)
+        Workers = 1;
+    const std::size_t Per = (Count + Workers - 1) / Workers;
+    RunParts(Workers, [&](std::size_t K) {
+        Part(std::min(Count, K * Per), std::min(Count, (K + 1) * Per));
+    });
 }
 
 struct TFastView {
@@ -323,34 +349,11 @@ void TCountEdges::AssembleFast(double* A, double* B) const {
     for (std::size_t I = 0; I < N; ++I)
         B[I] = RightHandSide(static_cast<int>(I), {S.Mx[I], S.My[I]}, {S.Nx[I], S.Ny[I]});
 
-    const auto Columns = [&](std::size_t From, std::size_t To) {
+    // Each column is computed alone, so the split changes no bit of the matrix.
+    SplitOver(Threads, N, 256, [&](std::size_t From, std::size_t To) {
         for (std::size_t J = From; J < To; ++J)
             AssembleColumn(S, Elements.Elements, J, A + J * N);
-    };
-    auto Workers = static_cast<unsigned>(std::min(16, ThreadCount(Threads)));
-    if (N < 256)
-        Workers = 1;
-    if (Workers == 1) {
-        Columns(0, N);
-        return;
-    }
-    std::vector<std::thread> Pool;
-    Pool.reserve(Workers - 1);
-    const std::size_t Per = (N + Workers - 1) / Workers;
-    for (unsigned T = 1; T < Workers; ++T) {
-        const std::size_t From = std::min(N, T * Per);
-        const std::size_t To = std::min(N, From + Per);
-        // Without a thread to spare (resource limits) the block is done here; an
-        // exception would leave joinable threads behind and end the program.
-        try {
-            Pool.emplace_back(Columns, From, To);
-        } catch (const std::system_error&) {
-            Columns(From, To);
-        }
-    }
-    Columns(0, std::min(N, Per));
-    for (std::thread& T : Pool)
-        T.join();
+    });
 }
 
 void TCountEdges::Solve() {
@@ -365,9 +368,24 @@ void TCountEdges::Solve() {
     double* const A = SystemBuffer(N * N);
     std::vector<double> B(N);
     AssembleFast(A, B.data());
+    const TBlasThreads Blas(Threads == 1 ? 1 : 0);
+    Iterations = 0;
+    if (SolverKind == TSolverKind::skIterative ||
+        (SolverKind == TSolverKind::skAuto && N >= IterativeFrom)) {
+        // A and B stay as they are, for LU when the iteration does not converge.
+        std::vector<double> X(N);
+        const TGmresOutcome R = SolveGmres(A, N, B.data(), X.data(), IterativeTolerance,
+                                           GmresRestart, IterationBound, GmresBlock);
+        if (R.Converged &&
+            std::all_of(X.begin(), X.end(), [](double V) { return std::isfinite(V); })) {
+            Iterations = R.Iterations;
+            Intensities = std::move(X);
+            PrepareFastData();
+            return;
+        }
+    }
     std::vector<lapack_int> Pivots(N);
     const auto Ln = static_cast<lapack_int>(N);
-    const TBlasThreads Blas(Threads == 1 ? 1 : 0);
     const lapack_int Info =
         LAPACKE_dgesv(LAPACK_COL_MAJOR, Ln, 1, A, Ln, Pivots.data(), B.data(), Ln);
     if (Info < 0)
@@ -465,35 +483,44 @@ void TCountEdges::SolveTurned() {
     // The blocks that moved: A_sm and A_mm from the moving elements' columns, A_ms
     // from the influence of the static elements at the moving control points.
     const TSoA S(Elements.Elements);
-    std::vector<double> Column(N);
     std::vector<double> Asm(Ns * M);
     std::vector<double> Amm(M * M);
     std::vector<double> Ams(M * Ns);
     std::vector<double> Bm(M);
-    for (std::size_t K = 0; K < M; ++K) {
-        AssembleColumn(S, Elements.Elements, Moving[K], Column.data());
-        for (std::size_t R = 0; R < Ns; ++R)
-            Asm[K * Ns + R] = Column[Static[R]];
-        for (std::size_t R = 0; R < M; ++R)
-            Amm[K * M + R] = Column[Moving[R]];
-    }
+    SplitOver(Threads, M, 8, [&](std::size_t From, std::size_t To) {
+        std::vector<double> Column(N);
+        for (std::size_t K = From; K < To; ++K) {
+            AssembleColumn(S, Elements.Elements, Moving[K], Column.data());
+            for (std::size_t R = 0; R < Ns; ++R)
+                Asm[K * Ns + R] = Column[Static[R]];
+            for (std::size_t R = 0; R < M; ++R)
+                Amm[K * M + R] = Column[Moving[R]];
+        }
+    });
+    std::vector<double> Mx(M), My(M), Nx(M), Ny(M);
     for (std::size_t K = 0; K < M; ++K) {
         const std::size_t I = Moving[K];
-        const TRealPoint Mi{S.Mx[I], S.My[I]};
-        const TRealPoint Ni{S.Nx[I], S.Ny[I]};
-        Bm[K] = RightHandSide(static_cast<int>(I), Mi, Ni);
-        for (std::size_t C = 0; C < Ns; ++C) {
-            const TEdgeElement& E = Elements.Elements[Static[C]];
-            Ams[C * M + K] = LiteralKernel(E, ElementGeometry(E), Mi, Ni);
-        }
+        Mx[K] = S.Mx[I];
+        My[K] = S.My[I];
+        Nx[K] = S.Nx[I];
+        Ny[K] = S.Ny[I];
+        Bm[K] = RightHandSide(static_cast<int>(I), {Mx[K], My[K]}, {Nx[K], Ny[K]});
     }
+    // Each static element seen from the moving control points: a column of A_ms.
+    const TPointsView At{Mx.data(), My.data(), Nx.data(), Ny.data(), M};
+    SplitOver(Threads, Ns, 256, [&](std::size_t From, std::size_t To) {
+        for (std::size_t C = From; C < To; ++C)
+            ColumnAt(S, Elements.Elements, Static[C], At, Ams.data() + C * M);
+    });
 
     // Y = A_ss^-1 A_sm; the complement A_mm - A_ms Y and b_m - A_ms Z.
     const TBlasThreads Blas(Threads == 1 ? 1 : 0);
     const auto Ls = static_cast<lapack_int>(Ns);
     const auto Lm = static_cast<lapack_int>(M);
-    if (LAPACKE_dgetrs(LAPACK_COL_MAJOR, 'N', Ls, Lm, F.LU.data(), Ls, F.Pivots.data(), Asm.data(),
-                       Ls) != 0)
+    // The _work form skips the scan of the whole factor for NaN at every step (a
+    // fifth of the step's time); a NaN would still show in the finiteness check below.
+    if (LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', Ls, Lm, F.LU.data(), Ls, F.Pivots.data(),
+                            Asm.data(), Ls) != 0)
         throw TSolveError(SingularMessage);
     cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lm, Lm, Ls, -1.0, Ams.data(), Lm,
                 Asm.data(), Ls, 1.0, Amm.data(), Lm);

@@ -61,6 +61,15 @@ check "$out" 'f[4] < -0.29' "slot velocity with options"
 # Hood: air enters through the low gap in the left wall at 1 m/s.
 out=$("$CALC" velocity "$TMP/hood.asp" 0.01 0.125) || fail "velocity hood"
 check "$out" 'f[3] > 0.8 && f[3] < 1.2' "hood inflow"
+# The iterative solve, forced on a few hundred elements, gives LU's velocities to 1e-9.
+lu=$("$CALC" velocity "$TMP/hood.asp" 0.01 0.125 0.3 0.1 --base-length 0.01 --solver lu) ||
+    fail "velocity lu"
+it=$("$CALC" velocity "$TMP/hood.asp" 0.01 0.125 0.3 0.1 --base-length 0.01 --solver iterative) ||
+    fail "velocity iterative"
+paste -d' ' <(echo "$lu") <(echo "$it") | awk '{
+    d = ($3 - $7) ^ 2 + ($4 - $8) ^ 2; v = $3 ^ 2 + $4 ^ 2
+    if (!(v > 0 && d <= 1e-18 * v)) bad = 1 } END { exit bad }' ||
+    fail "iterative and LU differ: $lu / $it"
 # Rotating slit cylinder and the probe: finite numbers.
 for name in cylinder hood_probe; do
     out=$("$CALC" velocity "$TMP/$name.asp" 0.3 0.3 -0.2 0.1) || fail "velocity $name"

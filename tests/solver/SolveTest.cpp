@@ -183,6 +183,39 @@ TEST(Solve, FastSolveAgreesWithGaussOnTheExamples) {
     }
 }
 
+TEST(Solve, IterativeSolveMatchesLuAndFallsBackBeyondItsBound) {
+    TEdges M;
+    M.LoadFromFile(ExamplePath("hood.asp"));
+    TCountEdges C;
+    C.Elements.DiscretizeEqual(M, 15, 0.01, 1.8);
+    ASSERT_GT(C.Elements.Elements.size(), 300u);
+    const std::vector<TRealPoint> Points{{0.01, 0.125}, {0.3, 0.1}, {0.1, 0.4}, {-0.2, 0.05}};
+    const auto Velocities = [&](TSolverKind Kind) {
+        C.SolverKind = Kind;
+        C.ClearIntensities();
+        C.Solve();
+        std::vector<TRealPoint> V;
+        for (const TRealPoint P : Points)
+            V.push_back(C.Velocity(P));
+        return V;
+    };
+    const std::vector<TRealPoint> Lu = Velocities(TSolverKind::skDirect);
+    const TRealArray LuIntensities = C.Intensities;
+    EXPECT_EQ(C.Iterations, 0);
+    const std::vector<TRealPoint> Iterative = Velocities(TSolverKind::skIterative);
+    EXPECT_GT(C.Iterations, 0);
+    for (std::size_t K = 0; K < Points.size(); ++K) {
+        const double Scale = VectorLength(Lu[K]);
+        ASSERT_GT(Scale, 0.0);
+        EXPECT_LT(VectorLength(Iterative[K] - Lu[K]) / Scale, 1e-9) << K;
+    }
+    // Not converged within the bound: LU answers, exactly as on its own.
+    C.IterationBound = 2;
+    Velocities(TSolverKind::skIterative);
+    EXPECT_EQ(C.Iterations, 0);
+    EXPECT_EQ(C.Intensities, LuIntensities);
+}
+
 TEST(Solve, OneEvaluatorSolvesSystemsOfChangingSize) {
     // The matrix memory is kept between solves: a smaller system inside a larger
     // buffer (other leading dimension, old entries left over), then one small enough
