@@ -16,6 +16,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QChartView>
+#include <QImage>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QMenuBar>
@@ -406,6 +408,9 @@ TEST_F(ModellingTest, EfficiencyCurveHoldsTheCoreFractions) {
     std::string Header;
     std::getline(Csv, Header);
     EXPECT_EQ(Header, "d,caught,total,fraction");
+    Msg.Files = {QString::fromStdString(Dir.File("e.png"))};
+    Press(Chart, "btSavePng");
+    EXPECT_EQ(QImage(QString::fromStdString(Dir.File("e.png"))).size(), Chart->View->size());
     Chart->close();
 }
 
