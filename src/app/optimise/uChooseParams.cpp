@@ -1,6 +1,7 @@
 #include "app/optimise/uChooseParams.h"
 
 #include "app/optimise/uParamDialogs.h"
+#include "app/optimise/uWizardParts.h"
 #include "app/uMessages.h"
 #include "app/uNumberText.h"
 
@@ -21,20 +22,6 @@
 namespace kalvex {
 
 namespace {
-
-QString U(const char* Text) {
-    return QString::fromUtf8(Text);
-}
-
-QString U(const std::string& Text) {
-    return QString::fromStdString(Text);
-}
-
-QPushButton* Button(QWidget* Parent, const char* Text, const char* Name) {
-    auto* B = new QPushButton(U(Text), Parent);
-    B->setObjectName(QString::fromLatin1(Name));
-    return B;
-}
 
 QLabel* Value(QWidget* Parent, const char* Name) {
     auto* L = new QLabel(Parent);

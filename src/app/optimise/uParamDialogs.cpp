@@ -1,6 +1,7 @@
 #include "app/optimise/uParamDialogs.h"
 
 #include "app/optimise/uWizardPages.h"
+#include "app/optimise/uWizardParts.h"
 #include "app/uFormRows.h"
 #include "app/uMessages.h"
 #include "app/uNumberText.h"
@@ -19,14 +20,6 @@
 namespace kalvex {
 
 namespace {
-
-QString U(const char* Text) {
-    return QString::fromUtf8(Text);
-}
-
-QString U(const std::string& Text) {
-    return QString::fromStdString(Text);
-}
 
 bool IsCylinder(const TChangeObject& O) {
     return O.Name.rfind("Цилиндр", 0) == 0;

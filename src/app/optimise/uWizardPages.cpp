@@ -1,5 +1,6 @@
 #include "app/optimise/uWizardPages.h"
 
+#include "app/optimise/uWizardParts.h"
 #include "app/uFormRows.h"
 #include "app/uMessages.h"
 #include "app/uNumberText.h"
@@ -22,20 +23,6 @@
 namespace kalvex {
 
 namespace {
-
-QString U(const char* Text) {
-    return QString::fromUtf8(Text);
-}
-
-QString U(const std::string& Text) {
-    return QString::fromStdString(Text);
-}
-
-QPushButton* Button(QWidget* Parent, const char* Text, const char* Name) {
-    auto* B = new QPushButton(U(Text), Parent);
-    B->setObjectName(QString::fromLatin1(Name));
-    return B;
-}
 
 // "<< Назад", "Дальше >>", "Отмена" at the bottom of a page.
 void AddPageButtons(QDialog* D, QBoxLayout* Main, QPushButton*& Back, QPushButton*& Next,

@@ -28,21 +28,6 @@ namespace {
 
 const char* const ParamsError = "Ошибка при вводе параметров.";
 
-QGridLayout* Group(QWidget* Owner, QBoxLayout* Into, const QString& Title) {
-    auto* Box = new QGroupBox(Title, Owner);
-    Into->addWidget(Box);
-    auto* G = new QGridLayout(Box);
-    G->setColumnStretch(3, 1);
-    return G;
-}
-
-QLineEdit* Field(QGridLayout* G, int Row, const QString& Label, const char* Name, double Default,
-                 const QString& Unit = {}) {
-    QLineEdit* E = AddEditRow(G, Row, Label, Name, Unit);
-    E->setText(ShortestText(Default));
-    return E;
-}
-
 QProgressBar* AddProgress(QWidget* Owner, QBoxLayout* Into) {
     auto* Bar = new QProgressBar(Owner);
     Bar->setObjectName(QStringLiteral("pbProgress"));
@@ -88,9 +73,9 @@ TfrmContour::TfrmContour(TRunContext& Context, QWidget* Parent) : TRunDialog(Con
     const TContourParams D;
     const QString M = QStringLiteral("м");
     auto* Main = new QVBoxLayout(this);
-    QGridLayout* G = Group(this, Main, QStringLiteral(" Скорость улавливания: "));
-    edSpeed = Field(G, 0, QStringLiteral("V* ="), "edSpeed", 0.5, QStringLiteral("м/с"));
-    G = Group(this, Main, QStringLiteral(" Область построения: "));
+    QGridLayout* G = AddFieldGroup(this, Main, QStringLiteral(" Скорость улавливания: "));
+    edSpeed = AddNumberRow(G, 0, QStringLiteral("V* ="), "edSpeed", 0.5, QStringLiteral("м/с"));
+    G = AddFieldGroup(this, Main, QStringLiteral(" Область построения: "));
     edX0 = AddEditRow(G, 0, QStringLiteral("X1 ="), "edX0", M);
     edY0 = AddEditRow(G, 1, QStringLiteral("Y1 ="), "edY0", M);
     edX1 = AddEditRow(G, 2, QStringLiteral("X2 ="), "edX1", M);
@@ -245,19 +230,20 @@ TfrmEfficiency::TfrmEfficiency(TRunContext& Context, TfrmEfficiencyChart& C, QWi
     setWindowTitle(QStringLiteral("Эффективность улавливания"));
     const TParticleParams D;
     const QString M = QStringLiteral("м");
-    const QString Density = QStringLiteral("кг/м<sup>3</sup>");
     auto* Main = new QVBoxLayout(this);
-    QGridLayout* G = Group(this, Main, QStringLiteral(" Линия вылета частиц: "));
+    QGridLayout* G = AddFieldGroup(this, Main, QStringLiteral(" Линия вылета частиц: "));
     edXA = AddEditRow(G, 0, QStringLiteral("XA ="), "edXA", M);
     edYA = AddEditRow(G, 1, QStringLiteral("YA ="), "edYA", M);
     edXB = AddEditRow(G, 2, QStringLiteral("XB ="), "edXB", M);
     edYB = AddEditRow(G, 3, QStringLiteral("YB ="), "edYB", M);
     edN = AddEditRow(G, 4, QStringLiteral("Число точек вылета"), "edN");
     edN->setText(QString::number(TEfficiencyParams().Count));
-    G = Group(this, Main, QStringLiteral(" Начальная скорость:"));
-    edVx = Field(G, 0, QStringLiteral("Vx ="), "edVx", D.StartVelocity.X, QStringLiteral("м/c"));
-    edVy = Field(G, 1, QStringLiteral("Vy ="), "edVy", D.StartVelocity.Y, QStringLiteral("м/c"));
-    G = Group(this, Main, QStringLiteral(" Характеристики частиц и среды: "));
+    G = AddFieldGroup(this, Main, QStringLiteral(" Начальная скорость:"));
+    edVx = AddNumberRow(G, 0, QStringLiteral("Vx ="), "edVx", D.StartVelocity.X,
+                        QStringLiteral("м/c"));
+    edVy = AddNumberRow(G, 1, QStringLiteral("Vy ="), "edVy", D.StartVelocity.Y,
+                        QStringLiteral("м/c"));
+    G = AddFieldGroup(this, Main, QStringLiteral(" Характеристики частиц и среды: "));
     edDiameters = AddEditRow(G, 0, QStringLiteral("Эквивалентные диаметры частиц (через ;)"),
                              "edDiameters", M);
     edDiameters->setMinimumWidth(220);
@@ -265,19 +251,15 @@ TfrmEfficiency::TfrmEfficiency(TRunContext& Context, TfrmEfficiencyChart& C, QWi
         QStringList({ShortestText(0.00001), ShortestText(0.00003), ShortestText(0.0001),
                      ShortestText(0.0003), ShortestText(0.001)})
             .join(QStringLiteral("; ")));
-    edHi = Field(G, 1, QStringLiteral("Коэффициент динами- ческой формы частицы"), "edHi", D.Chi);
-    edRo1 = Field(G, 2, QStringLiteral("Плотность частицы"), "edRo1", D.RhoParticle, Density);
-    edRo = Field(G, 3, QStringLiteral("Плотность среды"), "edRo", D.RhoAir, Density);
-    edMu = Field(G, 4, QStringLiteral("Динамическая вязкость воздуха"), "edMu", D.Mu,
-                 QStringLiteral("Па*с"));
-    edK =
-        Field(G, 5, QStringLiteral("Коэффициент восста- новления при ударе"), "edK", D.Restitution);
-    edF = Field(G, 6, QStringLiteral("Коэффициент трения скольжения"), "edF", D.Friction);
-    G = Group(this, Main, QStringLiteral(" Параметры построения: "));
-    edStep =
-        Field(G, 0, QStringLiteral("Шаг интегрирования"), "edStep", D.H, QStringLiteral("сек."));
-    edMaxTime = Field(G, 1, QStringLiteral("Максимальное время моделирования"), "edMaxTime", D.TMax,
-                      QStringLiteral("сек."));
+    const TParticleDataFields Data = AddParticleDataRows(this, Main, G, D);
+    edHi = Data.edHi;
+    edRo1 = Data.edRo1;
+    edRo = Data.edRo;
+    edMu = Data.edMu;
+    edK = Data.edK;
+    edF = Data.edF;
+    edStep = Data.edStep;
+    edMaxTime = Data.edMaxTime;
     btBuild =
         AddButtons(this, Main, QStringLiteral("Вычислить"), "btBuild", QStringLiteral("Отмена"));
     pbProgress = AddProgress(this, Main);

@@ -13,55 +13,32 @@
 
 namespace kalvex {
 
-namespace {
-
-QLineEdit* Field(QGridLayout* G, int Row, const QString& Label, const char* Name, double Default,
-                 const QString& Unit = {}) {
-    QLineEdit* E = AddEditRow(G, Row, Label, Name, Unit);
-    E->setText(ShortestText(Default));
-    return E;
-}
-
-QGridLayout* Group(QWidget* Owner, QBoxLayout* Into, const QString& Title) {
-    auto* Box = new QGroupBox(Title, Owner);
-    Into->addWidget(Box);
-    auto* G = new QGridLayout(Box);
-    // Short numbers: the fields keep their width, the space goes to the right.
-    G->setColumnStretch(3, 1);
-    return G;
-}
-
-} // namespace
-
 TfrmPartTraces::TfrmPartTraces(TRunContext& Context, QWidget* Parent)
     : TRunDialog(Context, Parent, Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("frmPartTraces"));
     setWindowTitle(QStringLiteral("Построение траектории частицы"));
     const TParticleParams D;
     const QString M = QStringLiteral("м");
-    const QString Density = QStringLiteral("кг/м<sup>3</sup>");
     auto* Main = new QVBoxLayout(this);
-    QGridLayout* G = Group(this, Main, QStringLiteral(" Координаты точки вылета: "));
-    edX = Field(G, 0, QStringLiteral("X ="), "edX", D.Start.X, M);
-    edY = Field(G, 1, QStringLiteral("Y ="), "edY", D.Start.Y, M);
-    G = Group(this, Main, QStringLiteral(" Начальная скорость:"));
-    edVx = Field(G, 0, QStringLiteral("Vx ="), "edVx", D.StartVelocity.X, QStringLiteral("м/c"));
-    edVy = Field(G, 1, QStringLiteral("Vy ="), "edVy", D.StartVelocity.Y, QStringLiteral("м/c"));
-    G = Group(this, Main, QStringLiteral(" Характеристики частицы и среды: "));
-    edDe = Field(G, 0, QStringLiteral("Эквивалентный диаметр частицы"), "edDe", D.D, M);
-    edHi = Field(G, 1, QStringLiteral("Коэффициент динами- ческой формы частицы"), "edHi", D.Chi);
-    edRo1 = Field(G, 2, QStringLiteral("Плотность частицы"), "edRo1", D.RhoParticle, Density);
-    edRo = Field(G, 3, QStringLiteral("Плотность среды"), "edRo", D.RhoAir, Density);
-    edMu = Field(G, 4, QStringLiteral("Динамическая вязкость воздуха"), "edMu", D.Mu,
-                 QStringLiteral("Па*с"));
-    edK =
-        Field(G, 5, QStringLiteral("Коэффициент восста- новления при ударе"), "edK", D.Restitution);
-    edF = Field(G, 6, QStringLiteral("Коэффициент трения скольжения"), "edF", D.Friction);
-    G = Group(this, Main, QStringLiteral(" Параметры построения: "));
-    edStep =
-        Field(G, 0, QStringLiteral("Шаг интегрирования"), "edStep", D.H, QStringLiteral("сек."));
-    edMaxTime = Field(G, 1, QStringLiteral("Максимальное время моделирования"), "edMaxTime", D.TMax,
-                      QStringLiteral("сек."));
+    QGridLayout* G = AddFieldGroup(this, Main, QStringLiteral(" Координаты точки вылета: "));
+    edX = AddNumberRow(G, 0, QStringLiteral("X ="), "edX", D.Start.X, M);
+    edY = AddNumberRow(G, 1, QStringLiteral("Y ="), "edY", D.Start.Y, M);
+    G = AddFieldGroup(this, Main, QStringLiteral(" Начальная скорость:"));
+    edVx = AddNumberRow(G, 0, QStringLiteral("Vx ="), "edVx", D.StartVelocity.X,
+                        QStringLiteral("м/c"));
+    edVy = AddNumberRow(G, 1, QStringLiteral("Vy ="), "edVy", D.StartVelocity.Y,
+                        QStringLiteral("м/c"));
+    G = AddFieldGroup(this, Main, QStringLiteral(" Характеристики частицы и среды: "));
+    edDe = AddNumberRow(G, 0, QStringLiteral("Эквивалентный диаметр частицы"), "edDe", D.D, M);
+    const TParticleDataFields Data = AddParticleDataRows(this, Main, G, D);
+    edHi = Data.edHi;
+    edRo1 = Data.edRo1;
+    edRo = Data.edRo;
+    edMu = Data.edMu;
+    edK = Data.edK;
+    edF = Data.edF;
+    edStep = Data.edStep;
+    edMaxTime = Data.edMaxTime;
     btBuild =
         AddButtons(this, Main, QStringLiteral("Построить"), "btBuild", QStringLiteral("Отмена"));
 
