@@ -103,7 +103,7 @@ void FieldOfLines(int Target) {
                 std::thread::hardware_concurrency(), TN, T1 / TN, Same ? "identical" : "DIFFER");
 }
 
-void Search(double Step) {
+void Search(double Step, bool Tabulate) {
     const TEdges Model = Example("hood_probe.asp");
     const auto Run = [&](int Threads, TRealArray& Best, double& Value, int& Evaluations) {
         TOptimizeEdges S;
@@ -115,7 +115,8 @@ void Search(double Step) {
             "geometric": [{"name": "h", "min": -0.15, "max": 0.05, "step": 0.05, "start": 0,
                            "formulas": [{"object": "Точка5", "change": "y"},
                                         {"object": "Точка6", "change": "y"}]}],
-            "tabulate": true})");
+            "tabulate": false})");
+        Task.Tabulate = Tabulate;
         // Equal elements, about N of them on the probe's 3.5 m of boundary.
         Task.Discretization.Graded = false;
         Task.Discretization.Step = Step;
@@ -137,8 +138,9 @@ void Search(double Step) {
     }
     TCountEdges Probe;
     Probe.Elements.DiscretizeEqual(Model, 15, Step, 1.8);
-    std::printf("search, 5 x 5 grid: %zu elements, %d evaluations: one thread %.3fs, "
+    std::printf("search, %s: %zu elements, %d evaluations: one thread %.3fs, "
                 "%u threads %.3fs, ratio %.2fx, best point %s, value %.17g / %.17g\n",
+                Tabulate ? "5 x 5 grid then ascent" : "ascent alone",
                 Probe.Elements.Elements.size(), E1, T1, std::thread::hardware_concurrency(), TN,
                 T1 / TN, B1 == BN && E1 == EN ? "the same" : "DIFFERS", V1, VN);
 }
@@ -149,6 +151,7 @@ int main(int argc, char** argv) {
     const int N = argc > 1 ? std::atoi(argv[1]) : 2000;
     Ceiling();
     FieldOfLines(N);
-    Search(3.5 / (argc > 2 ? std::atoi(argv[2]) : 600));
+    Search(3.5 / (argc > 2 ? std::atoi(argv[2]) : 600), true);
+    Search(3.5 / (argc > 2 ? std::atoi(argv[2]) : 600), false);
     return 0;
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -272,23 +273,83 @@ TOptimizeEdges::EvaluateModel(const TEdges& Model, double SuctionSum, TCountEdge
     }
 }
 
-TOptimizeEdges::TTrialPoint TOptimizeEdges::Snapshot() const {
+TOptimizeEdges::TTrialPoint TOptimizeEdges::Snapshot(const TOptimizedParams& From) {
     TTrialPoint P;
-    P.Values.reserve(Params.Params.size());
-    for (const TParamInfo& Param : Params.Params)
+    P.Values.reserve(From.Params.size());
+    for (const TParamInfo& Param : From.Params)
         P.Values.push_back(Param.Value);
-    if (Params.Model.IsValid())
-        P.Model = Params.Model;
-    P.SuctionSum = Params.SuctionSum();
+    P.Model = From.Model;
+    P.Valid = From.Model.IsValid();
+    P.SuctionSum = From.SuctionSum();
     return P;
+}
+
+TOptimizedParams TOptimizeEdges::Moved(const TOptimizedParams& From, const TRealArray& Values) {
+    TOptimizedParams To = From;
+    for (int I = 0; I < To.ParamCount(); ++I)
+        if (To.Params[static_cast<std::size_t>(I)].Value != Values[static_cast<std::size_t>(I)])
+            To.SetParamValue(I, Values[static_cast<std::size_t>(I)]);
+    return To;
+}
+
+void TOptimizeEdges::Restore(const TTrialPoint& P) {
+    Params.Model = P.Model;
+    for (std::size_t I = 0; I < Params.Params.size(); ++I)
+        Params.Params[I].Value = P.Values[I];
+    Current.reset();
 }
 
 bool TOptimizeEdges::ParallelTrials() const {
     return ThreadCount(Evaluator.Threads) > 1;
 }
 
+namespace {
+
+bool SameBits(double A, double B) {
+    return std::bit_cast<std::uint64_t>(A) == std::bit_cast<std::uint64_t>(B);
+}
+
+bool SameBits(TRealPoint A, TRealPoint B) {
+    return SameBits(A.X, B.X) && SameBits(A.Y, B.Y);
+}
+
+// Whether the two models are the same to the last bit, so that they evaluate alike.
+bool SameModel(const TEdges& A, const TEdges& B) {
+    if (A.Count() != B.Count())
+        return false;
+    for (int E = 0; E < A.Count(); ++E) {
+        const TEdge& EA = A.Item(E);
+        const TEdge& EB = B.Item(E);
+        if (EA.Kind != EB.Kind || EA.Segments.size() != EB.Segments.size())
+            return false;
+        for (std::size_t K = 0; K < EA.Segments.size(); ++K) {
+            const TEdgeSegment& SA = EA.Segments[K];
+            const TEdgeSegment& SB = EB.Segments[K];
+            if (!SameBits(SA.V, SB.V) || SA.DiscretizationType != SB.DiscretizationType ||
+                SA.DiscrVariant != SB.DiscrVariant || !SameBits(SA.BaseLength, SB.BaseLength) ||
+                !SameBits(SA.Scaler, SB.Scaler) ||
+                !SameBits(SA.InfiniteScaler, SB.InfiniteScaler) ||
+                SA.InfiniteCount != SB.InfiniteCount ||
+                !SameBits(SA.CylBaseLength, SB.CylBaseLength) || !SameBits(SA.P1, SB.P1) ||
+                !SameBits(SA.P2, SB.P2))
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+const std::optional<TOptimizeEdges::TTrial>*
+TOptimizeEdges::Prefetched(const TTrialPoint& P) const {
+    for (const auto& [Point, Figures] : Kept)
+        if (SameBits(Point.SuctionSum, P.SuctionSum) && SameModel(Point.Model, P.Model))
+            return &Figures;
+    return nullptr;
+}
+
 bool TOptimizeEdges::EvaluateBatch(
-    const std::vector<TTrialPoint>& Points, bool PumpFirst,
+    const std::vector<TTrialPoint>& Points, bool PumpFirst, bool Counted,
     const std::function<bool(std::size_t, const std::optional<TTrial>&)>& Take) {
     const int Threads = std::min<int>(ThreadCount(Evaluator.Threads),
                                       static_cast<int>(std::max<std::size_t>(1, Points.size())));
@@ -311,8 +372,12 @@ bool TOptimizeEdges::EvaluateBatch(
     RunInOrder(
         Threads, Points.size(),
         [&](std::size_t I, std::stop_token Stop) {
-            if (!Points[I].Model)
+            if (!Points[I].Valid)
                 return;
+            if (const std::optional<TTrial>* Known = Prefetched(Points[I])) {
+                Results[I] = *Known;
+                return;
+            }
             TCountEdges* C = nullptr;
             {
                 const std::lock_guard<std::mutex> G(FreeLock);
@@ -324,7 +389,7 @@ bool TOptimizeEdges::EvaluateBatch(
                     C->StopBuilding();
             };
             C->Stopped = false;
-            Results[I] = EvaluateModel(*Points[I].Model, Points[I].SuctionSum, *C);
+            Results[I] = EvaluateModel(Points[I].Model, Points[I].SuctionSum, *C);
             if (C->Stopped)
                 Results[I].reset();
             const std::lock_guard<std::mutex> G(FreeLock);
@@ -340,7 +405,7 @@ bool TOptimizeEdges::EvaluateBatch(
                 return false;
             }
             const TTrialPoint& P = Points[I];
-            if (P.Model) {
+            if (Counted && P.Valid) {
                 ++Evaluations;
                 const std::optional<TTrial>& R = Results[I];
                 if (R && (!BestSeen || R->F > BestSeen->Figures.F))
@@ -361,7 +426,7 @@ bool TOptimizeEdges::EvaluateBatch(
     return Completed;
 }
 
-std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Trial() {
+std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Trial(const std::vector<TTrialPoint>& Ahead) {
     Aborted = false;
     Current.reset();
     if (Stopped) {
@@ -371,7 +436,40 @@ std::optional<TOptimizeEdges::TTrial> TOptimizeEdges::Trial() {
     if (!Params.Model.IsValid())
         return std::nullopt;
     ++Evaluations;
-    std::optional<TTrial> R = Evaluate();
+    std::optional<TTrial> R;
+    bool Known = false;
+    std::vector<TTrialPoint> Batch;
+    if (ParallelTrials() && (!Kept.empty() || !Ahead.empty())) {
+        Batch.push_back(Snapshot(Params));
+        if (const std::optional<TTrial>* Figures = Prefetched(Batch.front())) {
+            R = *Figures;
+            Known = true;
+        } else {
+            // This point and the likeliest next ones not yet known, one per thread.
+            const auto Room = static_cast<std::size_t>(ThreadCount(Evaluator.Threads));
+            for (const TTrialPoint& P : Ahead)
+                if (Batch.size() < Room && P.Valid && !Prefetched(P))
+                    Batch.push_back(P);
+        }
+    }
+    if (Batch.size() > 1) {
+        std::vector<std::optional<TTrial>> Got(Batch.size());
+        const bool Done = EvaluateBatch(Batch, false, false, [&](std::size_t K, const auto& F) {
+            Got[K] = F;
+            return true;
+        });
+        // Figures of an interrupted batch are not kept.
+        if (Done) {
+            for (std::size_t K = 1; K < Batch.size(); ++K)
+                Kept.emplace_back(std::move(Batch[K]), Got[K]);
+            const std::size_t Limit = 16;
+            if (Kept.size() > Limit)
+                Kept.erase(Kept.begin(), Kept.end() - Limit);
+        }
+        R = Got[0];
+    } else if (!Known) {
+        R = Evaluate();
+    }
     if (Stopped) {
         // Figures of an interrupted evaluation are not trusted.
         Aborted = true;
@@ -415,15 +513,12 @@ double TOptimizeEdges::GridSize() const {
     return Size;
 }
 
-void TOptimizeEdges::EstimateGradient(const TRealArray& X, double F0) {
-    const int N = Params.ParamCount();
-    Gradient.assign(static_cast<std::size_t>(N), 0.0);
-    const bool Parallel = ParallelTrials();
-    // The trial points as the sequential estimate meets them (the model is moved there
-    // and back by the same formulas), with the parameter each one probes.
+std::vector<TOptimizeEdges::TTrialPoint>
+TOptimizeEdges::GradientPoints(const TRealArray& X,
+                               std::vector<std::pair<int, double>>& Probes) const {
     std::vector<TTrialPoint> Points;
-    std::vector<std::pair<int, double>> Probes;
-    for (int I = 0; I < N; ++I) {
+    Probes.clear();
+    for (int I = 0; I < Params.ParamCount(); ++I) {
         const TParamInfo& P = Params.Params[static_cast<std::size_t>(I)];
         const double Xi = X[static_cast<std::size_t>(I)];
         double T = Xi + P.Step / 2;
@@ -436,131 +531,191 @@ void TOptimizeEdges::EstimateGradient(const TRealArray& X, double F0) {
                 T = P.MaxValue;
             }
         }
-        Set(I, T);
         if (std::abs(T - Xi) >= 1e-10) {
-            if (Parallel) {
-                Points.push_back(Snapshot());
-                Probes.emplace_back(I, T - Xi);
-            } else if (std::optional<TTrial> F = Trial()) {
-                // A trial that cannot be evaluated tells nothing about this direction.
-                Gradient[static_cast<std::size_t>(I)] = (F->F - F0) / (T - Xi);
-            }
+            TRealArray V = X;
+            V[static_cast<std::size_t>(I)] = T;
+            Points.push_back(Snapshot(Moved(Params, V)));
+            Probes.emplace_back(I, T - Xi);
         }
-        Set(I, Xi);
     }
-    if (!Points.empty()) {
-        EvaluateBatch(Points, false, [&](std::size_t K, const auto& F) {
-            if (F)
-                Gradient[static_cast<std::size_t>(Probes[K].first)] =
-                    (F->F - F0) / Probes[K].second;
-            return true;
-        });
-    }
+    return Points;
 }
 
-// The path of the search: Best is where the grid and the ascent stand, which need
-// not be the best point evaluated on the way.
+void TOptimizeEdges::EstimateGradient(const std::vector<TTrialPoint>& Points,
+                                      const std::vector<std::pair<int, double>>& Probes,
+                                      double F0) {
+    Gradient.assign(Params.Params.size(), 0.0);
+    // A trial that cannot be evaluated tells nothing about its direction.
+    const auto Take = [&](std::size_t K, const std::optional<TTrial>& F) {
+        if (F)
+            Gradient[static_cast<std::size_t>(Probes[K].first)] = (F->F - F0) / Probes[K].second;
+        return true;
+    };
+    if (ParallelTrials()) {
+        EvaluateBatch(Points, false, true, Take);
+        return;
+    }
+    const TOptimizedParams From = Params;
+    const std::optional<TTrial> Figures = Current;
+    for (std::size_t K = 0; K < Points.size(); ++K) {
+        Restore(Points[K]);
+        Take(K, Trial());
+    }
+    Params = From;
+    Current = Figures;
+}
+
+// The path of the search: the grid, then the ascent from the grid's best point. Every
+// trial model is made from the point the search stands on by the same moves, so that
+// its bits do not depend on the trials made before it.
 void TOptimizeEdges::Optimize() {
     // Solves side by side each want one thread of the library, and the library's LU
     // rounds differently on one thread and on several: every solve of the search, the
     // sequential ones too, uses one, so that any thread count takes the same path.
     const TBlasThreads Blas(1);
     struct TRelease {
-        std::vector<std::unique_ptr<TCountEdges>>& C;
-        ~TRelease() { C.clear(); }
-    } Release{TrialCounters};
+        TOptimizeEdges& S;
+        ~TRelease() {
+            S.TrialCounters.clear();
+            S.Kept.clear();
+        }
+    } Release{*this};
     const int N = Params.ParamCount();
     const auto Idx = [](int I) { return static_cast<std::size_t>(I); };
-    TRealArray Best(Idx(N), 0.0);
     Stopped = false;
     Aborted = false;
     Evaluations = 0;
     Gradient.assign(Idx(N), 0.0);
     Current.reset();
     BestSeen.reset();
+    Kept.clear();
 
     // Grid phase.
+    StartValues.assign(Idx(N), 0.0);
     for (int I = 0; I < N; ++I)
-        Best[Idx(I)] = Params.Params[Idx(I)].Value;
-    StartValues = Best;
+        StartValues[Idx(I)] = Params.Params[Idx(I)].Value;
     if (Tabulate) {
         for (int I = 0; I < N; ++I)
             Set(I, Params.Params[Idx(I)].MinValue);
-        bool First = true;
-        double BestF = 0.0;
+        std::optional<TTrialPoint> BestPoint;
+        std::optional<TTrial> BestFigures;
         if (ParallelTrials()) {
             std::vector<TTrialPoint> Grid;
             do
-                Grid.push_back(Snapshot());
+                Grid.push_back(Snapshot(Params));
             while (NextGridPoint());
-            const bool Done = EvaluateBatch(Grid, true, [&](std::size_t K, const auto& F) {
-                // The model stands at the last point: its figures are the current ones.
-                if (K + 1 == Grid.size())
-                    Current = F;
-                if (F && (First || F->F > BestF)) {
-                    BestF = F->F;
-                    Best = Grid[K].Values;
-                    First = false;
+            std::size_t BestIndex = 0;
+            const bool Done = EvaluateBatch(Grid, true, true, [&](std::size_t K, const auto& F) {
+                if (F && (!BestFigures || F->F > BestFigures->F)) {
+                    BestFigures = F;
+                    BestIndex = K;
                 }
                 return true;
             });
             if (!Done)
                 return;
+            if (BestFigures)
+                BestPoint = std::move(Grid[BestIndex]);
         } else {
             for (;;) {
                 if (Pump())
                     return;
                 if (std::optional<TTrial> F = Trial()) {
-                    if (First || F->F > BestF) {
-                        BestF = F->F;
-                        for (int I = 0; I < N; ++I)
-                            Best[Idx(I)] = Params.Params[Idx(I)].Value;
-                        First = false;
+                    if (!BestFigures || F->F > BestFigures->F) {
+                        BestFigures = F;
+                        BestPoint = Snapshot(Params);
                     }
                 }
                 if (!NextGridPoint())
                     break;
             }
         }
+        if (BestPoint) {
+            // The best grid point's model itself, with the figures it gave.
+            Restore(*BestPoint);
+            Current = BestFigures;
+        } else {
+            for (int I = 0; I < N; ++I)
+                Set(I, StartValues[Idx(I)]);
+        }
     }
 
-    // Gradient estimate at Best.
+    // Gradient estimate where the grid left the model.
+    TRealArray X(Idx(N));
     for (int I = 0; I < N; ++I)
-        Set(I, Best[Idx(I)]);
-    TRealArray X = Best;
-    std::optional<TTrial> Base = Current ? Current : Trial();
+        X[Idx(I)] = Params.Params[Idx(I)].Value;
+    std::vector<std::pair<int, double>> Probes;
+    const std::vector<TTrialPoint> GradientTrials = GradientPoints(X, Probes);
+    std::optional<TTrial> Base = Current ? Current : Trial(GradientTrials);
     if (!Base)
         return; // no gradient can be estimated where nothing can be evaluated
-    EstimateGradient(X, Base->F);
+    EstimateGradient(GradientTrials, Probes, Base->F);
     TRealArray G = Gradient;
 
-    // Normalised-gradient ascent with step halving.
+    // Normalised-gradient ascent with step halving, one coordinate at a time from the
+    // point it stands on.
     TRealArray Step(Idx(N));
+    const auto NormOf = [&] {
+        double Norm = 0.0;
+        for (int I = 0; I < N; ++I)
+            Norm += G[Idx(I)] * G[Idx(I)];
+        return std::sqrt(Norm);
+    };
+    // Where coordinate I's trial from X0 with step S lies.
+    const auto Target = [&](const TRealArray& X0, int I, double S, double Norm) {
+        const TParamInfo& P = Params.Params[Idx(I)];
+        return std::clamp(X0[Idx(I)] + S * G[Idx(I)] / Norm, P.MinValue, P.MaxValue);
+    };
+    const auto With = [](TRealArray V, int I, double T) {
+        V[static_cast<std::size_t>(I)] = T;
+        return V;
+    };
+    // The first trials of the coordinates from First on, from the point From stands on:
+    // what the path asks for next whatever the current trial gives.
+    const auto FirstTrials = [&](const TOptimizedParams& From, const TRealArray& X0, int First,
+                                 double Norm, std::vector<TTrialPoint>& Out) {
+        for (int J = First; J < N; ++J) {
+            const double T = Target(X0, J, Params.Params[Idx(J)].Step, Norm);
+            if (T != X0[Idx(J)])
+                Out.push_back(Snapshot(Moved(From, With(X0, J, T))));
+        }
+    };
+    const bool Parallel = ParallelTrials();
     for (int Iter = 0; Iter < 10; ++Iter) {
         if (Pump())
             return;
         const double F0 = Base->F;
-        double Norm = 0.0;
-        for (int I = 0; I < N; ++I) {
+        for (int I = 0; I < N; ++I)
             Step[Idx(I)] = Params.Params[Idx(I)].Step;
-            Norm += G[Idx(I)] * G[Idx(I)];
-        }
-        Norm = std::sqrt(Norm);
+        const double Norm = NormOf();
         if (Norm < GradientTolerance)
             return;
+        const TOptimizedParams From = Params;
+        const TRealArray X0 = X;
         for (int I = 0; I < N; ++I) {
-            const TParamInfo& P = Params.Params[Idx(I)];
-            const double Xi = X[Idx(I)];
+            const double Xi = X0[Idx(I)];
             double T = Xi;
             double F1 = F0;
             for (;;) {
                 if (Pump())
                     return;
-                T = std::clamp(Xi + Step[Idx(I)] * G[Idx(I)] / Norm, P.MinValue, P.MaxValue);
-                Set(I, T);
+                T = Target(X0, I, Step[Idx(I)], Norm);
                 if (T == Xi)
                     break; // no move: nothing to evaluate
-                std::optional<TTrial> F = Trial();
+                Params = Moved(From, With(X0, I, T));
+                Current.reset();
+                std::vector<TTrialPoint> Next;
+                if (Parallel) {
+                    // The later coordinates' first trials; after the last coordinate,
+                    // the point all the moves give if this one holds; this one halved.
+                    FirstTrials(From, X0, I + 1, Norm, Next);
+                    if (I + 1 == N)
+                        Next.push_back(Snapshot(Moved(From, With(X, I, T))));
+                    const double Half = Target(X0, I, Step[Idx(I)] / 2, Norm);
+                    if (Step[Idx(I)] >= MinStep && Half != Xi)
+                        Next.push_back(Snapshot(Moved(From, With(X0, I, Half))));
+                }
+                std::optional<TTrial> F = Trial(Next);
                 if (!F) {
                     T = Xi;
                     break;
@@ -574,23 +729,25 @@ void TOptimizeEdges::Optimize() {
             }
             if (T != Xi)
                 G[Idx(I)] = (F1 - F0) / (T - Xi);
-            Set(I, Xi);
             X[Idx(I)] = T;
         }
-        for (int I = 0; I < N; ++I)
-            Set(I, X[Idx(I)]);
+        // Nothing moved: the gradient and the point are as they were, and so would
+        // every further iteration be.
+        if (X == X0)
+            return;
+        Params = Moved(From, X);
+        Current.reset();
         // The coordinate moves were tried one at a time; together they may still make
         // the boundaries cross. Such a combination is not accepted.
-        Base = Trial();
-        if (!Base && !Aborted) {
-            for (int I = 0; I < N; ++I)
-                Set(I, Best[Idx(I)]);
+        std::vector<TTrialPoint> Next;
+        if (Parallel && Iter + 1 < 10 && NormOf() >= GradientTolerance)
+            FirstTrials(Params, X, 0, NormOf(), Next);
+        Base = Trial(Next);
+        if (!Base) {
+            if (!Aborted)
+                Params = From;
             return;
         }
-        for (int I = 0; I < N; ++I)
-            Best[Idx(I)] = Params.Params[Idx(I)].Value;
-        if (!Base)
-            return;
     }
 }
 

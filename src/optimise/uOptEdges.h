@@ -144,10 +144,11 @@ public:
     // end a particle trace once a stop is requested; leave it so. Its Model stays
     // null, so that rotating slits turn neither the user's model nor the copy.
     // Its Threads and SolverKind hold for the whole search: with more than one thread
-    // the grid's points and the gradient's trial points are evaluated side by side,
-    // each on its own copy of the model and its own evaluator, and taken in the
-    // sequential order, so that the search takes the same path. (A subclass that
-    // overrides Evaluate sets Threads to 1: the parallel trials go to EvaluateModel.)
+    // the grid's points, the gradient's trial points and the ascent's likely next
+    // trials are evaluated side by side, each on its own copy of the model and its own
+    // evaluator, and taken in the sequential order, so that the search takes the same
+    // path. (A subclass that overrides Evaluate sets Threads to 1: the parallel trials
+    // go to EvaluateModel.)
     TCountEdges Evaluator;
     // The settings with which every trial is discretised.
     TDiscretizationSettings DiscretizationSettings;
@@ -185,39 +186,59 @@ protected:
     virtual std::optional<TTrial> Evaluate();
     // The same for Model on Counter; SuctionSum is that of the parameter values that
     // gave Model. A particle task ends early once Counter.Stopped is set after a trace.
-    std::optional<TTrial> EvaluateModel(const TEdges& Model, double SuctionSum,
-                                        TCountEdges& Counter) const;
+    // Called from several threads at once: an override may use only its arguments and
+    // data that stay put during the search.
+    virtual std::optional<TTrial> EvaluateModel(const TEdges& Model, double SuctionSum,
+                                                TCountEdges& Counter) const;
 
     TTaskKind Kind = tkSpeed;
 
 private:
-    // Evaluates a trial point; empty when the model is not valid or cannot be evaluated.
-    // Every completed evaluation is offered to BestSeen.
-    std::optional<TTrial> Trial();
+    // A trial point of a batch: the parameter values and the model they give.
+    struct TTrialPoint {
+        TRealArray Values;
+        TEdges Model;
+        bool Valid = false; // a model whose boundaries do not cross
+        double SuctionSum = 0.0;
+    };
+    // Evaluates the model as it stands; empty when the model is not valid or cannot be
+    // evaluated. Every completed evaluation is offered to BestSeen. With more than one
+    // thread, points the path is expected to ask for next (Ahead, most likely first)
+    // are evaluated beside it and kept until asked for: the path and the count of
+    // evaluations stay those of one thread, only the waiting is shared.
+    std::optional<TTrial> Trial(const std::vector<TTrialPoint>& Ahead = {});
     // Moves parameter Index to Value (through its formulas).
     void Set(int Index, double Value);
     bool Pump();
     void Optimize();
-    // A trial point of a batch: the parameter values and the model they give.
-    struct TTrialPoint {
-        TRealArray Values;
-        std::optional<TEdges> Model; // empty when the model is not valid
-        double SuctionSum = 0.0;
-    };
-    TTrialPoint Snapshot() const;
+    static TTrialPoint Snapshot(const TOptimizedParams& From);
+    // From with the parameters moved to Values, in parameter order, each through its
+    // formulas: the same values from the same start always give the same model.
+    static TOptimizedParams Moved(const TOptimizedParams& From, const TRealArray& Values);
+    // Makes P the model as it stands.
+    void Restore(const TTrialPoint& P);
     bool ParallelTrials() const;
     // Evaluates the points side by side and calls Take(I, Result) in order on this
     // thread (Result empty for a point that could not be evaluated), after pumping
-    // events (PumpFirst) and doing Trial's bookkeeping. Take returning false, or a
-    // stop, ends the batch; false then.
-    bool EvaluateBatch(const std::vector<TTrialPoint>& Points, bool PumpFirst,
+    // events (PumpFirst) and, when Counted, doing Trial's bookkeeping. Take returning
+    // false, or a stop, ends the batch; false then.
+    bool EvaluateBatch(const std::vector<TTrialPoint>& Points, bool PumpFirst, bool Counted,
                        const std::function<bool(std::size_t, const std::optional<TTrial>&)>& Take);
-    void EstimateGradient(const TRealArray& X, double F0);
+    // The figures kept for P, if it was evaluated ahead.
+    const std::optional<TTrial>* Prefetched(const TTrialPoint& P) const;
+    // The gradient estimate's trial points at X (the model as it stands), each with the
+    // parameter it probes and the size of its move.
+    std::vector<TTrialPoint> GradientPoints(const TRealArray& X,
+                                            std::vector<std::pair<int, double>>& Probes) const;
+    void EstimateGradient(const std::vector<TTrialPoint>& Points,
+                          const std::vector<std::pair<int, double>>& Probes, double F0);
     // Leaves the model at the best evaluated point and gives its figures.
     std::optional<TTrial> Finish(TRealArray& Best);
 
     // The evaluators of the parallel trials, kept for the length of a search.
     std::vector<std::unique_ptr<TCountEdges>> TrialCounters;
+    // Points evaluated ahead of the path, with their figures, newest last.
+    std::vector<std::pair<TTrialPoint, std::optional<TTrial>>> Kept;
     // The evaluation of the model as it stands, while it stands.
     std::optional<TTrial> Current;
     // The last trial was interrupted by a stop request.

@@ -252,7 +252,8 @@ TEST(OptRealSearch, ThreadsTakeTheSamePathAsOneThread) {
     for (int Task : {0, 1}) {
         const TRun One = Search(1, Task);
         const TRun Three = Search(3, Task);
-        EXPECT_GE(One.Evaluations, 25) << Task;
+        // The grid's 20 models whose boundaries do not cross and the gradient's two.
+        EXPECT_GE(One.Evaluations, 22) << Task;
         EXPECT_EQ(One.Evaluations, Three.Evaluations) << Task;
         EXPECT_EQ(One.Best, Three.Best) << Task;
         EXPECT_EQ(One.Gradient, Three.Gradient) << Task;

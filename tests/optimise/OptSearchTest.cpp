@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 using namespace kalvex;
@@ -67,6 +68,72 @@ void ExpectPoints(const std::vector<TPoint>& Got, const std::vector<TPoint>& Wan
             EXPECT_NEAR(Got[I][J], Want[I][J], 1e-12) << "visit " << I << " value " << J;
     }
 }
+
+// Random ranges, steps and starts for one to three parameters named a, b, c.
+template <class TSearch> int RandomParams(std::mt19937& Rng, TSearch& S) {
+    std::uniform_real_distribution<double> U(0.0, 1.0);
+    const int N = 1 + static_cast<int>(U(Rng) * 3);
+    for (int I = 0; I < N; ++I) {
+        const double Min = -1 + U(Rng);
+        const double Max = Min + 0.2 + 2 * U(Rng);
+        TParamInfo P;
+        P.Name = std::string(1, static_cast<char>('a' + I));
+        P.MinValue = Min;
+        P.MaxValue = Max;
+        P.Step = (Max - Min) * (0.05 + 0.5 * U(Rng));
+        P.Value = Min + (Max - Min) * U(Rng);
+        S.Params.AddParam(P);
+    }
+    return N;
+}
+
+// A grid in about a third of the searches, with a random stride.
+void RandomGrid(std::mt19937& Rng, TOptimizeEdges& S) {
+    std::uniform_real_distribution<double> U(0.0, 1.0);
+    S.Tabulate = U(Rng) < 0.3;
+    S.TabScaler = 1 + 2 * U(Rng);
+}
+
+// A few random bumps over N coordinates: an objective with several local maxima.
+struct TBumps {
+    struct TBump {
+        TPoint C;
+        double A = 0, W = 1;
+    };
+    std::vector<TBump> Bumps;
+
+    TBumps(std::mt19937& Rng, int N) {
+        std::uniform_real_distribution<double> U(0.0, 1.0);
+        Bumps.resize(2 + static_cast<std::size_t>(U(Rng) * 4));
+        for (TBump& B : Bumps) {
+            for (int I = 0; I < N; ++I)
+                B.C.push_back(-1 + 3 * U(Rng));
+            B.A = 4 * U(Rng) - 1;
+            B.W = 0.05 + 0.5 * U(Rng);
+        }
+    }
+    double operator()(const TPoint& V) const {
+        double F = 0;
+        for (const TBump& B : Bumps) {
+            double D = 0;
+            for (std::size_t I = 0; I < B.C.size(); ++I)
+                D += std::pow(V[I] - B.C[I], 2);
+            F += B.A * std::exp(-D / (B.W * B.W));
+        }
+        return F;
+    }
+    // In three objectives of ten, a region that cannot be evaluated.
+    std::function<std::optional<double>(const TPoint&)> WithHoles(std::mt19937& Rng) const {
+        std::uniform_real_distribution<double> U(0.0, 1.0);
+        const bool Holes = U(Rng) < 0.3;
+        const double Cut = U(Rng);
+        return [Bumps = *this, Holes, Cut](const TPoint& V) -> std::optional<double> {
+            if (Holes && std::sin(17 * V[0]) > Cut)
+                return std::nullopt;
+            return Bumps(V);
+        };
+    }
+};
 
 } // namespace
 
@@ -215,46 +282,13 @@ TEST(OptAscent, ReportedPointIsTheBestEvaluatedOnRandomObjectives) {
     // Bumpy objectives, some with a region that cannot be evaluated: the ascent may
     // wander below where it started, the answer may not.
     std::mt19937 Rng(20240611);
-    std::uniform_real_distribution<double> U(0.0, 1.0);
     for (int Case = 0; Case < 3000; ++Case) {
         TScriptedSearch S;
-        const int N = 1 + static_cast<int>(U(Rng) * 3);
-        for (int I = 0; I < N; ++I) {
-            const double Min = -1 + U(Rng);
-            const double Max = Min + 0.2 + 2 * U(Rng);
-            const char* Names[] = {"a", "b", "c"};
-            S.AddFree(Names[I], Min, Max, (Max - Min) * (0.05 + 0.5 * U(Rng)),
-                      Min + (Max - Min) * U(Rng));
-        }
-        struct TBump {
-            TPoint C;
-            double A, W;
-        };
-        std::vector<TBump> Bumps(2 + static_cast<std::size_t>(U(Rng) * 4));
-        for (TBump& B : Bumps) {
-            for (int I = 0; I < N; ++I)
-                B.C.push_back(-1 + 3 * U(Rng));
-            B.A = 4 * U(Rng) - 1;
-            B.W = 0.05 + 0.5 * U(Rng);
-        }
-        const bool Holes = U(Rng) < 0.3;
-        const double Cut = U(Rng);
-        S.F = [&, N](const TPoint& V) -> std::optional<double> {
-            if (Holes && std::sin(17 * V[0]) > Cut)
-                return std::nullopt;
-            double F = 0;
-            for (const TBump& B : Bumps) {
-                double D = 0;
-                for (int I = 0; I < N; ++I)
-                    D += std::pow(V[static_cast<std::size_t>(I)] - B.C[static_cast<std::size_t>(I)],
-                                  2);
-                F += B.A * std::exp(-D / (B.W * B.W));
-            }
-            return F;
-        };
+        const int N = RandomParams(Rng, S);
+        const TBumps Bumps(Rng, N);
+        S.F = Bumps.WithHoles(Rng);
         S.Out = [&](const TPoint& V) { return 10 + *S.F(V); };
-        S.Tabulate = U(Rng) < 0.3;
-        S.TabScaler = 1 + 2 * U(Rng);
+        RandomGrid(Rng, S);
         const TPoint Start = S.Values();
 
         TRealArray Best;
@@ -272,6 +306,53 @@ TEST(OptAscent, ReportedPointIsTheBestEvaluatedOnRandomObjectives) {
         EXPECT_EQ(S.Values(), Best) << "case " << Case;
         if (!S.Tabulate && S.F(Start)) {
             ASSERT_GE(*AtBest, *S.F(Start)) << "case " << Case;
+        }
+    }
+}
+
+TEST(OptAscent, TrialsSideBySideAndAheadTakeTheOneThreadPath) {
+    // The objective is read off the model, as a real evaluation's is: a suction
+    // velocity, a vertex's x and another's y, which may make the square cross itself.
+    class TModelSearch : public TOptimizeEdges {
+    public:
+        std::function<std::optional<double>(const TPoint&)> F;
+
+    protected:
+        std::optional<TTrial> EvaluateModel(const TEdges& M, double SuctionSum,
+                                            TCountEdges&) const override {
+            const TEdge& E = M.Item(0);
+            const std::optional<double> R =
+                F({E.GetSegment(1).V, E.GetSegment(2).P1.X, E.GetSegment(3).P1.Y});
+            if (!R)
+                return std::nullopt;
+            return TTrial{*R - 0.1 * SuctionSum, *R};
+        }
+    };
+    const TChangeInfo Formulas[] = {
+        {0, 1, 1.0, ckFlow, "Отсос1"}, {0, 2, 1.0, ckX, "Точка3"}, {0, 3, 0.5, ckY, "Точка4"}};
+    std::mt19937 Rng(20261209);
+    for (int Case = 0; Case < 300; ++Case) {
+        TModelSearch S[2];
+        const auto Seed = Rng();
+        for (int K = 0; K < 2; ++K) {
+            std::mt19937 Same(Seed);
+            S[K].Params.Model.Add(Rect({0, 0}, {1, 1}, {0, 0, 0, 0}));
+            const int N = RandomParams(Same, S[K]);
+            for (int I = 0; I < N; ++I)
+                S[K].Params.Params[static_cast<std::size_t>(I)].Changes = {Formulas[I]};
+            S[K].F = TBumps(Same, N).WithHoles(Same);
+            RandomGrid(Same, S[K]);
+            S[K].Evaluator.Threads = K == 0 ? 1 : 3;
+        }
+        TRealArray Best[2];
+        double Value[2] = {0, 0};
+        for (int K = 0; K < 2; ++K)
+            S[K].OptimizeSpeed({}, Value[K], Best[K]);
+        EXPECT_EQ(S[0].Evaluations, S[1].Evaluations) << "case " << Case;
+        EXPECT_EQ(Best[0], Best[1]) << "case " << Case;
+        EXPECT_EQ(S[0].Gradient, S[1].Gradient) << "case " << Case;
+        if (!std::isnan(Value[0])) {
+            EXPECT_EQ(Value[0], Value[1]) << "case " << Case;
         }
     }
 }
