@@ -82,6 +82,11 @@ void PrepareElements(TCountEdges& Counter, const TEdges& Model, const std::strin
                       << " names a cylinder twice: discretising afresh\n";
             Fresh = true;
         }
+        if (!Fresh && !Counter.Elements.Describes(Model)) {
+            std::cerr << "kalvex-calc: " << DscFile
+                      << " belongs to another system: discretising afresh\n";
+            Fresh = true;
+        }
     }
     if (Fresh)
         Discretize(Counter.Elements, Model, ReadDiscretizationOptions(Args));

@@ -80,7 +80,8 @@ const TRegisterCommand RegVelocity(
      RunVelocity,
      "One line \"X Y Vx Vy\" per point (coordinates within ±1e6 m). Uses the discretisation\n"
      "file beside the system when no discretisation option is given, unless it is older\n"
-     "than the system or names a cylinder twice: then it discretises afresh and says so.\n"});
+     "than the system, was made from another system or names a cylinder twice: then it\n"
+     "discretises afresh and says so.\n"});
 
 } // namespace
 } // namespace kalvex::cli

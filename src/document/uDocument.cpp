@@ -222,6 +222,12 @@ bool TDocument::LoadCompanion(TDocumentUi& Ui) {
         Ui.ShowMessage(E.what());
         return false;
     }
+    // Elements of another system (a file copied or replaced, keeping an older date):
+    // the dialog discretises this one afresh.
+    if (!FSolver.Elements.Describes(FCanvas.Edges)) {
+        FSolver.Elements.Clear();
+        return false;
+    }
     FSolver.ClearIntensities();
     return true;
 }

@@ -697,6 +697,26 @@ void ParseEdges(TByteReader& R, std::vector<TEdge>& Out) {
 
 } // namespace
 
+bool TEdge::SameAs(const TEdge& Other) const {
+    if (Kind != Other.Kind || Count() != Other.Count())
+        return false;
+    for (int J = 0; J < Count(); ++J) {
+        const bool SlitRecord = Kind == ekCylinder && J == 0;
+        TByteWriter Mine;
+        TByteWriter Theirs;
+        WriteSegment(Mine, Segments[static_cast<std::size_t>(J)], SlitRecord);
+        WriteSegment(Theirs, Other.Segments[static_cast<std::size_t>(J)], SlitRecord);
+        if (Mine.Bytes != Theirs.Bytes)
+            return false;
+    }
+    return true;
+}
+
+bool TEdges::SameAs(const TEdges& Other) const {
+    return std::equal(Items.begin(), Items.end(), Other.Items.begin(), Other.Items.end(),
+                      [](const TEdge& A, const TEdge& B) { return A.SameAs(B); });
+}
+
 void TEdges::SaveToStream(TByteWriter& Stream) const {
     Stream.WriteI32(Count());
     for (const auto& E : Items) {

@@ -62,6 +62,8 @@ public:
     void DeleteSegment(int I);
     void Invert();
     void ConvertToArc(int Index, int NumSegs, double Height);
+    // Whether Other is the same boundary, to the last bit of every field a file keeps.
+    bool SameAs(const TEdge& Other) const;
 
     std::vector<TEdgeSegment> Segments;
     TEdgeKind Kind;
@@ -106,6 +108,9 @@ public:
     bool RayHitsBoundary(TRealPoint R1, TRealPoint R2) const;
     bool RayCrossesOthers(TRealPoint R1, TRealPoint R2, int SkipSeg, int SkipEdge) const;
     bool IsValid() const;
+    // Whether Other holds the same boundaries, to the last bit of every field a file
+    // keeps: the test that a discretisation or an evaluation belongs to this model.
+    bool SameAs(const TEdges& Other) const;
     // Whether P lies in the air: on the right of the segments' direction of every
     // straight-edged region (inside a closed one drawn clockwise, outside one drawn
     // the other way, which is a body in the air) and outside every cylinder. Points on

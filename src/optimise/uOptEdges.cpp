@@ -309,41 +309,12 @@ bool SameBits(double A, double B) {
     return std::bit_cast<std::uint64_t>(A) == std::bit_cast<std::uint64_t>(B);
 }
 
-bool SameBits(TRealPoint A, TRealPoint B) {
-    return SameBits(A.X, B.X) && SameBits(A.Y, B.Y);
-}
-
-// Whether the two models are the same to the last bit, so that they evaluate alike.
-bool SameModel(const TEdges& A, const TEdges& B) {
-    if (A.Count() != B.Count())
-        return false;
-    for (int E = 0; E < A.Count(); ++E) {
-        const TEdge& EA = A.Item(E);
-        const TEdge& EB = B.Item(E);
-        if (EA.Kind != EB.Kind || EA.Segments.size() != EB.Segments.size())
-            return false;
-        for (std::size_t K = 0; K < EA.Segments.size(); ++K) {
-            const TEdgeSegment& SA = EA.Segments[K];
-            const TEdgeSegment& SB = EB.Segments[K];
-            if (!SameBits(SA.V, SB.V) || SA.DiscretizationType != SB.DiscretizationType ||
-                SA.DiscrVariant != SB.DiscrVariant || !SameBits(SA.BaseLength, SB.BaseLength) ||
-                !SameBits(SA.Scaler, SB.Scaler) ||
-                !SameBits(SA.InfiniteScaler, SB.InfiniteScaler) ||
-                SA.InfiniteCount != SB.InfiniteCount ||
-                !SameBits(SA.CylBaseLength, SB.CylBaseLength) || !SameBits(SA.P1, SB.P1) ||
-                !SameBits(SA.P2, SB.P2))
-                return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 const std::optional<TOptimizeEdges::TTrial>*
 TOptimizeEdges::Prefetched(const TTrialPoint& P) const {
     for (const auto& [Point, Figures] : Kept)
-        if (SameBits(Point.SuctionSum, P.SuctionSum) && SameModel(Point.Model, P.Model))
+        if (SameBits(Point.SuctionSum, P.SuctionSum) && Point.Model.SameAs(P.Model))
             return &Figures;
     return nullptr;
 }

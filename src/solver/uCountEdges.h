@@ -84,6 +84,13 @@ public:
     // elements calls it, so data derived from an older state is recognised as stale.
     // Code that edits Elements directly must call it too.
     void Touch();
+    // No elements at all, as after a file that could not be read.
+    void Clear();
+    // Whether these elements were made from Model as it stands (refined or not): its
+    // straight boundaries to the last bit, its cylinders where they are, with the same
+    // radius, velocity and slit. Elements of another system, or of this one before an
+    // edit or while its slits are turned, are not.
+    bool Describes(const TEdges& Model) const;
 
     TEdges Edges;
     int Count = 0;

@@ -117,6 +117,31 @@ struct TCylPlan {
     double SlitCount = 0.0;
 };
 
+// The ends of a cylinder's slit (Pe, at the end angle, is where its arc starts) and the
+// arc's span in degrees; false for a cylinder without a slit of any width.
+bool SlitEnds(const TEdge& E, TRealPoint& Ps, TRealPoint& Pe, double& SpanDeg) {
+    const TEdgeSegment S0 = E.GetSegment(0);
+    const TEdgeSegment S1 = E.GetSegment(1);
+    const TRealPoint C = S0.P1;
+    const double R = S0.P2.X;
+    const double StartDeg = S1.P1.X;
+    const double EndDeg = S1.P1.Y;
+    Ps = C + R * TRealPoint{std::cos(DegToRad(StartDeg)), std::sin(DegToRad(StartDeg))};
+    Pe = C + R * TRealPoint{std::cos(DegToRad(EndDeg)), std::sin(DegToRad(EndDeg))};
+    SpanDeg = 360.0;
+    if (!S0.HasSlit())
+        return false;
+    // Angles that differ by whole turns give a slit of zero width: such a cylinder is
+    // discretised as a full one instead of getting zero-length elements.
+    double Span = std::fmod(StartDeg - EndDeg, 360.0);
+    if (Span < 0.0)
+        Span += 360.0;
+    if (!(Span > 0.0 && Distance(Ps, Pe) > GeomEps))
+        return false;
+    SpanDeg = Span;
+    return true;
+}
+
 TCylPlan PlanCylinder(const TEdge& E, const TMethod& M) {
     if (E.Count() < 2)
         Refuse("Цилиндрическая область задана неполностью");
@@ -136,24 +161,9 @@ TCylPlan PlanCylinder(const TEdge& E, const TMethod& M) {
     P.EndDeg = S1.P1.Y;
     if (!std::isfinite(P.StartDeg) || !std::isfinite(P.EndDeg))
         Refuse("Углы щели цилиндра заданы некорректно");
-    if (S0.HasSlit()) {
-        // Angles that differ by whole turns give a slit of zero width: such a cylinder
-        // is discretised as a full one instead of getting zero-length elements.
-        double Span = std::fmod(P.StartDeg - P.EndDeg, 360.0);
-        if (Span < 0.0)
-            Span += 360.0;
-        const TRealPoint Ps =
-            P.C + P.R * TRealPoint{std::cos(DegToRad(P.StartDeg)), std::sin(DegToRad(P.StartDeg))};
-        const TRealPoint Pe =
-            P.C + P.R * TRealPoint{std::cos(DegToRad(P.EndDeg)), std::sin(DegToRad(P.EndDeg))};
-        if (Span > 0.0 && Distance(Ps, Pe) > GeomEps) {
-            P.Slit = true;
-            P.SpanDeg = Span;
-            P.Ps = Ps;
-            P.Pe = Pe;
-            P.SlitCount = M.PieceCount(Distance(Ps, Pe));
-        }
-    }
+    P.Slit = SlitEnds(E, P.Ps, P.Pe, P.SpanDeg);
+    if (P.Slit)
+        P.SlitCount = M.PieceCount(Distance(P.Ps, P.Pe));
     P.ArcCount = std::nearbyint(DegToRad(P.SpanDeg) / DPhi);
     if (M.Graded) {
         if (P.ArcCount < 6.0)
@@ -484,6 +494,45 @@ void TEdgeElements::Draw(TDrawSurface& Canvas, int OriginX, int OriginY,
         Canvas.MoveTo(Px(E.P1.X) + OriginX, OriginY - Px(E.P1.Y));
         Canvas.LineTo(Px(E.P2.X) + OriginX, OriginY - Px(E.P2.Y));
     }
+}
+
+bool TEdgeElements::Describes(const TEdges& Model) const {
+    if (Edges.Count() != Model.Count())
+        return false;
+    for (int E = 0; E < Model.Count(); ++E) {
+        const TEdge& Wanted = Model.Item(E);
+        const TEdge& Kept = Edges.Item(E);
+        if (Wanted.Kind != ekCylinder) {
+            if (!Kept.SameAs(Wanted))
+                return false;
+            continue;
+        }
+        // A cylinder is kept as its centre, radius and surface velocity, and as the
+        // polygon of its elements, which starts where the arc starts: with the chord
+        // of the slit, when there is one.
+        const auto Info = std::find_if(CylInfos.begin(), CylInfos.end(),
+                                       [E](const TCylInfo& C) { return C.EdgeIndex == E; });
+        if (Info == CylInfos.end() || Wanted.Count() < 2 || Kept.Kind != ekClosed ||
+            Kept.Count() == 0)
+            return false;
+        const TEdgeSegment S0 = Wanted.GetSegment(0);
+        if (Info->Center.X != S0.P1.X || Info->Center.Y != S0.P1.Y || Info->R != S0.P2.X ||
+            Info->V != S0.V)
+            return false;
+        TRealPoint Ps;
+        TRealPoint Pe;
+        double Span = 0.0;
+        const bool Slit = SlitEnds(Wanted, Ps, Pe, Span);
+        const TEdgeSegment First = Kept.FirstSegment();
+        const double Tolerance = 1e-9 * std::max(1.0, Info->R);
+        const bool Fits = Slit ? Distance(First.P1, Ps) <= Tolerance &&
+                                     Distance(First.P2, Pe) <= Tolerance &&
+                                     First.V == Wanted.GetSegment(1).V
+                               : Distance(First.P1, Pe) <= Tolerance && First.V == 0.0;
+        if (!Fits)
+            return false;
+    }
+    return true;
 }
 
 } // namespace kalvex

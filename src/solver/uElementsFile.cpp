@@ -127,15 +127,21 @@ void TEdgeElements::LoadFromBytes(std::span<const std::uint8_t> Bytes) {
         if (CylinderRepeated(*this))
             throw TRepeatedCylinderError();
     } catch (const std::exception& Fault) {
-        Count = 0;
-        CylCount = 0;
-        Elements.clear();
-        CylInfos.clear();
-        Touch();
+        Clear();
         if (dynamic_cast<const TRepeatedCylinderError*>(&Fault))
             throw TRepeatedCylinderError();
         throw TElementsLoadError();
     }
+    Touch();
+}
+
+void TEdgeElements::Clear() {
+    Count = 0;
+    CylCount = 0;
+    Elements.clear();
+    CylInfos.clear();
+    HasRotatingSlit = false;
+    Edges.Clear();
     Touch();
 }
 
@@ -144,11 +150,7 @@ void TEdgeElements::LoadFromFile(const std::string& FileName) {
     try {
         Bytes = ReadWholeFile(FileName);
     } catch (const std::exception&) {
-        Count = 0;
-        CylCount = 0;
-        Elements.clear();
-        CylInfos.clear();
-        Touch();
+        Clear();
         throw TElementsLoadError();
     }
     LoadFromBytes(Bytes);

@@ -86,7 +86,8 @@ long=$TMP/$(printf 'n%.0s' {1..250}).csv
 [ -f "$long" ] || fail "the 254-character name was not written"
 
 # 3. No stale or foreign discretisation file: copy removes the one beside its output,
-# an older one or one naming a cylinder twice is replaced by a fresh discretisation, and
+# an older one, one of another system or one naming a cylinder twice is replaced by a
+# fresh discretisation, and
 # a name without .asp gets .dsc appended.
 fresh=$("$CALC" velocity "$hood" 0.5 0.3 --method graded)
 "$CALC" discretize "$hood" --method equal --base-length 0.05 >/dev/null
@@ -95,6 +96,10 @@ coarse=$("$CALC" velocity "$hood" 0.5 0.3 2>"$TMP/err")
 touch -d '1 hour ago' "$TMP/hood.dsc"
 [ "$("$CALC" velocity "$hood" 0.5 0.3 2>"$TMP/err")" = "$fresh" ] || fail "an older .dsc was used"
 grep -qF "older than its system" "$TMP/err" || fail "no notice for an older .dsc"
+"$CALC" discretize "$TMP/slot.asp" --method equal --base-length 0.05 >/dev/null
+cp "$TMP/slot.dsc" "$TMP/hood.dsc"
+[ "$("$CALC" velocity "$hood" 0.5 0.3 2>"$TMP/err")" = "$fresh" ] || fail "a foreign .dsc was used"
+grep -qF "belongs to another system" "$TMP/err" || fail "no notice for a foreign .dsc"
 cp "$TMP/slot.asp" "$TMP/other.asp"
 "$CALC" discretize "$TMP/other.asp" >/dev/null
 "$CALC" copy "$hood" "$TMP/other.asp"

@@ -321,6 +321,14 @@ TEST(DocumentTest, ParticleTimeTurnsTheCylindersUntilSetBack) {
     std::filesystem::last_write_time(System, std::filesystem::last_write_time(System) +
                                                  std::chrono::seconds(10));
     EXPECT_FALSE(Doc.LoadCompanion(Ui));
+    // So is the discretisation of another system, however new.
+    TEdgeElements Other;
+    Other.DiscretizeEqual(ModelOf({Chain({{-1, 0}, {1, 0}})}), 15, 0.1, 1.8);
+    Other.SaveToFile(Dir.File("rot.dsc"));
+    std::filesystem::last_write_time(Dir.File("rot.dsc"), std::filesystem::last_write_time(System) +
+                                                              std::chrono::seconds(10));
+    EXPECT_FALSE(Doc.LoadCompanion(Ui));
+    EXPECT_EQ(Doc.ElementCount(), 0);
     Doc.Discretize({});
 
     auto Slit = [&] { return Doc.Canvas().Edges.Item(1).GetSegment(1).P1; };

@@ -102,6 +102,35 @@ TEST(ElementsFile, RoundTripIsBitForBit) {
     EXPECT_EQ(L.SaveToBytes(), E.SaveToBytes());
 }
 
+// Elements read back belong to their own system, refined or not; not to an edited one,
+// to another, or to their own while the slit stands turned.
+TEST(ElementsFile, ElementsDescribeOnlyTheModelTheyWereMadeFrom) {
+    const TEdges Model = SlitModel();
+    TEdgeElements E;
+    E.DiscretizeGraded(Model, 15, 0.0004, 2.0, 0.1, 1.8);
+    E.RefineInRect({-0.3, 0.2}, {0.3, 0.4});
+    TEdgeElements L;
+    L.LoadFromBytes(E.SaveToBytes());
+    EXPECT_TRUE(L.Describes(Model));
+
+    TEdges Moved = Model;
+    TEdgeSegment S = Moved.Item(0).GetSegment(1);
+    S.P1.X = std::nextafter(S.P1.X, 1.0);
+    Moved.Item(0).SetSegment(1, S);
+    EXPECT_FALSE(L.Describes(Moved));
+    TEdges Wider = Model;
+    S = Wider.Item(1).GetSegment(1);
+    S.P1.X -= 1.0; // the slit opens a degree wider
+    Wider.Item(1).SetSegment(1, S);
+    EXPECT_FALSE(L.Describes(Wider));
+    EXPECT_FALSE(L.Describes(ModelOf({Chain(ekSemiInfinite, {{1, 0}, {-1, 0}})})));
+
+    L.RotateCylinders(0.37);
+    EXPECT_FALSE(L.Describes(Model));
+    L.RotateCylinders(-0.37);
+    EXPECT_TRUE(L.Describes(Model));
+}
+
 TEST(ElementsFile, DamagedFilesEmptyTheElements) {
     TTempDir Dir;
     TEdgeElements E;
