@@ -234,7 +234,7 @@ bool TEdgesCanvas::PressSemiInfinite(TMouseButton Button, TPixel P) {
                 DrawRay(LastMouse, LastClick, clBlack);
                 DrawRay(P, LastClick, clBlack);
                 Target->SetPenMode(TPenMode::pmCopy);
-            } else if (Edges.SegmentHitsBoundary(A, B)) {
+            } else if (DrawnSegmentHits(A, B)) {
                 return false;
             }
             TEdgeSegment S = NewSegmentDefaults;
@@ -253,7 +253,7 @@ bool TEdgesCanvas::PressSemiInfinite(TMouseButton Button, TPixel P) {
         if (FClickCount < 3)
             return false;
         const TEdgeSegment Last = Edges.Last().LastSegment();
-        if (Edges.RayHitsBoundary(Last.P1, Last.P2))
+        if (Edges.RayCrossesOthers(Last.P1, Last.P2, Edges.Last().Count() - 1, Edges.Count() - 1))
             return false;
         FClickCount = 0;
         Redraw();
@@ -461,14 +461,28 @@ void TEdgesCanvas::InvertSelected() {
 bool TEdgesCanvas::SegmentTestFails(const TEdge& Edge, int Index) const {
     const TEdgeSegment& S = Edge.Segments[static_cast<std::size_t>(Index)];
     if (Edge.Kind == ekSemiInfinite) {
-        if (Index == 0 && Edges.RayHitsBoundary(S.P2, S.P1))
+        if (Index == 0 && Edges.RayCrossesOthers(S.P2, S.P1, 0, FSelEdge))
             return true;
-        if (Index == Edge.Count() - 1 && Edges.RayHitsBoundary(S.P1, S.P2))
+        if (Index == Edge.Count() - 1 && Edges.RayCrossesOthers(S.P1, S.P2, Index, FSelEdge))
             return true;
         if (Index == 0 || Index == Edge.Count() - 1)
             return false;
     }
-    return Edges.SegmentHitsBoundary(S.P1, S.P2);
+    return Edges.SegmentCrossesOthers(S.P1, S.P2, Index, FSelEdge);
+}
+
+// The next segment of a semi-infinite object being drawn: its last segment is still a
+// segment, not yet the ray it becomes when the object is finished.
+bool TEdgesCanvas::DrawnSegmentHits(TRealPoint A, TRealPoint B) const {
+    const int Drawn = Edges.Count() - 1;
+    const TEdge& Edge = Edges.Item(Drawn);
+    const TEdgeSegment& First = Edge.FirstSegment();
+    const TEdgeSegment& Last = Edge.LastSegment();
+    if (Edges.SegmentCrossesOthers(A, B, Edge.Count() - 1, Drawn) ||
+        SegmentsIntersect(A, B, Last.P1, Last.P2))
+        return true;
+    // A single segment is both ends: its first ray was skipped with it.
+    return Edge.Count() == 1 && RaySegmentIntersect(First.P2, First.P1, A, B);
 }
 
 bool TEdgesCanvas::PointsMove(const TEdgeSegment& New) {
@@ -585,7 +599,7 @@ bool TEdgesCanvas::ConvertSelectedToArc(int NumSegs, double Height) {
     for (int J = I; J < I + NumSegs && J < Edge.Count(); ++J) {
         const TEdgeSegment& P = Edge.Segments[static_cast<std::size_t>(J)];
         if (!std::isfinite(P.P2.X) || !std::isfinite(P.P2.Y) ||
-            Edges.SegmentHitsBoundary(P.P1, P.P2)) {
+            Edges.SegmentCrossesOthers(P.P1, P.P2, J, FSelEdge)) {
             Edge.Segments = Before;
             return false;
         }

@@ -211,6 +211,7 @@ private:
     TPixel RimPoint(TPixel C, int R, double Deg) const;
     bool PointsMove(const TEdgeSegment& New);
     bool CylinderMove(const TEdgeSegment& New);
+    bool DrawnSegmentHits(TRealPoint A, TRealPoint B) const;
     bool SegmentTestFails(const TEdge& Edge, int Index) const;
     bool HasSelection() const;
     // Forgets the drawing in progress and the selection without touching the model.

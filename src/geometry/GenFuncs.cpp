@@ -1,6 +1,7 @@
 #include "geometry/GenFuncs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numbers>
 
 namespace kalvex {
@@ -42,20 +43,19 @@ bool Collinear(const TSideSigns& S, TRealPoint P1, TRealPoint P2, TRealPoint P3,
            DistanceToLine(P1, P3, P4) == 0.0;
 }
 
-// Strict boxes: collinear horizontal or vertical pairs never overlap here.
+// Collinear pairs that share a stretch of positive length, measured along the axis on
+// which the line varies most (so horizontal and vertical lines count too, and so do a
+// segment folded back onto its neighbour and two equal segments). Touching at one point
+// is no overlap.
 bool CollinearOverlap(const TSideSigns& S, TRealPoint P1, TRealPoint P2, TRealPoint P3,
                       TRealPoint P4) {
     if (!Collinear(S, P1, P2, P3, P4))
         return false;
-    const bool In1 = PointInBox(P1, P3, P4);
-    const bool In2 = PointInBox(P2, P3, P4);
-    const bool In3 = PointInBox(P3, P1, P2);
-    const bool In4 = PointInBox(P4, P1, P2);
-    if (In1 && In2)
-        return true;
-    if (In3 && In4)
-        return true;
-    return (In1 || In2) && (In3 || In4);
+    const bool AlongX = std::abs(P2.X - P1.X) >= std::abs(P2.Y - P1.Y);
+    const auto Along = [AlongX](TRealPoint P) { return AlongX ? P.X : P.Y; };
+    const double Low = std::max(std::min(Along(P1), Along(P2)), std::min(Along(P3), Along(P4)));
+    const double High = std::min(std::max(Along(P1), Along(P2)), std::max(Along(P3), Along(P4)));
+    return Low < High;
 }
 
 TRealPoint CrossingPoint(const TSideSigns& S, TRealPoint P1) {

@@ -474,9 +474,15 @@ bool TEdges::SegmentCrossesOthers(TRealPoint P1, TRealPoint P2, int SkipSeg, int
         case ekSemiInfinite: {
             const TEdgeSegment& F = E.Segments.front();
             const TEdgeSegment& L = E.Segments.back();
-            if (RaySegmentIntersect(F.P2, F.P1, P1, P2) || RaySegmentIntersect(L.P1, L.P2, P1, P2))
+            // The end segments lie on their rays: a segment is not tested against itself.
+            const bool Own = I == SkipEdge;
+            if (!(Own && SkipSeg == 0) && RaySegmentIntersect(F.P2, F.P1, P1, P2))
+                return true;
+            if (!(Own && SkipSeg == N - 1) && RaySegmentIntersect(L.P1, L.P2, P1, P2))
                 return true;
             for (int J = 1; J < N - 1; ++J) {
+                if (Own && J == SkipSeg)
+                    continue;
                 const TEdgeSegment& S = E.Segments[static_cast<std::size_t>(J)];
                 if (SegmentsIntersect(P1, P2, S.P1, S.P2))
                     return true;

@@ -499,6 +499,9 @@ TEST_F(EditTest, MovingASquaresCornerAcrossTheOppositeSideIsRefused) {
     TEdgeSegment S = Canvas.Edges.Item(0).GetSegment(1);
     S.P2 = {0.3, 0.6};
     EXPECT_FALSE(Canvas.ApplySegment(S));
+    // Exactly onto the opposite side: the next side would run back along it.
+    S.P2 = {0.4, 0.6};
+    EXPECT_FALSE(Canvas.ApplySegment(S));
     EXPECT_EQ(ModelBytes(Canvas.Edges), Before);
     EXPECT_EQ(Modifies, 0);
 

@@ -406,6 +406,20 @@ TEST(EdgeValidity, SemiInfiniteChainsAgainstThemselves) {
     M.Add(Chain({P(1, 1), P(0, 0), P(-1, -1)})); // straight oblique chain
     EXPECT_TRUE(M.IsValid());
     M.Clear();
+    M.Add(Chain({P(2, 0), P(1, 0), P(0, 0), P(-1, 0)})); // straight horizontal chain
+    EXPECT_TRUE(M.IsValid());
+    M.Clear();
+    // Segments folded back onto their neighbours, on any line, or lying on a ray.
+    for (const auto& Folded :
+         {Chain({P(0, 2), P(0, 0), P(0, 1), P(1, 1)}), Chain({P(2, 0), P(0, 0), P(1, 0), P(1, 1)}),
+          Chain({P(3, 3), P(0, 0), P(1, 1), P(1, 2)}), Chain({P(3, 0), P(0, 0), P(0, 1), P(0, -1)}),
+          Polygon({P(0, 0), P(0, 1), P(1, 1), P(0, 0.5)}),
+          Polygon({P(0, 0), P(1, 1), P(2, 0), P(0.5, 0.5)})}) {
+        M.Clear();
+        M.Add(Folded);
+        EXPECT_FALSE(M.IsValid()) << Folded.Segments[1].P2.X << " " << Folded.Segments[1].P2.Y;
+    }
+    M.Clear();
     // A chain whose last ray comes back across its first segment.
     M.Add(Chain({P(0, 5), P(0, 0), P(3, 0), P(3, 1), P(-5, 1)}));
     EXPECT_FALSE(M.IsValid());

@@ -163,7 +163,7 @@ TEST(GenFuncsIntersect, TouchingIsNotCrossing) {
     EXPECT_TRUE(SegmentsIntersect(P(0, 0), P(1, 0), P(0.5, -1e-9), P(0.5, 1)));
 }
 
-TEST(GenFuncsIntersect, CollinearOverlapOnlyOnObliqueLines) {
+TEST(GenFuncsIntersect, CollinearOverlapOnAnyLine) {
     TRealPoint X{-99, -99};
     // Oblique: partial overlap, containment both ways.
     EXPECT_TRUE(SegmentsIntersect(P(0, 0), P(2, 2), P(1, 1), P(3, 3), &X));
@@ -174,12 +174,15 @@ TEST(GenFuncsIntersect, CollinearOverlapOnlyOnObliqueLines) {
     // Oblique but disjoint, or only sharing an end.
     EXPECT_FALSE(SegmentsIntersect(P(0, 0), P(1, 1), P(2, 2), P(3, 3)));
     EXPECT_FALSE(SegmentsIntersect(P(0, 0), P(1, 1), P(1, 1), P(3, 3)));
-    // The same configurations on axis-parallel lines: the strict box never holds.
-    EXPECT_FALSE(SegmentsIntersect(P(0, 0), P(2, 0), P(1, 0), P(3, 0)));
-    EXPECT_FALSE(SegmentsIntersect(P(0, 0), P(3, 0), P(1, 0), P(2, 0)));
-    EXPECT_FALSE(SegmentsIntersect(P(0, 0), P(0, 2), P(0, 1), P(0, 3)));
-    // A segment never overlaps itself.
-    EXPECT_FALSE(SegmentsIntersect(P(0, 0), P(1, 2), P(0, 0), P(1, 2)));
+    // The same on horizontal and vertical lines.
+    EXPECT_TRUE(SegmentsIntersect(P(0, 0), P(2, 0), P(1, 0), P(3, 0)));
+    EXPECT_TRUE(SegmentsIntersect(P(0, 0), P(3, 0), P(1, 0), P(2, 0)));
+    EXPECT_TRUE(SegmentsIntersect(P(0, 0), P(0, 2), P(0, 1), P(0, 3)));
+    EXPECT_FALSE(SegmentsIntersect(P(0, 0), P(2, 0), P(2, 0), P(3, 0)));
+    EXPECT_FALSE(SegmentsIntersect(P(0, 3), P(0, 2), P(0, 1), P(0, 0)));
+    // A segment folded back onto its neighbour, and two equal segments.
+    EXPECT_TRUE(SegmentsIntersect(P(0, 0), P(0, 2), P(0, 2), P(0, 1)));
+    EXPECT_TRUE(SegmentsIntersect(P(0, 0), P(1, 2), P(1, 2), P(0, 0)));
 }
 
 TEST(GenFuncsIntersect, RayAgainstSegment) {
@@ -201,8 +204,7 @@ TEST(GenFuncsIntersect, RayAgainstSegment) {
 
 TEST(GenFuncsIntersect, RayAgainstCollinearSegment) {
     TRealPoint X{-99, -99};
-    // Ahead of the origin on an axis-parallel line: not an overlap by the box test,
-    // but the segment's first point lies ahead.
+    // Ahead of the origin, beyond the ray's second point.
     EXPECT_TRUE(RaySegmentIntersect(P(0, 0), P(1, 0), P(2, 0), P(3, 0), &X));
     EXPECT_EQ(X.X, 0); // parallel: the crossing is the ray's origin
     EXPECT_TRUE(RaySegmentIntersect(P(0, 0), P(1, 1), P(2, 2), P(3, 3)));
@@ -210,10 +212,11 @@ TEST(GenFuncsIntersect, RayAgainstCollinearSegment) {
     // Behind the origin.
     EXPECT_FALSE(RaySegmentIntersect(P(0, 0), P(1, 0), P(-3, 0), P(-2, 0)));
     EXPECT_FALSE(RaySegmentIntersect(P(0, 0), P(1, 1), P(-3, -3), P(-2, -2)));
-    // The rule looks at the segment's first point only.
-    EXPECT_FALSE(RaySegmentIntersect(P(0, 0), P(1, 0), P(-1, 0), P(5, 0)));
-    // Segment starting at the origin.
-    EXPECT_FALSE(RaySegmentIntersect(P(0, 0), P(1, 0), P(0, 0), P(1, 0)));
+    // Reaching back to the origin only, and the straight continuation behind it.
+    EXPECT_FALSE(RaySegmentIntersect(P(0, 0), P(1, 0), P(-1, 0), P(0, 0)));
+    // Lying across the origin, or along the ray from it.
+    EXPECT_TRUE(RaySegmentIntersect(P(0, 0), P(1, 0), P(-1, 0), P(5, 0)));
+    EXPECT_TRUE(RaySegmentIntersect(P(0, 0), P(1, 0), P(0, 0), P(1, 0)));
 }
 
 TEST(GenFuncsIntersect, RaysAgainstRays) {
