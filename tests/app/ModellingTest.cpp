@@ -399,7 +399,8 @@ TEST_F(ModellingTest, EfficiencyCurveHoldsTheCoreFractions) {
     ASSERT_EQ(Chart->Series->count(), 2);
     for (int I = 0; I < 2; ++I) {
         const TEfficiencyRow& R = Core.Rows[static_cast<std::size_t>(I)];
-        EXPECT_EQ(Chart->Series->at(I), QPointF(R.D, static_cast<double>(R.Caught) / R.Total));
+        EXPECT_EQ(Chart->Series->at(I),
+                  QPointF(R.D * 1e6, static_cast<double>(R.Caught) / R.Total));
     }
 
     Msg.Files = {QString::fromStdString(Dir.File("e.csv"))};

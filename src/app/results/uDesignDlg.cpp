@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLineSeries>
+#include <QLocale>
 #include <QLogValueAxis>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -139,12 +140,17 @@ TfrmEfficiencyChart::TfrmEfficiencyChart(TMessages& M, QWidget* Parent) : QDialo
     setWindowTitle(QStringLiteral("Эффективность улавливания"));
     auto* Chart = new QChart;
     Chart->legend()->hide();
+    // Labels in the user's notation (a decimal comma in Russian).
+    Chart->setLocale(QLocale());
+    Chart->setLocalizeNumbers(true);
     Series = new QLineSeries;
     Series->setPointsVisible(true);
     Chart->addSeries(Series);
     auto* AxisD = new QLogValueAxis;
-    AxisD->setTitleText(QStringLiteral("Диаметр частицы, м"));
-    AxisD->setLabelFormat(QStringLiteral("%g"));
+    // In micrometres, as dust is sized: the decades read 1, 10, 100.
+    AxisD->setTitleText(QStringLiteral("Диаметр частицы, мкм"));
+    // With a precision: localised log-axis labels of a bare "%g" come out empty.
+    AxisD->setLabelFormat(QStringLiteral("%.6g"));
     AxisD->setMinorTickCount(-1);
     auto* AxisF = new QValueAxis;
     AxisF->setTitleText(QStringLiteral("Доля уловленных частиц"));
@@ -185,12 +191,14 @@ void TfrmEfficiencyChart::SetRows(std::vector<TEfficiencyRow> Rows, QString Fold
     Dir = std::move(Folder);
     QList<QPointF> Points;
     for (const TEfficiencyRow& R : FRows)
-        Points << QPointF(R.D, static_cast<double>(R.Caught) / R.Total);
+        Points << QPointF(R.D * MicrometresPerMetre, static_cast<double>(R.Caught) / R.Total);
     Series->replace(Points);
     if (!FRows.empty()) {
         // Whole decades around the diameters, so the labels read plainly.
-        const double Lo = std::pow(10.0, std::floor(std::log10(FRows.front().D)));
-        const double Hi = std::pow(10.0, std::ceil(std::log10(FRows.back().D)));
+        const double Lo =
+            std::pow(10.0, std::floor(std::log10(FRows.front().D * MicrometresPerMetre)));
+        const double Hi =
+            std::pow(10.0, std::ceil(std::log10(FRows.back().D * MicrometresPerMetre)));
         View->chart()->axes(Qt::Horizontal).front()->setRange(Lo, Hi > Lo ? Hi : Lo * 10);
     }
 }

@@ -44,6 +44,8 @@ public:
     void SetRows(std::vector<TEfficiencyRow> Rows, QString Folder);
     const std::vector<TEfficiencyRow>& Rows() const { return FRows; }
 
+    // The chart's points: diameter in micrometres, fraction caught.
+    static constexpr double MicrometresPerMetre = 1e6;
     QChartView* View = nullptr;
     QLineSeries* Series = nullptr;
     QPushButton* btSavePng = nullptr;
