@@ -4,6 +4,7 @@
 #include "cli/CliDiscretization.h"
 #include "geometry/uEdges.h"
 #include "results/uResultsFile.h"
+#include "results/uTextFormat.h"
 #include "solver/uCountEdges.h"
 
 #include <iostream>
@@ -37,6 +38,9 @@ TResultFiles::TResultFiles(const TArgs& Args, const std::string& System) {
         Outputs.push_back({"--csv", Args.Get("csv", ""), true, {}});
     if (Args.Has("picture"))
         Outputs.push_back({"--picture", Args.Get("picture", ""), false, {}});
+    Legend = Args.Has("legend");
+    if (Legend && !Args.Has("picture"))
+        throw TUsageError("--legend belongs to a picture: give --picture F too");
     CheckOutputs(Outputs, {System, DefaultDiscretizationFile(System)});
 }
 
@@ -53,6 +57,9 @@ void TResultFiles::Write(const TEdges& Model, const TDrawLines& Store) {
             O.Bytes = SaveResultsToBytes(Model, Store);
         else if (O.Option == "--csv")
             O.Bytes = LinesCsv(Store);
+        else if (Legend)
+            RenderPicture(Model, Store, DefaultScale, IsWmfName(O.Name), O.Bytes,
+                          [](double V) { return FormatNumber(V); });
         else
             RenderPicture(Model, Store, DefaultScale, IsWmfName(O.Name), O.Bytes);
     }

@@ -34,6 +34,8 @@ public:
 
 private:
     std::vector<TOutput> Outputs;
+    // The picture shows the speed scale of the lines' colours.
+    bool Legend = false;
 };
 
 std::size_t TotalPoints(const TDrawLines& Store);

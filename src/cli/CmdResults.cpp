@@ -20,7 +20,8 @@ namespace kalvex::cli {
 namespace {
 
 int RunFlowLines(const TArgs& Args) {
-    Args.OnlyOptions(WithDiscretization({"interval", "step", "length", "from", "picture"}));
+    Args.OnlyOptions(
+        WithDiscretization({"interval", "step", "length", "from", "picture", "legend"}));
     if (Args.Positional.size() != 1)
         throw TUsageError("expected one system file");
     const double Interval = Args.GetDouble("interval", 0.08);
@@ -85,8 +86,9 @@ int RunFlowLine(const TArgs& Args) {
 }
 
 int RunParticle(const TArgs& Args) {
-    Args.OnlyOptions(WithDiscretization({"x", "y", "vx", "vy", "d", "rho-air", "rho", "mu", "chi",
-                                         "restitution", "friction", "h", "tmax", "picture"}));
+    Args.OnlyOptions(
+        WithDiscretization({"x", "y", "vx", "vy", "d", "rho-air", "rho", "mu", "chi", "restitution",
+                            "friction", "h", "tmax", "picture", "legend"}));
     if (Args.Positional.size() != 1)
         throw TUsageError("expected one system file");
     TParticleParams P = ReadParticleOptions(Args);
@@ -120,16 +122,19 @@ int RunParticle(const TArgs& Args) {
 
 const char* const OutputsHelp =
     "--mod F: the results file; --csv F: the table line,point,x,y,color (\"-\": standard\n"
-    "output, the summary then goes to stderr); --picture F: WMF for .wmf, else EMF.\n";
+    "output, the summary then goes to stderr); --picture F: WMF for .wmf, else EMF;\n"
+    "--legend: the picture also shows the scale of speeds the colours stand for.\n";
 
 const TRegisterCommand RegFlowLines(
     {"flowlines",
      "flowlines SYSTEM.asp [--interval 0.08] [--step 0.01] [--length 1] [--from sources|sinks] "
-     "[--mod F] [--csv F] [--picture F]   field of flow lines",
-     50, RunFlowLines,
+     "[--mod F] [--csv F] [--picture F [--legend]]   field of flow lines",
+     50,
+     RunFlowLines,
      std::string("Prints \"lines: N\" and \"points: M\". A line ends at 1000000 points (a notice\n"
                  "says so); the field stops once it holds 10000000 points. ") +
-         OutputsHelp});
+         OutputsHelp,
+     {{"legend", 0}}});
 const TRegisterCommand RegFlowLine(
     {"flowline",
      "flowline SYSTEM.asp X Y [--step 0.01] [--length 1] [--to source|sink] "
@@ -142,15 +147,17 @@ const TRegisterCommand RegParticle(
     {"particle",
      "particle SYSTEM.asp [--x 1 --y 1 --vx 0 --vy 0 --d 0.0001 --rho-air 1.205 --rho 3500 "
      "--mu 0.0000178 --chi 1 --restitution 0.5 --friction 0.5 --h 0.005 --tmax 5] [--mod F] "
-     "[--csv F] [--picture F]   one particle trajectory",
-     70, RunParticle,
+     "[--csv F] [--picture F [--legend]]   one particle trajectory",
+     70,
+     RunParticle,
      std::string(
          "Prints \"time: T\", \"caught: yes|no\", \"points: M\", \"end: X Y\". As in the task "
          "file:\n"
          "--d, --rho, --rho-air, --mu, --chi positive; --restitution and --friction from 0 to 1;\n"
          "--h at least 1e-10 s; --tmax not negative; --x, --y within ±1e6 m; --vx, --vy within\n"
          "±1e4 m/s. The trajectory ends at 1000000 points (a notice says so). ") +
-         OutputsHelp});
+         OutputsHelp,
+     {{"legend", 0}}});
 
 } // namespace
 } // namespace kalvex::cli

@@ -88,6 +88,10 @@ if command -v wmf2svg >/dev/null 2>&1; then
     [ "$(grep -c '<line' "$TMP/lines.svg")" -eq $((bands + points - lines)) ] ||
         fail "flowlines picture: not one line per step of the result lines"
 fi
+"$CALC" flowlines "$EXAMPLES/hood.asp" --picture "$TMP/legend.wmf" --legend >/dev/null ||
+    fail "flowlines --legend"
+grep -q '|V|' "$TMP/legend.wmf" || fail "the picture with --legend shows no speed scale"
+grep -q '|V|' "$TMP/lines.wmf" && fail "the picture without --legend shows a speed scale"
 out=$("$CALC" particle "$EXAMPLES/hood.asp" --x 0.5 --y 0.3 --picture "$TMP/particle.emf") ||
     fail "particle --picture"
 [ "$(u32 "$TMP/particle.emf" 0)" = 1 ] || fail "particle picture is not an enhanced metafile"
@@ -96,6 +100,8 @@ out=$("$CALC" particle "$EXAMPLES/hood.asp" --x 0.5 --y 0.3 --picture "$TMP/part
 set +e
 "$CALC" flowline "$EXAMPLES/hood.asp" 0.5 0.3 --picture "$TMP/x.wmf" >/dev/null 2>&1
 [ $? -eq 2 ] || fail "flowline takes no --picture"
+"$CALC" flowlines "$EXAMPLES/hood.asp" --legend >/dev/null 2>&1
+[ $? -eq 2 ] || fail "--legend without a picture is not a usage error"
 "$CALC" export "$plate" >/dev/null 2>&1
 [ $? -eq 2 ] || fail "a missing picture name is not a usage error"
 "$CALC" export "$plate" "$TMP/x.wmf" --scale 0 >/dev/null 2>&1
