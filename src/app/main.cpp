@@ -12,6 +12,7 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -25,6 +26,26 @@ bool DisplayMissing() {
            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// Set while Qt connects to the display. A fatal message then means that the display
+// named cannot be reached: Qt would abort with advice to reinstall; one plain line and
+// an ordinary failure say it better. Qt's own warnings before it still go out.
+bool Connecting = false;
+QtMessageHandler QtHandler = nullptr;
+
+void OnQtMessage(QtMsgType Type, const QMessageLogContext& Context, const QString& Text) {
+    if (Type == QtFatalMsg && Connecting) {
+        const QByteArray Wayland = qgetenv("WAYLAND_DISPLAY");
+        const QByteArray Display = Wayland.isEmpty() ? qgetenv("DISPLAY") : Wayland;
+        std::fprintf(stderr, "kalvex: не удалось подключиться к графическому дисплею %s\n",
+                     Display.constData());
+        std::_Exit(1);
+    }
+    if (QtHandler)
+        QtHandler(Type, Context, Text);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(Type, Context, Text)));
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -32,7 +53,10 @@ int main(int argc, char* argv[]) {
         std::fputs("kalvex: нет графического дисплея (не задана переменная DISPLAY)\n", stderr);
         return 1;
     }
+    QtHandler = qInstallMessageHandler(OnQtMessage);
+    Connecting = true;
     QApplication App(argc, argv);
+    Connecting = false;
     // The title names the program in its boxes; set as the name, so that Qt does not
     // add it to the window caption as well.
     QApplication::setApplicationName(QString::fromUtf8("Расчет систем аспирации"));
