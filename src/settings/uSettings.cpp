@@ -123,7 +123,9 @@ void TIniFile::Parse(const std::string& Text) {
         if (End == std::string::npos)
             End = Text.size();
         std::string Line = Text.substr(Start, End - Start);
-        if (!Line.empty() && Line.back() == '\r')
+        // Every carriage return at the end is part of the line end (a hand-edited file
+        // may have several); kept, each write would turn one more into a line end.
+        while (!Line.empty() && Line.back() == '\r')
             Line.pop_back();
         Lines.push_back(std::move(Line));
         Start = End + 1;

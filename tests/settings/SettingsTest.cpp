@@ -194,6 +194,12 @@ TEST(IniFileTest, ReadsCaseInsensitivelyAndTrims) {
     EXPECT_EQ(Ini.Read("B", "key"), "b");
     EXPECT_FALSE(Ini.Read("C", "key").has_value());
     EXPECT_FALSE(Ini.Read("A", "other").has_value());
+
+    // Stray carriage returns of a hand-edited file are line ends, not part of a value,
+    // and are not written back.
+    Ini.Parse("[A]\r\nkey=1\r\r\r\nother=2\n");
+    EXPECT_EQ(Ini.Read("A", "key"), "1");
+    EXPECT_EQ(Ini.Text(), "[A]\r\nkey=1\r\nother=2\r\n");
 }
 
 } // namespace
