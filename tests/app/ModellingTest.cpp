@@ -266,6 +266,38 @@ TEST_F(ModellingTest, ParticleTraceAndABlownUpCase) {
     EXPECT_EQ(Window.Document().RotationTime(), Time);
 }
 
+TEST_F(ModellingTest, ParticleCancelledInFlightKeepsItsPathAndTime) {
+    EnterModelling("hood.asp");
+    bool SawBusy = false;
+    OnModal([&](QWidget* D) {
+        auto* Dlg = qobject_cast<TfrmPartTraces*>(D);
+        ASSERT_NE(Dlg, nullptr);
+        Dlg->edStep->setText(ShortestText(0.00001));
+        Dlg->edMaxTime->setText(ShortestText(5));
+        // "Отмена" once the flight time shown has moved.
+        auto* Watch = new QTimer(Dlg);
+        QObject::connect(Watch, &QTimer::timeout, Dlg, [&, Dlg, Watch] {
+            if (Dlg->lbTime->text() == NumberText(0))
+                return;
+            Watch->stop();
+            SawBusy = Window.Busy() && !Window.menuBar()->isEnabled();
+            Press(Dlg, "btCancel");
+        });
+        Watch->start(0);
+        Press(D, "btBuild");
+    });
+    Act("tbPartTrace")->trigger();
+    EXPECT_TRUE(SawBusy);
+    EXPECT_FALSE(Window.Busy());
+    EXPECT_TRUE(Window.menuBar()->isEnabled());
+    ASSERT_EQ(Lines().Count, 1);
+    EXPECT_GT(Lines().Lines.back().size(), 1u);
+    EXPECT_GT(Window.Document().RotationTime(), 0.0);
+    // Stopped early: the whole flight lasts the 5 s given.
+    EXPECT_LT(Window.Document().RotationTime(), 1.0) << Window.Document().RotationTime();
+    EXPECT_TRUE(Msg.Texts.isEmpty()) << Msg.Texts.join(QLatin1Char('|')).toStdString();
+}
+
 TEST_F(ModellingTest, RefineInARectangleWithEscapeCancelling) {
     EnterModelling("hood.asp");
     const int Before = Window.Document().ElementCount();
