@@ -18,6 +18,7 @@
 #include <QLocale>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -315,6 +316,72 @@ TEST(WizardWindow, SearchInTheWindowMatchesTheCommandLineOnTheSavedTask) {
     ASSERT_GT(W.BestValue(), 0.0);
     EXPECT_NEAR(Window.Document().Canvas().Edges.Items[0].Segments[1].V,
                 W.Best()[0] / W.BestValue(), 1e-9);
+    Msg.Answers = {TMsgAnswer::No};
+    Window.close();
+}
+
+// The particle task as a user sets it up: two particles added one by one, the search
+// run, and the report's catch as the command line traces each particle.
+TEST(WizardWindow, ParticleTaskCountsTheParticlesTheCommandLineSeesCaught) {
+    TTempDir Dir;
+    std::filesystem::copy_file(ExamplePath("hood_probe.asp"), Dir.Path / "hood_probe.asp");
+    TRecordingMessages Msg;
+    TfrmMain Window(Msg, Dir.Path / "kalvex.ini");
+    Window.show();
+    Window.OpenSystem(QString::fromStdString(Dir.File("hood_probe.asp")));
+    Window.Document().PrepareModelling = [] { return true; };
+    Window.SwitchMode(TMode::mdCount);
+    ASSERT_EQ(Window.Document().Mode(), TMode::mdCount);
+
+    const char* const Starts[][2] = {{"0,2", "0,1"}, {"0,6", "0,1"}};
+    Msg.Answers = {TMsgAnswer::No}; // the best values are not applied
+    int Listed = 0;
+    WhenShown(QStringLiteral("frmChooseType"), [&](QWidget* D) {
+        WhenShown(QStringLiteral("frmPartsData"), [&](QWidget* P) {
+            Type(P, "edDe", LocaleNumber("0,00005"));
+            Type(P, "edRo1", LocaleNumber("1500"));
+            Type(P, "edStep", LocaleNumber("0,005"));
+            Type(P, "edMaxTime", LocaleNumber("1"));
+            for (const auto& S : Starts) {
+                WhenShown(QStringLiteral("frmStartPartInfo"), [&, S](QWidget* I) {
+                    Type(I, "edX", LocaleNumber(S[0]));
+                    Type(I, "edY", LocaleNumber(S[1]));
+                    Click(I, "Button1");
+                });
+                Click(P, "btAdd");
+            }
+            Listed = P->findChild<QListWidget*>(QStringLiteral("lbParts"))->count();
+            WhenShown(QStringLiteral("frmChooseParams"), [&](QWidget* C) {
+                Click(C, "btStart");
+                Click(C, "btCancel");
+            });
+            Click(P, "btNext");
+        });
+        D->findChild<QRadioButton*>(QStringLiteral("rbTask1"))->setChecked(true);
+        Click(D, "btNext");
+    });
+    Window.findChild<QAction*>(QStringLiteral("N11"))->trigger();
+    EXPECT_EQ(Listed, 2);
+
+    int Caught = 0;
+    for (const auto& S : Starts) {
+        QProcess Calc;
+        Calc.start(QStringLiteral(KALVEX_CALC),
+                   {QStringLiteral("particle"), QString::fromStdString(Dir.File("hood_probe.asp")),
+                    QStringLiteral("--x"), U(S[0]).replace(',', '.'), QStringLiteral("--y"),
+                    U(S[1]).replace(',', '.'), QStringLiteral("--d"), QStringLiteral("0.00005"),
+                    QStringLiteral("--rho"), QStringLiteral("1500"), QStringLiteral("--h"),
+                    QStringLiteral("0.005"), QStringLiteral("--tmax"), QStringLiteral("1")});
+        ASSERT_TRUE(Calc.waitForFinished(60000));
+        ASSERT_EQ(Calc.exitCode(), 0) << Calc.readAllStandardError().toStdString();
+        Caught += QString::fromUtf8(Calc.readAllStandardOutput()).contains(U("caught: yes"));
+    }
+    ASSERT_FALSE(Msg.Texts.isEmpty());
+    const QString Report = Msg.Texts.value(0);
+    EXPECT_TRUE(Report.startsWith(U("Должны быть выбраны следующие\n"))) << Report.toStdString();
+    EXPECT_TRUE(Report.endsWith(U("Количество уловленных частиц: %1").arg(Caught)))
+        << Report.toStdString();
+    EXPECT_EQ(Window.Document().Mode(), TMode::mdCount);
     Msg.Answers = {TMsgAnswer::No};
     Window.close();
 }
