@@ -229,19 +229,31 @@ TEST(WizardDialogs, OnlyTheStopButtonActsWhileTheSearchRuns) {
     EXPECT_TRUE(Msg.Texts.front().contains(U("Отсос1 = "))) << Msg.Texts.front().toStdString();
 }
 
+// The window on a copy of the probe hood, in modelling mode.
+class WizardWindow : public testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::copy_file(ExamplePath("hood_probe.asp"), Dir.Path / "hood_probe.asp");
+        Window.show();
+        Window.OpenSystem(QString::fromStdString(Dir.File("hood_probe.asp")));
+        Window.Document().PrepareModelling = [] { return true; };
+        Window.SwitchMode(TMode::mdCount);
+        ASSERT_EQ(Window.Document().Mode(), TMode::mdCount);
+    }
+    ~WizardWindow() override {
+        Msg.Answers = {TMsgAnswer::No};
+        Window.close();
+    }
+
+    TTempDir Dir;
+    TRecordingMessages Msg;
+    TfrmMain Window{Msg, Dir.Path / "kalvex.ini"};
+};
+
 // The whole wizard in the window on the probe hood: the example task opened, saved,
 // opened again and saved again unchanged; the search run in the window; the command line
 // on the saved file finds the same point.
-TEST(WizardWindow, SearchInTheWindowMatchesTheCommandLineOnTheSavedTask) {
-    TTempDir Dir;
-    std::filesystem::copy_file(ExamplePath("hood_probe.asp"), Dir.Path / "hood_probe.asp");
-    TRecordingMessages Msg;
-    TfrmMain Window(Msg, Dir.Path / "kalvex.ini");
-    Window.show();
-    Window.OpenSystem(QString::fromStdString(Dir.File("hood_probe.asp")));
-    Window.Document().PrepareModelling = [] { return true; };
-    Window.SwitchMode(TMode::mdCount);
-    ASSERT_EQ(Window.Document().Mode(), TMode::mdCount);
+TEST_F(WizardWindow, SearchInTheWindowMatchesTheCommandLineOnTheSavedTask) {
     auto* N11 = Window.findChild<QAction*>(QStringLiteral("N11"));
     ASSERT_NE(N11, nullptr);
     EXPECT_TRUE(N11->isVisible());
@@ -316,22 +328,11 @@ TEST(WizardWindow, SearchInTheWindowMatchesTheCommandLineOnTheSavedTask) {
     ASSERT_GT(W.BestValue(), 0.0);
     EXPECT_NEAR(Window.Document().Canvas().Edges.Items[0].Segments[1].V,
                 W.Best()[0] / W.BestValue(), 1e-9);
-    Msg.Answers = {TMsgAnswer::No};
-    Window.close();
 }
 
 // The particle task as a user sets it up: two particles added one by one, the search
 // run, and the report's catch as the command line traces each particle.
-TEST(WizardWindow, ParticleTaskCountsTheParticlesTheCommandLineSeesCaught) {
-    TTempDir Dir;
-    std::filesystem::copy_file(ExamplePath("hood_probe.asp"), Dir.Path / "hood_probe.asp");
-    TRecordingMessages Msg;
-    TfrmMain Window(Msg, Dir.Path / "kalvex.ini");
-    Window.show();
-    Window.OpenSystem(QString::fromStdString(Dir.File("hood_probe.asp")));
-    Window.Document().PrepareModelling = [] { return true; };
-    Window.SwitchMode(TMode::mdCount);
-    ASSERT_EQ(Window.Document().Mode(), TMode::mdCount);
+TEST_F(WizardWindow, ParticleTaskCountsTheParticlesTheCommandLineSeesCaught) {
 
     const char* const Starts[][2] = {{"0,2", "0,1"}, {"0,6", "0,1"}};
     Msg.Answers = {TMsgAnswer::No}; // the best values are not applied
@@ -382,6 +383,4 @@ TEST(WizardWindow, ParticleTaskCountsTheParticlesTheCommandLineSeesCaught) {
     EXPECT_TRUE(Report.endsWith(U("Количество уловленных частиц: %1").arg(Caught)))
         << Report.toStdString();
     EXPECT_EQ(Window.Document().Mode(), TMode::mdCount);
-    Msg.Answers = {TMsgAnswer::No};
-    Window.close();
 }

@@ -1,6 +1,7 @@
 // libFuzzer entry: the task file reader on arbitrary bytes. A refusal with the program's
 // own message is fine; a crash, a sanitizer report, any other exception or a task that
 // does not come back unchanged through its writer is not.
+#include "ModelBuilders.h"
 #include "optimise/uOptEdges.h"
 #include "optimise/uOptTask.h"
 
@@ -10,35 +11,7 @@
 #include <string_view>
 
 using namespace kalvex;
-
-namespace {
-
-// A floor with a slot and a plate above it: objects Точка1..Точка8, Отсос1.
-TEdges Model() {
-    TEdges M;
-    TEdge Floor(ekSemiInfinite);
-    const TRealPoint F[] = {{1, 0}, {0.05, 0}, {-0.05, 0}, {-1, 0}};
-    for (int I = 0; I < 3; ++I) {
-        TEdgeSegment S;
-        S.P1 = F[I];
-        S.P2 = F[I + 1];
-        S.V = I == 1 ? 1.0 : 0.0;
-        Floor.AddSegment(S);
-    }
-    M.Add(Floor);
-    TEdge Plate(ekClosed);
-    const TRealPoint P[] = {{0.25, 0.25}, {0.75, 0.25}, {0.75, 0.3}, {0.25, 0.3}};
-    for (int I = 0; I < 4; ++I) {
-        TEdgeSegment S;
-        S.P1 = P[I];
-        S.P2 = P[(I + 1) % 4];
-        Plate.AddSegment(S);
-    }
-    M.Add(Plate);
-    return M;
-}
-
-} // namespace
+using namespace kalvex::test;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     TOptTask Task;
@@ -52,7 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     if (WriteOptTask(ParseOptTask(Text)) != Text)
         std::abort();
     // Applied to a model, it names objects the model has or is refused.
-    static const TEdges Base = Model();
+    // A floor with a slot and a plate above it: objects Точка1..Точка8, Отсос1.
+    static const TEdges Base =
+        ModelOf({Chain({{1, 0}, {0.05, 0}, {-0.05, 0}, {-1, 0}}, {0, 1, 0}),
+                 Polygon({{0.25, 0.25}, {0.75, 0.25}, {0.75, 0.3}, {0.25, 0.3}})});
     TOptimizeEdges Search;
     if (!Search.Params.BuildObjects(Base))
         std::abort();
