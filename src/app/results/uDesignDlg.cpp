@@ -259,15 +259,7 @@ TfrmEfficiency::TfrmEfficiency(TRunContext& Context, TfrmEfficiencyChart& C, QWi
         QStringList({ShortestText(0.00001), ShortestText(0.00003), ShortestText(0.0001),
                      ShortestText(0.0003), ShortestText(0.001)})
             .join(QStringLiteral("; ")));
-    const TParticleDataFields Data = AddParticleDataRows(this, Main, G, D);
-    edHi = Data.edHi;
-    edRo1 = Data.edRo1;
-    edRo = Data.edRo;
-    edMu = Data.edMu;
-    edK = Data.edK;
-    edF = Data.edF;
-    edStep = Data.edStep;
-    edMaxTime = Data.edMaxTime;
+    static_cast<TParticleDataFields&>(*this) = AddParticleDataRows(this, Main, G, D);
     btBuild =
         AddButtons(this, Main, QStringLiteral("Вычислить"), "btBuild", QStringLiteral("Отмена"));
     pbProgress = AddProgress(this, Main);

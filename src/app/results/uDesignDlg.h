@@ -3,6 +3,7 @@
 // the hood catches (a curve in a chart window).
 #pragma once
 
+#include "app/results/uParticleFields.h"
 #include "app/results/uRunScope.h"
 #include "results/uEfficiency.h"
 
@@ -59,7 +60,7 @@ private:
     QString Dir;
 };
 
-class TfrmEfficiency : public TRunDialog {
+class TfrmEfficiency : public TRunDialog, public TParticleDataFields {
     Q_OBJECT
 public:
     TfrmEfficiency(TRunContext& Context, TfrmEfficiencyChart& Chart, QWidget* Parent = nullptr);
@@ -67,7 +68,7 @@ public:
     QLineEdit *edXA = nullptr, *edYA = nullptr, *edXB = nullptr, *edYB = nullptr;
     QLineEdit* edN = nullptr;
     QLineEdit* edDiameters = nullptr;
-    QLineEdit *edVx, *edVy, *edHi, *edRo1, *edRo, *edMu, *edK, *edF, *edStep, *edMaxTime;
+    QLineEdit *edVx = nullptr, *edVy = nullptr;
     QPushButton* btBuild = nullptr;
     QProgressBar* pbProgress = nullptr;
 

@@ -2,6 +2,7 @@
 // is enabled together with its label.
 #pragma once
 
+#include "app/results/uParticleFields.h"
 #include "app/uFormRows.h"
 #include "app/uNumberText.h"
 #include "results/uParticle.h"
@@ -66,10 +67,6 @@ inline QLineEdit* AddNumberRow(QGridLayout* G, int Row, const QString& Label, co
     E->setText(ShortestText(Default));
     return E;
 }
-
-struct TParticleDataFields {
-    QLineEdit *edHi, *edRo1, *edRo, *edMu, *edK, *edF, *edStep, *edMaxTime;
-};
 
 // The particle's and the medium's data below the diameter (rows 1 to 6 of Particle) and
 // the build parameters in a group of their own, as the particle dialogs show them.

@@ -30,15 +30,7 @@ TfrmPartTraces::TfrmPartTraces(TRunContext& Context, QWidget* Parent)
                         QStringLiteral("м/c"));
     G = AddFieldGroup(this, Main, QStringLiteral(" Характеристики частицы и среды: "));
     edDe = AddNumberRow(G, 0, QStringLiteral("Эквивалентный диаметр частицы"), "edDe", D.D, M);
-    const TParticleDataFields Data = AddParticleDataRows(this, Main, G, D);
-    edHi = Data.edHi;
-    edRo1 = Data.edRo1;
-    edRo = Data.edRo;
-    edMu = Data.edMu;
-    edK = Data.edK;
-    edF = Data.edF;
-    edStep = Data.edStep;
-    edMaxTime = Data.edMaxTime;
+    static_cast<TParticleDataFields&>(*this) = AddParticleDataRows(this, Main, G, D);
     btBuild =
         AddButtons(this, Main, QStringLiteral("Построить"), "btBuild", QStringLiteral("Отмена"));
 

@@ -2,6 +2,7 @@
 // air, the step and the time limit; the flight is drawn as it is computed.
 #pragma once
 
+#include "app/results/uParticleFields.h"
 #include "app/results/uSpeedDlg.h"
 
 #include <memory>
@@ -13,13 +14,12 @@ class QWidget;
 
 namespace kalvex {
 
-class TfrmPartTraces : public TRunDialog {
+class TfrmPartTraces : public TRunDialog, public TParticleDataFields {
     Q_OBJECT
 public:
     TfrmPartTraces(TRunContext& Context, QWidget* Parent = nullptr);
 
-    QLineEdit *edX, *edY, *edVx, *edVy, *edDe, *edHi, *edRo1, *edRo, *edMu, *edK, *edF, *edStep,
-        *edMaxTime;
+    QLineEdit *edX = nullptr, *edY = nullptr, *edVx = nullptr, *edVy = nullptr, *edDe = nullptr;
     QPushButton* btBuild = nullptr;
     QLabel* lbTime = nullptr;
     QLabel* lbRe = nullptr;
