@@ -83,6 +83,9 @@ int main(int argc, char** argv) {
         std::cerr << "kalvex-calc " << It->Name << ": " << E.what() << "\nusage: kalvex-calc "
                   << It->Usage << "\n";
         return 2;
+    } catch (const TRefusal& E) {
+        std::cerr << ForTerminal(E.CliText()) << "\n";
+        return 1;
     } catch (const TKalvexError& E) {
         std::cerr << ForTerminal(E.what()) << "\n";
         return 1;
