@@ -160,9 +160,15 @@ bool TDocument::CanClose(TDocumentUi& Ui) {
 
 // ---------------------------------------------------------------- modes
 
-std::optional<std::string> TDocument::ModellingRefusal() const {
-    if (!FCanvas.Edges.HasSemiInfinite() && std::abs(FCanvas.Edges.TotalFlow()) > 0.001)
+std::optional<std::string> BalanceRefusal(const TEdges& Model) {
+    if (!Model.HasSemiInfinite() && std::abs(Model.TotalFlow()) > 0.001)
         return std::string(UnbalancedMessage);
+    return std::nullopt;
+}
+
+std::optional<std::string> TDocument::ModellingRefusal() const {
+    if (auto Why = BalanceRefusal(FCanvas.Edges))
+        return Why;
     if (!FSaved || FUntitled)
         return std::string(NotSavedMessage);
     return std::nullopt;

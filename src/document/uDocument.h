@@ -26,6 +26,10 @@ inline constexpr const char* UnbalancedMessage =
 inline constexpr const char* NotSavedMessage =
     "Файл не сохранен.\rПереход в режим моделирования невозможен.";
 
+// Why the flow of Model cannot be modelled: without a semi-infinite region the
+// openings must balance (net flow within 0.001 m²/s).
+std::optional<std::string> BalanceRefusal(const TEdges& Model);
+
 // The questions and boxes of the file commands; the window answers them with its
 // dialogs, tests with a script.
 class TDocumentUi {
