@@ -9,8 +9,6 @@
 
 namespace kalvex {
 
-inline constexpr const char* MsgBoundaryCrosses =
-    "Невозможно добавить границу:\rона пересекает другие границы.";
 inline constexpr const char* MsgTooFewVertices = "Область должна иметь не менее трёх вершин.";
 inline constexpr const char* MsgCoordinateX = "Ошибка при вводе координаты X.";
 inline constexpr const char* MsgCoordinateY = "Ошибка при вводе координаты Y.";

@@ -8,6 +8,7 @@
 #include "geometry/uEdges.h"
 #include "optimise/uOptEdges.h"
 #include "optimise/uOptTask.h"
+#include "optimise/uTaskPoint.h"
 #include "results/uContour.h"
 #include "results/uDrawLines.h"
 #include "results/uEfficiency.h"
@@ -21,6 +22,7 @@
 #include <pybind11/stl.h>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -720,6 +722,43 @@ py::dict Optimize(const TEdges& Model, TOptTask Task, const py::dict& Discretiza
     return Result();
 }
 
+// A system as the bytes of its file, so that it travels to a study's workers.
+py::bytes SystemBytes(const TEdges& E) {
+    TByteWriter W;
+    E.SaveToStream(W);
+    return {reinterpret_cast<const char*>(W.Bytes.data()), W.Bytes.size()};
+}
+
+TEdges SystemFromBytes(const py::bytes& B) {
+    const std::string S = B;
+    const std::vector<std::uint8_t> Bytes(S.begin(), S.end());
+    TEdges E;
+    TByteReader R(Bytes);
+    E.LoadFromStream(R);
+    return E;
+}
+
+py::dict TaskPoint(const TEdges& Model, const std::string& Json,
+                   const std::map<std::string, double>& Values, int Threads,
+                   const std::string& Solver) {
+    const TOptTask Task = ParseOptTask(Json);
+    const TSolverKind Kind = SolverKind(Solver);
+    TTaskPoint P;
+    {
+        py::gil_scoped_release NoGil;
+        P = EvaluateTaskPoint(Model, Task, Values, ThreadsArg(Threads), Kind);
+    }
+    py::dict D;
+    for (std::size_t K = 0; K < P.Names.size(); ++K)
+        D[py::str(P.Names[K])] = P.Values[K];
+    if (Task.Task == 0)
+        D["value"] = P.Out;
+    else
+        D["caught"] = static_cast<int>(P.Out);
+    D["objective"] = P.Objective;
+    return D;
+}
+
 void TranslateErrors(std::exception_ptr P) {
     try {
         if (P)
@@ -774,6 +813,10 @@ PYBIND11_MODULE(_core, m) {
              "all, and the discretisation file beside it is removed.")
         .def(
             "copy", [](const TEdges& E) { return E; }, "An independent copy.")
+        .def("to_bytes", &SystemBytes, "The system file's bytes.")
+        .def_static("from_bytes", &SystemFromBytes, arg("data"),
+                    "A system from the bytes of a system file.")
+        .def(py::pickle(&SystemBytes, &SystemFromBytes))
         .def(
             "add_closed",
             [](TEdges& E, const std::vector<TXY>& V) { AddClosedRegion(E, Points(V)); },
@@ -923,6 +966,8 @@ PYBIND11_MODULE(_core, m) {
         "Discretises the system into boundary elements (kalvex-calc's options and defaults). "
         "solver: 'auto', 'lu' or 'iterative'; threads: 0 for every core.");
 
+    m.def("_task_point", &TaskPoint, arg("system"), arg("task"), arg("values"), arg("threads") = 1,
+          arg("solver") = "auto");
     m.def(
         "_optimize_text",
         [](const TEdges& System, const std::string& Json, const py::dict& Disc,
