@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Velocity at N points (default 10^6) from Python against the same points through
-`kalvex-calc velocity` (in runs of 40000 points, as many as its arguments hold),
+`kalvex-calc velocity` (in runs of 20000 points, as many as its arguments hold),
 in one run; prints both times and their ratio.
 
     PYTHONPATH=build/python python3 bench/bench_python_velocity.py build/kalvex-calc [N]
@@ -14,7 +14,7 @@ import numpy as np
 
 import kalvex
 
-calc = sys.argv[1]
+calc = os.path.abspath(sys.argv[1])
 n = int(sys.argv[2]) if len(sys.argv) > 2 else 1_000_000
 system_file = os.path.join(os.path.dirname(__file__), "..", "examples", "slot.asp")
 rng = np.random.default_rng(1)
@@ -26,7 +26,7 @@ vx, vy = kalvex.discretize(kalvex.System.load(system_file)).velocity(x, y)
 t_py = time.perf_counter() - t0
 
 # The command line takes its points as arguments: in runs that fit the argument space.
-chunk = 40_000
+chunk = 20_000
 t0 = time.perf_counter()
 for start in range(0, n, chunk):
     args = [calc, "velocity", system_file, "--method", "graded"]
