@@ -796,7 +796,9 @@ void TfrmMain::RefineCornerPress(int X, int Y) {
     const TEdgesCanvas& C = Doc.Canvas();
     const TRealPoint P1 = C.ScreenToWorld(Corner1);
     const TRealPoint P2 = C.ScreenToWorld(Corner2);
-    RunReported(Msg, [&] { Doc.RefineInRect(P1, P2); });
+    std::optional<std::string> Notice;
+    if (RunReported(Msg, [&] { Notice = Doc.RefineInRect(P1, P2); }) && Notice)
+        Msg.Show(QString::fromStdString(*Notice), TMsgIcon::Warning);
     Box->Redraw();
     ShowElementCount();
 }

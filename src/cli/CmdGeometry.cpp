@@ -1,6 +1,7 @@
 // kalvex-calc info / copy: the boundary model and the system file.
 #include "cli/CliCommon.h"
 #include "cli/CliDiscretization.h"
+#include "geometry/uBinaryIO.h"
 #include "geometry/uEdges.h"
 
 #include <filesystem>
@@ -55,10 +56,10 @@ int RunCopy(const TArgs& Args) {
     LoadSystem(Edges, In);
     Edges.SaveToFile(Out);
     // The discretisation file beside the output belonged to the file just replaced.
-    const std::string Dsc = DefaultDiscretizationFile(Out);
+    const std::optional<std::string> Dsc = CompanionFile(Out);
     std::error_code Ec;
-    if (std::filesystem::is_regular_file(Dsc, Ec) && !std::filesystem::equivalent(Dsc, In, Ec))
-        std::filesystem::remove(Dsc, Ec);
+    if (Dsc && std::filesystem::is_regular_file(*Dsc, Ec) && !IsSameFile(*Dsc, In))
+        std::filesystem::remove(*Dsc, Ec);
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "document/uDocument.h"
 
+#include "geometry/uBinaryIO.h"
 #include "results/uResultsFile.h"
 #include "results/uTextFormat.h"
 
@@ -10,17 +11,25 @@ namespace kalvex {
 
 namespace fs = std::filesystem;
 
-std::string CompanionName(const std::string& FileName) {
-    if (FileName.size() < 3)
-        return "dsc";
-    return FileName.substr(0, FileName.size() - 3) + "dsc";
-}
-
 TDocument::TDocument() {
     FCanvas.EdgeElements = nullptr;
     std::error_code Ec;
     FWorkDir = fs::current_path(Ec);
     FSolver.SetScale(FCanvas.Scale);
+}
+
+std::optional<fs::path> TDocument::Companion() const {
+    const std::optional<std::string> Name = CompanionFile(FilePath().string());
+    if (!Name)
+        return std::nullopt;
+    return fs::path(*Name);
+}
+
+void TDocument::RemoveCompanion() {
+    // Geometry may have changed: the elements are made anew from the saved system.
+    std::error_code Ec;
+    if (const auto C = Companion())
+        fs::remove(*C, Ec);
 }
 
 std::string TDocument::Caption() const {
@@ -104,6 +113,9 @@ void TDocument::OpenFile(const std::string& Path, TDocumentUi& Ui) {
         FCanvas.LoadModel(FilePath().string());
     } catch (const TKalvexError& E) {
         FCanvas.ClearModel();
+        // A save must not replace the file that could not be read: ask for a name.
+        FFileName = DefaultFileName;
+        FUntitled = true;
         Ui.ShowMessage(E.what());
     }
     FCanvas.Redraw();
@@ -129,9 +141,7 @@ bool TDocument::Save(TDocumentUi& Ui) {
     if (!WriteModel(FilePath(), Ui))
         return false;
     FSaved = true;
-    // Geometry may have changed: the elements are made anew from the saved system.
-    std::error_code Ec;
-    fs::remove(CompanionPath(), Ec);
+    RemoveCompanion();
     NotifyState();
     return true;
 }
@@ -148,8 +158,7 @@ bool TDocument::SaveAs(TDocumentUi& Ui) {
     FFileName = P.filename().string();
     FSaved = true;
     FUntitled = false;
-    std::error_code Ec;
-    fs::remove(CompanionPath(), Ec);
+    RemoveCompanion();
     NotifyState();
     return true;
 }
@@ -173,8 +182,14 @@ bool TDocument::SwitchMode(TMode Target, TDocumentUi& Ui) {
         return false;
     if (Target == TMode::mdCount) {
         if (const auto Refusal = ModellingRefusal()) {
-            Ui.ShowMessage(*Refusal);
-            return false;
+            if (*Refusal != NotSavedMessage) {
+                Ui.ShowMessage(*Refusal);
+                return false;
+            }
+            if (Ui.AskSaveChanges(NotSavedQuestion) != TSaveAnswer::Yes)
+                return false;
+            if (!(FUntitled ? SaveAs(Ui) : Save(Ui)))
+                return false;
         }
         if (!PrepareModelling || !PrepareModelling())
             return false;
@@ -189,6 +204,7 @@ void TDocument::EnterMode(TMode Target) {
     FMode = Target;
     FCanvas.SetEditEnabled(Target == TMode::mdEdit);
     if (Target == TMode::mdEdit) {
+        FCompanionNoticeShown = false;
         FCanvas.SetTool(etSelect);
         FCanvas.ShowNames = false;
         FCanvas.EdgeElements = nullptr;
@@ -203,7 +219,8 @@ void TDocument::EnterMode(TMode Target) {
 
 bool TDocument::LoadCompanion(TDocumentUi& Ui) {
     std::error_code Ec;
-    if (!fs::exists(CompanionPath(), Ec))
+    const std::optional<fs::path> C = Companion();
+    if (!C || !fs::is_regular_file(*C, Ec))
         return false;
     // A discretisation older than its system describes another geometry (the system was
     // written by something else since); the dialog discretises it afresh.
@@ -232,16 +249,44 @@ bool TDocument::LoadCompanion(TDocumentUi& Ui) {
     return true;
 }
 
-void TDocument::Discretize(const TDiscretizationSettings& Settings) {
-    kalvex::Discretize(FSolver.Elements, FCanvas.Edges, Settings);
-    FSolver.ClearIntensities();
-    FSolver.Elements.SaveToFile(CompanionPath().string());
+std::optional<std::string> TDocument::WriteCompanion() {
+    const std::optional<fs::path> C = Companion();
+    std::string Why;
+    try {
+        if (C) {
+            FSolver.Elements.SaveToFile(C->string());
+            return std::nullopt;
+        }
+        Why = "его имя указывает на сам файл системы";
+    } catch (const TKalvexError& E) {
+        Why = E.what();
+        // The reason only, without the writer's own first words.
+        if (const std::size_t Colon = Why.find(": "); Colon != std::string::npos)
+            Why = Why.substr(Colon + 2);
+        if (const std::size_t Line = Why.find('\r'); Line != std::string::npos)
+            Why.resize(Line);
+        while (!Why.empty() && Why.back() == '.')
+            Why.pop_back();
+    }
+    if (FCompanionNoticeShown)
+        return std::nullopt;
+    FCompanionNoticeShown = true;
+    return "Разбиение на граничные элементы не сохранено в файл " +
+           CompanionPath().filename().string() + ": " + Why +
+           ".\rМоделирование продолжается; при следующем переходе в режим моделирования "
+           "разбиение будет выполнено заново.";
 }
 
-void TDocument::RefineInRect(TRealPoint C1, TRealPoint C2) {
+std::optional<std::string> TDocument::Discretize(const TDiscretizationSettings& Settings) {
+    kalvex::Discretize(FSolver.Elements, FCanvas.Edges, Settings);
+    FSolver.ClearIntensities();
+    return WriteCompanion();
+}
+
+std::optional<std::string> TDocument::RefineInRect(TRealPoint C1, TRealPoint C2) {
     FSolver.Elements.RefineInRect(C1, C2);
     FSolver.ClearIntensities();
-    FSolver.Elements.SaveToFile(CompanionPath().string());
+    return WriteCompanion();
 }
 
 TRealPoint TDocument::VelocityAt(TRealPoint P) {
@@ -268,7 +313,17 @@ bool TDocument::RotateBack() {
     return true;
 }
 
+void TDocument::RefuseOverInputs(const std::string& Path) const {
+    std::vector<std::string> Inputs;
+    if (!FUntitled) {
+        Inputs.push_back(FilePath().string());
+        Inputs.push_back(CompanionPath().string());
+    }
+    CheckOutputFiles({{"", Path}}, Inputs);
+}
+
 void TDocument::SaveResults(const std::string& Path) const {
+    RefuseOverInputs(Path);
     SaveResultsToFile(Path, FCanvas.Edges, FCanvas.DrawLines);
 }
 
@@ -277,6 +332,7 @@ void TDocument::SaveResultsPicture(const std::string& Path) const {
     if (FCanvas.LegendShown())
         Legend =
             FCanvas.LegendFormat ? FCanvas.LegendFormat : [](double V) { return FormatNumber(V); };
+    RefuseOverInputs(Path);
     ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path, Legend);
 }
 
