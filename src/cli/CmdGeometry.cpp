@@ -1,10 +1,8 @@
 // kalvex-calc info / copy: the boundary model and the system file.
 #include "cli/CliCommon.h"
 #include "cli/CliDiscretization.h"
-#include "geometry/uBinaryIO.h"
 #include "geometry/uEdges.h"
 
-#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -56,10 +54,7 @@ int RunCopy(const TArgs& Args) {
     LoadSystem(Edges, In);
     Edges.SaveToFile(Out);
     // The discretisation file beside the output belonged to the file just replaced.
-    const std::optional<std::string> Dsc = CompanionFile(Out);
-    std::error_code Ec;
-    if (Dsc && std::filesystem::is_regular_file(*Dsc, Ec) && !IsSameFile(*Dsc, In))
-        std::filesystem::remove(*Dsc, Ec);
+    RemoveCompanion(Out, {In});
     return 0;
 }
 

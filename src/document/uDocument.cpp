@@ -27,9 +27,7 @@ std::optional<fs::path> TDocument::Companion() const {
 
 void TDocument::RemoveCompanion() {
     // Geometry may have changed: the elements are made anew from the saved system.
-    std::error_code Ec;
-    if (const auto C = Companion())
-        fs::remove(*C, Ec);
+    kalvex::RemoveCompanion(FilePath().string());
 }
 
 std::string TDocument::Caption() const {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace kalvex {
 
@@ -21,6 +22,17 @@ std::optional<std::string> CompanionFile(const std::string& SystemFile) {
     if (IsSameFile(Name, SystemFile))
         return std::nullopt;
     return Name;
+}
+
+void RemoveCompanion(const std::string& SystemFile, const std::vector<std::string>& Keep) {
+    const std::optional<std::string> Name = CompanionFile(SystemFile);
+    std::error_code Ec;
+    if (!Name || !std::filesystem::is_regular_file(*Name, Ec))
+        return;
+    for (const std::string& K : Keep)
+        if (IsSameFile(*Name, K))
+            return;
+    std::filesystem::remove(*Name, Ec);
 }
 
 } // namespace kalvex

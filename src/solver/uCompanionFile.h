@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kalvex {
 
@@ -13,5 +14,9 @@ std::string CompanionName(const std::string& SystemFile);
 // The companion of SystemFile, or nothing when that file is the system itself (through
 // a link or another path): it is then neither read, written nor removed.
 std::optional<std::string> CompanionFile(const std::string& SystemFile);
+
+// After SystemFile was written anew: removes its companion, which described the file
+// replaced (never the system itself, nor one of Keep).
+void RemoveCompanion(const std::string& SystemFile, const std::vector<std::string>& Keep = {});
 
 } // namespace kalvex
