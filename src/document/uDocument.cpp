@@ -11,6 +11,15 @@ namespace kalvex {
 
 namespace fs = std::filesystem;
 
+std::string UnbalancedMessage(double NetFlow, const std::function<std::string(double)>& Number) {
+    return "Некорректно заданы граничные условия.\rПереход в режим моделирования невозможен.\r"
+           "Суммарный расход через границы " +
+           (Number ? Number(NetFlow) : FormatNumber(NetFlow)) +
+           " м²/с, а должен быть равен нулю.\r"
+           "Выделите отверстие и выберите «Автоподбор скорости»:\r"
+           "его скорость уравновесит расход.";
+}
+
 TDocument::TDocument() {
     FCanvas.EdgeElements = nullptr;
     std::error_code Ec;
@@ -168,8 +177,9 @@ bool TDocument::CanClose(TDocumentUi& Ui) {
 // ---------------------------------------------------------------- modes
 
 std::optional<std::string> TDocument::ModellingRefusal() const {
-    if (!FCanvas.Edges.HasSemiInfinite() && std::abs(FCanvas.Edges.TotalFlow()) > 0.001)
-        return std::string(UnbalancedMessage);
+    const double Q = FCanvas.Edges.TotalFlow();
+    if (!FCanvas.Edges.HasSemiInfinite() && std::abs(Q) > 0.001)
+        return UnbalancedMessage(Q, NumberFormat);
     if (!FSaved || FUntitled)
         return std::string(NotSavedMessage);
     return std::nullopt;

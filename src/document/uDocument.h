@@ -22,8 +22,9 @@ enum class TZoom { zmIn, zmOut, zmReset };
 enum class TSaveAnswer { Yes, No, Cancel };
 
 inline constexpr const char* DefaultFileName = "Система1.asp";
-inline constexpr const char* UnbalancedMessage =
-    "Некорректно заданы граничные условия.\rПереход в режим моделирования невозможен.";
+// The refusal of modelling while the flows do not balance: the net flow NetFlow (m²/s)
+// written by Number, and how to balance it.
+std::string UnbalancedMessage(double NetFlow, const std::function<std::string(double)>& Number);
 inline constexpr const char* NotSavedMessage =
     "Файл не сохранен.\rПереход в режим моделирования невозможен.";
 // Modelling works on the saved file: asked instead of refusing.
@@ -140,6 +141,9 @@ public:
     bool AutoSelectSpeed();
     // Turns the slits of the model and of the discretised copy by Angle degrees.
     void RotateCylinders(double AngleDeg);
+
+    // Numbers in the document's messages; the window passes one in the user's notation.
+    std::function<std::string(double)> NumberFormat;
 
     // The window's hook: the file state (name, Saved, mode) changed.
     std::function<void()> OnStateChange;

@@ -104,8 +104,14 @@ TEST_F(ModellingTest, RefusedThenDiscretisedAsTheCalculatorDoes) {
     S.V += 1;
     E.SetSegment(0, S);
     Act("miCountMode")->trigger();
+    // The net flow in the user's notation, and the way out.
     EXPECT_EQ(Last(), QString::fromUtf8("Некорректно заданы граничные условия.\n"
-                                        "Переход в режим моделирования невозможен."));
+                                        "Переход в режим моделирования невозможен.\n"
+                                        "Суммарный расход через границы ") +
+                          NumberText(Canvas().Edges.TotalFlow()) +
+                          QString::fromUtf8(" м²/с, а должен быть равен нулю.\n"
+                                            "Выделите отверстие и выберите «Автоподбор "
+                                            "скорости»:\nего скорость уравновесит расход."));
     S.V -= 1;
     E.SetSegment(0, S);
     Window.Document().MarkChanged();

@@ -3,6 +3,7 @@
 
 #include "ModelBuilders.h"
 #include "TestSupport.h"
+#include "results/uTextFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -230,8 +231,22 @@ TEST(DocumentTest, ModellingNeedsBalanceAndSavedFile) {
     Doc.Canvas().Edges.Add(Polygon({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, {0.002, 0, 0, 0}));
     EXPECT_FALSE(Doc.SwitchMode(TMode::mdCount, Ui));
     ASSERT_EQ(Ui.Messages.size(), 1u);
+    const std::string Hint = " м²/с, а должен быть равен нулю.\r"
+                             "Выделите отверстие и выберите «Автоподбор скорости»:\r"
+                             "его скорость уравновесит расход.";
     EXPECT_EQ(Ui.Messages[0],
-              "Некорректно заданы граничные условия.\rПереход в режим моделирования невозможен.");
+              "Некорректно заданы граничные условия.\rПереход в режим моделирования невозможен.\r"
+              "Суммарный расход через границы 0.002" +
+                  Hint);
+    // The net flow in the window's notation.
+    Doc.NumberFormat = [](double V) { return FormatNumber(V, ','); };
+    Doc.Canvas().Edges.Item(0).Segments[1].V = -0.012;
+    EXPECT_FALSE(Doc.SwitchMode(TMode::mdCount, Ui));
+    ASSERT_EQ(Ui.Messages.size(), 2u);
+    EXPECT_NE(Ui.Messages[1].find("через границы -0,010" + Hint), std::string::npos)
+        << Ui.Messages[1];
+    Doc.Canvas().Edges.Item(0).Segments[1].V = 0;
+    Ui.Messages.pop_back();
 
     // A semi-infinite region lets the flow out; the system is not saved yet.
     Doc.Canvas().Edges.Add(Chain({{3, 0}, {4, 0}, {5, 0}}));
