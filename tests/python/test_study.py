@@ -12,14 +12,14 @@ TASK = example("task_velocity.json")
 
 def test_a_cluster_study_equals_the_serial_loop_and_reports_a_failed_case(tmp_path):
     system = kalvex.System.load(example("hood_probe.asp"))
-    values = {"Отсос1": [1.0, 2.0], "h": [0.0, -0.3, 0.05]}
+    values = {"Отсос1": [2.0, 4.0], "h": [-0.3, -0.1]}
     serial = study.sweep(system, TASK, values, scheduler="serial")
     assert study.sweep(system, TASK, values, workers=2) == serial
     failed = [r for r in serial if "error" in r]
     assert [r["h"] for r in failed] == [-0.3, -0.3]
     assert "пересекает другие границы" in failed[0]["error"]
     one = kalvex._core._task_point(system, open(TASK, encoding="utf-8").read(),
-                                   {"Отсос1": 2.0, "h": 0.05})
+                                   {"Отсос1": 4.0, "h": -0.1})
     assert serial[-1]["value"] == one["value"]
     study.write_csv(serial, tmp_path / "rows.csv")
     with open(tmp_path / "rows.csv", newline="", encoding="utf-8") as f:
