@@ -1,9 +1,11 @@
 // The desktop program: kalvex [SYSTEM.asp]
 #include "app/uMain.h"
 #include "app/uMessages.h"
+#include "geometry/uBinaryIO.h"
 #include "settings/uSettings.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -94,7 +96,20 @@ int main(int argc, char* argv[]) {
             if (!Ready.isEmpty() && !QFileInfo::exists(Ready))
                 return;
             QScreen* S = QGuiApplication::primaryScreen();
-            const bool Ok = S != nullptr && S->grabWindow(0).save(Shot, "PNG");
+            QByteArray Png;
+            QBuffer Buffer(&Png);
+            bool Ok = S != nullptr && Buffer.open(QIODevice::WriteOnly) &&
+                      S->grabWindow(0).save(&Buffer, "PNG");
+            try {
+                if (Ok)
+                    kalvex::WriteFileAtomic(
+                        Shot.toStdString(),
+                        std::span(reinterpret_cast<const std::uint8_t*>(Png.constData()),
+                                  static_cast<std::size_t>(Png.size())));
+            } catch (const kalvex::TKalvexError& E) {
+                std::fprintf(stderr, "kalvex: %s\n", E.what());
+                Ok = false;
+            }
             QCoreApplication::exit(Ok ? 0 : 1);
         });
         Poll->start(1500);

@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -127,6 +128,7 @@ TfrmMain::TfrmMain(TMessages& M, std::filesystem::path SettingsFile, QWidget* Pa
     FrmEfficiencyChart = new TfrmEfficiencyChart(Msg, this);
     FrmEfficiency = new TfrmEfficiency(*RunContext, *FrmEfficiencyChart, this);
     Doc.Canvas().LegendFormat = [](double V) { return NumberText(V).toStdString(); };
+    Doc.NumberFormat = Doc.Canvas().LegendFormat;
 
     // Esc stops a computation started from the canvas (a first velocity's solve),
     // whichever of the program's windows is active; only while one runs, as the canvas
@@ -163,6 +165,7 @@ TfrmMain::~TfrmMain() {
     C.OnSelect = nullptr;
     C.OnChange = nullptr;
     C.OnModify = nullptr;
+    C.OnMoveRefused = nullptr;
     C.OnCanvasMouseDown = nullptr;
     C.OnCanvasMouseMove = nullptr;
     C.Question = nullptr;
@@ -545,12 +548,16 @@ void TfrmMain::CreateStatusBar() {
     sbMode = Panel("sbMode", 100);
     sbCoords = Panel("sbCoords", 90);
     sbElements = Panel("sbElements", 200);
+    sbHint = new QLabel(this);
+    sbHint->setObjectName(QStringLiteral("sbHint"));
+    statusBar()->addWidget(sbHint, 1);
     sbMode->setText(QLatin1Char(' ') + U(EditCaption));
 }
 
 void TfrmMain::ConnectCanvas() {
     TEdgesCanvas& C = Doc.Canvas();
     C.OnSelect = [this] {
+        sbHint->clear();
         Props->FillPropertyWindows();
         UpdateEditCommands();
     };
@@ -559,8 +566,13 @@ void TfrmMain::ConnectCanvas() {
         UpdateEditCommands();
     };
     C.OnModify = [this] {
+        sbHint->clear();
         Doc.MarkChanged();
         Props->RefreshPointFields();
+    };
+    C.OnMoveRefused = [this](const std::string& Text) {
+        sbHint->setText(QString::fromStdString(Text));
+        QApplication::beep();
     };
     C.OnCanvasMouseDown = [this](TMouseButton B, TShiftState, int X, int Y) {
         CanvasMouseDown(B, X, Y);
@@ -815,7 +827,9 @@ void TfrmMain::RefineCornerPress(int X, int Y) {
     const TEdgesCanvas& C = Doc.Canvas();
     const TRealPoint P1 = C.ScreenToWorld(Corner1);
     const TRealPoint P2 = C.ScreenToWorld(Corner2);
-    RunReported(Msg, [&] { Doc.RefineInRect(P1, P2); });
+    std::optional<std::string> Notice;
+    if (RunReported(Msg, [&] { Notice = Doc.RefineInRect(P1, P2); }) && Notice)
+        Msg.Show(QString::fromStdString(*Notice), TMsgIcon::Warning);
     Box->Redraw();
     ShowElementCount();
 }

@@ -136,6 +136,7 @@ private:
     QLabel* sbMode = nullptr;
     QLabel* sbCoords = nullptr;
     QLabel* sbElements = nullptr;
+    QLabel* sbHint = nullptr; // why the last arrow-key move was refused
     QToolBar* FileBar = nullptr;
     QToolBar* BasicBar = nullptr;
     QToolButton* tbModeButton = nullptr;

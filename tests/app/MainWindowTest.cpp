@@ -143,6 +143,25 @@ TEST_F(MainWindowTest, DrawSelectAndMoveWithKeys) {
     EXPECT_FALSE(Act("miDeleteEdge")->isEnabled());
 }
 
+TEST_F(MainWindowTest, RefusedKeyMoveSaysWhyInTheStatusBar) {
+    DrawTriangle();
+    Act("tbSelect")->trigger();
+    Click({300, 100});
+    ASSERT_EQ(Canvas().SelKind(), skPoint);
+    // 25 steps of eight pixels down bring the corner onto the base's end.
+    for (int I = 0; I < 24; ++I)
+        QTest::keyClick(Box, Qt::Key_Down);
+    EXPECT_TRUE(Panel("sbHint").isEmpty());
+    const auto Before = Canvas().Edges.Item(0).GetSegment(1);
+    QTest::keyClick(Box, Qt::Key_Down);
+    EXPECT_EQ(Panel("sbHint"),
+              QString::fromUtf8("Невозможно переместить точку. Концы отрезка при этом совпадут."));
+    EXPECT_EQ(Canvas().Edges.Item(0).GetSegment(1).P2.Y, Before.P2.Y);
+    // A move that is carried out clears it.
+    QTest::keyClick(Box, Qt::Key_Up);
+    EXPECT_TRUE(Panel("sbHint").isEmpty());
+}
+
 TEST_F(MainWindowTest, SavePromptThreeAnswers) {
     DrawTriangle();
     const QString Question = QString::fromUtf8("Сохранить изменения в файле Система1.asp?");

@@ -9,6 +9,7 @@
 #include "app/uNumberText.h"
 #include "canvas/uPaintEdges.h"
 #include "results/uContour.h"
+#include "results/uEfficiency.h"
 #include "results/uResultsFile.h"
 
 #include "MainWindowFixture.h"
@@ -104,14 +105,21 @@ TEST_F(ModellingTest, RefusedThenDiscretisedAsTheCalculatorDoes) {
     S.V += 1;
     E.SetSegment(0, S);
     Act("miCountMode")->trigger();
+    // The net flow in the user's notation, and the way out.
     EXPECT_EQ(Last(), QString::fromUtf8("Некорректно заданы граничные условия.\n"
-                                        "Переход в режим моделирования невозможен."));
+                                        "Переход в режим моделирования невозможен.\n"
+                                        "Суммарный расход через границы ") +
+                          NumberText(Canvas().Edges.TotalFlow()) +
+                          QString::fromUtf8(" м²/с, а должен быть равен нулю.\n"
+                                            "Выделите отверстие и выберите «Автоподбор "
+                                            "скорости»:\nего скорость уравновесит расход."));
     S.V -= 1;
     E.SetSegment(0, S);
     Window.Document().MarkChanged();
     Act("tbMode")->trigger();
-    EXPECT_EQ(Last(),
-              QString::fromUtf8("Файл не сохранен.\nПереход в режим моделирования невозможен."));
+    // Offered for saving; cancelled, the window stays in editing.
+    EXPECT_TRUE(Last().startsWith(QString::fromUtf8("Файл не сохранен.\n")))
+        << Last().toStdString();
     EXPECT_EQ(Window.Document().Mode(), TMode::mdEdit);
 
     // Saved: the dialog comes up with its defaults; cancelling it keeps editing.
@@ -501,15 +509,27 @@ TEST_F(ModellingTest, EfficiencyCurveHoldsTheCoreFractions) {
                   QPointF(R.D * 1e6, static_cast<double>(R.Caught) / R.Total));
     }
 
+    // The table is the calculator's, every digit.
     Msg.Files = {QString::fromStdString(Dir.File("e.csv"))};
     Press(Chart, "btSaveCsv");
-    std::ifstream Csv(Dir.File("e.csv"));
-    std::string Header;
-    std::getline(Csv, Header);
-    EXPECT_EQ(Header, "d,caught,total,fraction");
+    const std::string Csv = EfficiencyCsv(Core.Rows);
+    EXPECT_EQ(Bytes(Dir.File("e.csv")), std::vector<std::uint8_t>(Csv.begin(), Csv.end()));
     Msg.Files = {QString::fromStdString(Dir.File("e.png"))};
     Press(Chart, "btSavePng");
     EXPECT_EQ(QImage(QString::fromStdString(Dir.File("e.png"))).size(), Chart->View->size());
+
+    // A file that cannot be replaced is told and stays whole.
+    for (const char* Name : {"e.csv", "e.png"}) {
+        const std::vector<std::uint8_t> Old = Bytes(Dir.File(Name));
+        std::filesystem::permissions(Dir.File(Name), std::filesystem::perms::owner_read);
+        Msg.Files = {QString::fromStdString(Dir.File(Name))};
+        Msg.Texts.clear();
+        Press(Chart, std::string(Name) == "e.csv" ? "btSaveCsv" : "btSavePng");
+        ASSERT_EQ(Msg.Texts.size(), 1);
+        EXPECT_TRUE(Msg.Texts[0].contains(QString::fromUtf8("только для чтения")))
+            << Msg.Texts[0].toStdString();
+        EXPECT_EQ(Bytes(Dir.File(Name)), Old);
+    }
     Chart->close();
 }
 
