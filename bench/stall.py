@@ -16,16 +16,20 @@ from window_atspi import application, box_of, find, press, wait_for  # noqa: E40
 
 
 def longest(log, start, end):
-    """The longest gap (s) logged between start and end (s since the epoch)."""
-    worst = 0.0
+    """The longest gap (s) logged between start and end (s since the epoch), with the
+    three longest and where they ended (s after start) in words."""
+    gaps = []
     with open(log) as f:
         for line in f:
             part = line.split()
             if len(part) == 3 and part[0] == "stall":
                 at, gap = int(part[1]) / 1000.0, int(part[2]) / 1000.0
                 if start <= at <= end + 1.0:
-                    worst = max(worst, gap)
-    return worst
+                    gaps.append((gap, at - start))
+    gaps.sort(reverse=True)
+    if gaps and os.environ.get("STALL_DETAIL"):
+        print("  longest: " + ", ".join("%.2f s ending at %.1f s" % g for g in gaps[:3]))
+    return gaps[0][0] if gaps else 0.0
 
 
 def main():

@@ -4,7 +4,7 @@
 # flow lines, on a large discretisation: bench/stall.sh [SYSTEM.asp] [BASE_LENGTH]
 # (examples/hood.asp, 0.000175 m: about 20 000 elements). Run by hand, on a virtual X
 # server with an accessibility bus; prints its figures. STALL_INTERVAL sets the field's
-# interval between lines (0.02 m).
+# interval between lines (0.02 m); STALL_DETAIL=1 also prints the three longest stalls.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SYSTEM=$(realpath "${1:-examples/hood.asp}")
