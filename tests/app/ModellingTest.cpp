@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QChartView>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -358,6 +359,71 @@ TEST_F(ModellingTest, ClosingDuringABuildStopsItThenAsks) {
         QTest::qWait(10);
     EXPECT_FALSE(Window.isVisible());
     EXPECT_EQ(Last(), QString::fromUtf8("Сохранить изменения в файле hood.asp?"));
+}
+
+TEST_F(ModellingTest, ClosingTheWindowDuringAParticleStopsItThenAsks) {
+    EnterModelling("hood.asp");
+    bool Blocked = true;
+    OnModal([&](QWidget* D) {
+        auto* Dlg = qobject_cast<TfrmPartTraces*>(D);
+        ASSERT_NE(Dlg, nullptr);
+        Dlg->edStep->setText(ShortestText(0.00001));
+        Dlg->edMaxTime->setText(ShortestText(5));
+        auto* Watch = new QTimer(Dlg);
+        QObject::connect(Watch, &QTimer::timeout, Dlg, [&, Dlg, Watch] {
+            if (Dlg->lbTime->text() == NumberText(0))
+                return;
+            Watch->stop();
+            // Qt hands no close request of the window system to a window that a
+            // modal one blocks.
+            Blocked = QGuiApplication::modalWindow() != nullptr;
+            Window.Document().MarkChanged();
+            Window.close();
+        });
+        Watch->start(0);
+        Press(D, "btBuild");
+    });
+    Msg.Answers = {TMsgAnswer::No};
+    Act("tbPartTrace")->trigger();
+    EXPECT_FALSE(Blocked);
+    for (int I = 0; I < 100 && Window.isVisible(); ++I)
+        QTest::qWait(10);
+    EXPECT_FALSE(Window.isVisible());
+    EXPECT_LT(Window.Document().RotationTime(), 1.0);
+    EXPECT_EQ(Last(), QString::fromUtf8("Сохранить изменения в файле hood.asp?"));
+}
+
+TEST_F(ModellingTest, FirstVelocitySolvesBusyAndEscStopsIt) {
+    EnterModelling("hood.asp");
+    TCountEdges& S = Window.Document().Solver();
+    Act("tbSpeed")->trigger();
+    // Without the memory the system needs: refused with its size, before anything is
+    // assembled.
+    S.MemoryProbe = [] { return std::optional<double>(0.0); };
+    Click({400, 300});
+    EXPECT_TRUE(Last().startsWith(QString::fromUtf8("Недостаточно памяти для решения системы из ")))
+        << Last().toStdString();
+    S.MemoryProbe = nullptr;
+    Msg.Texts.clear();
+
+    S.PumpInterval = {};
+    bool SawBusy = false;
+    // The move first: moving processes events.
+    QTest::mouseMove(Box, {400, 300});
+    QTimer::singleShot(0, &Window, [&] {
+        SawBusy = Window.Busy() && !Window.menuBar()->isEnabled();
+        QTest::keyClick(&Window, Qt::Key_Escape);
+    });
+    QTest::mouseClick(Box, Qt::LeftButton, {}, {400, 300});
+    EXPECT_TRUE(SawBusy);
+    // Stopped: nothing said, nothing half-solved kept, the window usable.
+    EXPECT_TRUE(Msg.Texts.isEmpty()) << Msg.Texts.join(QLatin1Char('|')).toStdString();
+    EXPECT_FALSE(S.Solved());
+    EXPECT_FALSE(Window.Busy());
+    EXPECT_TRUE(Window.menuBar()->isEnabled());
+    Click({400, 300});
+    EXPECT_TRUE(Last().startsWith(QString::fromUtf8("Скорость воздуха в точке")))
+        << Last().toStdString();
 }
 
 TEST_F(ModellingTest, DialogFaultsAndASingleLineFromAPickedPoint) {

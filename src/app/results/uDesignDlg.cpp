@@ -94,6 +94,8 @@ TfrmContour::TfrmContour(TRunContext& Context, QWidget* Parent) : TRunDialog(Con
 
 void TfrmContour::showEvent(QShowEvent* Event) {
     TRunDialog::showEvent(Event);
+    if (Reshown())
+        return;
     const TRealPoint A = ViewPoint(Ctx, 0, 1);
     const TRealPoint B = ViewPoint(Ctx, 1, 0);
     edX0->setText(NumberText(A.X));
@@ -276,6 +278,8 @@ TfrmEfficiency::TfrmEfficiency(TRunContext& Context, TfrmEfficiencyChart& C, QWi
 
 void TfrmEfficiency::showEvent(QShowEvent* Event) {
     TRunDialog::showEvent(Event);
+    if (Reshown())
+        return;
     // A first start line across the upper part of the view; later the last one typed.
     if (!LineFilled) {
         LineFilled = true;
