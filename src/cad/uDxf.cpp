@@ -562,7 +562,7 @@ TDxfDrawing ReadDxfFile(const std::string& FileName) {
     return ParseDxf(std::string(Bytes.begin(), Bytes.end()));
 }
 
-TEdges ImportDxf(const TDxfDrawing& Drawing, const TDxfImportOptions& Options,
+TEdges ImportDxf(const TDxfDrawing& Drawing, const TDxfImportOptions& Options, const TEdges& Base,
                  const TEdgeSegment& Defaults) {
     std::vector<std::string> Ru = Drawing.Skipped, En = Drawing.SkippedEnglish;
     const auto Fail = [&]() {
@@ -629,8 +629,11 @@ TEdges ImportDxf(const TDxfDrawing& Drawing, const TDxfImportOptions& Options,
         Marks.push_back(C.Points.front());
     for (const TDxfCircle& C : Circles)
         Marks.push_back(C.Centre);
+    for (const TEdge& E : Base.Items)
+        if (E.Count() > 0)
+            Marks.push_back(E.FirstSegment().P1);
 
-    TEdges Work;
+    TEdges Work = Base;
     int OpenCount = 0;
     for (std::size_t I = 0; I < Chains.size(); ++I) {
         TDxfPath& C = Chains[I];

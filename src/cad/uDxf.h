@@ -75,13 +75,13 @@ struct TDxfImportOptions {
     bool OpenChainsSemiInfinite = false;
 };
 
-// The boundaries of the drawing, each added through the editor's own crossing tests;
-// every segment gets the settings of Defaults and the velocity 0. A closed chain that
+// Base with the boundaries of the drawing added, each through the editor's own crossing
+// tests; every new segment gets the settings of Defaults and the velocity 0. A closed chain that
 // encloses another boundary, or stands alone, is an enclosure (air inside); any other is
 // a body in the air. Throws TDxfUnitsUnknown, TDxfOpenChains, or one TRefusal listing
 // everything that cannot be imported; nothing is returned then.
 TEdges ImportDxf(const TDxfDrawing& Drawing, const TDxfImportOptions& Options,
-                 const TEdgeSegment& Defaults = {});
+                 const TEdges& Base = {}, const TEdgeSegment& Defaults = {});
 
 // Layers of an export.
 inline constexpr const char* DxfBoundaryLayer = "BOUNDARIES";
