@@ -187,9 +187,7 @@ TOptTask TWizard::ToTask() const {
 
 std::unique_ptr<TOptimizeEdges> TWizard::Built(const TOptTask& T) const {
     auto S = std::make_unique<TOptimizeEdges>();
-    if (!S->Params.BuildObjects(FSource))
-        throw TTaskError(MsgNotBalanced);
-    ApplyOptTask(T, *S);
+    PrepareSearch(FSource, T, *S);
     return S;
 }
 
@@ -198,7 +196,7 @@ std::optional<std::string> TWizard::LoadTask(const TOptTask& T) {
         return std::string(MsgNotBalanced);
     try {
         FSearch = Built(T);
-    } catch (const TTaskError& E) {
+    } catch (const TKalvexError& E) {
         return std::string(E.what());
     }
     Task = T.Task;
