@@ -21,6 +21,10 @@ int PixelRadius(TPixel A, TPixel B) {
 
 } // namespace
 
+void TEdgesCanvas::NoteEdit(const char* Name, THitResult Object, int Run) {
+    FEditNote = {Name, Object, Run};
+}
+
 // ---------------------------------------------------------------- tool and mode
 
 void TEdgesCanvas::SetTool(TEditTool T) {
@@ -112,6 +116,7 @@ void TEdgesCanvas::DropStaleDrawing() {
 void TEdgesCanvas::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     const TPixel P{X, Y};
     DropStaleDrawing();
+    EndRun();
     bool Handled = true;
     switch (FTool) {
     case etNone:
@@ -208,6 +213,7 @@ bool TEdgesCanvas::PressClosed(TMouseButton Button, TPixel P) {
         S.P2 = B;
         Edges.Last().AddSegment(S);
         Redraw();
+        NoteEdit("рисование границы", {});
         if (OnChange)
             OnChange();
     }
@@ -257,6 +263,7 @@ bool TEdgesCanvas::PressSemiInfinite(TMouseButton Button, TPixel P) {
             return false;
         FClickCount = 0;
         Redraw();
+        NoteEdit("рисование границы", {});
         if (OnChange)
             OnChange();
     }
@@ -295,6 +302,7 @@ bool TEdgesCanvas::PressCylinder(TMouseButton Button, TPixel P) {
         Cylinder.AddSegment(S1);
         Edges.Add(std::move(Cylinder));
         Redraw();
+        NoteEdit("рисование цилиндра", {});
         if (OnChange)
             OnChange();
     }
@@ -340,6 +348,9 @@ void TEdgesCanvas::MouseUp(TMouseButton, TShiftState, int, int) {
 // ---------------------------------------------------------------- keys
 
 void TEdgesCanvas::KeyDown(int Key, TShiftState Shift) {
+    const bool Arrow = Key == vkLeft || Key == vkUp || Key == vkRight || Key == vkDown;
+    if (!Arrow)
+        EndRun();
     switch (Key) {
     case vkEscape:
         CancelDrawing();
@@ -367,7 +378,10 @@ void TEdgesCanvas::KeyDown(int Key, TShiftState Shift) {
                     Moved->Y -= Step;
             }
             // A refused key move would otherwise look like a key that did nothing.
-            if (Moved != nullptr && !ApplySegment(S) && OnMoveRefused)
+            FKeyMove = true;
+            const bool Stored = Moved != nullptr && ApplySegment(S);
+            FKeyMove = false;
+            if (Moved != nullptr && !Stored && OnMoveRefused)
                 OnMoveRefused(std::string(FSelKind == skCylinder
                                               ? "Невозможно переместить цилиндр. "
                                               : "Невозможно переместить точку. ") +
@@ -409,6 +423,7 @@ void TEdgesCanvas::DeselectAll() {
     FSelSegment = -1;
     FSelEdge = -1;
     FSelKind = skNone;
+    EndRun();
 }
 
 void TEdgesCanvas::CancelDrawing() {
@@ -427,6 +442,7 @@ void TEdgesCanvas::DeleteSelected() {
         return;
     if (!Question || Question(DeleteQuestion) != TAnswer::Yes)
         return;
+    NoteEdit("удаление границы", Selection());
     Edges.Delete(FSelEdge);
     FSelSegment = -1;
     FSelEdge = -1;
@@ -445,6 +461,7 @@ void TEdgesCanvas::InvertSelected() {
     if (Edge.Kind != ekClosed && Edge.Kind != ekSemiInfinite)
         return;
     const int N = Edge.Count();
+    NoteEdit("инвертирование границы", Selection());
     Edge.Invert();
     FSelSegment = N - 1 - FSelSegment;
     // The same point is P1 of the new segment for a former P2 and the other way round.
@@ -587,6 +604,8 @@ bool TEdgesCanvas::ApplySegment(const TEdgeSegment& New) {
     if (!Stored)
         return false;
     FMoveRefusal.clear();
+    NoteEdit(FSelKind == skCylinder ? "перемещение цилиндра" : "перемещение точки", Selection(),
+             FKeyMove ? FRun : 0);
     Redraw();
     if (OnModify)
         OnModify();
@@ -617,6 +636,7 @@ bool TEdgesCanvas::ConvertSelectedToArc(int NumSegs, double Height) {
             return false;
         }
     }
+    NoteEdit("преобразование в дугу", Selection());
     return true;
 }
 

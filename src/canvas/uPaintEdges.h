@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace kalvex {
 
@@ -57,6 +58,15 @@ struct THitResult {
     TSelKind Kind = skNone;
     int Edge = -1;
     int Segment = -1;
+};
+
+// The last change the editor made to the model, for the undo history: its name, the
+// object it was made on, and the run it belongs to (0: a change of its own; arrow
+// presses on one object, or one drag, share a run).
+struct TEditNote {
+    std::string Name;
+    THitResult Target;
+    int Run = 0;
 };
 
 struct TPictureSize {
@@ -157,6 +167,8 @@ public:
     // Why the last ApplySegment was refused, as one sentence ("" after one carried out).
     const std::string& MoveRefusal() const { return FMoveRefusal; }
     bool ConvertSelectedToArc(int NumSegs, double Height);
+    // The note of the last change, cleared by taking it.
+    TEditNote TakeEditNote() { return std::exchange(FEditNote, {}); }
 
     // ---- picture export: WMF with the placeable header when the name ends in ".wmf"
     // (any case), EMF otherwise. Throws TFileError when the file cannot be written.
@@ -249,6 +261,12 @@ private:
     int FSelEdge = -1;
     int FSelSegment = -1;
     std::string FMoveRefusal;
+    void NoteEdit(const char* Name, THitResult Object, int Run = 0);
+    // Ends the arrow-key run: the next arrow press starts a new undo step.
+    void EndRun() { ++FRun; }
+    TEditNote FEditNote;
+    int FRun = 1;
+    bool FKeyMove = false;
     bool FPanning = false;
     TPixel LastMouse;
     TPixel LastClick;

@@ -36,11 +36,6 @@ std::string TDocument::Caption() const {
     return "Kalvex 2 - " + FFileName;
 }
 
-void TDocument::MarkChanged() {
-    FSaved = false;
-    NotifyState();
-}
-
 void TDocument::NotifyState() {
     if (OnStateChange)
         OnStateChange();
@@ -83,6 +78,7 @@ bool TDocument::New(TDocumentUi& Ui) {
     Zoom(TZoom::zmReset);
     FCanvas.CancelDrawing();
     FCanvas.ClearModel();
+    FHistory.Reset(FCanvas.Edges);
     FCanvas.Redraw();
     NotifyState();
     return true;
@@ -115,6 +111,7 @@ void TDocument::OpenFile(const std::string& Path, TDocumentUi& Ui) {
         FCanvas.ClearModel();
         Ui.ShowMessage(E.what());
     }
+    FHistory.Reset(FCanvas.Edges);
     FCanvas.Redraw();
     NotifyState();
 }
@@ -138,6 +135,7 @@ bool TDocument::Save(TDocumentUi& Ui) {
     if (!WriteModel(FilePath(), Ui))
         return false;
     FSaved = true;
+    FHistory.MarkSaved();
     // Geometry may have changed: the elements are made anew from the saved system.
     std::error_code Ec;
     fs::remove(CompanionPath(), Ec);
@@ -156,6 +154,7 @@ bool TDocument::SaveAs(TDocumentUi& Ui) {
     SetWorkDir(P.parent_path());
     FFileName = P.filename().string();
     FSaved = true;
+    FHistory.MarkSaved();
     FUntitled = false;
     std::error_code Ec;
     fs::remove(CompanionPath(), Ec);
@@ -199,6 +198,8 @@ void TDocument::EnterMode(TMode Target) {
     FMode = Target;
     FCanvas.SetEditEnabled(Target == TMode::mdEdit);
     if (Target == TMode::mdEdit) {
+        // Particles and the rotation commands turn the slits while modelling.
+        FHistory.Record(FCanvas.Edges, "поворот цилиндров", {}, {});
         FCanvas.SetTool(etSelect);
         FCanvas.ShowNames = false;
         FCanvas.EdgeElements = nullptr;
@@ -346,7 +347,7 @@ bool TDocument::AutoSelectSpeed() {
     S.V = VNew;
     E.SetSegment(Index, S);
     Cv.Redraw();
-    MarkChanged();
+    MarkChanged("автоподбор скорости");
     return true;
 }
 
@@ -354,6 +355,7 @@ void TDocument::RotateCylinders(double AngleDeg) {
     FCanvas.Edges.ShiftSlitAngles(AngleDeg);
     FSolver.Elements.RotateCylindersByAngle(AngleDeg);
     FSolver.Elements.Edges.ShiftSlitAngles(AngleDeg);
+    FHistory.Record(FCanvas.Edges, "поворот цилиндров", {}, {});
     FCanvas.Redraw();
 }
 

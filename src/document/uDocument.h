@@ -5,6 +5,7 @@
 #pragma once
 
 #include "canvas/uPaintEdges.h"
+#include "document/uUndo.h"
 #include "results/uParticle.h"
 #include "solver/uCountEdges.h"
 #include "solver/uDiscretization.h"
@@ -77,8 +78,34 @@ public:
     // "Kalvex 2 - " and the file name.
     std::string Caption() const;
 
-    // An edit of the model: clears Saved and tells the window.
+    // An edit of the model: clears Saved, records an undo step and tells the window.
+    // Unnamed, the step takes the name the canvas noted for its last change.
     void MarkChanged();
+    void MarkChanged(const std::string& StepName);
+
+    // ---- undo and redo, in editing mode. Each puts back the model with the selection
+    // of the object the step changed; the system is saved again when the model is the
+    // one last saved.
+    bool CanUndo() const;
+    bool CanRedo() const;
+    std::string UndoName() const { return FHistory.UndoName(); }
+    std::string RedoName() const { return FHistory.RedoName(); }
+    bool Undo();
+    bool Redo();
+    const TUndoHistory& History() const { return FHistory; }
+
+    // Several edits recorded as one step named Name (a property window's apply).
+    class TChangeScope {
+    public:
+        TChangeScope(TDocument& Doc, std::string Name);
+        ~TChangeScope();
+        TChangeScope(const TChangeScope&) = delete;
+        TChangeScope& operator=(const TChangeScope&) = delete;
+
+    private:
+        TDocument& FDoc;
+        std::string FName;
+    };
 
     // ---- file commands; each returns true when it was carried out
     bool New(TDocumentUi& Ui);
@@ -148,6 +175,14 @@ private:
     bool WriteModel(const std::filesystem::path& Path, TDocumentUi& Ui);
     void SetWorkDir(const std::filesystem::path& Dir);
     void EnterMode(TMode Target);
+    void RecordStep(const std::string& StepName);
+    void RestoreState(const TUndoState& State);
+
+    TUndoHistory FHistory;
+    // The open change scopes, and the object the first edit inside them was made on.
+    int FScopeDepth = 0;
+    bool FScopeChanged = false;
+    THitResult FScopeTarget;
 
     TEdgesCanvas FCanvas;
     TCountEdges FSolver;
