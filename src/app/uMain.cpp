@@ -137,6 +137,7 @@ TfrmMain::TfrmMain(TMessages& M, std::filesystem::path SettingsFile, QWidget* Pa
     Doc.OnStateChange = [this] {
         UpdateCaption();
         UpdateModeControls();
+        UpdateUndoCommands();
     };
     Doc.PrepareModelling = [this] { return PrepareModelling(); };
     ReadSettingsFile();
@@ -226,6 +227,13 @@ void TfrmMain::CreateActions() {
     }
     connect(MakeAction("miSettings", "Настройки"), &QAction::triggered, this,
             &TfrmMain::EditSettings);
+
+    connect(MakeAction("miUndo", "Отменить"), &QAction::triggered, this, &TfrmMain::UndoEdit);
+    connect(MakeAction("miRedo", "Повторить"), &QAction::triggered, this, &TfrmMain::RedoEdit);
+    findChild<QAction*>(QStringLiteral("miUndo"))->setShortcut(QKeySequence::Undo);
+    findChild<QAction*>(QStringLiteral("miRedo"))
+        ->setShortcuts(
+            {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
 
     // Editing commands: the "Правка" menu (enabled by the selection) and the right-click
     // menu (shown by it)
@@ -435,6 +443,8 @@ void TfrmMain::CreateMenus() {
     View->addAction(A("miSettings"));
 
     mnuEditing = Menu(menuBar()->addMenu(U("Правка")), "mnuEditing");
+    mnuEditing->addActions({A("miUndo"), A("miRedo")});
+    mnuEditing->addSeparator();
     mnuEditing->addActions(
         {A("miDeleteEdge"), A("miInvertEdge"), A("miAutoSpeed"), A("miConvArc")});
 
@@ -635,6 +645,17 @@ void TfrmMain::UpdateEditCommands() {
     Set("InvertEdge", C.Invert);
     Set("AutoSpeed", C.AutoSpeed);
     Set("ConvArc", C.ConvertToArc);
+    UpdateUndoCommands();
+}
+
+void TfrmMain::UpdateUndoCommands() {
+    auto Set = [this](const char* Name, const char* Text, bool On, const std::string& Step) {
+        QAction* A = findChild<QAction*>(QLatin1String(Name));
+        A->setEnabled(On);
+        A->setText(On ? U(Text) + QStringLiteral(": ") + QString::fromStdString(Step) : U(Text));
+    };
+    Set("miUndo", "Отменить", Doc.CanUndo(), Doc.UndoName());
+    Set("miRedo", "Повторить", Doc.CanRedo(), Doc.RedoName());
 }
 
 void TfrmMain::UpdateWindowTicks() {
@@ -878,6 +899,22 @@ void TfrmMain::ToggleToolWindow(QWidget* W, bool Show) {
 }
 
 // ---------------------------------------------------------------- editing commands
+
+void TfrmMain::UndoEdit() {
+    if (!Doc.Undo())
+        return;
+    Props->FillPropertyWindows();
+    UpdateEditCommands();
+    Box->Refresh();
+}
+
+void TfrmMain::RedoEdit() {
+    if (!Doc.Redo())
+        return;
+    Props->FillPropertyWindows();
+    UpdateEditCommands();
+    Box->Refresh();
+}
 
 void TfrmMain::DeleteEdge() {
     Doc.Canvas().DeleteSelected();

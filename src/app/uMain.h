@@ -97,6 +97,7 @@ private:
     void UpdateCaption();
     void UpdateModeControls();
     void UpdateEditCommands();
+    void UpdateUndoCommands();
     void UpdateWindowTicks();
     void SelectTool(TEditTool Tool);
     void CanvasMouseDown(TMouseButton Button, int X, int Y);
@@ -104,6 +105,8 @@ private:
     void CanvasDoubleClick();
     void PlaceToolWindows();
     void ToggleToolWindow(QWidget* W, bool Show);
+    void UndoEdit();
+    void RedoEdit();
     void DeleteEdge();
     void InvertEdge();
     void AutoSpeed();
