@@ -4,6 +4,7 @@
 #pragma once
 
 #include "document/uDocument.h"
+#include "document/uRecentFiles.h"
 
 #include <QCursor>
 #include <QMainWindow>
@@ -12,6 +13,7 @@
 #include <memory>
 
 class QAction;
+class QMimeData;
 class QActionGroup;
 class QLabel;
 class QMenu;
@@ -81,6 +83,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
+    void dragEnterEvent(QDragEnterEvent* Event) override;
+    void dropEvent(QDropEvent* Event) override;
 
 private:
     class TUi;
@@ -94,6 +98,11 @@ private:
     QAction* MakeToolAction(const char* Name, const char* Hint, const char* Icon);
 
     void ReadSettingsFile();
+    void OpenWithPrompt(const QString& Path);
+    void OpenRecent(const QString& Path);
+    void SaveRecentFiles();
+    void FillRecentMenu();
+    static QString DroppedSystem(const QMimeData* Data);
     void UpdateCaption();
     void UpdateModeControls();
     void UpdateEditCommands();
@@ -139,6 +148,8 @@ private:
     QToolBar* BasicBar = nullptr;
     QToolButton* tbModeButton = nullptr;
     QMenu* mnuEditing = nullptr;
+    QMenu* mnuRecent = nullptr;
+    TRecentFiles Recent;
     QMenu* mnuCount = nullptr;
     QMenu* pmEdges = nullptr;
     QActionGroup* ToolGroup = nullptr;

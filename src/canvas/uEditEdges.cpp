@@ -59,7 +59,7 @@ void TEdgesCanvas::SetEditEnabled(bool B) {
 
 THitResult TEdgesCanvas::HitTest(TRealPoint P) const {
     const double PointTol = 3 * Scale;
-    const double LineTol = 1 * Scale;
+    const double LineTol = 4 * Scale;
     for (int E = 0; E < Edges.Count(); ++E) {
         const TEdge& Edge = Edges.Item(E);
         if (Edge.Kind == ekCylinder) {
@@ -117,6 +117,13 @@ void TEdgesCanvas::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
     const TPixel P{X, Y};
     DropStaleDrawing();
     EndRun();
+    // The middle button pans under any tool, without the click's notification.
+    if (Button == TMouseButton::mbMiddle) {
+        FPanning = true;
+        FMiddlePan = true;
+        LastPan = P;
+        return;
+    }
     bool Handled = true;
     switch (FTool) {
     case etNone:
@@ -127,7 +134,7 @@ void TEdgesCanvas::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
         break;
     case etPan:
         FPanning = true;
-        LastMouse = P;
+        LastPan = P;
         break;
     case etClosedEdge:
         if (FEditEnabled)
@@ -147,13 +154,20 @@ void TEdgesCanvas::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
         OnCanvasMouseDown(Button, Shift, X, Y);
 }
 
-void TEdgesCanvas::PressSelect(TMouseButton, TPixel P) {
+void TEdgesCanvas::PressSelect(TMouseButton Button, TPixel P) {
     SetTargetScreen();
     DeselectAll();
     const THitResult Hit = HitTest(ScreenToWorld(P));
     FSelSegment = Hit.Segment;
     FSelEdge = Hit.Edge;
     FSelKind = Hit.Kind;
+    if (Button == TMouseButton::mbLeft &&
+        (IsPointKind(Hit.Kind) || (Hit.Kind == skCylinder && Hit.Segment == 0))) {
+        const TEdgeSegment& S =
+            Edges.Item(Hit.Edge).Segments[static_cast<std::size_t>(Hit.Segment)];
+        FDragging = true;
+        FDragOffset = (Hit.Kind == skPoint ? S.P2 : S.P1) - ScreenToWorld(P);
+    }
     if (Hit.Kind != skNone) {
         Target->SetPenMode(TPenMode::pmCopy);
         DrawSelection();
@@ -312,11 +326,15 @@ bool TEdgesCanvas::PressCylinder(TMouseButton Button, TPixel P) {
 void TEdgesCanvas::MouseMove(TShiftState Shift, int X, int Y) {
     const TPixel P{X, Y};
     DropStaleDrawing();
-    if (FTool == etPan && FPanning) {
-        Origin.X += X - LastMouse.X;
-        Origin.Y += Y - LastMouse.Y;
-        LastMouse = P;
+    if (FPanning && (FTool == etPan || FMiddlePan)) {
+        ShiftClicks(X - LastPan.X, Y - LastPan.Y);
+        LastMouse = LastClick; // the rubber line is gone with the redraw
+        Origin.X += X - LastPan.X;
+        Origin.Y += Y - LastPan.Y;
+        LastPan = P;
         Redraw();
+    } else if (FDragging) {
+        DragTo(P);
     } else if ((FTool == etClosedEdge || FTool == etSemiInfiniteEdge) && FEditEnabled &&
                FClickCount > 0) {
         SetTargetScreen();
@@ -343,6 +361,29 @@ void TEdgesCanvas::MouseMove(TShiftState Shift, int X, int Y) {
 
 void TEdgesCanvas::MouseUp(TMouseButton, TShiftState, int, int) {
     FPanning = false;
+    FMiddlePan = false;
+    if (FDragging) {
+        FDragging = false;
+        EndRun();
+    }
+}
+
+// The held point or cylinder follows the mouse while the move keeps the crossing rule;
+// a refused position leaves it where it was.
+void TEdgesCanvas::DragTo(TPixel P) {
+    if (!HasSelection() || !FEditEnabled) {
+        FDragging = false;
+        return;
+    }
+    TEdgeSegment S = Edges.Item(FSelEdge).GetSegment(FSelSegment);
+    TRealPoint& Moved = FSelKind == skPoint ? S.P2 : S.P1;
+    const TRealPoint To = ScreenToWorld(P) + FDragOffset;
+    if (To.X == Moved.X && To.Y == Moved.Y)
+        return;
+    Moved = To;
+    FKeyMove = true;
+    ApplySegment(S);
+    FKeyMove = false;
 }
 
 // ---------------------------------------------------------------- keys
@@ -420,10 +461,15 @@ void TEdgesCanvas::DeselectAll() {
             DrawMarker(P2, clBlack);
         }
     }
+    // The wide selected side is only covered by drawing the model again.
+    const bool Wide = FSelKind == skSegment && HasSelection();
     FSelSegment = -1;
     FSelEdge = -1;
     FSelKind = skNone;
+    FDragging = false;
     EndRun();
+    if (Wide)
+        Redraw();
 }
 
 void TEdgesCanvas::CancelDrawing() {

@@ -116,6 +116,11 @@ public:
     void ZoomIn();
     void ZoomOut();
     void ZoomReset();
+    // The whole model in the canvas with a margin (the default view when it is empty);
+    // done on the next resize while the canvas has no size yet.
+    void ZoomFit();
+    // Scale times Factor, the model point under P staying under it.
+    void ZoomAt(TPixel P, double Factor);
     // Empty or replace the model. Each drops a drawing in progress and the selection
     // first, since both point into the model they belonged to.
     void ClearModel();
@@ -274,6 +279,16 @@ private:
     int FClickCount = 0;
     // The model's boundary count when the drawing in progress began.
     int DrawBase = 0;
+    bool FFitPending = false;
+    bool FMiddlePan = false;
+    // The drawing in progress keeps its clicks in pixels: they follow a change of view.
+    void ShiftClicks(int Dx, int Dy);
+    // A point or cylinder held by the left button of the select tool, and where it was
+    // taken relative to the mouse.
+    bool FDragging = false;
+    TRealPoint FDragOffset;
+    TPixel LastPan;
+    void DragTo(TPixel P);
 };
 
 // The picture of a model and its result lines at the given scale, as the canvas

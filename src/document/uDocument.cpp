@@ -3,6 +3,7 @@
 #include "results/uResultsFile.h"
 #include "results/uTextFormat.h"
 
+#include <algorithm>
 #include <cmath>
 #include <system_error>
 
@@ -112,6 +113,7 @@ void TDocument::OpenFile(const std::string& Path, TDocumentUi& Ui) {
         Ui.ShowMessage(E.what());
     }
     FHistory.Reset(FCanvas.Edges);
+    Zoom(TZoom::zmFit);
     FCanvas.Redraw();
     NotifyState();
 }
@@ -196,6 +198,7 @@ bool TDocument::SwitchMode(TMode Target, TDocumentUi& Ui) {
 
 void TDocument::EnterMode(TMode Target) {
     FMode = Target;
+    FSolver.SetScale(FCanvas.Scale); // the canvas may have fitted itself on a resize
     FCanvas.SetEditEnabled(Target == TMode::mdEdit);
     if (Target == TMode::mdEdit) {
         // Particles and the rotation commands turn the slits while modelling.
@@ -304,7 +307,17 @@ void TDocument::Zoom(TZoom Kind) {
     case TZoom::zmReset:
         FCanvas.ZoomReset();
         break;
+    case TZoom::zmFit:
+        FCanvas.ZoomFit();
+        break;
     }
+    FSolver.SetScale(FCanvas.Scale);
+}
+
+void TDocument::ZoomAt(TPixel P, double Steps) {
+    if (!std::isfinite(Steps) || Steps == 0)
+        return;
+    FCanvas.ZoomAt(P, std::pow(1.25, -std::clamp(Steps, -10.0, 10.0)));
     FSolver.SetScale(FCanvas.Scale);
 }
 

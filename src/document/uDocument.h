@@ -18,7 +18,7 @@
 namespace kalvex {
 
 enum class TMode { mdEdit, mdCount };
-enum class TZoom { zmIn, zmOut, zmReset };
+enum class TZoom { zmIn, zmOut, zmReset, zmFit };
 enum class TSaveAnswer { Yes, No, Cancel };
 
 inline constexpr const char* DefaultFileName = "Система1.asp";
@@ -110,6 +110,8 @@ public:
     // ---- file commands; each returns true when it was carried out
     bool New(TDocumentUi& Ui);
     bool Open(TDocumentUi& Ui);
+    // Opens the given file after the save prompt (a recent file, a dropped file).
+    bool OpenPath(const std::string& Path, TDocumentUi& Ui);
     // Opens the given file as Open does after its dialog (no question asked).
     void OpenFile(const std::string& Path, TDocumentUi& Ui);
     bool Save(TDocumentUi& Ui);
@@ -153,6 +155,8 @@ public:
     // ---- view: the one place where the scale changes, for the canvas, the result
     // lines and the evaluator together.
     void Zoom(TZoom Kind);
+    // The wheel: Steps notches (positive: nearer) about the pixel P.
+    void ZoomAt(TPixel P, double Steps);
 
     // ---- editing commands
     TEditCommands EditCommands() const;
