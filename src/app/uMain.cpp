@@ -22,6 +22,7 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -30,6 +31,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -130,6 +132,14 @@ TfrmMain::TfrmMain(TMessages& M, std::filesystem::path SettingsFile, QWidget* Pa
     FrmEfficiency = new TfrmEfficiency(*RunContext, *FrmEfficiencyChart, this);
     Doc.Canvas().LegendFormat = [](double V) { return NumberText(V).toStdString(); };
     Doc.NumberFormat = Doc.Canvas().LegendFormat;
+
+    // Esc stops a computation started from the canvas (a first velocity's solve),
+    // whichever of the program's windows is active; only while one runs, as the canvas
+    // has its own use for the key.
+    StopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    StopKey->setContext(Qt::ApplicationShortcut);
+    StopKey->setEnabled(false);
+    connect(StopKey, &QShortcut::activated, this, [this] { Doc.Solver().StopBuilding(); });
 
     CreateActions();
     CreateMenus();
@@ -791,6 +801,8 @@ void TfrmMain::closeEvent(QCloseEvent* Event) {
     if (FBusy) {
         CloseWanted = true;
         Doc.Solver().StopBuilding();
+        if (Wizard->Running())
+            Wizard->Stop();
         Event->ignore();
         return;
     }
@@ -818,7 +830,8 @@ void TfrmMain::SwitchMode(TMode Target) {
 void TfrmMain::ChooseOptimalParams() {
     const TPointMarker Marker{&Doc.Canvas(), [this] { Box->Redraw(); }};
     const std::optional<TEdges> Found = RunOptimisationWizard(
-        *Wizard, Msg, Marker, QString::fromStdString(Doc.WorkDir().string()), this);
+        *Wizard, Msg, Marker, QString::fromStdString(Doc.WorkDir().string()), this,
+        TSearchHost{[this](bool On) { SetBusy(On); }, [this] { return CloseWanted; }});
     if (!Found)
         return;
     SwitchMode(TMode::mdEdit);
@@ -864,7 +877,13 @@ void TfrmMain::CanvasMouseDown(TMouseButton Button, int X, int Y) {
             Box->Redraw();
         } else if (Down("tbSpeed")) {
             TRealPoint V;
-            if (RunReported(Msg, [&] { V = Doc.VelocityAt(P); }))
+            bool Ok = false;
+            {
+                // The first velocity solves the system: busy, pumped, stopped by Esc.
+                const TRunScope Scope(*RunContext);
+                Ok = RunReported(Msg, [&] { V = Doc.VelocityAt(P); });
+            }
+            if (Ok)
                 Msg.Show(VelocityMessage(P, V));
         }
     }
@@ -917,7 +936,9 @@ void TfrmMain::RefineCornerPress(int X, int Y) {
     const TEdgesCanvas& C = Doc.Canvas();
     const TRealPoint P1 = C.ScreenToWorld(Corner1);
     const TRealPoint P2 = C.ScreenToWorld(Corner2);
-    RunReported(Msg, [&] { Doc.RefineInRect(P1, P2); });
+    std::optional<std::string> Notice;
+    if (RunReported(Msg, [&] { Notice = Doc.RefineInRect(P1, P2); }) && Notice)
+        Msg.Show(QString::fromStdString(*Notice), TMsgIcon::Warning);
     Box->Redraw();
     ShowElementCount();
 }
@@ -1114,6 +1135,7 @@ void TfrmMain::SetBusy(bool On) {
             A->setEnabled(true);
         BusyDisabled.clear();
     }
+    StopKey->setEnabled(On);
     for (QWidget* W : {static_cast<QWidget*>(menuBar()), static_cast<QWidget*>(FileBar),
                        static_cast<QWidget*>(BasicBar), static_cast<QWidget*>(Box),
                        Props->EdgeProp(), Props->CylProp(), Props->DiscreteProp()})
@@ -1128,8 +1150,17 @@ void TfrmMain::SetBusy(bool On) {
 
 void TfrmMain::ShowHelp() {
     const QString Guide = GuidePath();
-    if (!Guide.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(Guide));
+    if (Guide.isEmpty()) {
+        Msg.Show(QString::fromUtf8("Руководство пользователя не найдено."), TMsgIcon::Warning);
+        return;
+    }
+    const QUrl Url = QUrl::fromLocalFile(Guide);
+    const bool Opened = UrlOpener ? UrlOpener(Url) : QDesktopServices::openUrl(Url);
+    if (!Opened)
+        Msg.Show(QString::fromUtf8("Не удалось открыть руководство пользователя в программе "
+                                   "просмотра.\rОно находится в файле ") +
+                     QDir::toNativeSeparators(Guide),
+                 TMsgIcon::Warning);
 }
 
 void TfrmMain::ShowAbout() {

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -17,6 +18,8 @@ class QMimeData;
 class QActionGroup;
 class QLabel;
 class QMenu;
+class QShortcut;
+class QUrl;
 class QToolBar;
 class QToolButton;
 
@@ -79,6 +82,8 @@ public:
     void RotateBack();
     // True while a computation runs: the rest of the window does not act.
     bool Busy() const { return FBusy; }
+    // Opens the guide in the system's viewer; empty: QDesktopServices::openUrl.
+    std::function<bool(const QUrl&)> UrlOpener;
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
@@ -165,6 +170,7 @@ private:
     TfrmEfficiency* FrmEfficiency = nullptr;
     bool FBusy = false;
     bool CloseWanted = false;
+    QShortcut* StopKey = nullptr;
     QList<QAction*> BusyDisabled;
     // The doubling rectangle: its corners in screen pixels, the first one placed.
     bool CornerPlaced = false;

@@ -2,6 +2,8 @@
 // tools, keys, and the guarded changes of segments.
 #include "canvas/uPaintEdges.h"
 
+#include "canvas/uAddEdges.h"
+
 #include <cmath>
 
 namespace kalvex {
@@ -542,15 +544,7 @@ bool TEdgesCanvas::SegmentTestFails(const TEdge& Edge, int Index) const {
 // The next segment of a semi-infinite object being drawn: its last segment is still a
 // segment, not yet the ray it becomes when the object is finished.
 bool TEdgesCanvas::DrawnSegmentHits(TRealPoint A, TRealPoint B) const {
-    const int Drawn = Edges.Count() - 1;
-    const TEdge& Edge = Edges.Item(Drawn);
-    const TEdgeSegment& First = Edge.FirstSegment();
-    const TEdgeSegment& Last = Edge.LastSegment();
-    if (Edges.SegmentCrossesOthers(A, B, Edge.Count() - 1, Drawn) ||
-        SegmentsIntersect(A, B, Last.P1, Last.P2))
-        return true;
-    // A single segment is both ends: its first ray was skipped with it.
-    return Edge.Count() == 1 && RaySegmentIntersect(First.P2, First.P1, A, B);
+    return DrawnSemiInfiniteSegmentHits(Edges, A, B);
 }
 
 bool TEdgesCanvas::PointsMove(const TEdgeSegment& New) {

@@ -4,6 +4,7 @@
 
 #include "results/uParticle.h"
 
+#include <string>
 #include <vector>
 
 namespace kalvex {
@@ -50,6 +51,10 @@ TRealPoint EfficiencyStart(const TEfficiencyParams& P, int K);
 // beyond MaxCoordinate, an edge tolerance not positive, or particle data that
 // CheckParticleParams refuses (for every diameter).
 void CheckEfficiencyParams(const TEfficiencyParams& P);
+
+// The rows as a table for other programs: "d,caught,total,fraction" and one line per
+// diameter that has traces, every digit of the numbers, '.' decimals.
+std::string EfficiencyCsv(const std::vector<TEfficiencyRow>& Rows);
 
 // Traces every particle (each diameter, each start) on Evaluator.Threads threads, each
 // worker on its own copy of the solved evaluator (so rotating cylinders turn there,

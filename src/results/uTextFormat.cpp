@@ -1,5 +1,7 @@
 #include "results/uTextFormat.h"
 
+#include "base/uKalvexError.h"
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -7,6 +9,16 @@
 #include <cstdlib>
 
 namespace kalvex {
+
+std::string FormatExact(double Value) {
+    if (!std::isfinite(Value))
+        throw TKalvexError("Произошла ошибка в вычислениях.\ra result is not a finite number");
+    char Buf[64];
+    auto [Ptr, Ec] = std::to_chars(Buf, Buf + sizeof Buf, Value, std::chars_format::general, 17);
+    if (Ec != std::errc())
+        return "nan";
+    return std::string(Buf, Ptr);
+}
 
 std::string FormatNumber(double Value, char DecimalSep) {
     if (std::isnan(Value))

@@ -115,6 +115,20 @@ mkdir -p "$TMP/p/x"
 cp "$TMP/slot.asp" "$TMP/p/x/a"
 "$CALC" discretize "$TMP/p/x/a" >/dev/null
 [ -f "$TMP/p/x/a.dsc" ] && [ ! -e "$TMP/p/dsc" ] || fail "a name without .asp"
+cp "$hood" "$TMP/self.asp"
+ln -s self.asp "$TMP/self.dsc"
+"$CALC" velocity "$TMP/self.asp" 0.5 0.3 >/dev/null || fail "the system was read as its own .dsc"
+cmp -s "$TMP/self.asp" "$hood" || fail "the system was written as its own .dsc"
+
+# A read-only file is never replaced, whoever runs the command: its mode bits decide.
+cp "$hood" "$TMP/ro.asp"
+chmod 444 "$TMP/ro.asp"
+expect_exit 1 "read-only" copy "$TMP/slot.asp" "$TMP/ro.asp"
+cmp -s "$TMP/ro.asp" "$hood" || fail "copy replaced a read-only system"
+echo old >"$TMP/ro.csv"
+chmod 444 "$TMP/ro.csv"
+expect_exit 1 "read-only" flowline "$hood" 0.5 0.3 --csv "$TMP/ro.csv"
+[ "$(cat "$TMP/ro.csv")" = old ] || fail "a read-only table was replaced"
 
 # 4. Readers: coordinates beyond ±1e6 m, points beyond it, a .dsc value that is not a
 # number, devices and folders, numbers beyond a double in a task file.
