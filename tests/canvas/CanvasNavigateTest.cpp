@@ -74,9 +74,11 @@ TEST_F(NavigateTest, APanDuringADrawingKeepsItsPointsWhereTheyWere) {
     Click(100, 300);
     Click(200, 300);
     const TRealPoint Second = Canvas.ScreenToWorld({200, 300});
+    const int X0 = Canvas.Origin.X;
     Canvas.MouseDown(TMouseButton::mbMiddle, 0, 0, 0);
     Canvas.MouseMove(0, 50, 0);
     Canvas.MouseUp(TMouseButton::mbMiddle, 0, 50, 0);
+    EXPECT_EQ(Canvas.Origin.X, X0 + 50);
     Click(250, 200);
     ASSERT_EQ(Canvas.Edges.Item(0).Count(), 2);
     const TEdgeSegment S = Canvas.Edges.Item(0).GetSegment(1);
