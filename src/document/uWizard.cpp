@@ -248,7 +248,7 @@ TEdges TWizard::FoundModel() const {
 void ApplyFoundModel(TDocument& Doc, const TEdges& Model) {
     Doc.Canvas().Edges = Model;
     Doc.Canvas().DrawLines.ClearLines();
-    Doc.MarkChanged();
+    Doc.MarkChanged("выбор оптимальных параметров");
     Doc.Canvas().Redraw();
 }
 
