@@ -32,7 +32,7 @@ bool ImportDxfIntoDocument(TDocument& Doc, const std::string& FileName, TDxfImpo
         return false;
     }
     Canvas.Redraw();
-    Doc.MarkChanged();
+    Doc.MarkChanged("импорт DXF");
     return true;
 }
 

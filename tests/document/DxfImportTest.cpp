@@ -54,6 +54,10 @@ TEST(DxfImportTest, AsksUnitsAndOpenChainsThenAddsInOneChange) {
     ASSERT_EQ(Doc.Canvas().Edges.Count(), 1);
     EXPECT_EQ(Doc.Canvas().Edges.Item(0).Kind, ekSemiInfinite);
     EXPECT_FALSE(Doc.Saved());
+    EXPECT_EQ(Doc.UndoName(), "импорт DXF");
+    ASSERT_TRUE(Doc.Undo());
+    EXPECT_EQ(Doc.Canvas().Edges.Count(), 0);
+    EXPECT_TRUE(Doc.Saved());
 }
 
 TEST(DxfImportTest, ADrawingThatCrossesTheSystemLeavesItAsItWas) {
