@@ -13,6 +13,7 @@
 #include "app/uHelp.h"
 #include "app/uMessages.h"
 #include "app/uNumberText.h"
+#include "document/uDxfImport.h"
 #include "settings/uSettings.h"
 
 #include <QAction>
@@ -212,6 +213,10 @@ void TfrmMain::CreateActions() {
     connect(MakeAction("miSaveAs", "Сохранить как..."), &QAction::triggered, this,
             &TfrmMain::FileSaveAs);
     connect(MakeAction("miExit", "Выход"), &QAction::triggered, this, &QWidget::close);
+    connect(MakeAction("miImportDxf", "Импорт DXF..."), &QAction::triggered, this,
+            &TfrmMain::ImportDxf);
+    connect(MakeAction("miExportDxf", "Экспорт DXF..."), &QAction::triggered, this,
+            &TfrmMain::ExportDxf);
     connect(MakeToolAction("tbNew", "Создать", "new"), &QAction::triggered, this,
             &TfrmMain::FileNew);
     connect(MakeToolAction("tbOpen", "Открыть", "open"), &QAction::triggered, this,
@@ -450,6 +455,8 @@ void TfrmMain::CreateMenus() {
     };
     QMenu* File = Menu(menuBar()->addMenu(U("Файл")), "mnuFile");
     File->addActions({A("miNew"), A("miOpen"), A("miSave"), A("miSaveAs")});
+    File->addSeparator();
+    File->addActions({A("miImportDxf"), A("miExportDxf")});
     File->addSeparator();
     mnuRecent = Menu(File->addMenu(U("Последние файлы")), "mnuRecent");
     File->addSeparator();
@@ -794,6 +801,65 @@ void TfrmMain::FileSave() {
 void TfrmMain::FileSaveAs() {
     Doc.SaveAs(*Ui);
     Box->Refresh();
+}
+
+namespace {
+
+// The import's questions asked with the window's boxes.
+class TDxfUi final : public TDxfImportUi {
+public:
+    explicit TDxfUi(TMessages& M) : Msg(M) {}
+    std::optional<TDxfUnits> AskUnits() override {
+        static const TDxfUnits Units[] = {TDxfUnits::Millimetres, TDxfUnits::Centimetres,
+                                          TDxfUnits::Metres, TDxfUnits::Inches};
+        const int I = Msg.AskChoice(U("В чертеже не указаны единицы длины.\rВ каких единицах он "
+                                      "выполнен?"),
+                                    {U("миллиметры"), U("сантиметры"), U("метры"), U("дюймы")});
+        if (I < 0)
+            return std::nullopt;
+        return Units[I];
+    }
+    bool ConfirmOpenChains(const std::string& Text) override {
+        return Msg.AskYesNo(QString::fromStdString(Text)) == TMsgAnswer::Yes;
+    }
+    void ShowMessage(const std::string& Text) override { Msg.Show(QString::fromStdString(Text)); }
+
+private:
+    TMessages& Msg;
+};
+
+TFileDialogInfo DxfDialog(const char* Title, const std::filesystem::path& Initial) {
+    return {U(Title), U("Чертежи DXF (*.dxf)"), QStringLiteral("dxf"),
+            QString::fromStdString(Initial.string())};
+}
+
+} // namespace
+
+void TfrmMain::ImportDxf() {
+    const QString Name = Msg.OpenFileName(DxfDialog("Импорт DXF", Doc.WorkDir()));
+    if (Name.isEmpty())
+        return;
+    // The drawing joins the system being edited.
+    if (Doc.Mode() != TMode::mdEdit)
+        SwitchMode(TMode::mdEdit);
+    if (Doc.Mode() != TMode::mdEdit)
+        return;
+    TDxfUi DxfUi(Msg);
+    if (ImportDxfIntoDocument(Doc, Name.toStdString(), DxfUi)) {
+        Props->FillPropertyWindows();
+        UpdateEditCommands();
+    }
+    Box->Refresh();
+}
+
+void TfrmMain::ExportDxf() {
+    std::filesystem::path Initial = Doc.FilePath();
+    Initial.replace_extension(".dxf");
+    const QString Name = Msg.SaveFileName(DxfDialog("Экспорт DXF", Initial));
+    if (Name.isEmpty())
+        return;
+    TDxfUi DxfUi(Msg);
+    ExportDocumentDxf(Doc, Name.toStdString(), DxfUi);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* Event) {

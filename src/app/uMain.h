@@ -62,6 +62,8 @@ public:
     void FileOpen();
     void FileSave();
     void FileSaveAs();
+    void ImportDxf();
+    void ExportDxf();
     void SwitchMode(TMode Target);
     void Zoom(TZoom Kind);
     void ShowHelp();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace kalvex {
@@ -58,6 +59,13 @@ TMsgAnswer TQtMessages::AskYesNo(const QString& Text) {
 
 TMsgAnswer TQtMessages::AskYesNoCancel(const QString& Text) {
     return Ask(Parent, Text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+}
+
+int TQtMessages::AskChoice(const QString& Text, const QStringList& Items) {
+    bool Ok = false;
+    const QString Item = QInputDialog::getItem(Parent, QApplication::applicationDisplayName(),
+                                               MessageText(Text), Items, 0, false, &Ok);
+    return Ok ? static_cast<int>(Items.indexOf(Item)) : -1;
 }
 
 QString TQtMessages::OpenFileName(const TFileDialogInfo& Dialog) {

@@ -28,6 +28,8 @@ public:
     // Yes/No box; never answers Cancel.
     virtual TMsgAnswer AskYesNo(const QString& Text) = 0;
     virtual TMsgAnswer AskYesNoCancel(const QString& Text) = 0;
+    // One of Items, by its index; -1 when the user cancels.
+    virtual int AskChoice(const QString& Text, const QStringList& Items) = 0;
     // Empty when the user cancels. The save dialog asks before overwriting.
     virtual QString OpenFileName(const TFileDialogInfo& Dialog) = 0;
     virtual QString SaveFileName(const TFileDialogInfo& Dialog) = 0;
@@ -41,6 +43,7 @@ public:
     void Show(const QString& Text, TMsgIcon Icon = TMsgIcon::None) override;
     TMsgAnswer AskYesNo(const QString& Text) override;
     TMsgAnswer AskYesNoCancel(const QString& Text) override;
+    int AskChoice(const QString& Text, const QStringList& Items) override;
     QString OpenFileName(const TFileDialogInfo& Dialog) override;
     QString SaveFileName(const TFileDialogInfo& Dialog) override;
 

@@ -114,3 +114,34 @@ TEST_F(DesktopWindowTest, OpeningFitsTheSystemAndTheMenuFitsItAgain) {
     Act("miZoomFit")->trigger();
     EXPECT_TRUE(Inside());
 }
+
+TEST_F(DesktopWindowTest, DxfGoesOutAndComesBackThroughTheFileMenu) {
+    Window.OpenSystem(QStringLiteral(KALVEX_EXAMPLES_DIR "/hood.asp"));
+    const int Boundaries = Window.Document().Canvas().Edges.Count();
+    Msg.Files.push_back(Q(Dir.File("hood.dxf")));
+    Act("miExportDxf")->trigger();
+    ASSERT_TRUE(std::filesystem::exists(Dir.File("hood.dxf")));
+
+    Act("miNew")->trigger();
+    Msg.Files.push_back(Q(Dir.File("hood.dxf")));
+    Act("miImportDxf")->trigger();
+    EXPECT_EQ(Window.Document().Canvas().Edges.Count(), Boundaries);
+    EXPECT_TRUE(Act("miUndo")->text().contains(QString::fromUtf8("импорт DXF")));
+
+    // A drawing that names no units: the window asks, here for millimetres.
+    const std::string Square = "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n8\n0\n90\n4\n70\n1\n"
+                               "10\n0\n20\n0\n10\n1000\n20\n0\n10\n1000\n20\n1000\n10\n0\n20\n"
+                               "1000\n0\nENDSEC\n0\nEOF\n";
+    WriteFileAtomic(Dir.File("square.dxf"),
+                    std::vector<std::uint8_t>(Square.begin(), Square.end()));
+    Msg.Answers.push_back(TMsgAnswer::No); // the imported hood is not kept
+    Act("miNew")->trigger();
+    Msg.Files.push_back(Q(Dir.File("square.dxf")));
+    Msg.Choices.push_back(0);
+    Act("miImportDxf")->trigger();
+    ASSERT_EQ(Window.Document().Canvas().Edges.Count(), 1);
+    TRealPoint TopLeft, BottomRight;
+    Window.Document().Canvas().Edges.GetBounds(TopLeft, BottomRight);
+    EXPECT_DOUBLE_EQ(BottomRight.X - TopLeft.X, 1.0);
+    EXPECT_TRUE(Msg.Texts.last().contains(QString::fromUtf8("единицах")));
+}

@@ -17,6 +17,15 @@ public:
     }
     TMsgAnswer AskYesNo(const QString& Text) override { return Answer(Text); }
     TMsgAnswer AskYesNoCancel(const QString& Text) override { return Answer(Text); }
+    int AskChoice(const QString& Text, const QStringList& Items) override {
+        Texts << MessageText(Text);
+        Icons.push_back(TMsgIcon::None);
+        if (Choices.empty() || Choices.front() >= Items.size())
+            return -1;
+        const int C = Choices.front();
+        Choices.pop_front();
+        return C;
+    }
     QString OpenFileName(const TFileDialogInfo& Dialog) override { return File(Dialog); }
     QString SaveFileName(const TFileDialogInfo& Dialog) override { return File(Dialog); }
 
@@ -24,6 +33,7 @@ public:
     std::deque<TMsgIcon> Icons;
     std::deque<TMsgAnswer> Answers; // scripted answers; Cancel when none is left
     std::deque<QString> Files;      // scripted file names; cancel when none is left
+    std::deque<int> Choices;        // scripted choices; cancel when none is left
     QList<TFileDialogInfo> Dialogs; // the file dialogs asked for
 
 private:
