@@ -2,6 +2,7 @@
 
 #include "geometry/uBinaryIO.h"
 #include "geometry/uEdges.h"
+#include "geometry/uInputChecks.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -104,15 +105,11 @@ int ParseInteger(const std::string& Text, const std::string& What) {
 }
 
 double ParseCoordinate(const std::string& Text, const std::string& What) {
-    const double Value = ParseNumber(Text, What);
-    if (std::abs(Value) > MaxCoordinate)
-        throw TKalvexError(What + ": " + Text + " is beyond ±1e6 m");
-    return Value;
+    return CheckCoordinate(ParseNumber(Text, What), What);
 }
 
 std::string Num(double Value) {
-    if (!std::isfinite(Value))
-        throw TKalvexError("Произошла ошибка в вычислениях.\ra result is not a finite number");
+    CheckFiniteResult(Value);
     char Buf[64];
     auto [Ptr, Ec] = std::to_chars(Buf, Buf + sizeof Buf, Value, std::chars_format::general, 17);
     if (Ec != std::errc())
@@ -154,12 +151,6 @@ void LoadSystem(TEdges& Model, const std::string& FileName) {
         Fail("not a system file, or damaged (coordinates must lie within ±1e6 m, velocities "
              "within ±1e4 m/s)");
     }
-}
-
-void RequireValid(const TEdges& Model) {
-    if (!Model.IsValid())
-        throw TKalvexError("the boundaries of this model cross (info: valid: false); no flow "
-                           "can be computed for it");
 }
 
 namespace {

@@ -2,6 +2,7 @@
 #include "cli/CliCommon.h"
 #include "cli/CliDiscretization.h"
 #include "geometry/uEdges.h"
+#include "geometry/uInputChecks.h"
 #include "solver/uCountEdges.h"
 
 #include <filesystem>
@@ -31,7 +32,7 @@ int RunDiscretize(const TArgs& Args) {
     CheckOutputs(Outputs, {System});
     TEdges Model;
     LoadSystem(Model, System);
-    RequireValid(Model);
+    CheckValidModel(Model);
     TEdgeElements Elements;
     Discretize(Elements, Model, Settings);
     Outputs[0].Bytes = Elements.SaveToBytes();
@@ -54,7 +55,7 @@ int RunVelocity(const TArgs& Args) {
         ReadDiscretizationOptions(Args); // usage errors before any file is read
     TEdges Model;
     LoadSystem(Model, System);
-    RequireValid(Model);
+    CheckValidModel(Model);
     TCountEdges Counter;
     PrepareElements(Counter, Model, System, Args);
     Counter.EnsureSolved();

@@ -1,5 +1,6 @@
 #include "document/uDocument.h"
 
+#include "geometry/uInputChecks.h"
 #include "results/uResultsFile.h"
 #include "results/uTextFormat.h"
 
@@ -161,6 +162,11 @@ bool TDocument::CanClose(TDocumentUi& Ui) {
 // ---------------------------------------------------------------- modes
 
 std::optional<std::string> TDocument::ModellingRefusal() const {
+    try {
+        CheckValidModel(FCanvas.Edges);
+    } catch (const TRefusal& E) {
+        return std::string(E.what());
+    }
     if (!FCanvas.Edges.HasSemiInfinite() && std::abs(FCanvas.Edges.TotalFlow()) > 0.001)
         return std::string(UnbalancedMessage);
     if (!FSaved || FUntitled)
@@ -245,11 +251,13 @@ void TDocument::RefineInRect(TRealPoint C1, TRealPoint C2) {
 }
 
 TRealPoint TDocument::VelocityAt(TRealPoint P) {
+    CheckPoint(P);
     FSolver.EnsureSolved();
-    return {FSolver.Speed({1, 0}, P), FSolver.Speed({0, 1}, P)};
+    return CheckFiniteResult(TRealPoint{FSolver.Speed({1, 0}, P), FSolver.Speed({0, 1}, P)});
 }
 
 TParticleResult TDocument::TraceParticle(const TParticleParams& Params) {
+    RequireParticleParams(Params);
     FSolver.Model = &FCanvas.Edges;
     const TParticleResult R = BuildParticleTrace(FSolver, FCanvas.DrawLines, Params);
     FRotationTime += R.Time;

@@ -345,7 +345,7 @@ TEST(DocumentTest, ParticleTimeTurnsTheCylindersUntilSetBack) {
     // A trace that fails turns nothing and adds nothing.
     const TRealPoint Turned = Slit();
     P.Mu = 0;
-    EXPECT_THROW(Doc.TraceParticle(P), TCalcError);
+    EXPECT_THROW(Doc.TraceParticle(P), TRefusal);
     EXPECT_EQ(Doc.RotationTime(), R.Time);
     EXPECT_EQ(Slit().X, Turned.X);
     EXPECT_EQ(Doc.Canvas().DrawLines.Count, 1);
