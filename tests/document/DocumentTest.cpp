@@ -217,7 +217,7 @@ TEST(DocumentTest, ModellingNeedsBalanceAndSavedFile) {
               "Некорректно заданы граничные условия.\rПереход в режим моделирования невозможен.");
 
     // A semi-infinite region lets the flow out; the system is not saved yet.
-    Doc.Canvas().Edges.Add(Chain({{3, 0}, {4, 0}, {5, 0}}));
+    Doc.Canvas().Edges.Add(Chain({{3, -1}, {4, -1}, {5, -1}}));
     Doc.MarkChanged();
     EXPECT_FALSE(Doc.SwitchMode(TMode::mdCount, Ui));
     ASSERT_EQ(Ui.Messages.size(), 2u);
