@@ -100,6 +100,20 @@ grep -qF "older than its system" "$TMP/err" || fail "no notice for an older .dsc
 cp "$TMP/slot.dsc" "$TMP/hood.dsc"
 [ "$("$CALC" velocity "$hood" 0.5 0.3 2>"$TMP/err")" = "$fresh" ] || fail "a foreign .dsc was used"
 grep -qF "belongs to another system" "$TMP/err" || fail "no notice for a foreign .dsc"
+# Damaged element records: one flipped byte, or no elements at all.
+slotv=$("$CALC" velocity "$TMP/slot.asp" 0 0.1 --method graded)
+"$CALC" discretize "$TMP/slot.asp" >/dev/null
+perl -0777 -pe 'substr($_, 4 + 40 * 3 + 6, 1) ^= "\x01"' "$TMP/slot.dsc" >"$TMP/flip.dsc"
+mv "$TMP/flip.dsc" "$TMP/slot.dsc"
+[ "$("$CALC" velocity "$TMP/slot.asp" 0 0.1 2>"$TMP/err")" = "$slotv" ] ||
+    fail "a .dsc with a flipped byte was used"
+grep -qF "belongs to another system" "$TMP/err" || fail "no notice for a damaged .dsc"
+"$CALC" discretize "$TMP/slot.asp" >/dev/null
+perl -0777 -pe 'my $n = unpack("l<", $_); substr($_, 0, 4 + 40 * $n) = pack("l<", 0)' \
+    "$TMP/slot.dsc" >"$TMP/none.dsc"
+mv "$TMP/none.dsc" "$TMP/slot.dsc"
+[ "$("$CALC" velocity "$TMP/slot.asp" 0 0.1 2>/dev/null)" = "$slotv" ] ||
+    fail "a .dsc without elements was used"
 cp "$TMP/slot.asp" "$TMP/other.asp"
 "$CALC" discretize "$TMP/other.asp" >/dev/null
 "$CALC" copy "$hood" "$TMP/other.asp"

@@ -1,6 +1,7 @@
 // What the window is refused: a crossing model, points and particles no model can take,
 // results that are not numbers.
 #include "document/uDocument.h"
+#include "geometry/uBinaryIO.h"
 
 #include "ModelBuilders.h"
 #include "TestSupport.h"
@@ -103,4 +104,15 @@ TEST(InputRulesTest, ParticleDataNoParticleHasIsNamed) {
     }
     EXPECT_EQ(S.Doc.Canvas().DrawLines.Count, 0);
     EXPECT_EQ(S.Doc.RotationTime(), 0.0);
+}
+
+TEST(InputRulesTest, DamagedElementRecordIsDiscretisedAfresh) {
+    TSlotDocument S;
+    const std::string Dsc = S.Doc.CompanionPath().string();
+    std::vector<std::uint8_t> B = ReadWholeFile(Dsc);
+    ASSERT_GT(B.size(), 4u + 40 * 4);
+    B[4 + 40 * 3 + 6] ^= 0x01;
+    WriteFileAtomic(Dsc, B);
+    EXPECT_FALSE(S.Doc.LoadCompanion(S.Ui));
+    EXPECT_EQ(S.Doc.ElementCount(), 0);
 }
