@@ -113,7 +113,7 @@ void TDocument::OpenFile(const std::string& Path, TDocumentUi& Ui) {
 
 bool TDocument::WriteModel(const fs::path& Path, TDocumentUi& Ui) {
     try {
-        FCanvas.Edges.SaveToFile(Path.string());
+        ModelToSave().SaveToFile(Path.string());
     } catch (const TKalvexError& E) {
         Ui.ShowMessage(E.what());
         return false;
@@ -195,6 +195,8 @@ void TDocument::EnterMode(TMode Target) {
     FMode = Target;
     FCanvas.SetEditEnabled(Target == TMode::mdEdit);
     if (Target == TMode::mdEdit) {
+        // Editing shows the angles the user drew, whatever modelling turned.
+        SetBack();
         FCanvas.SetTool(etSelect);
         FCanvas.ShowNames = false;
         FCanvas.EdgeElements = nullptr;
@@ -235,19 +237,54 @@ bool TDocument::LoadCompanion(TDocumentUi& Ui) {
         return false;
     }
     FSolver.ClearIntensities();
+    KeepDrawnElements();
     return true;
 }
 
 void TDocument::Discretize(const TDiscretizationSettings& Settings) {
     kalvex::Discretize(FSolver.Elements, FCanvas.Edges, Settings);
     FSolver.ClearIntensities();
+    KeepDrawnElements();
     FSolver.Elements.SaveToFile(CompanionPath().string());
 }
 
 void TDocument::RefineInRect(TRealPoint C1, TRealPoint C2) {
     FSolver.Elements.RefineInRect(C1, C2);
     FSolver.ClearIntensities();
+    KeepDrawnElements();
     FSolver.Elements.SaveToFile(CompanionPath().string());
+}
+
+void TDocument::KeepDrawnElements() {
+    // Elements made or refined while turned have no drawn state to return to but by
+    // turning back.
+    if (Turned())
+        FDrawnElements.reset();
+}
+
+void TDocument::BeforeTurn() {
+    if (Turned())
+        return;
+    FCanvas.Edges.CopyTo(FDrawn);
+    FDrawnElements = FSolver.Elements;
+}
+
+void TDocument::RestoreDrawnAngles(TEdges& Model) const {
+    if (FDrawn.Count() != Model.Count())
+        return;
+    for (int I = 0; I < Model.Count(); ++I) {
+        TEdge& E = Model.Item(I);
+        const TEdge& D = FDrawn.Item(I);
+        if (E.Kind == ekCylinder && D.Kind == ekCylinder && E.Count() > 1 && D.Count() > 1)
+            E.Segments[1].P1 = D.Segments[1].P1;
+    }
+}
+
+TEdges TDocument::ModelToSave() const {
+    TEdges M = FCanvas.Edges;
+    if (Turned())
+        RestoreDrawnAngles(M);
+    return M;
 }
 
 TRealPoint TDocument::VelocityAt(TRealPoint P) {
@@ -258,6 +295,7 @@ TRealPoint TDocument::VelocityAt(TRealPoint P) {
 
 TParticleResult TDocument::TraceParticle(const TParticleParams& Params) {
     RequireParticleParams(Params);
+    BeforeTurn();
     FSolver.Model = &FCanvas.Edges;
     const TParticleResult R = BuildParticleTrace(FSolver, FCanvas.DrawLines, Params);
     FRotationTime += R.Time;
@@ -265,15 +303,31 @@ TParticleResult TDocument::TraceParticle(const TParticleParams& Params) {
 }
 
 bool TDocument::RotateBack() {
-    if (FRotationTime == 0.0)
+    if (!Turned())
         return false;
-    FCanvas.Edges.RotateSlits(-FRotationTime);
-    FSolver.Elements.RotateCylinders(-FRotationTime);
-    FSolver.Elements.Edges.RotateSlits(-FRotationTime);
-    FRotationTime = 0.0;
+    SetBack();
     FCanvas.Redraw();
     FSolver.Solve();
     return true;
+}
+
+void TDocument::SetBack() {
+    if (!Turned())
+        return;
+    RestoreDrawnAngles(FCanvas.Edges);
+    if (FDrawnElements) {
+        FSolver.Elements = *FDrawnElements;
+        FSolver.Elements.Touch();
+    } else {
+        FSolver.Elements.RotateCylinders(-FRotationTime);
+        FSolver.Elements.RotateCylindersByAngle(-FTurnAngle);
+        FSolver.Elements.Edges.RotateSlits(-FRotationTime);
+        FSolver.Elements.Edges.ShiftSlitAngles(-FTurnAngle);
+    }
+    FSolver.ClearIntensities();
+    FDrawnElements.reset();
+    FRotationTime = 0.0;
+    FTurnAngle = 0.0;
 }
 
 void TDocument::SaveResults(const std::string& Path) const {
@@ -349,6 +403,8 @@ bool TDocument::AutoSelectSpeed() {
 }
 
 void TDocument::RotateCylinders(double AngleDeg) {
+    BeforeTurn();
+    FTurnAngle += AngleDeg;
     FCanvas.Edges.ShiftSlitAngles(AngleDeg);
     FSolver.Elements.RotateCylindersByAngle(AngleDeg);
     FSolver.Elements.Edges.ShiftSlitAngles(AngleDeg);
