@@ -86,11 +86,20 @@ TArgs ParseArgs(const std::vector<std::string>& Argv, const std::map<std::string
     return Args;
 }
 
+void AsUsage(const std::string& Option, const std::function<void()>& Check) {
+    try {
+        Check();
+    } catch (const TRefusal& E) {
+        const std::string Text = E.CliText();
+        throw TUsageError(Text.rfind(Option, 0) == 0 ? Text : Option + ": " + Text);
+    }
+}
+
 double ParseNumber(const std::string& Text, const std::string& What) {
     double Value = 0;
     const char* End = Text.data() + Text.size();
     auto [Ptr, Ec] = std::from_chars(Text.data(), End, Value);
-    if (Ec != std::errc() || Ptr != End || Text.empty() || !std::isfinite(Value))
+    if (Ec != std::errc() || Ptr != End || Text.empty() || !IsNumber(Value))
         throw TUsageError(What + ": not a number: '" + Text + "'");
     return Value;
 }

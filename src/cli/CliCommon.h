@@ -41,6 +41,10 @@ struct TArgs {
     void OnlyOptions(const std::vector<std::string>& Allowed) const;
 };
 
+// Runs a core check of an option's value: its refusal is a usage error (exit 2)
+// naming the option.
+void AsUsage(const std::string& Option, const std::function<void()>& Check);
+
 // Splits argv; every "--x" takes the next argument as its value, or the next Arity[x]
 // arguments for the options listed there (none for a flag).
 TArgs ParseArgs(const std::vector<std::string>& Argv, const std::map<std::string, int>& Arity = {});

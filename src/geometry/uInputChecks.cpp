@@ -9,6 +9,10 @@ namespace kalvex {
 
 static_assert(MaxCoordinate == 1e6 && MaxVelocity == 1e4, "the texts below name the bounds");
 
+bool IsNumber(double Value) {
+    return std::isfinite(Value);
+}
+
 double CheckCoordinate(double Value, const std::string& Name) {
     if (!(std::abs(Value) <= MaxCoordinate))
         throw TRefusal("Координата " + Name + " = " + MessageNumber(Value) +

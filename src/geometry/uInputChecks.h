@@ -13,6 +13,9 @@ namespace kalvex {
 
 class TEdges;
 
+// Whether a parsed value is a number any field or option may hold (not inf, not NaN).
+bool IsNumber(double Value);
+
 // A coordinate within ±MaxCoordinate (m). Name is the field's name ("X", "--box").
 double CheckCoordinate(double Value, const std::string& Name);
 TRealPoint CheckPoint(TRealPoint P, const std::string& XName = "X", const std::string& YName = "Y");

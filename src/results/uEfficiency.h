@@ -50,6 +50,9 @@ TRealPoint EfficiencyStart(const TEfficiencyParams& P, int K);
 // beyond MaxCoordinate, an edge tolerance not positive, or particle data that
 // CheckParticleParams refuses (for every diameter).
 void CheckEfficiencyParams(const TEfficiencyParams& P);
+inline constexpr int MaxStartPoints = 100000;
+// The count of start points along the line: 1 to MaxStartPoints.
+void CheckStartCount(int Count);
 
 // Traces every particle (each diameter, each start) on Evaluator.Threads threads, each
 // worker on its own copy of the solved evaluator (so rotating cylinders turn there,

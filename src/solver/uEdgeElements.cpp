@@ -1,5 +1,6 @@
 // Discretisation of a boundary model into boundary elements, refinement and drawing.
 #include "base/uDrawSurface.h"
+#include "base/uMessageNumber.h"
 #include "solver/uCountEdges.h"
 
 #include <algorithm>
@@ -16,15 +17,14 @@ namespace {
 
 std::atomic<std::uint64_t> GenerationCounter{0};
 
-// Short number for messages, with a point whatever the process locale.
+// Numbers for messages, in the notation of the front end that shows them; a count
+// beyond any memory is not written out in its hundreds of digits.
 std::string Fmt(double V) {
-    char Buf[64];
-    return {Buf, std::to_chars(Buf, Buf + sizeof Buf, V, std::chars_format::general, 6).ptr};
+    return MessageNumber(V);
 }
 
 std::string Count(double N) {
-    char Buf[400];
-    return {Buf, std::to_chars(Buf, Buf + sizeof Buf, N, std::chars_format::fixed, 0).ptr};
+    return MessageCount(N);
 }
 
 [[noreturn]] void Refuse(const std::string& Message) {
