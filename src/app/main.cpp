@@ -1,9 +1,11 @@
 // The desktop program: kalvex [SYSTEM.asp]
 #include "app/uMain.h"
 #include "app/uMessages.h"
+#include "geometry/uBinaryIO.h"
 #include "settings/uSettings.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -11,8 +13,10 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -92,10 +96,45 @@ int main(int argc, char* argv[]) {
             if (!Ready.isEmpty() && !QFileInfo::exists(Ready))
                 return;
             QScreen* S = QGuiApplication::primaryScreen();
-            const bool Ok = S != nullptr && S->grabWindow(0).save(Shot, "PNG");
+            QByteArray Png;
+            QBuffer Buffer(&Png);
+            bool Ok = S != nullptr && Buffer.open(QIODevice::WriteOnly) &&
+                      S->grabWindow(0).save(&Buffer, "PNG");
+            try {
+                if (Ok)
+                    kalvex::WriteFileAtomic(
+                        Shot.toStdString(),
+                        std::span(reinterpret_cast<const std::uint8_t*>(Png.constData()),
+                                  static_cast<std::size_t>(Png.size())));
+            } catch (const kalvex::TKalvexError& E) {
+                std::fprintf(stderr, "kalvex: %s\n", E.what());
+                Ok = false;
+            }
             QCoreApplication::exit(Ok ? 0 : 1);
         });
         Poll->start(1500);
+    }
+    // bench/stall.sh: every gap of more than 50 ms between the ticks of a 10 ms timer,
+    // on stderr, to measure how long the window goes without handling its events.
+    if (qEnvironmentVariableIsSet("KALVEX_STALL_LOG")) {
+        auto* Tick = new QTimer(&Main);
+        auto Last = std::make_shared<std::chrono::steady_clock::time_point>(
+            std::chrono::steady_clock::now());
+        QObject::connect(Tick, &QTimer::timeout, &Main, [Last] {
+            const auto Now = std::chrono::steady_clock::now();
+            const auto Gap =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Now - *Last).count();
+            *Last = Now;
+            if (Gap > 50) {
+                const auto Wall = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::system_clock::now().time_since_epoch())
+                                      .count();
+                std::fprintf(stderr, "stall %lld %lld\n", static_cast<long long>(Wall),
+                             static_cast<long long>(Gap));
+                std::fflush(stderr);
+            }
+        });
+        Tick->start(10);
     }
     return QApplication::exec();
 }

@@ -17,8 +17,10 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -26,6 +28,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -126,6 +129,15 @@ TfrmMain::TfrmMain(TMessages& M, std::filesystem::path SettingsFile, QWidget* Pa
     FrmEfficiencyChart = new TfrmEfficiencyChart(Msg, this);
     FrmEfficiency = new TfrmEfficiency(*RunContext, *FrmEfficiencyChart, this);
     Doc.Canvas().LegendFormat = [](double V) { return NumberText(V).toStdString(); };
+    Doc.NumberFormat = Doc.Canvas().LegendFormat;
+
+    // Esc stops a computation started from the canvas (a first velocity's solve),
+    // whichever of the program's windows is active; only while one runs, as the canvas
+    // has its own use for the key.
+    StopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    StopKey->setContext(Qt::ApplicationShortcut);
+    StopKey->setEnabled(false);
+    connect(StopKey, &QShortcut::activated, this, [this] { Doc.Solver().StopBuilding(); });
 
     CreateActions();
     CreateMenus();
@@ -154,6 +166,7 @@ TfrmMain::~TfrmMain() {
     C.OnSelect = nullptr;
     C.OnChange = nullptr;
     C.OnModify = nullptr;
+    C.OnMoveRefused = nullptr;
     C.OnCanvasMouseDown = nullptr;
     C.OnCanvasMouseMove = nullptr;
     C.Question = nullptr;
@@ -536,12 +549,16 @@ void TfrmMain::CreateStatusBar() {
     sbMode = Panel("sbMode", 100);
     sbCoords = Panel("sbCoords", 90);
     sbElements = Panel("sbElements", 200);
+    sbHint = new QLabel(this);
+    sbHint->setObjectName(QStringLiteral("sbHint"));
+    statusBar()->addWidget(sbHint, 1);
     sbMode->setText(QLatin1Char(' ') + U(EditCaption));
 }
 
 void TfrmMain::ConnectCanvas() {
     TEdgesCanvas& C = Doc.Canvas();
     C.OnSelect = [this] {
+        sbHint->clear();
         Props->FillPropertyWindows();
         UpdateEditCommands();
     };
@@ -550,8 +567,13 @@ void TfrmMain::ConnectCanvas() {
         UpdateEditCommands();
     };
     C.OnModify = [this] {
+        sbHint->clear();
         Doc.MarkChanged();
         Props->RefreshPointFields();
+    };
+    C.OnMoveRefused = [this](const std::string& Text) {
+        sbHint->setText(QString::fromStdString(Text));
+        QApplication::beep();
     };
     C.OnCanvasMouseDown = [this](TMouseButton B, TShiftState, int X, int Y) {
         CanvasMouseDown(B, X, Y);
@@ -671,6 +693,8 @@ void TfrmMain::closeEvent(QCloseEvent* Event) {
     if (FBusy) {
         CloseWanted = true;
         Doc.Solver().StopBuilding();
+        if (Wizard->Running())
+            Wizard->Stop();
         Event->ignore();
         return;
     }
@@ -698,7 +722,8 @@ void TfrmMain::SwitchMode(TMode Target) {
 void TfrmMain::ChooseOptimalParams() {
     const TPointMarker Marker{&Doc.Canvas(), [this] { Box->Redraw(); }};
     const std::optional<TEdges> Found = RunOptimisationWizard(
-        *Wizard, Msg, Marker, QString::fromStdString(Doc.WorkDir().string()), this);
+        *Wizard, Msg, Marker, QString::fromStdString(Doc.WorkDir().string()), this,
+        TSearchHost{[this](bool On) { SetBusy(On); }, [this] { return CloseWanted; }});
     if (!Found)
         return;
     SwitchMode(TMode::mdEdit);
@@ -744,7 +769,13 @@ void TfrmMain::CanvasMouseDown(TMouseButton Button, int X, int Y) {
             Box->Redraw();
         } else if (Down("tbSpeed")) {
             TRealPoint V;
-            if (RunReported(Msg, [&] { V = Doc.VelocityAt(P); }))
+            bool Ok = false;
+            {
+                // The first velocity solves the system: busy, pumped, stopped by Esc.
+                const TRunScope Scope(*RunContext);
+                Ok = RunReported(Msg, [&] { V = Doc.VelocityAt(P); });
+            }
+            if (Ok)
                 Msg.Show(VelocityMessage(P, V));
         }
     }
@@ -797,7 +828,9 @@ void TfrmMain::RefineCornerPress(int X, int Y) {
     const TEdgesCanvas& C = Doc.Canvas();
     const TRealPoint P1 = C.ScreenToWorld(Corner1);
     const TRealPoint P2 = C.ScreenToWorld(Corner2);
-    RunReported(Msg, [&] { Doc.RefineInRect(P1, P2); });
+    std::optional<std::string> Notice;
+    if (RunReported(Msg, [&] { Notice = Doc.RefineInRect(P1, P2); }) && Notice)
+        Msg.Show(QString::fromStdString(*Notice), TMsgIcon::Warning);
     Box->Redraw();
     ShowElementCount();
 }
@@ -978,6 +1011,7 @@ void TfrmMain::SetBusy(bool On) {
             A->setEnabled(true);
         BusyDisabled.clear();
     }
+    StopKey->setEnabled(On);
     for (QWidget* W : {static_cast<QWidget*>(menuBar()), static_cast<QWidget*>(FileBar),
                        static_cast<QWidget*>(BasicBar), static_cast<QWidget*>(Box),
                        Props->EdgeProp(), Props->CylProp(), Props->DiscreteProp()})
@@ -992,8 +1026,17 @@ void TfrmMain::SetBusy(bool On) {
 
 void TfrmMain::ShowHelp() {
     const QString Guide = GuidePath();
-    if (!Guide.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(Guide));
+    if (Guide.isEmpty()) {
+        Msg.Show(QString::fromUtf8("Руководство пользователя не найдено."), TMsgIcon::Warning);
+        return;
+    }
+    const QUrl Url = QUrl::fromLocalFile(Guide);
+    const bool Opened = UrlOpener ? UrlOpener(Url) : QDesktopServices::openUrl(Url);
+    if (!Opened)
+        Msg.Show(QString::fromUtf8("Не удалось открыть руководство пользователя в программе "
+                                   "просмотра.\rОно находится в файле ") +
+                     QDir::toNativeSeparators(Guide),
+                 TMsgIcon::Warning);
 }
 
 void TfrmMain::ShowAbout() {

@@ -9,12 +9,15 @@
 #include <QMainWindow>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 class QAction;
 class QActionGroup;
 class QLabel;
 class QMenu;
+class QShortcut;
+class QUrl;
 class QToolBar;
 class QToolButton;
 
@@ -77,6 +80,8 @@ public:
     void RotateBack();
     // True while a computation runs: the rest of the window does not act.
     bool Busy() const { return FBusy; }
+    // Opens the guide in the system's viewer; empty: QDesktopServices::openUrl.
+    std::function<bool(const QUrl&)> UrlOpener;
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
@@ -131,6 +136,7 @@ private:
     QLabel* sbMode = nullptr;
     QLabel* sbCoords = nullptr;
     QLabel* sbElements = nullptr;
+    QLabel* sbHint = nullptr; // why the last arrow-key move was refused
     QToolBar* FileBar = nullptr;
     QToolBar* BasicBar = nullptr;
     QToolButton* tbModeButton = nullptr;
@@ -150,6 +156,7 @@ private:
     TfrmEfficiency* FrmEfficiency = nullptr;
     bool FBusy = false;
     bool CloseWanted = false;
+    QShortcut* StopKey = nullptr;
     QList<QAction*> BusyDisabled;
     // The doubling rectangle: its corners in screen pixels, the first one placed.
     bool CornerPlaced = false;

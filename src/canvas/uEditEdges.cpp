@@ -2,6 +2,8 @@
 // tools, keys, and the guarded changes of segments.
 #include "canvas/uPaintEdges.h"
 
+#include "canvas/uAddEdges.h"
+
 #include <cmath>
 
 namespace kalvex {
@@ -366,7 +368,12 @@ void TEdgesCanvas::KeyDown(int Key, TShiftState Shift) {
                 else
                     Moved->Y -= Step;
             }
-            ApplySegment(S); // a refusal is silent
+            // A refused key move would otherwise look like a key that did nothing.
+            if (Moved != nullptr && !ApplySegment(S) && OnMoveRefused)
+                OnMoveRefused(std::string(FSelKind == skCylinder
+                                              ? "Невозможно переместить цилиндр. "
+                                              : "Невозможно переместить точку. ") +
+                              FMoveRefusal);
         }
         break;
     case vkDelete:
@@ -474,20 +481,14 @@ bool TEdgesCanvas::SegmentTestFails(const TEdge& Edge, int Index) const {
 // The next segment of a semi-infinite object being drawn: its last segment is still a
 // segment, not yet the ray it becomes when the object is finished.
 bool TEdgesCanvas::DrawnSegmentHits(TRealPoint A, TRealPoint B) const {
-    const int Drawn = Edges.Count() - 1;
-    const TEdge& Edge = Edges.Item(Drawn);
-    const TEdgeSegment& First = Edge.FirstSegment();
-    const TEdgeSegment& Last = Edge.LastSegment();
-    if (Edges.SegmentCrossesOthers(A, B, Edge.Count() - 1, Drawn) ||
-        SegmentsIntersect(A, B, Last.P1, Last.P2))
-        return true;
-    // A single segment is both ends: its first ray was skipped with it.
-    return Edge.Count() == 1 && RaySegmentIntersect(First.P2, First.P1, A, B);
+    return DrawnSemiInfiniteSegmentHits(Edges, A, B);
 }
 
 bool TEdgesCanvas::PointsMove(const TEdgeSegment& New) {
+    FMoveRefusal = CollapseReason;
     if (Distance(New.P1, New.P2) < GeomEps)
         return false;
+    FMoveRefusal = CrossingReason;
     TEdge& Edge = Edges.Item(FSelEdge);
     const int N = Edge.Count();
     const int I = FSelSegment;
@@ -532,8 +533,10 @@ bool TEdgesCanvas::PointsMove(const TEdgeSegment& New) {
         NewK.P1 = New.P2;
     else
         NewK.P2 = New.P1;
-    if (Distance(NewK.P1, NewK.P2) < GeomEps)
+    if (Distance(NewK.P1, NewK.P2) < GeomEps) {
+        FMoveRefusal = CollapseReason;
         return false;
+    }
     Edge.SetSegment(I, New);
     Edge.SetSegment(K, NewK);
     if (SegmentTestFails(Edge, I) || SegmentTestFails(Edge, K)) {
@@ -547,8 +550,10 @@ bool TEdgesCanvas::PointsMove(const TEdgeSegment& New) {
 bool TEdgesCanvas::CylinderMove(const TEdgeSegment& New) {
     const double R = New.P2.X;
     // A disc without area is no cylinder.
+    FMoveRefusal = RadiusReason;
     if (!(R >= GeomEps) || !std::isfinite(R))
         return false;
+    FMoveRefusal = CrossingReason;
     TEdge& Edge = Edges.Item(FSelEdge);
     const TEdgeSegment Old = Edge.GetSegment(0);
     // Out of the way while the rest of the model is tested against the new disc.
@@ -564,6 +569,7 @@ bool TEdgesCanvas::CylinderMove(const TEdgeSegment& New) {
 }
 
 bool TEdgesCanvas::ApplySegment(const TEdgeSegment& New) {
+    FMoveRefusal.clear();
     if (!HasSelection())
         return false;
     const TEdge& Edge = Edges.Item(FSelEdge);
@@ -574,6 +580,7 @@ bool TEdgesCanvas::ApplySegment(const TEdgeSegment& New) {
         Stored = CylinderMove(New);
     if (!Stored)
         return false;
+    FMoveRefusal.clear();
     Redraw();
     if (OnModify)
         OnModify();

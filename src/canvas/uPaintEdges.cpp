@@ -81,6 +81,9 @@ double DirectionAngle(TRealPoint V) {
 
 const char* const TEdgesCanvas::DeleteQuestion =
     "Вы действительно хотите удалить выбранную границу?";
+const char* const TEdgesCanvas::CrossingReason = "Границы при этом пересекутся.";
+const char* const TEdgesCanvas::CollapseReason = "Концы отрезка при этом совпадут.";
+const char* const TEdgesCanvas::RadiusReason = "Радиус цилиндра должен быть больше нуля.";
 
 TEdgesCanvas::TEdgesCanvas()
     : Target(&NullSurface), BufferSurface(&NullSurface), ScreenSurface(&NullSurface) {

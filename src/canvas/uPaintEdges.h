@@ -154,6 +154,8 @@ public:
     void DeleteSelected();
     void InvertSelected();
     bool ApplySegment(const TEdgeSegment& New);
+    // Why the last ApplySegment was refused, as one sentence ("" after one carried out).
+    const std::string& MoveRefusal() const { return FMoveRefusal; }
     bool ConvertSelectedToArc(int NumSegs, double Height);
 
     // ---- picture export: WMF with the placeable header when the name ends in ".wmf"
@@ -170,6 +172,8 @@ public:
     std::function<void(TShiftState, int X, int Y)> OnCanvasMouseMove;
     // The owner's key handler, called after the canvas's own.
     std::function<void(int Key, TShiftState)> PrevKeyDown;
+    // An arrow key's move was refused; Text says so and why, in one line.
+    std::function<void(const std::string& Text)> OnMoveRefused;
     // Yes/No question before deleting; without an answerer nothing is deleted.
     std::function<TAnswer(const std::string& Text)> Question;
 
@@ -196,6 +200,10 @@ public:
     int RayLength = 1000;
 
     static const char* const DeleteQuestion;
+    // The reasons of MoveRefusal.
+    static const char* const CrossingReason;
+    static const char* const CollapseReason;
+    static const char* const RadiusReason;
 
 private:
     struct TCounters {
@@ -240,6 +248,7 @@ private:
     TSelKind FSelKind = skNone;
     int FSelEdge = -1;
     int FSelSegment = -1;
+    std::string FMoveRefusal;
     bool FPanning = false;
     TPixel LastMouse;
     TPixel LastClick;

@@ -3,6 +3,7 @@
 #include "geometry/uBinaryIO.h"
 #include "geometry/uEdges.h"
 #include "geometry/uInputChecks.h"
+#include "results/uTextFormat.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,10 +11,8 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <signal.h>
-#include <sys/stat.h>
 
 namespace kalvex::cli {
 
@@ -118,12 +117,7 @@ double ParseCoordinate(const std::string& Text, const std::string& What) {
 }
 
 std::string Num(double Value) {
-    CheckFiniteResult(Value);
-    char Buf[64];
-    auto [Ptr, Ec] = std::to_chars(Buf, Buf + sizeof Buf, Value, std::chars_format::general, 17);
-    if (Ec != std::errc())
-        return "nan";
-    return std::string(Buf, Ptr);
+    return FormatExact(Value);
 }
 
 std::vector<TCommand>& Commands() {
@@ -138,71 +132,34 @@ TRegisterCommand::TRegisterCommand(TCommand Command) {
 // ---------------------------------------------------------------- files
 
 void LoadSystem(TEdges& Model, const std::string& FileName) {
-    const auto Fail = [&](const std::string& Why) {
-        throw TKalvexError("Невозможно загрузить границы из файла\r" + FileName + ": " + Why);
-    };
-    std::vector<std::uint8_t> Bytes;
-    struct stat St {};
-    if (::stat(FileName.c_str(), &St) == 0 && S_ISDIR(St.st_mode))
-        Fail("a folder, not a system file");
-    try {
-        Bytes = ReadWholeFile(FileName);
-    } catch (const TFileError& E) {
-        // "Не удалось прочитать файл NAME: reason": the reason is what is new here.
-        const std::string Text = E.what();
-        const std::size_t Colon = Text.rfind(": ");
-        Fail(Colon == std::string::npos ? Text : Text.substr(Colon + 2));
-    }
-    try {
-        TByteReader R(Bytes);
-        Model.LoadFromStream(R);
-    } catch (const TEdgesLoadError&) {
-        Fail("not a system file, or damaged (coordinates must lie within ±1e6 m, velocities "
-             "within ±1e4 m/s)");
-    }
+    Model.LoadFromFile(FileName);
 }
-
-namespace {
-
-bool SameFile(const std::string& A, const std::string& B) {
-    std::error_code Ec;
-    return A == B || std::filesystem::equivalent(A, B, Ec);
-}
-
-} // namespace
 
 void CheckOutputs(const std::vector<TOutput>& Outputs, const std::vector<std::string>& Inputs) {
-    for (std::size_t I = 0; I < Outputs.size(); ++I) {
-        const TOutput& O = Outputs[I];
+    std::vector<TOutputFile> Files;
+    for (const TOutput& O : Outputs) {
         if (O.Name == "-") {
             if (!O.Text)
                 throw TUsageError(O.Option + ": '-' (standard output) is for text outputs only");
             continue;
         }
-        if (O.Name.empty())
-            throw TUsageError(O.Option + ": an empty file name");
-        for (const std::string& In : Inputs)
-            if (SameFile(O.Name, In))
-                throw TKalvexError(O.Option + " " + O.Name + ": this is an input of the command (" +
-                                   In + "); it is not overwritten");
-        for (std::size_t J = 0; J < I; ++J)
-            if (Outputs[J].Name != "-" && SameFile(O.Name, Outputs[J].Name))
-                throw TUsageError(O.Option + " and " + Outputs[J].Option + " name one file");
-        struct stat St {};
-        if (::stat(O.Name.c_str(), &St) == 0 && !S_ISREG(St.st_mode))
-            throw TKalvexError(O.Option + " " + O.Name +
-                               ": exists and is not a regular file; it is not replaced");
+        Files.push_back({O.Option, O.Name});
+    }
+    try {
+        CheckOutputFiles(Files, Inputs);
+    } catch (const TOutputRefusal& E) {
+        if (E.Usage)
+            throw TUsageError(E.CliText());
+        throw;
     }
 }
 
 void WriteOutputs(const std::vector<TOutput>& Outputs) {
-    std::vector<TPendingFile> Pending;
-    Pending.reserve(Outputs.size());
+    std::vector<std::pair<std::string, std::span<const std::uint8_t>>> Files;
     for (const TOutput& O : Outputs)
         if (O.Name != "-")
-            Pending.emplace_back(O.Name, O.Bytes);
-    for (TPendingFile& P : Pending)
-        P.Commit();
+            Files.emplace_back(O.Name, O.Bytes);
+    WriteFilesAtomic(Files);
     for (const TOutput& O : Outputs)
         if (O.Name == "-")
             std::cout.write(reinterpret_cast<const char*>(O.Bytes.data()),

@@ -1,7 +1,5 @@
 #include "cli/CliDiscretization.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <iostream>
 
@@ -38,17 +36,6 @@ TDiscretizationSettings ReadDiscretizationOptions(const TArgs& Args) {
     return S;
 }
 
-std::string DefaultDiscretizationFile(const std::string& SystemFile) {
-    // "a.asp" -> "a.dsc"; any other name gets ".dsc" added, so that "p/x/a" never maps
-    // to "p/dsc", which other systems would share.
-    const std::string Ext = ".asp";
-    if (SystemFile.size() > Ext.size() &&
-        std::equal(Ext.rbegin(), Ext.rend(), SystemFile.rbegin(),
-                   [](char A, char B) { return A == std::tolower(static_cast<unsigned char>(B)); }))
-        return SystemFile.substr(0, SystemFile.size() - 3) + "dsc";
-    return SystemFile + ".dsc";
-}
-
 void ApplyComputeOptions(const TArgs& Args, TCountEdges& Counter) {
     Counter.Threads = Args.GetInt("threads", 0);
     const std::string Solver = Args.Get("solver", "auto");
@@ -59,10 +46,11 @@ void ApplyComputeOptions(const TArgs& Args, TCountEdges& Counter) {
 
 void PrepareElements(TCountEdges& Counter, const TEdges& Model, const std::string& SystemFile,
                      const TArgs& Args) {
-    const std::string DscFile = DefaultDiscretizationFile(SystemFile);
+    const std::optional<std::string> Companion = CompanionFile(SystemFile);
+    const std::string DscFile = Companion.value_or(std::string());
     namespace fs = std::filesystem;
     std::error_code Ec;
-    bool Fresh = HasDiscretizationOptions(Args) || !fs::is_regular_file(DscFile, Ec);
+    bool Fresh = HasDiscretizationOptions(Args) || !Companion || !fs::is_regular_file(DscFile, Ec);
     if (!Fresh) {
         std::error_code E1;
         std::error_code E2;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cli/CliCommon.h"
+#include "solver/uCompanionFile.h"
 #include "solver/uCountEdges.h"
 #include "solver/uDiscretization.h"
 
@@ -18,9 +19,6 @@ const std::vector<std::string>& DiscretizationOptionNames();
 bool HasDiscretizationOptions(const TArgs& Args);
 // The options with the dialog's defaults; a bad --method is a usage error.
 TDiscretizationSettings ReadDiscretizationOptions(const TArgs& Args);
-// The discretisation file beside a system: "a.asp" -> "a.dsc" (".asp" in any case);
-// any other name gets ".dsc" appended.
-std::string DefaultDiscretizationFile(const std::string& SystemFile);
 // --threads N (default every core) and --solver lu|iterative|auto (default auto), as
 // checked by TArgs::OnlyOptions, onto the evaluator.
 void ApplyComputeOptions(const TArgs& Args, TCountEdges& Counter);

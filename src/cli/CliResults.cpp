@@ -42,7 +42,7 @@ TResultFiles::TResultFiles(const TArgs& Args, const std::string& System) {
     Legend = Args.Has("legend");
     if (Legend && !Args.Has("picture"))
         throw TUsageError("--legend belongs to a picture: give --picture F too");
-    CheckOutputs(Outputs, {System, DefaultDiscretizationFile(System)});
+    CheckOutputs(Outputs, {System, CompanionName(System)});
 }
 
 std::ostream& TResultFiles::Summary() const {

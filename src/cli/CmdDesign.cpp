@@ -112,7 +112,7 @@ int RunEfficiency(const TArgs& Args) {
         Outputs.push_back({"--csv", Args.Get("csv", ""), true, {}});
     if (Args.Has("mod"))
         throw TUsageError("--mod: efficiency writes no results file");
-    CheckOutputs(Outputs, {System, DefaultDiscretizationFile(System)});
+    CheckOutputs(Outputs, {System, CompanionName(System)});
     TEdges Model;
     TCountEdges Counter;
     LoadSolvable(Model, Counter, System, Args);
@@ -120,14 +120,12 @@ int RunEfficiency(const TArgs& Args) {
     NoticeStop("efficiency");
 
     std::ostringstream Out;
-    std::string Csv = "d,caught,total,fraction\n";
+    const std::string Csv = EfficiencyCsv(R.Rows);
     for (const TEfficiencyRow& Row : R.Rows) {
         if (Row.Total == 0)
             continue;
         const std::string F = Num(static_cast<double>(Row.Caught) / Row.Total);
         Out << Num(Row.D) << " " << Row.Caught << " " << Row.Total << " " << F << "\n";
-        Csv += Num(Row.D) + "," + std::to_string(Row.Caught) + "," + std::to_string(Row.Total) +
-               "," + F + "\n";
     }
     for (const TEfficiencyRow& Row : R.Rows)
         for (const TCaptureEdge& E : Row.Edges)
@@ -202,7 +200,7 @@ int RunField(const TArgs& Args) {
     const bool Vtk = Args.Has("vtk");
     std::vector<TOutput> Outputs{
         {Vtk ? "--vtk" : "--csv", Args.Get(Vtk ? "vtk" : "csv", ""), true, {}}};
-    CheckOutputs(Outputs, {System, DefaultDiscretizationFile(System)});
+    CheckOutputs(Outputs, {System, CompanionName(System)});
     TEdges Model;
     TCountEdges Counter;
     LoadSolvable(Model, Counter, System, Args);

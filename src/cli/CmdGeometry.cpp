@@ -3,7 +3,6 @@
 #include "cli/CliDiscretization.h"
 #include "geometry/uEdges.h"
 
-#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -55,10 +54,7 @@ int RunCopy(const TArgs& Args) {
     LoadSystem(Edges, In);
     Edges.SaveToFile(Out);
     // The discretisation file beside the output belonged to the file just replaced.
-    const std::string Dsc = DefaultDiscretizationFile(Out);
-    std::error_code Ec;
-    if (std::filesystem::is_regular_file(Dsc, Ec) && !std::filesystem::equivalent(Dsc, In, Ec))
-        std::filesystem::remove(Dsc, Ec);
+    RemoveCompanion(Out, {In});
     return 0;
 }
 

@@ -68,7 +68,9 @@ int RunOptimize(const TArgs& Args) {
                        : Search.OptimizeParticles(Task.Particles, Task.Task == 2, Best, Caught);
     if (!Evaluated)
         throw TKalvexError("no usable model was found: at the best point the boundaries "
-                           "cross, or its discretisation or solve fails");
+                           "cross, the velocity task's point lies on a boundary or nearer to "
+                           "it than its elements are long, or its discretisation or solve "
+                           "fails");
     if (Search.Stopped)
         std::cerr << "kalvex-calc optimize: search stopped, the best point so far follows\n";
 

@@ -5,7 +5,6 @@
 #include "geometry/uInputChecks.h"
 #include "solver/uCountEdges.h"
 
-#include <filesystem>
 #include <iostream>
 
 namespace kalvex::cli {
@@ -23,11 +22,8 @@ int RunDiscretize(const TArgs& Args) {
         throw TUsageError("expected one system file");
     const std::string& System = Args.Positional[0];
     const TDiscretizationSettings Settings = ReadDiscretizationOptions(Args);
-    const std::string Out = Args.Get("out", DefaultDiscretizationFile(System));
-    // A system that happens to be named *.dsc is never overwritten by its elements.
-    std::error_code Ec;
-    if (Out == System || std::filesystem::equivalent(System, Out, Ec))
-        throw TKalvexError("Файл граничных элементов совпадает с файлом системы: " + Out);
+    const std::string Out = Args.Get("out", CompanionName(System));
+    // Never over the system itself: it is an input.
     std::vector<TOutput> Outputs{{"--out", Out, false, {}}};
     CheckOutputs(Outputs, {System});
     TEdges Model;

@@ -1,5 +1,6 @@
 #include "document/uDocument.h"
 
+#include "geometry/uBinaryIO.h"
 #include "geometry/uInputChecks.h"
 #include "results/uResultsFile.h"
 #include "results/uTextFormat.h"
@@ -11,10 +12,13 @@ namespace kalvex {
 
 namespace fs = std::filesystem;
 
-std::string CompanionName(const std::string& FileName) {
-    if (FileName.size() < 3)
-        return "dsc";
-    return FileName.substr(0, FileName.size() - 3) + "dsc";
+std::string UnbalancedMessage(double NetFlow, const std::function<std::string(double)>& Number) {
+    return "Некорректно заданы граничные условия.\rПереход в режим моделирования невозможен.\r"
+           "Суммарный расход через границы " +
+           (Number ? Number(NetFlow) : FormatNumber(NetFlow)) +
+           " м²/с, а должен быть равен нулю.\r"
+           "Выделите отверстие и выберите «Автоподбор скорости»:\r"
+           "его скорость уравновесит расход.";
 }
 
 TDocument::TDocument() {
@@ -22,6 +26,18 @@ TDocument::TDocument() {
     std::error_code Ec;
     FWorkDir = fs::current_path(Ec);
     FSolver.SetScale(FCanvas.Scale);
+}
+
+std::optional<fs::path> TDocument::Companion() const {
+    const std::optional<std::string> Name = CompanionFile(FilePath().string());
+    if (!Name)
+        return std::nullopt;
+    return fs::path(*Name);
+}
+
+void TDocument::RemoveCompanion() {
+    // Geometry may have changed: the elements are made anew from the saved system.
+    kalvex::RemoveCompanion(FilePath().string());
 }
 
 std::string TDocument::Caption() const {
@@ -105,6 +121,9 @@ void TDocument::OpenFile(const std::string& Path, TDocumentUi& Ui) {
         FCanvas.LoadModel(FilePath().string());
     } catch (const TKalvexError& E) {
         FCanvas.ClearModel();
+        // A save must not replace the file that could not be read: ask for a name.
+        FFileName = DefaultFileName;
+        FUntitled = true;
         Ui.ShowMessage(E.what());
     }
     FCanvas.Redraw();
@@ -130,9 +149,7 @@ bool TDocument::Save(TDocumentUi& Ui) {
     if (!WriteModel(FilePath(), Ui))
         return false;
     FSaved = true;
-    // Geometry may have changed: the elements are made anew from the saved system.
-    std::error_code Ec;
-    fs::remove(CompanionPath(), Ec);
+    RemoveCompanion();
     NotifyState();
     return true;
 }
@@ -149,8 +166,7 @@ bool TDocument::SaveAs(TDocumentUi& Ui) {
     FFileName = P.filename().string();
     FSaved = true;
     FUntitled = false;
-    std::error_code Ec;
-    fs::remove(CompanionPath(), Ec);
+    RemoveCompanion();
     NotifyState();
     return true;
 }
@@ -161,14 +177,22 @@ bool TDocument::CanClose(TDocumentUi& Ui) {
 
 // ---------------------------------------------------------------- modes
 
+std::optional<std::string> BalanceRefusal(const TEdges& Model,
+                                          const std::function<std::string(double)>& Number) {
+    const double Q = Model.TotalFlow();
+    if (!Model.HasSemiInfinite() && std::abs(Q) > 0.001)
+        return UnbalancedMessage(Q, Number);
+    return std::nullopt;
+}
+
 std::optional<std::string> TDocument::ModellingRefusal() const {
     try {
         CheckValidModel(FCanvas.Edges);
     } catch (const TRefusal& E) {
         return std::string(E.what());
     }
-    if (!FCanvas.Edges.HasSemiInfinite() && std::abs(FCanvas.Edges.TotalFlow()) > 0.001)
-        return std::string(UnbalancedMessage);
+    if (auto Why = BalanceRefusal(FCanvas.Edges, NumberFormat))
+        return Why;
     if (!FSaved || FUntitled)
         return std::string(NotSavedMessage);
     return std::nullopt;
@@ -179,8 +203,14 @@ bool TDocument::SwitchMode(TMode Target, TDocumentUi& Ui) {
         return false;
     if (Target == TMode::mdCount) {
         if (const auto Refusal = ModellingRefusal()) {
-            Ui.ShowMessage(*Refusal);
-            return false;
+            if (*Refusal != NotSavedMessage) {
+                Ui.ShowMessage(*Refusal);
+                return false;
+            }
+            if (Ui.AskSaveChanges(NotSavedQuestion) != TSaveAnswer::Yes)
+                return false;
+            if (!(FUntitled ? SaveAs(Ui) : Save(Ui)))
+                return false;
         }
         if (!PrepareModelling || !PrepareModelling())
             return false;
@@ -197,6 +227,7 @@ void TDocument::EnterMode(TMode Target) {
     if (Target == TMode::mdEdit) {
         // Editing shows the angles the user drew, whatever modelling turned.
         SetBack();
+        FCompanionNoticeShown = false;
         FCanvas.SetTool(etSelect);
         FCanvas.ShowNames = false;
         FCanvas.EdgeElements = nullptr;
@@ -211,7 +242,8 @@ void TDocument::EnterMode(TMode Target) {
 
 bool TDocument::LoadCompanion(TDocumentUi& Ui) {
     std::error_code Ec;
-    if (!fs::exists(CompanionPath(), Ec))
+    const std::optional<fs::path> C = Companion();
+    if (!C || !fs::is_regular_file(*C, Ec))
         return false;
     // A discretisation older than its system describes another geometry (the system was
     // written by something else since); the dialog discretises it afresh.
@@ -241,18 +273,46 @@ bool TDocument::LoadCompanion(TDocumentUi& Ui) {
     return true;
 }
 
-void TDocument::Discretize(const TDiscretizationSettings& Settings) {
+std::optional<std::string> TDocument::WriteCompanion() {
+    const std::optional<fs::path> C = Companion();
+    std::string Why;
+    try {
+        if (C) {
+            FSolver.Elements.SaveToFile(C->string());
+            return std::nullopt;
+        }
+        Why = "его имя указывает на сам файл системы";
+    } catch (const TKalvexError& E) {
+        Why = E.what();
+        // The reason only, without the writer's own first words.
+        if (const std::size_t Colon = Why.find(": "); Colon != std::string::npos)
+            Why = Why.substr(Colon + 2);
+        if (const std::size_t Line = Why.find('\r'); Line != std::string::npos)
+            Why.resize(Line);
+        while (!Why.empty() && Why.back() == '.')
+            Why.pop_back();
+    }
+    if (FCompanionNoticeShown)
+        return std::nullopt;
+    FCompanionNoticeShown = true;
+    return "Разбиение на граничные элементы не сохранено в файл " +
+           CompanionPath().filename().string() + ": " + Why +
+           ".\rМоделирование продолжается; при следующем переходе в режим моделирования "
+           "разбиение будет выполнено заново.";
+}
+
+std::optional<std::string> TDocument::Discretize(const TDiscretizationSettings& Settings) {
     kalvex::Discretize(FSolver.Elements, FCanvas.Edges, Settings);
     FSolver.ClearIntensities();
     KeepDrawnElements();
-    FSolver.Elements.SaveToFile(CompanionPath().string());
+    return WriteCompanion();
 }
 
-void TDocument::RefineInRect(TRealPoint C1, TRealPoint C2) {
+std::optional<std::string> TDocument::RefineInRect(TRealPoint C1, TRealPoint C2) {
     FSolver.Elements.RefineInRect(C1, C2);
     FSolver.ClearIntensities();
     KeepDrawnElements();
-    FSolver.Elements.SaveToFile(CompanionPath().string());
+    return WriteCompanion();
 }
 
 void TDocument::KeepDrawnElements() {
@@ -330,7 +390,17 @@ void TDocument::SetBack() {
     FTurnAngle = 0.0;
 }
 
+void TDocument::RefuseOverInputs(const std::string& Path) const {
+    std::vector<std::string> Inputs;
+    if (!FUntitled) {
+        Inputs.push_back(FilePath().string());
+        Inputs.push_back(CompanionPath().string());
+    }
+    CheckOutputFiles({{"", Path}}, Inputs);
+}
+
 void TDocument::SaveResults(const std::string& Path) const {
+    RefuseOverInputs(Path);
     SaveResultsToFile(Path, FCanvas.Edges, FCanvas.DrawLines);
 }
 
@@ -339,6 +409,7 @@ void TDocument::SaveResultsPicture(const std::string& Path) const {
     if (FCanvas.LegendShown())
         Legend =
             FCanvas.LegendFormat ? FCanvas.LegendFormat : [](double V) { return FormatNumber(V); };
+    RefuseOverInputs(Path);
     ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path, Legend);
 }
 

@@ -6,6 +6,7 @@
 
 #include "canvas/uPaintEdges.h"
 #include "results/uParticle.h"
+#include "solver/uCompanionFile.h"
 #include "solver/uCountEdges.h"
 #include "solver/uDiscretization.h"
 
@@ -21,10 +22,20 @@ enum class TZoom { zmIn, zmOut, zmReset };
 enum class TSaveAnswer { Yes, No, Cancel };
 
 inline constexpr const char* DefaultFileName = "Система1.asp";
-inline constexpr const char* UnbalancedMessage =
-    "Некорректно заданы граничные условия.\rПереход в режим моделирования невозможен.";
+// The refusal of modelling while the flows do not balance: the net flow NetFlow (m²/s)
+// written by Number, and how to balance it.
+std::string UnbalancedMessage(double NetFlow, const std::function<std::string(double)>& Number);
 inline constexpr const char* NotSavedMessage =
     "Файл не сохранен.\rПереход в режим моделирования невозможен.";
+// Modelling works on the saved file: asked instead of refusing.
+inline constexpr const char* NotSavedQuestion =
+    "Файл не сохранен.\rМоделирование ведется по сохраненному файлу системы.\rСохранить его "
+    "и перейти в режим моделирования?";
+
+// Why the flow of Model cannot be modelled: without a semi-infinite region the
+// openings must balance (net flow within 0.001 m²/s). Number writes the net flow.
+std::optional<std::string> BalanceRefusal(const TEdges& Model,
+                                          const std::function<std::string(double)>& Number = {});
 
 // The questions and boxes of the file commands; the window answers them with its
 // dialogs, tests with a script.
@@ -49,10 +60,6 @@ struct TEditCommands {
     friend bool operator==(const TEditCommands&, const TEditCommands&) = default;
 };
 
-// The discretisation file beside a system: its name with the last three characters
-// replaced by "dsc".
-std::string CompanionName(const std::string& FileName);
-
 class TDocument {
 public:
     TDocument();
@@ -69,6 +76,8 @@ public:
     const std::filesystem::path& WorkDir() const { return FWorkDir; }
     std::filesystem::path FilePath() const { return FWorkDir / FFileName; }
     std::filesystem::path CompanionPath() const { return FWorkDir / CompanionName(FFileName); }
+    // The companion when it may be read and written: never the system file itself.
+    std::optional<std::filesystem::path> Companion() const;
     bool Saved() const { return FSaved; }
     bool Untitled() const { return FUntitled; }
     TMode Mode() const { return FMode; }
@@ -92,9 +101,10 @@ public:
     // ---- modes
     // Why modelling cannot start now, or nothing.
     std::optional<std::string> ModellingRefusal() const;
-    // Switches to the target mode. Going to modelling shows a refusal or asks
-    // PrepareModelling, which gets the elements ready (loads the discretisation file or
-    // runs the discretisation dialog) and returns false to stay in editing.
+    // Switches to the target mode. Going to modelling shows a refusal (an unsaved system
+    // is offered for saving first) or asks PrepareModelling, which gets the elements ready (loads
+    // the discretisation file or runs the discretisation dialog) and returns false to stay in
+    // editing.
     bool SwitchMode(TMode Target, TDocumentUi& Ui);
     std::function<bool()> PrepareModelling;
 
@@ -105,10 +115,12 @@ public:
     // cannot be read (the reason is shown).
     bool LoadCompanion(TDocumentUi& Ui);
     // Discretises the model, writes the discretisation file and drops the intensities.
-    void Discretize(const TDiscretizationSettings& Settings);
+    // When the file cannot be written the elements are kept and used all the same; the
+    // text to show is returned, once each time modelling is entered.
+    std::optional<std::string> Discretize(const TDiscretizationSettings& Settings);
     // Halves the elements inside the rectangle of the two model points, writes the
-    // discretisation file at once and drops the intensities.
-    void RefineInRect(TRealPoint C1, TRealPoint C2);
+    // discretisation file at once (as Discretize) and drops the intensities.
+    std::optional<std::string> RefineInRect(TRealPoint C1, TRealPoint C2);
     // The air velocity at P; solves first when needed.
     TRealPoint VelocityAt(TRealPoint P);
     // Traces a particle into the result lines; its flight time turns the cylinders and
@@ -120,7 +132,8 @@ public:
     // Whether the slits stand turned from where they were drawn.
     bool Turned() const { return FRotationTime != 0.0 || FTurnAngle != 0.0; }
     // The result lines with the model as a results file (*.mod) or as a picture (with
-    // the speed legend when the canvas shows it).
+    // the speed legend when the canvas shows it); never over the system or its
+    // discretisation file.
     void SaveResults(const std::string& Path) const;
     void SaveResultsPicture(const std::string& Path) const;
 
@@ -139,6 +152,9 @@ public:
     // The model a save writes: in modelling, with the slits at their drawn angles.
     TEdges ModelToSave() const;
 
+    // Numbers in the document's messages; the window passes one in the user's notation.
+    std::function<std::string(double)> NumberFormat;
+
     // The window's hook: the file state (name, Saved, mode) changed.
     std::function<void()> OnStateChange;
 
@@ -149,6 +165,9 @@ private:
     bool WriteModel(const std::filesystem::path& Path, TDocumentUi& Ui);
     void SetWorkDir(const std::filesystem::path& Dir);
     void EnterMode(TMode Target);
+    std::optional<std::string> WriteCompanion();
+    void RemoveCompanion();
+    void RefuseOverInputs(const std::string& Path) const;
 
     TEdgesCanvas FCanvas;
     TCountEdges FSolver;
@@ -168,6 +187,8 @@ private:
     TEdges FDrawn;
     std::optional<TEdgeElements> FDrawnElements;
     double FTurnAngle = 0.0;
+    // The unsaved-discretisation notice was shown since modelling was last entered.
+    bool FCompanionNoticeShown = false;
 };
 
 } // namespace kalvex

@@ -3,6 +3,8 @@
 #include "document/uDocument.h"
 
 #include <cmath>
+#include <string>
+#include <utility>
 
 namespace kalvex {
 
@@ -48,7 +50,10 @@ TApplyOutcome ApplyPointFields(TDocument& Doc, TParsed X, TParsed Y) {
     if (!Differs(P.X, Old.X) && !Differs(P.Y, Old.Y))
         return Out;
     if (!Canvas.ApplySegment(S)) {
-        Out.Messages.emplace_back("Невозможно изменить координаты точки.");
+        std::string Text = "Невозможно изменить координаты точки.";
+        if (!Canvas.MoveRefusal().empty())
+            Text += "\r" + Canvas.MoveRefusal();
+        Out.Messages.push_back(std::move(Text));
         return Out;
     }
     Out.Changed = true;

@@ -21,10 +21,6 @@ inline constexpr const char* MsgStartInputError = "Ошибка при ввод�
 inline constexpr const char* MsgSuctionInputError = "Ошибка при вводе параметров.";
 inline constexpr const char* MsgGeomInputError =
     "Ошибка при вводе шага или\rпределов изменения параметра.";
-inline constexpr const char* MsgNotBalanced =
-    "Выбор оптимальных параметров для этой системы невозможен:\r"
-    "система без полубесконечной области должна иметь\r"
-    "ровно одно отверстие с отрицательной скоростью.";
 
 // The task names, in the order of the first page.
 inline constexpr const char* TaskNames[] = {"Обеспечение определенной скорости в заданной точке",

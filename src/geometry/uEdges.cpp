@@ -1,6 +1,7 @@
 #include "geometry/uEdges.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -773,13 +774,31 @@ void TEdges::LoadFromFile(const std::string& FileName) {
     std::vector<std::uint8_t> Bytes;
     try {
         Bytes = ReadWholeFile(FileName);
-    } catch (const TFileError&) {
-        throw TEdgesLoadError();
+    } catch (const TFileError& E) {
+        // "Не удалось прочитать файл NAME: reason": the reason is what is new here.
+        const auto Why = [](const std::string& Text) {
+            const std::size_t Colon = Text.rfind(": ");
+            return Colon == std::string::npos ? Text : Text.substr(Colon + 2);
+        };
+        const std::string En = Why(E.CliText());
+        if (En == std::strerror(EISDIR))
+            throw TEdgesLoadError(FileName, "это папка, а не файл системы",
+                                  "a folder, not a system file");
+        throw TEdgesLoadError(FileName, Why(E.what()), En);
     } catch (const std::bad_alloc&) {
-        throw TEdgesLoadError();
+        throw TEdgesLoadError(FileName, "недостаточно памяти", "out of memory");
     }
     TByteReader R(Bytes);
-    LoadFromStream(R);
+    try {
+        LoadFromStream(R);
+    } catch (const TEdgesLoadError&) {
+        throw TEdgesLoadError(
+            FileName,
+            "файл поврежден или это не файл системы (координаты должны быть не больше 1e6 м, "
+            "скорости не больше 1e4 м/с по модулю)",
+            "not a system file, or damaged (coordinates must lie within ±1e6 m, velocities "
+            "within ±1e4 m/s)");
+    }
 }
 
 } // namespace kalvex

@@ -18,6 +18,10 @@ namespace kalvex {
 inline constexpr double MaxCoordinate = 1e6; // metres, |x| and |y|
 inline constexpr double MaxVelocity = 1e4;   // metres per second
 
+// Boundaries that cross: no region is bounded by them, no flow computed in it.
+inline constexpr const char* MsgBoundaryCrosses =
+    "Невозможно добавить границу:\rона пересекает другие границы.";
+
 enum TEdgeKind : std::uint8_t { ekClosed = 0, ekSemiInfinite = 1, ekCylinder = 2 };
 
 // One straight segment of a boundary (for a cylinder: record 0 = centre, radius,

@@ -190,6 +190,32 @@ bool ParticleCaught(double T, double TMax, bool Minimise) {
     return Minimise ? T < TMax : T < TMax - 1e-10;
 }
 
+namespace {
+
+double DistanceToSegment(TRealPoint P, TRealPoint A, TRealPoint B) {
+    const TRealPoint AB{B.X - A.X, B.Y - A.Y};
+    const TRealPoint AP{P.X - A.X, P.Y - A.Y};
+    const double L2 = DotProduct(AB, AB);
+    const double T = L2 > 0 ? std::clamp(DotProduct(AP, AB) / L2, 0.0, 1.0) : 0.0;
+    return Distance(P, {A.X + T * AB.X, A.Y + T * AB.Y});
+}
+
+} // namespace
+
+bool PointClearOfElements(const TEdgeElementArray& Elements, TRealPoint P) {
+    double Nearest = std::numeric_limits<double>::infinity();
+    double Length = 0.0;
+    for (const TEdgeElement& E : Elements) {
+        const double D = DistanceToSegment(P, E.P1, E.P2);
+        const double L = Distance(E.P1, E.P2);
+        if (D < Nearest || (D == Nearest && L > Length)) {
+            Nearest = D;
+            Length = L;
+        }
+    }
+    return Nearest > 0.0 && Nearest >= Length;
+}
+
 double ParticleObjective(int Caught, double SuctionSum, bool Minimise) {
     if (Minimise)
         return 1.0 / ((SuctionSum + 1.0) * (Caught + 1.0));
@@ -236,6 +262,10 @@ TOptimizeEdges::EvaluateModel(const TEdges& Model, double SuctionSum, TCountEdge
     try {
         kalvex::Discretize(Counter.Elements, Model, DiscretizationSettings);
         Counter.ClearIntensities();
+        // A wall moved onto (or next to) the point gives a velocity of its elements'
+        // edges, not of the flow: not a model to compare.
+        if (Kind == tkSpeed && !PointClearOfElements(Counter.Elements.Elements, SpeedTask.Point))
+            return std::nullopt;
         Counter.Solve();
         if (Kind == tkSpeed) {
             const double V = Counter.Speed(SpeedTask.Direction, SpeedTask.Point);
@@ -781,6 +811,13 @@ std::string SearchReport(int Task, const TOptimizedParams& Params, const TRealAr
         for (int I = 0; I < Suction; ++I) {
             const double V = Task == 0 ? Value(I) * RequiredSpeed / BestValue : Value(I);
             R += Name(I) + " = " + FormatNumber(V, Separator) + "м/с" + "\r";
+            // The scaling for the required velocity may leave the range searched; a
+            // rounding's worth beyond a bound is still the bound.
+            const TParamInfo& P = Params.Params[static_cast<std::size_t>(I)];
+            const double Slack = 1e-9 * std::max({1.0, std::abs(P.MinValue), std::abs(P.MaxValue)});
+            if (V < P.MinValue - Slack || V > P.MaxValue + Slack)
+                R += "(вне заданного диапазона от " + FormatNumber(P.MinValue, Separator) + " до " +
+                     FormatNumber(P.MaxValue, Separator) + "м/с)\r";
         }
     }
     if (N > Suction) {

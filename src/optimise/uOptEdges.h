@@ -113,6 +113,12 @@ struct TSpeedData {
 // below the limit, by a margin of 1e-10 s for the most-caught task and by none for
 // the fewest-caught task. (A run that ended by time never counts.)
 bool ParticleCaught(double T, double TMax, bool Minimise);
+
+// Whether the velocity at P computed from these elements describes the flow: P lies
+// off every element, and the element nearest to it (the longest of equally near ones)
+// is no longer than its distance from P. Nearer, the field of the constant-intensity
+// elements is dominated by their own edges, and on a boundary it is singular.
+bool PointClearOfElements(const TEdgeElementArray& Elements, TRealPoint P);
 // Task 1: Caught / (S + 1); task 2: 1 / ((S + 1)(Caught + 1)).
 double ParticleObjective(int Caught, double SuctionSum, bool Minimise);
 
@@ -182,7 +188,9 @@ protected:
     enum TTaskKind { tkSpeed, tkMostCaught, tkFewestCaught };
 
     // Evaluates the objective of the current (valid) model; empty when its
-    // discretisation, solve or trace fails.
+    // discretisation, solve or trace fails, or when the velocity task's point is not
+    // clear of the model's elements (PointClearOfElements): such a model is skipped
+    // as one whose boundaries cross.
     virtual std::optional<TTrial> Evaluate();
     // The same for Model on Counter; SuctionSum is that of the parameter values that
     // gave Model. A particle task ends early once Counter.Stopped is set after a trace.
@@ -258,7 +266,8 @@ private:
 // writes them with Separator. The flow is linear in the suction velocities, so task 0
 // scales each suction value by RequiredSpeed / BestValue to give the required velocity
 // at the point; when BestValue is not positive no suction of these openings gives the
-// velocity in that direction, and the report says so.
+// velocity in that direction, and the report says so. A suction value outside its
+// parameter's range is followed by a line saying so.
 std::string SearchReport(int Task, const TOptimizedParams& Params, const TRealArray& Best,
                          double BestValue, int Caught, char Separator = '.',
                          double RequiredSpeed = 1.0);

@@ -65,6 +65,11 @@ inline constexpr const char* MsgGeomStep = "Шаг изменения долже
 inline constexpr const char* MsgGeomRange =
     "Несоответствие пределов изменения параметра.\rПервый должен быть меньше второго.";
 inline constexpr const char* MsgSpeed = "Модуль скорости воздуха \rдолжен быть положительным";
+// A model whose flow the search cannot balance.
+inline constexpr const char* MsgNotBalanced =
+    "Выбор оптимальных параметров для этой системы невозможен:\r"
+    "система без полубесконечной области должна иметь\r"
+    "ровно одно отверстие с отрицательной скоростью.";
 inline constexpr const char* MsgNoParticles = "Необходимо задать хотя бы одну частицу";
 
 // A parameter name: a Latin letter followed by Latin letters and digits.

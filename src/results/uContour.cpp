@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <string>
 
@@ -105,6 +106,34 @@ bool SampleField(TCountEdges& E, const TEdges& Model, TFieldGrid& Grid) {
                 continue;
             Grid.V[K] = V;
             Grid.Air[K] = 1;
+        }
+    });
+}
+
+bool VelocitiesAt(TCountEdges& E, std::span<const double> X, std::span<const double> Y,
+                  std::span<double> VX, std::span<double> VY) {
+    const std::size_t N = X.size();
+    if (Y.size() != N || VX.size() != N || VY.size() != N)
+        throw TGridParamsError("as many x as y coordinates are needed");
+    for (std::size_t K = 0; K < N; ++K)
+        if (!std::isfinite(X[K]) || !std::isfinite(Y[K]) || std::abs(X[K]) > MaxCoordinate ||
+            std::abs(Y[K]) > MaxCoordinate)
+            throw TGridParamsError("the points must lie within ±1e6 m");
+    E.Stopped = false;
+    E.EnsureSolved();
+    const double NaN = std::numeric_limits<double>::quiet_NaN();
+    std::fill(VX.begin(), VX.end(), NaN);
+    std::fill(VY.begin(), VY.end(), NaN);
+    // Blocks large enough that handing them over costs nothing against the sums.
+    constexpr std::size_t Block = 2048;
+    const int Blocks = static_cast<int>((N + Block - 1) / Block);
+    const TCountEdges& Shared = E;
+    return RunRows(E, Blocks, 0, Blocks, [&](int B) {
+        const std::size_t End = std::min(N, (static_cast<std::size_t>(B) + 1) * Block);
+        for (std::size_t K = static_cast<std::size_t>(B) * Block; K < End; ++K) {
+            const TRealPoint V = Shared.Velocity({X[K], Y[K]});
+            VX[K] = V.X;
+            VY[K] = V.Y;
         }
     });
 }

@@ -6,6 +6,7 @@
 #include "results/uDrawLines.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace kalvex {
@@ -52,6 +53,15 @@ int CheckGridNodes(double N);
 // progress (rows done of NY), the event pump and the stop request run on the calling
 // thread. False when stopped (the rows after the stop are left at zero, Air 0).
 bool SampleField(TCountEdges& Evaluator, const TEdges& Model, TFieldGrid& Grid);
+
+// The velocity at the points (X[K], Y[K]) into VX[K], VY[K], as the evaluator gives it at
+// one point, solving first when needed: blocks of points on Evaluator.Threads threads,
+// the event pump and the stop request between blocks on the calling thread. A point
+// on an element's end, where the velocity is undefined, gets NaN. Throws
+// TGridParamsError on spans of unequal length or a point not finite or beyond
+// MaxCoordinate. False when stopped (the blocks not reached hold NaN).
+bool VelocitiesAt(TCountEdges& Evaluator, std::span<const double> X, std::span<const double> Y,
+                  std::span<double> VX, std::span<double> VY);
 
 struct TContourParams {
     double Speed = 1.0;

@@ -1,6 +1,7 @@
 #include "results/uEfficiency.h"
 
 #include "base/uParallel.h"
+#include "results/uTextFormat.h"
 #include "solver/uBlasThreads.h"
 #include "solver/uCountEdges.h"
 
@@ -10,6 +11,17 @@
 #include <optional>
 
 namespace kalvex {
+
+std::string EfficiencyCsv(const std::vector<TEfficiencyRow>& Rows) {
+    std::string Csv = "d,caught,total,fraction\n";
+    for (const TEfficiencyRow& R : Rows) {
+        if (R.Total == 0)
+            continue;
+        Csv += FormatExact(R.D) + "," + std::to_string(R.Caught) + "," + std::to_string(R.Total) +
+               "," + FormatExact(static_cast<double>(R.Caught) / R.Total) + "\n";
+    }
+    return Csv;
+}
 
 TRealPoint EfficiencyStart(const TEfficiencyParams& P, int K) {
     const double T = (K + 0.5) / P.Count;

@@ -4,6 +4,7 @@
 
 #include "results/uParticle.h"
 
+#include <string>
 #include <vector>
 
 namespace kalvex {
@@ -53,6 +54,10 @@ void CheckEfficiencyParams(const TEfficiencyParams& P);
 inline constexpr int MaxStartPoints = 100000;
 // The count of start points along the line: 1 to MaxStartPoints.
 void CheckStartCount(int Count);
+
+// The rows as a table for other programs: "d,caught,total,fraction" and one line per
+// diameter that has traces, every digit of the numbers, '.' decimals.
+std::string EfficiencyCsv(const std::vector<TEfficiencyRow>& Rows);
 
 // Traces every particle (each diameter, each start) on Evaluator.Threads threads, each
 // worker on its own copy of the solved evaluator (so rotating cylinders turn there,

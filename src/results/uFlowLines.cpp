@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <vector>
 
@@ -120,18 +121,16 @@ bool TraceFlowLine(TCountEdges& E, TRealPoint Start, int Direction, TColorPointA
     E.Stopped = false;
     if (E.Canvas)
         StartDrawing(E, Start);
+    TPacedPump Pump(E.ProcessEvents, E.PumpInterval);
     Line = TraceLine(
         E, Start, Direction, VMin, VMax,
         [&](std::uint32_t Color, TRealPoint Q) {
             if (E.Canvas)
                 DrawStep(E, Color, Q);
         },
-        [&](long long I) {
-            if (E.Stopped)
-                return true;
-            if (I % 50 == 0 && E.ProcessEvents)
-                E.ProcessEvents();
-            return false;
+        [&](long long) {
+            Pump();
+            return E.Stopped;
         },
         Cut);
     return Cut;
@@ -298,13 +297,19 @@ TLinesOutcome BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) 
     std::vector<TColorPointArray> Traced(Seeds.size());
     std::vector<std::uint8_t> CutFlags(Seeds.size(), 0);
     const TCountEdges& Shared = E;
+    // A stop seen by the pump while a long line is traced ends that line at its
+    // next step, not when it is done.
+    std::atomic<bool> Halt{false};
     RunInOrder(
         Threads, Seeds.size(),
         [&](std::size_t I, std::stop_token Stop) {
             bool Cut = false;
             Traced[I] = TraceLine(
                 Shared, Seeds[I], D, VMin, VMax, [](std::uint32_t, TRealPoint) {},
-                [&](long long) { return Stop.stop_requested(); }, Cut);
+                [&](long long) {
+                    return Stop.stop_requested() || Halt.load(std::memory_order_relaxed);
+                },
+                Cut);
             CutFlags[I] = Cut ? 1 : 0;
         },
         [&](std::size_t I) {
@@ -316,6 +321,8 @@ TLinesOutcome BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) 
         [&] {
             if (E.ProcessEvents)
                 E.ProcessEvents();
+            if (E.Stopped)
+                Halt = true;
         });
     return Outcome;
 }

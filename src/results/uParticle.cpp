@@ -356,7 +356,13 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
             }
             if (Moving) {
                 // Solve for the cylinders as they stand, then turn them by the step.
-                E.SolveTurned();
+                // A stop inside the solve ends the flight where it is, as between steps.
+                try {
+                    E.SolveTurned();
+                } catch (const TSolveStopped&) {
+                    Result.End = TParticleEnd::peStopped;
+                    break;
+                }
                 Pump();
                 if (E.Stopped) {
                     Result.End = TParticleEnd::peStopped;

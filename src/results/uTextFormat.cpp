@@ -1,5 +1,8 @@
 #include "results/uTextFormat.h"
 
+#include "base/uKalvexError.h"
+#include "geometry/uInputChecks.h"
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -7,6 +10,15 @@
 #include <cstdlib>
 
 namespace kalvex {
+
+std::string FormatExact(double Value) {
+    CheckFiniteResult(Value);
+    char Buf[64];
+    auto [Ptr, Ec] = std::to_chars(Buf, Buf + sizeof Buf, Value, std::chars_format::general, 17);
+    if (Ec != std::errc())
+        return "nan";
+    return std::string(Buf, Ptr);
+}
 
 std::string FormatNumber(double Value, char DecimalSep) {
     if (std::isnan(Value))

@@ -12,6 +12,11 @@ namespace kalvex {
 // the locale's separator, the core and the CLI use '.'.
 std::string FormatNumber(double Value, char DecimalSep = '.');
 
+// Every digit a double needs (%.17g) with '.', independent of the locale, for files
+// other programs read. A value that is not finite is never written as a result: it
+// throws TKalvexError.
+std::string FormatExact(double Value);
+
 // UTF-8 to Windows-1251; characters the code page lacks become '?'.
 std::string Utf8ToCp1251(std::string_view Text);
 

@@ -102,6 +102,17 @@ void EnsureFolder(const std::string& FileName) {
     std::filesystem::create_directories(Parent, Ec); // a failure shows in the write
 }
 
+// A settings file that cannot be read is refused whole: the program starts on the
+// defaults and says why.
+std::vector<std::uint8_t> ReadSettingsBytes(const std::string& FileName) {
+    try {
+        return ReadWholeFile(FileName, MaxSettingsFileSize);
+    } catch (const TFileError& E) {
+        throw TFileError(std::string(E.what()) + ".\rНастройки рисования взяты по умолчанию.",
+                         E.CliText());
+    }
+}
+
 void Save(const std::string& FileName, const std::string& Text) {
     EnsureFolder(FileName);
     WriteFileAtomic(FileName,
@@ -237,7 +248,7 @@ void ReadSettings(const std::string& FileName, TEdgesCanvas& Canvas) {
     std::error_code Ec;
     if (!std::filesystem::exists(FileName, Ec))
         Save(FileName, DefaultSettingsText());
-    const std::vector<std::uint8_t> Bytes = ReadWholeFile(FileName);
+    const std::vector<std::uint8_t> Bytes = ReadSettingsBytes(FileName);
     TIniFile Ini;
     Ini.Parse(std::string(Bytes.begin(), Bytes.end()));
     const auto Value = [&](const char* Key, const char* Default) {
@@ -266,7 +277,7 @@ void WriteSettings(const std::string& FileName, const TEdgesCanvas& Canvas) {
     TIniFile Ini;
     std::error_code Ec;
     if (std::filesystem::exists(FileName, Ec)) {
-        const std::vector<std::uint8_t> Bytes = ReadWholeFile(FileName);
+        const std::vector<std::uint8_t> Bytes = ReadSettingsBytes(FileName);
         Ini.Parse(std::string(Bytes.begin(), Bytes.end()));
     }
     Ini.Write(Section, "edgewidth", std::to_string(Canvas.EdgeWidth()));

@@ -4,6 +4,7 @@
 
 #include "base/uDrawSurface.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -14,6 +15,8 @@ namespace kalvex {
 class TEdgesCanvas;
 
 inline constexpr const char* SettingsFileName = "kalvex.ini";
+// A settings file holds a few keys: anything larger is not read.
+inline constexpr std::uint64_t MaxSettingsFileSize = 1u << 20;
 
 // A Windows-style initialisation file held as its lines, so that a write changes only
 // the line of its key. Sections and keys are matched without regard to case.
@@ -42,7 +45,8 @@ std::optional<int> StringToInt(const std::string& Text);
 
 // Creates the file with the default lines when it does not exist, then hands the four
 // values to the canvas in order, stopping silently at the first one that does not
-// convert. Throws TFileError when the file cannot be created or read.
+// convert. Throws TFileError (the canvas keeps its defaults) when the file cannot be
+// created or read, or is larger than MaxSettingsFileSize.
 void ReadSettings(const std::string& FileName, TEdgesCanvas& Canvas);
 // Writes the four keys from the canvas, leaving every other line of the file as it is.
 void WriteSettings(const std::string& FileName, const TEdgesCanvas& Canvas);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -21,6 +22,7 @@
 #include <thread>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace kalvex {
 
@@ -260,6 +262,72 @@ void VelocitySums(const TFastView& V, std::size_t N, double Px, double Py, doubl
     Sums[1] = SY;
 }
 
+// Columns of the system assembled between two offers of the pump: about a million
+// kernel terms, a few hundredths of a second (four million took up to 0.36 s on two
+// busy cores at 20 000 elements).
+std::size_t ColumnsPerPiece(std::size_t N) {
+    return std::max<std::size_t>(16, (std::size_t{1} << 20) / std::max<std::size_t>(N, 1));
+}
+
+// Width of the panels of the interruptible LU.
+constexpr std::size_t PanelWidth = 128;
+
+// LU with partial pivoting of the column-major N x N matrix A in place, as dgetrf
+// gives it, by panels: each panel by dgetrf, its row swaps on the rest, the block row by
+// dtrsm and the trailing matrix by dgemm in column pieces. Stop is asked between the
+// pieces; true ends the factorisation (-1). Otherwise dgetrf's info: 0, or the
+// (1-based) first zero pivot.
+lapack_int FactorByPanels(double* A, std::size_t N, lapack_int* Pivots,
+                          const std::function<bool()>& Stop) {
+    const auto Ln = static_cast<lapack_int>(N);
+    if (!Stop || N <= PanelWidth)
+        return LAPACKE_dgetrf_work(LAPACK_COL_MAJOR, Ln, Ln, A, Ln, Pivots);
+    lapack_int Info = 0;
+    for (std::size_t K = 0; K < N; K += PanelWidth) {
+        const std::size_t Jb = std::min(PanelWidth, N - K);
+        const auto Lk = static_cast<lapack_int>(K);
+        const auto Lb = static_cast<lapack_int>(Jb);
+        const auto Rows = static_cast<lapack_int>(N - K);
+        double* Panel = A + K * N + K;
+        const lapack_int PanelInfo =
+            LAPACKE_dgetrf_work(LAPACK_COL_MAJOR, Rows, Lb, Panel, Ln, Pivots + K);
+        if (PanelInfo > 0 && Info == 0)
+            Info = PanelInfo + Lk;
+        for (std::size_t I = K; I < K + Jb; ++I)
+            Pivots[I] += Lk;
+        // The panel's swaps on the columns left of it and right of it.
+        if (K > 0)
+            LAPACKE_dlaswp_work(LAPACK_COL_MAJOR, Lk, A, Ln, Lk + 1, Lk + Lb, Pivots, 1);
+        const std::size_t Right = N - K - Jb;
+        if (Right == 0)
+            break;
+        double* A12 = A + (K + Jb) * N + K;
+        LAPACKE_dlaswp_work(LAPACK_COL_MAJOR, static_cast<lapack_int>(Right), A + (K + Jb) * N, Ln,
+                            Lk + 1, Lk + Lb, Pivots, 1);
+        cblas_dtrsm(CblasColMajor, CblasLeft, CblasLower, CblasNoTrans, CblasUnit, Lb,
+                    static_cast<blasint>(Right), 1.0, Panel, Ln, A12, Ln);
+        // The trailing update in pieces of about 2e8 multiply-adds.
+        const std::size_t Below = N - K - Jb;
+        const std::size_t Piece = std::max<std::size_t>(
+            PanelWidth, std::size_t{200'000'000} / std::max<std::size_t>(Below * Jb, 1));
+        for (std::size_t C = 0; C < Right; C += Piece) {
+            const std::size_t Cols = std::min(Piece, Right - C);
+            cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, static_cast<blasint>(Below),
+                        static_cast<blasint>(Cols), Lb, -1.0, Panel + Jb, Ln, A12 + C * N, Ln, 1.0,
+                        A12 + C * N + Jb, Ln);
+            if (Stop())
+                return -1;
+        }
+    }
+    return Info;
+}
+
+std::string Megabytes(double Bytes) {
+    char Buf[64];
+    std::snprintf(Buf, sizeof Buf, "%.0f", std::ceil(std::max(0.0, Bytes) / (1024.0 * 1024.0)));
+    return Buf;
+}
+
 } // namespace
 
 // The LU factors of the block of the static elements (rows and columns Static), the
@@ -276,6 +344,51 @@ struct TCountEdges::TStaticFactor {
 
 TCountEdges::TCountEdges() = default;
 TCountEdges::~TCountEdges() = default;
+
+std::optional<double> AvailableMemory() {
+    // The first lines only: the figure is near the top, and the file is not trusted
+    // to be small.
+    if (std::FILE* F = std::fopen("/proc/meminfo", "r")) {
+        char Line[256];
+        std::optional<double> Found;
+        for (int K = 0; K < 16 && !Found && std::fgets(Line, sizeof Line, F) != nullptr; ++K) {
+            unsigned long long Kb = 0;
+            if (std::sscanf(Line, "MemAvailable: %llu kB", &Kb) == 1)
+                Found = static_cast<double>(Kb) * 1024.0;
+        }
+        std::fclose(F);
+        if (Found)
+            return Found;
+    }
+    const long Pages = sysconf(_SC_AVPHYS_PAGES);
+    const long PageSize = sysconf(_SC_PAGESIZE);
+    if (Pages > 0 && PageSize > 0)
+        return static_cast<double>(Pages) * static_cast<double>(PageSize);
+    return std::nullopt;
+}
+
+void CheckSolveMemory(std::size_t N, double NeededBytes, std::optional<double> Available) {
+    if (!Available || NeededBytes <= *Available)
+        return;
+    const std::string Count = std::to_string(N);
+    throw TSolveMemoryError(
+        "Недостаточно памяти для решения системы из " + Count + " уравнений: нужно " +
+            Megabytes(NeededBytes) + " МБ, свободно " + Megabytes(*Available) +
+            " МБ.\rУвеличьте длину граничных элементов или закройте другие программы.",
+        "not enough memory to solve " + Count + " equations: " + Megabytes(NeededBytes) +
+            " MB needed, " + Megabytes(*Available) + " MB available");
+}
+
+void TCountEdges::CheckMemory(std::size_t N, double Bytes) const {
+    const double Held = static_cast<double>(SystemCapacity) * sizeof(double);
+    CheckSolveMemory(N, std::max(0.0, Bytes - Held),
+                     MemoryProbe ? MemoryProbe() : AvailableMemory());
+}
+
+bool TCountEdges::Poll(TPacedPump& Pump) const {
+    Pump();
+    return Stopped;
+}
 
 void TCountEdges::TFreeDeleter::operator()(double* P) const {
     std::free(P);
@@ -342,6 +455,11 @@ void TCountEdges::BuildSystem(TRealMatr& A) const {
 }
 
 void TCountEdges::AssembleFast(double* A, double* B) const {
+    TPacedPump None{nullptr};
+    AssembleColumns(A, B, None);
+}
+
+void TCountEdges::AssembleColumns(double* A, double* B, TPacedPump& Pump) const {
     const std::size_t N = Elements.Elements.size();
     if (N == 0)
         return;
@@ -349,11 +467,18 @@ void TCountEdges::AssembleFast(double* A, double* B) const {
     for (std::size_t I = 0; I < N; ++I)
         B[I] = RightHandSide(static_cast<int>(I), {S.Mx[I], S.My[I]}, {S.Nx[I], S.Ny[I]});
 
-    // Each column is computed alone, so the split changes no bit of the matrix.
-    SplitOver(Threads, N, 256, [&](std::size_t From, std::size_t To) {
-        for (std::size_t J = From; J < To; ++J)
-            AssembleColumn(S, Elements.Elements, J, A + J * N);
-    });
+    // Each column is computed alone, so neither the split over the threads nor the
+    // pieces between the pump's offers change a bit of the matrix.
+    const std::size_t Piece = ColumnsPerPiece(N);
+    for (std::size_t First = 0; First < N; First += Piece) {
+        const std::size_t Count = std::min(Piece, N - First);
+        SplitOver(Threads, Count, N >= 256 ? 2 : 256, [&](std::size_t From, std::size_t To) {
+            for (std::size_t J = First + From; J < First + To; ++J)
+                AssembleColumn(S, Elements.Elements, J, A + J * N);
+        });
+        if (Poll(Pump))
+            throw TSolveStopped();
+    }
 }
 
 void TCountEdges::Solve() {
@@ -365,17 +490,28 @@ void TCountEdges::Solve() {
         return;
     }
     CheckElementCount(static_cast<double>(N));
+    const bool Iterative = SolverKind == TSolverKind::skIterative ||
+                           (SolverKind == TSolverKind::skAuto && N >= IterativeFrom);
+    // The matrix, the right-hand side and pivots, and the Krylov basis, block factors
+    // and vectors of the iterative solve (see SolveGmres).
+    const double Dn = static_cast<double>(N);
+    CheckMemory(
+        N, 8.0 * (Dn * Dn + 3.0 * Dn + (Iterative ? Dn * (GmresRestart + GmresBlock + 4.0) : 0.0)));
+    Stopped = false;
+    TPacedPump Pump(ProcessEvents, PumpInterval);
+    const std::function<bool()> Stop = [&] { return Poll(Pump); };
     double* const A = SystemBuffer(N * N);
     std::vector<double> B(N);
-    AssembleFast(A, B.data());
+    AssembleColumns(A, B.data(), Pump);
     const TBlasThreads Blas(Threads == 1 ? 1 : 0);
     Iterations = 0;
-    if (SolverKind == TSolverKind::skIterative ||
-        (SolverKind == TSolverKind::skAuto && N >= IterativeFrom)) {
+    if (Iterative) {
         // A and B stay as they are, for LU when the iteration does not converge.
         std::vector<double> X(N);
         const TGmresOutcome R = SolveGmres(A, N, B.data(), X.data(), IterativeTolerance,
-                                           GmresRestart, IterationBound, GmresBlock);
+                                           GmresRestart, IterationBound, GmresBlock, Stop);
+        if (R.Stopped)
+            throw TSolveStopped();
         if (R.Converged &&
             std::all_of(X.begin(), X.end(), [](double V) { return std::isfinite(V); })) {
             Iterations = R.Iterations;
@@ -386,9 +522,11 @@ void TCountEdges::Solve() {
     }
     std::vector<lapack_int> Pivots(N);
     const auto Ln = static_cast<lapack_int>(N);
-    const lapack_int Info =
-        LAPACKE_dgesv(LAPACK_COL_MAJOR, Ln, 1, A, Ln, Pivots.data(), B.data(), Ln);
+    const lapack_int Info = FactorByPanels(A, N, Pivots.data(), Stop);
     if (Info < 0)
+        throw TSolveStopped();
+    if (Info == 0 &&
+        LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', Ln, 1, A, Ln, Pivots.data(), B.data(), Ln) != 0)
         throw TSolveError(SingularMessage);
     if (Info > 0 || !std::all_of(B.begin(), B.end(), [](double X) { return std::isfinite(X); }))
         throw TSolveError(SingularMessage);
@@ -412,12 +550,12 @@ bool SameCylinders(const TCylInfoArray& A, const TCylInfoArray& B) {
 
 } // namespace
 
-bool TCountEdges::FactorStaticBlock(const std::vector<std::size_t>& Static) {
+bool TCountEdges::FactorStaticBlock(const std::vector<std::size_t>& Static, TPacedPump& Pump) {
     const std::size_t N = Elements.Elements.size();
     const std::size_t Ns = Static.size();
     double* const A = SystemBuffer(N * N);
     std::vector<double> B(N);
-    AssembleFast(A, B.data());
+    AssembleColumns(A, B.data(), Pump);
     auto F = std::make_unique<TStaticFactor>();
     F->Static = Static;
     F->Count = N;
@@ -434,7 +572,11 @@ bool TCountEdges::FactorStaticBlock(const std::vector<std::size_t>& Static) {
     F->Pivots.resize(Ns);
     const auto Ln = static_cast<lapack_int>(Ns);
     const TBlasThreads Blas(Threads == 1 ? 1 : 0);
-    if (LAPACKE_dgetrf(LAPACK_COL_MAJOR, Ln, Ln, F->LU.data(), Ln, F->Pivots.data()) != 0)
+    const lapack_int Info =
+        FactorByPanels(F->LU.data(), Ns, F->Pivots.data(), [&] { return Poll(Pump); });
+    if (Info < 0)
+        throw TSolveStopped();
+    if (Info != 0)
         return false;
     if (LAPACKE_dgetrs(LAPACK_COL_MAJOR, 'N', Ln, 1, F->LU.data(), Ln, F->Pivots.data(),
                        F->Z.data(), Ln) != 0)
@@ -471,7 +613,16 @@ void TCountEdges::SolveTurned() {
                  SameCylinders(Turning->Cyls, Elements.CylInfos);
     for (std::size_t C = 0; Valid && C < Static.size(); ++C)
         Valid = SameElement(Turning->StaticElements[C], Elements.Elements[Static[C]]);
-    if (!Valid && !FactorStaticBlock(Static)) {
+    if (!Valid) {
+        // The whole matrix and the static block's factors, then the moving blocks.
+        const double Dn = static_cast<double>(N);
+        const double Ds = static_cast<double>(Static.size());
+        const double Dm = static_cast<double>(Moving.size());
+        CheckMemory(N, 8.0 * (Dn * Dn + Ds * Ds + 2.0 * Ds * Dm + Dm * Dm + 4.0 * Dn));
+    }
+    Stopped = false;
+    TPacedPump Pump(ProcessEvents, PumpInterval);
+    if (!Valid && !FactorStaticBlock(Static, Pump)) {
         Turning.reset();
         Solve();
         return;
@@ -551,6 +702,10 @@ void TCountEdges::SolveLiteral() {
     const int N = static_cast<int>(Elements.Elements.size());
     if (N > 0) {
         CheckElementCount(N);
+        const double Dn = N;
+        // Rows of its own: the fast solve's matrix is not reused.
+        CheckSolveMemory(static_cast<std::size_t>(N), 8.0 * (Dn * (Dn + 1.0) + 2.0 * Dn),
+                         MemoryProbe ? MemoryProbe() : AvailableMemory());
         TRealMatr A;
         BuildSystem(A);
         TRealArray X(static_cast<std::size_t>(N), 0.0);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/uEventPump.h"
+#include "base/uKalvexError.h"
 #include "geometry/GenFuncs.h"
 #include "geometry/uEdges.h"
 
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -57,6 +59,30 @@ class TSolveError : public TKalvexError {
 public:
     using TKalvexError::TKalvexError;
 };
+
+// The dense system and the solver's work space do not fit into the memory the machine
+// can still give.
+class TSolveMemoryError : public TRefusal {
+public:
+    using TRefusal::TRefusal;
+};
+
+// StopBuilding during the solve: nothing of it is kept.
+class TSolveStopped : public TRefusal {
+public:
+    TSolveStopped()
+        : TRefusal("Расчет интенсивностей граничных элементов прерван.",
+                   "the solve for the intensities was stopped") {}
+};
+
+// Bytes the machine can still give without swapping (MemAvailable on Linux), or
+// nothing when it cannot be told.
+std::optional<double> AvailableMemory();
+using TMemoryProbe = std::function<std::optional<double>()>;
+// Refuses (TSolveMemoryError, with both sizes) a solve of N unknowns that needs
+// NeededBytes more than it already holds when only Available bytes are free. Without
+// a figure for Available nothing is refused.
+void CheckSolveMemory(std::size_t N, double NeededBytes, std::optional<double> Available);
 
 class TEdgeElements {
 public:
@@ -137,7 +163,10 @@ public:
     TCountEdges& operator=(const TCountEdges&) = delete;
 
     // Solve: assembles the dense system and factors it (LAPACK); throws TSolveError
-    // on a singular system, leaving Intensities empty.
+    // on a singular system, leaving Intensities empty. Refuses first when the system
+    // does not fit into the available memory (TSolveMemoryError). ProcessEvents is
+    // offered every few hundredths of a second throughout, and StopBuilding ends the
+    // solve with TSolveStopped.
     void Solve();
     // Solve for elements of which only the rotating cylinders' moved since the last
     // call: the LU factors of the static elements' block are kept, and each call solves
@@ -177,6 +206,11 @@ public:
     std::function<void(int Position, int Max)> ProgressBar;
     // Event pump: called where pending window events are processed.
     TEventPump ProcessEvents;
+    // Least time between two calls of ProcessEvents from inside a solve or a line's
+    // steps (0: at every chance, for tests).
+    TPacedPump::TClock::duration PumpInterval = TPacedPump::DefaultInterval;
+    // The free memory the solve is measured against; empty: AvailableMemory().
+    TMemoryProbe MemoryProbe;
     // The user's model, whose slits turn with the elements during a particle trace.
     TEdges* Model = nullptr;
     // Supplied by the canvas: repaint the cylinders after they turned.
@@ -224,7 +258,12 @@ private:
 
     struct TStaticFactor;
     std::unique_ptr<TStaticFactor> Turning;
-    bool FactorStaticBlock(const std::vector<std::size_t>& Static);
+    bool FactorStaticBlock(const std::vector<std::size_t>& Static, TPacedPump& Pump);
+    // Refuses a solve needing Bytes at its peak (the kept matrix counts as held).
+    void CheckMemory(std::size_t N, double Bytes) const;
+    // The pump offered by the solve's loops; true when StopBuilding was asked.
+    bool Poll(TPacedPump& Pump) const;
+    void AssembleColumns(double* A, double* B, TPacedPump& Pump) const;
 
     void PrepareFastData();
     bool FastDataValid() const;

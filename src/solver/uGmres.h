@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 
 namespace kalvex {
 
@@ -10,14 +11,22 @@ struct TGmresOutcome {
     bool Converged = false;
     int Iterations = 0;    // matrix-vector products of the Krylov steps
     double Residual = 0.0; // |b - A x| / |b| of the returned X
+    bool Stopped = false;  // Stop answered true
 };
 
 // Solves A X = B (A: N x N, column-major, left untouched) to a relative residual of
 // Tolerance, restarting every Restart steps and giving up after MaxIterations. The
 // preconditioner is block Jacobi with blocks of Block consecutive unknowns (1: plain
 // Jacobi), applied on the right so that the residual tested is that of the system
-// itself. Memory besides A: N * (Restart + Block + 3) doubles.
+// itself. Memory besides A: N * (Restart + Block + 3) doubles. Stop (when set) is
+// asked between pieces of every product with A; true ends the solve unconverged.
 TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double* X,
-                         double Tolerance, int Restart, int MaxIterations, std::size_t Block);
+                         double Tolerance, int Restart, int MaxIterations, std::size_t Block,
+                         const std::function<bool()>& Stop = {});
+// Y = Alpha A X + Beta Y for the dense column-major N x N matrix A, in row bands small
+// enough that Stop is asked every few hundredths of a second; false when it answered
+// true (Y is then partly updated).
+bool BandedProduct(const double* A, std::size_t N, double Alpha, const double* X, double Beta,
+                   double* Y, const std::function<bool()>& Stop);
 
 } // namespace kalvex

@@ -2,6 +2,7 @@
 // tool buttons, the boxes answered from a script.
 #include "app/canvas/uEdgesPaintBox.h"
 #include "app/canvas/uPropertyWindows.h"
+#include "app/uHelp.h"
 #include "app/uMain.h"
 #include "app/uNumberText.h"
 
@@ -11,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -19,6 +21,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -140,6 +143,25 @@ TEST_F(MainWindowTest, DrawSelectAndMoveWithKeys) {
     EXPECT_FALSE(Act("miDeleteEdge")->isEnabled());
 }
 
+TEST_F(MainWindowTest, RefusedKeyMoveSaysWhyInTheStatusBar) {
+    DrawTriangle();
+    Act("tbSelect")->trigger();
+    Click({300, 100});
+    ASSERT_EQ(Canvas().SelKind(), skPoint);
+    // 25 steps of eight pixels down bring the corner onto the base's end.
+    for (int I = 0; I < 24; ++I)
+        QTest::keyClick(Box, Qt::Key_Down);
+    EXPECT_TRUE(Panel("sbHint").isEmpty());
+    const auto Before = Canvas().Edges.Item(0).GetSegment(1);
+    QTest::keyClick(Box, Qt::Key_Down);
+    EXPECT_EQ(Panel("sbHint"),
+              QString::fromUtf8("Невозможно переместить точку. Концы отрезка при этом совпадут."));
+    EXPECT_EQ(Canvas().Edges.Item(0).GetSegment(1).P2.Y, Before.P2.Y);
+    // A move that is carried out clears it.
+    QTest::keyClick(Box, Qt::Key_Up);
+    EXPECT_TRUE(Panel("sbHint").isEmpty());
+}
+
 TEST_F(MainWindowTest, SavePromptThreeAnswers) {
     DrawTriangle();
     const QString Question = QString::fromUtf8("Сохранить изменения в файле Система1.asp?");
@@ -193,4 +215,27 @@ TEST_F(MainWindowTest, SettingsWidthTwentyIsStoredAsFifteen) {
     std::stringstream Ini;
     Ini << std::ifstream(Dir.Path / "kalvex.ini").rdbuf();
     EXPECT_NE(Ini.str().find("edgewidth=15"), std::string::npos) << Ini.str();
+}
+
+TEST_F(MainWindowTest, HelpWithoutAViewerSaysWhereTheGuideIs) {
+    const QString Guide = GuidePath();
+    ASSERT_FALSE(Guide.isEmpty());
+    QList<QUrl> Asked;
+    bool Opens = false;
+    Window.UrlOpener = [&](const QUrl& U) {
+        Asked << U;
+        return Opens;
+    };
+    Act("miHelp")->trigger();
+    ASSERT_EQ(Asked.size(), 1);
+    EXPECT_EQ(Asked[0], QUrl::fromLocalFile(Guide));
+    ASSERT_EQ(Msg.Texts.size(), 1);
+    EXPECT_EQ(Msg.Texts[0], QString::fromUtf8("Не удалось открыть руководство пользователя в "
+                                              "программе просмотра.\nОно находится в файле ") +
+                                QDir::toNativeSeparators(Guide));
+    // A viewer that opens it: nothing to say.
+    Opens = true;
+    Act("miHelp")->trigger();
+    EXPECT_EQ(Asked.size(), 2);
+    EXPECT_EQ(Msg.Texts.size(), 1);
 }

@@ -9,6 +9,7 @@
 #include "app/uNumberText.h"
 #include "canvas/uPaintEdges.h"
 #include "results/uContour.h"
+#include "results/uEfficiency.h"
 #include "results/uResultsFile.h"
 
 #include "MainWindowFixture.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QChartView>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -104,14 +106,21 @@ TEST_F(ModellingTest, RefusedThenDiscretisedAsTheCalculatorDoes) {
     S.V += 1;
     E.SetSegment(0, S);
     Act("miCountMode")->trigger();
+    // The net flow in the user's notation, and the way out.
     EXPECT_EQ(Last(), QString::fromUtf8("Некорректно заданы граничные условия.\n"
-                                        "Переход в режим моделирования невозможен."));
+                                        "Переход в режим моделирования невозможен.\n"
+                                        "Суммарный расход через границы ") +
+                          NumberText(Canvas().Edges.TotalFlow()) +
+                          QString::fromUtf8(" м²/с, а должен быть равен нулю.\n"
+                                            "Выделите отверстие и выберите «Автоподбор "
+                                            "скорости»:\nего скорость уравновесит расход."));
     S.V -= 1;
     E.SetSegment(0, S);
     Window.Document().MarkChanged();
     Act("tbMode")->trigger();
-    EXPECT_EQ(Last(),
-              QString::fromUtf8("Файл не сохранен.\nПереход в режим моделирования невозможен."));
+    // Offered for saving; cancelled, the window stays in editing.
+    EXPECT_TRUE(Last().startsWith(QString::fromUtf8("Файл не сохранен.\n")))
+        << Last().toStdString();
     EXPECT_EQ(Window.Document().Mode(), TMode::mdEdit);
 
     // Saved: the dialog comes up with its defaults; cancelling it keeps editing.
@@ -364,6 +373,71 @@ TEST_F(ModellingTest, ClosingDuringABuildStopsItThenAsks) {
     EXPECT_EQ(Last(), QString::fromUtf8("Сохранить изменения в файле hood.asp?"));
 }
 
+TEST_F(ModellingTest, ClosingTheWindowDuringAParticleStopsItThenAsks) {
+    EnterModelling("hood.asp");
+    bool Blocked = true;
+    OnModal([&](QWidget* D) {
+        auto* Dlg = qobject_cast<TfrmPartTraces*>(D);
+        ASSERT_NE(Dlg, nullptr);
+        Dlg->edStep->setText(ShortestText(0.00001));
+        Dlg->edMaxTime->setText(ShortestText(5));
+        auto* Watch = new QTimer(Dlg);
+        QObject::connect(Watch, &QTimer::timeout, Dlg, [&, Dlg, Watch] {
+            if (Dlg->lbTime->text() == NumberText(0))
+                return;
+            Watch->stop();
+            // Qt hands no close request of the window system to a window that a
+            // modal one blocks.
+            Blocked = QGuiApplication::modalWindow() != nullptr;
+            Window.Document().MarkChanged();
+            Window.close();
+        });
+        Watch->start(0);
+        Press(D, "btBuild");
+    });
+    Msg.Answers = {TMsgAnswer::No};
+    Act("tbPartTrace")->trigger();
+    EXPECT_FALSE(Blocked);
+    for (int I = 0; I < 100 && Window.isVisible(); ++I)
+        QTest::qWait(10);
+    EXPECT_FALSE(Window.isVisible());
+    EXPECT_LT(Window.Document().RotationTime(), 1.0);
+    EXPECT_EQ(Last(), QString::fromUtf8("Сохранить изменения в файле hood.asp?"));
+}
+
+TEST_F(ModellingTest, FirstVelocitySolvesBusyAndEscStopsIt) {
+    EnterModelling("hood.asp");
+    TCountEdges& S = Window.Document().Solver();
+    Act("tbSpeed")->trigger();
+    // Without the memory the system needs: refused with its size, before anything is
+    // assembled.
+    S.MemoryProbe = [] { return std::optional<double>(0.0); };
+    Click({400, 300});
+    EXPECT_TRUE(Last().startsWith(QString::fromUtf8("Недостаточно памяти для решения системы из ")))
+        << Last().toStdString();
+    S.MemoryProbe = nullptr;
+    Msg.Texts.clear();
+
+    S.PumpInterval = {};
+    bool SawBusy = false;
+    // The move first: moving processes events.
+    QTest::mouseMove(Box, {400, 300});
+    QTimer::singleShot(0, &Window, [&] {
+        SawBusy = Window.Busy() && !Window.menuBar()->isEnabled();
+        QTest::keyClick(&Window, Qt::Key_Escape);
+    });
+    QTest::mouseClick(Box, Qt::LeftButton, {}, {400, 300});
+    EXPECT_TRUE(SawBusy);
+    // Stopped: nothing said, nothing half-solved kept, the window usable.
+    EXPECT_TRUE(Msg.Texts.isEmpty()) << Msg.Texts.join(QLatin1Char('|')).toStdString();
+    EXPECT_FALSE(S.Solved());
+    EXPECT_FALSE(Window.Busy());
+    EXPECT_TRUE(Window.menuBar()->isEnabled());
+    Click({400, 300});
+    EXPECT_TRUE(Last().startsWith(QString::fromUtf8("Скорость воздуха в точке")))
+        << Last().toStdString();
+}
+
 TEST_F(ModellingTest, DialogFaultsAndASingleLineFromAPickedPoint) {
     OpenExample("hood.asp");
     // Unreadable text is refused by the dialog; a number the core cannot use is refused
@@ -447,15 +521,27 @@ TEST_F(ModellingTest, EfficiencyCurveHoldsTheCoreFractions) {
                   QPointF(R.D * 1e6, static_cast<double>(R.Caught) / R.Total));
     }
 
+    // The table is the calculator's, every digit.
     Msg.Files = {QString::fromStdString(Dir.File("e.csv"))};
     Press(Chart, "btSaveCsv");
-    std::ifstream Csv(Dir.File("e.csv"));
-    std::string Header;
-    std::getline(Csv, Header);
-    EXPECT_EQ(Header, "d,caught,total,fraction");
+    const std::string Csv = EfficiencyCsv(Core.Rows);
+    EXPECT_EQ(Bytes(Dir.File("e.csv")), std::vector<std::uint8_t>(Csv.begin(), Csv.end()));
     Msg.Files = {QString::fromStdString(Dir.File("e.png"))};
     Press(Chart, "btSavePng");
     EXPECT_EQ(QImage(QString::fromStdString(Dir.File("e.png"))).size(), Chart->View->size());
+
+    // A file that cannot be replaced is told and stays whole.
+    for (const char* Name : {"e.csv", "e.png"}) {
+        const std::vector<std::uint8_t> Old = Bytes(Dir.File(Name));
+        std::filesystem::permissions(Dir.File(Name), std::filesystem::perms::owner_read);
+        Msg.Files = {QString::fromStdString(Dir.File(Name))};
+        Msg.Texts.clear();
+        Press(Chart, std::string(Name) == "e.csv" ? "btSaveCsv" : "btSavePng");
+        ASSERT_EQ(Msg.Texts.size(), 1);
+        EXPECT_TRUE(Msg.Texts[0].contains(QString::fromUtf8("только для чтения")))
+            << Msg.Texts[0].toStdString();
+        EXPECT_EQ(Bytes(Dir.File(Name)), Old);
+    }
     Chart->close();
 }
 

@@ -10,8 +10,8 @@
 #include "app/settings/uSettingsDlg.h"
 #include "app/solver/uDiscreteProp.h"
 #include "app/uNumberText.h"
-#include "settings/uSettings.h"
 #include "document/uDocument.h"
+#include "settings/uSettings.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -123,7 +123,8 @@ TEST_F(PropertyWindowsTest, PointFieldsReportBadInputAndShowTheStoredValues) {
     TypeInto(Edge->edY, Typed("2.5"));
     TypeInto(Edge->edX, Typed("0.5"));
     Click(Edge->Button1);
-    EXPECT_EQ(Msg.Texts, QStringList{QStringLiteral("Невозможно изменить координаты точки.")});
+    EXPECT_EQ(Msg.Texts, QStringList{QStringLiteral("Невозможно изменить координаты точки.\n"
+                                                    "Границы при этом пересекутся.")});
     EXPECT_EQ(Edge->edY->text(), NumberText(0.25));
 
     // A field shown rounded and left alone keeps its exact value.

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -328,6 +329,44 @@ TEST_F(WizardWindow, SearchInTheWindowMatchesTheCommandLineOnTheSavedTask) {
     ASSERT_GT(W.BestValue(), 0.0);
     EXPECT_NEAR(Window.Document().Canvas().Edges.Items[0].Segments[1].V,
                 W.Best()[0] / W.BestValue(), 1e-9);
+}
+
+// Closing the window while the search runs stops it, skips its report and then asks
+// about the unsaved system, as for any long run.
+TEST_F(WizardWindow, ClosingTheWindowDuringTheSearchStopsItThenAsks) {
+    Msg.Files = {QString::fromStdString(ExamplePath("task_velocity.json"))};
+    bool Blocked = true;
+    qsizetype Said = -1;
+    WhenShown(QStringLiteral("frmChooseType"), [&](QWidget* D) {
+        WhenShown(QStringLiteral("frmSpeedData"), [&](QWidget* S) {
+            WhenShown(QStringLiteral("frmChooseParams"), [&](QWidget* P) {
+                Click(P, "btOpenTask");
+                auto* Watch = new QTimer(P);
+                QObject::connect(Watch, &QTimer::timeout, P, [&, P, Watch] {
+                    if (P->findChild<QLabel*>(QStringLiteral("lbProgress"))->text().isEmpty())
+                        return;
+                    Watch->stop();
+                    Blocked = QGuiApplication::modalWindow() != nullptr;
+                    Window.Document().MarkChanged();
+                    Said = Msg.Texts.size();
+                    Window.close();
+                });
+                Watch->start(0);
+                Click(P, "btStart");
+            });
+            Click(S, "btNext");
+        });
+        Click(D, "btNext");
+    });
+    Msg.Answers = {TMsgAnswer::No};
+    Window.findChild<QAction*>(QStringLiteral("N11"))->trigger();
+    EXPECT_FALSE(Blocked);
+    EXPECT_FALSE(Window.OptWizard().Running());
+    for (int I = 0; I < 100 && Window.isVisible(); ++I)
+        QTest::qWait(10);
+    EXPECT_FALSE(Window.isVisible());
+    ASSERT_GE(Said, 0);
+    EXPECT_EQ(Msg.Texts.mid(Said), QStringList{U("Сохранить изменения в файле hood_probe.asp?")});
 }
 
 // The particle task as a user sets it up: two particles added one by one, the search

@@ -515,6 +515,31 @@ TEST_F(EditTest, MovingASquaresCornerAcrossTheOppositeSideIsRefused) {
     EXPECT_TRUE(Canvas.Edges.IsValid());
 }
 
+TEST_F(EditTest, RefusedArrowKeyMoveSaysWhy) {
+    std::vector<std::string> Refusals;
+    Canvas.OnMoveRefused = [&](const std::string& Text) { Refusals.push_back(Text); };
+    Canvas.Edges.Add(Square());
+    Select(200, 200); // the corner (0.8, 0.8)
+    for (int I = 0; I < 13; ++I)
+        Canvas.KeyDown(vkLeft, 0);
+    EXPECT_EQ(Modifies, 12);
+    EXPECT_EQ(Refusals, std::vector<std::string>{
+                            "Невозможно переместить точку. Границы при этом пересекутся."});
+    EXPECT_EQ(Canvas.MoveRefusal(), "Границы при этом пересекутся.");
+    Canvas.KeyDown(vkRight, 0);
+    EXPECT_EQ(Modifies, 13);
+    EXPECT_EQ(Refusals.size(), 1u);
+    EXPECT_EQ(Canvas.MoveRefusal(), "");
+
+    // A cylinder pushed into the square.
+    Canvas.Edges.Add(Cylinder({0.25, 0.6}, 0.1));
+    ASSERT_TRUE(Canvas.Select({skCylinder, 1, 0}));
+    Canvas.KeyDown(vkRight, 0); // 0.018 m left between them
+    Canvas.KeyDown(vkRight, 0);
+    ASSERT_EQ(Refusals.size(), 2u);
+    EXPECT_EQ(Refusals[1], "Невозможно переместить цилиндр. Границы при этом пересекутся.");
+}
+
 TEST_F(EditTest, PointMoveThatCollapsesASegmentIsRefused) {
     Canvas.Edges.Add(Square());
     Select(200, 300); // (0.8, 0.4), P2 of segment 0

@@ -129,6 +129,20 @@ mkdir -p "$TMP/p/x"
 cp "$TMP/slot.asp" "$TMP/p/x/a"
 "$CALC" discretize "$TMP/p/x/a" >/dev/null
 [ -f "$TMP/p/x/a.dsc" ] && [ ! -e "$TMP/p/dsc" ] || fail "a name without .asp"
+cp "$hood" "$TMP/self.asp"
+ln -s self.asp "$TMP/self.dsc"
+"$CALC" velocity "$TMP/self.asp" 0.5 0.3 >/dev/null || fail "the system was read as its own .dsc"
+cmp -s "$TMP/self.asp" "$hood" || fail "the system was written as its own .dsc"
+
+# A read-only file is never replaced, whoever runs the command: its mode bits decide.
+cp "$hood" "$TMP/ro.asp"
+chmod 444 "$TMP/ro.asp"
+expect_exit 1 "read-only" copy "$TMP/slot.asp" "$TMP/ro.asp"
+cmp -s "$TMP/ro.asp" "$hood" || fail "copy replaced a read-only system"
+echo old >"$TMP/ro.csv"
+chmod 444 "$TMP/ro.csv"
+expect_exit 1 "read-only" flowline "$hood" 0.5 0.3 --csv "$TMP/ro.csv"
+[ "$(cat "$TMP/ro.csv")" = old ] || fail "a read-only table was replaced"
 
 # 4. Readers: coordinates beyond ±1e6 m, points beyond it, a .dsc value that is not a
 # number, devices and folders, numbers beyond a double in a task file.
@@ -185,22 +199,24 @@ expect_exit 1 "3500001 models" optimize "$hood" "$TMP/grid.json"
 
 # 7. Ctrl+C: the first stops at the next check and the results so far are reported
 # (the search's best point too); a second ends the process at once.
-interrupt() { # OUT-FILE ARGS...: runs, sends Ctrl+C after a second, gives the exit code
-    local out=$1
-    shift
+interrupt() { # SECONDS OUT-FILE ARGS...: runs, sends Ctrl+C after SECONDS, gives the exit code
+    local delay=$1 out=$2
+    shift 2
     "$CALC" "$@" >"$out" 2>"$TMP/err" &
     local pid=$! rc=0
-    sleep 1
+    sleep "$delay"
     kill -INT "$pid"
     wait "$pid" || rc=$?
     return "$rc"
 }
-interrupt "$TMP/out" flowlines "$hood" --interval 0.0005 --step 0.0002 --csv "$TMP/f.csv" ||
+interrupt 1 "$TMP/out" flowlines "$hood" --interval 0.0005 --step 0.0002 --csv "$TMP/f.csv" ||
     fail "flowlines after Ctrl+C: $(cat "$TMP/err")"
 grep -qF "stopped by Ctrl+C" "$TMP/err" || fail "flowlines: no stop notice"
 grep -q "^lines: [1-9]" "$TMP/out" && [ -s "$TMP/f.csv" ] || fail "flowlines: no results"
 sed 's/"step": 1e-6/"step": 1e-4/' "$TMP/grid.json" >"$TMP/long.json"
-interrupt "$TMP/out" optimize "$hood" "$TMP/long.json" || fail "optimize after Ctrl+C"
+# Long enough for the first trials to be done on a loaded machine: a search stopped
+# before any is done rightly has no best point.
+interrupt 3 "$TMP/out" optimize "$hood" "$TMP/long.json" || fail "optimize after Ctrl+C"
 grep -qF "search stopped" "$TMP/err" || fail "optimize: no stop notice"
 grep -q "^best: [0-9]" "$TMP/out" || fail "optimize: no best point: $(cat "$TMP/out")"
 # The second Ctrl+C comes while the table is written to a pipe that nobody reads.

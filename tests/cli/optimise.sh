@@ -62,6 +62,12 @@ awk -v s="$suction" -v v="$value" -v r="$shown" \
     fail "Отсос1 = $shown is not $suction / $value"
 # Within its range, and above the start value (the velocity grows with suction).
 awk -v s="$suction" 'BEGIN { exit !(s > 2 && s <= 4) }' || fail "suction $suction"
+# The plate's lower edge (y = 0.25 + h) keeps off the point (0.3, 0.1) by at least the
+# length of the graded element above it (0.0004 * 2^6 = 0.0256 m).
+h=$(cut -d' ' -f3 <<<"$best")
+awk -v h="$h" 'BEGIN { exit !(0.15 + h >= 0.0256) }' || fail "h = $h puts the plate on the point"
+# 1 m/s at the point needs more suction than the range allows.
+expect_line "$out" "(вне заданного диапазона от 0.500 до 4.000м/с)"
 
 # A closed hood: the balancing inflow follows, the search raises the suction to its top.
 cat >"$TMP/hood.json" <<'EOF'

@@ -1,7 +1,9 @@
 #include "document/uDocument.h"
+#include "geometry/uBinaryIO.h"
 
 #include "ModelBuilders.h"
 #include "TestSupport.h"
+#include "results/uTextFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -186,7 +188,7 @@ TEST(DocumentTest, SaveOfUntitledIsSaveAs) {
     EXPECT_EQ(Back.Count(), 1);
 }
 
-TEST(DocumentTest, OpenOfDamagedFileLeavesEmptyModel) {
+TEST(DocumentTest, OpenOfDamagedFileLeavesEmptyUntitledModel) {
     TTempDir Dir;
     std::ofstream(Dir.File("bad.asp")) << "not a system";
     TDocument Doc;
@@ -195,11 +197,27 @@ TEST(DocumentTest, OpenOfDamagedFileLeavesEmptyModel) {
     Ui.Files = {Dir.File("bad.asp")};
     EXPECT_TRUE(Doc.Open(Ui));
     ASSERT_EQ(Ui.Messages.size(), 1u);
-    EXPECT_EQ(Ui.Messages[0], "Невозможно загрузить границы из файла");
+    EXPECT_EQ(Ui.Messages[0].rfind("Невозможно загрузить границы из файла\r" + Dir.File("bad.asp") +
+                                       ": файл поврежден",
+                                   0),
+              0u)
+        << Ui.Messages[0];
     EXPECT_EQ(Doc.Canvas().Edges.Count(), 0);
-    EXPECT_EQ(Doc.FileName(), "bad.asp");
-    EXPECT_TRUE(Doc.Saved());
-    EXPECT_FALSE(Doc.Untitled());
+    // Untitled: a save asks for a name and never replaces the unreadable file.
+    EXPECT_EQ(Doc.FileName(), "Система1.asp");
+    EXPECT_TRUE(Doc.Untitled());
+    SquareWithInflow(Doc);
+    Doc.MarkChanged();
+    EXPECT_FALSE(Doc.Save(Ui));
+    EXPECT_EQ(Ui.SaveInitial.size(), 1u);
+    const auto Bad = ReadWholeFile(Dir.File("bad.asp"));
+    EXPECT_EQ(std::string(Bad.begin(), Bad.end()), "not a system");
+
+    // A missing file and a folder say so.
+    Doc.OpenFile(Dir.File("none.asp"), Ui);
+    EXPECT_NE(Ui.Messages.back().find("none.asp: файл не найден"), std::string::npos);
+    Doc.OpenFile(Dir.Path.string(), Ui);
+    EXPECT_NE(Ui.Messages.back().find("это папка"), std::string::npos);
 }
 
 TEST(DocumentTest, ModellingNeedsBalanceAndSavedFile) {
@@ -213,21 +231,40 @@ TEST(DocumentTest, ModellingNeedsBalanceAndSavedFile) {
     Doc.Canvas().Edges.Add(Polygon({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, {0.002, 0, 0, 0}));
     EXPECT_FALSE(Doc.SwitchMode(TMode::mdCount, Ui));
     ASSERT_EQ(Ui.Messages.size(), 1u);
+    const std::string Hint = " м²/с, а должен быть равен нулю.\r"
+                             "Выделите отверстие и выберите «Автоподбор скорости»:\r"
+                             "его скорость уравновесит расход.";
     EXPECT_EQ(Ui.Messages[0],
-              "Некорректно заданы граничные условия.\rПереход в режим моделирования невозможен.");
+              "Некорректно заданы граничные условия.\rПереход в режим моделирования невозможен.\r"
+              "Суммарный расход через границы 0.002" +
+                  Hint);
+    // The net flow in the window's notation.
+    Doc.NumberFormat = [](double V) { return FormatNumber(V, ','); };
+    Doc.Canvas().Edges.Item(0).Segments[1].V = -0.012;
+    EXPECT_FALSE(Doc.SwitchMode(TMode::mdCount, Ui));
+    ASSERT_EQ(Ui.Messages.size(), 2u);
+    EXPECT_NE(Ui.Messages[1].find("через границы -0,010" + Hint), std::string::npos)
+        << Ui.Messages[1];
+    Doc.Canvas().Edges.Item(0).Segments[1].V = 0;
+    Ui.Messages.pop_back();
 
     // A semi-infinite region lets the flow out; the system is not saved yet.
     Doc.Canvas().Edges.Add(Chain({{3, -1}, {4, -1}, {5, -1}}));
     Doc.MarkChanged();
+    Ui.Answers = {TSaveAnswer::No};
     EXPECT_FALSE(Doc.SwitchMode(TMode::mdCount, Ui));
-    ASSERT_EQ(Ui.Messages.size(), 2u);
-    EXPECT_EQ(Ui.Messages[1], "Файл не сохранен.\rПереход в режим моделирования невозможен.");
+    ASSERT_EQ(Ui.Asked.size(), 1u);
+    EXPECT_EQ(Ui.Asked[0].rfind("Файл не сохранен.\r", 0), 0u);
+    EXPECT_EQ(Ui.Messages.size(), 1u);
     EXPECT_EQ(Prepared, 0);
 
-    // Saved: the elements are prepared; a cancelled preparation keeps editing.
+    // Saving when asked goes on to the elements; a cancelled preparation keeps editing.
+    Ui.Answers = {TSaveAnswer::Yes};
     Ui.Files = {Dir.File("open.asp")};
-    ASSERT_TRUE(Doc.SaveAs(Ui));
     EXPECT_FALSE(Doc.SwitchMode(TMode::mdCount, Ui));
+    EXPECT_TRUE(Doc.Saved());
+    EXPECT_TRUE(fs::exists(Dir.File("open.asp")));
+    EXPECT_EQ(Prepared, 1);
     EXPECT_EQ(Doc.Mode(), TMode::mdEdit);
     EXPECT_TRUE(Doc.SwitchMode(TMode::mdCount, Ui));
     EXPECT_EQ(Doc.Mode(), TMode::mdCount);
@@ -237,7 +274,7 @@ TEST(DocumentTest, ModellingNeedsBalanceAndSavedFile) {
     // Back to editing asks nothing; New forces editing too.
     EXPECT_TRUE(Doc.SwitchMode(TMode::mdEdit, Ui));
     EXPECT_EQ(Doc.Canvas().Tool(), etSelect);
-    EXPECT_EQ(Ui.Messages.size(), 2u);
+    EXPECT_EQ(Ui.Messages.size(), 1u);
 }
 
 TEST(DocumentTest, AutoSpeedBalancesTheSquare) {
@@ -355,4 +392,81 @@ TEST(DocumentTest, ParticleTimeTurnsTheCylindersUntilSetBack) {
     EXPECT_NEAR(Slit().X, Start.X, 1e-9);
     EXPECT_TRUE(Doc.Solver().Solved());
     EXPECT_FALSE(Doc.RotateBack());
+}
+
+TEST(DocumentTest, CompanionIsNeverTheSystem) {
+    EXPECT_EQ(CompanionName("hood1"), "hood1.dsc");
+    EXPECT_EQ(CompanionName("ab"), "ab.dsc");
+    EXPECT_EQ(CompanionName("p/HOOD.ASP"), "p/HOOD.dsc");
+    EXPECT_EQ(CompanionName("copy.dsc"), "copy.dsc.dsc");
+
+    // "Сохранить как" to a .dsc name keeps what it wrote.
+    TTempDir Dir;
+    TDocument Doc;
+    TScriptedUi Ui;
+    SquareWithInflow(Doc);
+    Doc.MarkChanged();
+    Ui.Files = {Dir.File("copy.dsc")};
+    ASSERT_TRUE(Doc.SaveAs(Ui));
+    EXPECT_TRUE(fs::exists(Dir.File("copy.dsc")));
+
+    // A companion that is the system through a link is neither read nor written.
+    fs::create_symlink("copy.dsc", Dir.File("copy.dsc.dsc"));
+    const auto Before = ReadWholeFile(Dir.File("copy.dsc"));
+    EXPECT_FALSE(Doc.LoadCompanion(Ui));
+    EXPECT_NO_THROW(Doc.Discretize({}));
+    EXPECT_GT(Doc.ElementCount(), 0);
+    EXPECT_EQ(ReadWholeFile(Dir.File("copy.dsc")), Before);
+}
+
+TEST(DocumentTest, ReadOnlySystemIsNotReplaced) {
+    TTempDir Dir;
+    TDocument Doc;
+    TScriptedUi Ui;
+    SquareWithInflow(Doc);
+    Doc.MarkChanged();
+    Ui.Files = {Dir.File("ro.asp")};
+    ASSERT_TRUE(Doc.SaveAs(Ui));
+    const auto Before = ReadWholeFile(Dir.File("ro.asp"));
+    fs::permissions(Dir.File("ro.asp"), fs::perms::owner_read | fs::perms::group_read);
+    Doc.Canvas().Edges.Add(Polygon({{2, 0}, {3, 0}, {3, 1}}, {0, 0, 0}));
+    Doc.MarkChanged();
+    EXPECT_FALSE(Doc.Save(Ui));
+    ASSERT_EQ(Ui.Messages.size(), 1u);
+    EXPECT_NE(Ui.Messages[0].find(Dir.File("ro.asp") + " доступен только для чтения"),
+              std::string::npos)
+        << Ui.Messages[0];
+    EXPECT_FALSE(Doc.Saved());
+    EXPECT_EQ(ReadWholeFile(Dir.File("ro.asp")), Before);
+
+    // Results are never written over the system either.
+    EXPECT_THROW(Doc.SaveResults(Dir.File("ro.asp")), TFileError);
+    EXPECT_EQ(ReadWholeFile(Dir.File("ro.asp")), Before);
+}
+
+TEST(DocumentTest, UnwritableDiscretisationIsUsedAndToldOnce) {
+    TTempDir Dir;
+    TDocument Doc;
+    TScriptedUi Ui;
+    Doc.Canvas().Edges = ModelOf({Chain({{-1, 0}, {0, 0}, {1, 0}})});
+    Doc.MarkChanged();
+    Ui.Files = {Dir.File("sys.asp")};
+    ASSERT_TRUE(Doc.SaveAs(Ui));
+    // The discretisation cannot be written there (as in a read-only folder).
+    fs::create_directory(Dir.File("sys.dsc"));
+    Doc.PrepareModelling = [&] {
+        const auto Notice = Doc.Discretize({});
+        if (Notice)
+            Ui.ShowMessage(*Notice);
+        return true;
+    };
+    ASSERT_TRUE(Doc.SwitchMode(TMode::mdCount, Ui));
+    EXPECT_GT(Doc.ElementCount(), 0);
+    ASSERT_EQ(Ui.Messages.size(), 1u);
+    EXPECT_EQ(Ui.Messages[0].rfind("Разбиение на граничные элементы не сохранено", 0), 0u);
+    EXPECT_EQ(Doc.RefineInRect({-1, -1}, {1, 1}), std::nullopt);
+    // Once again for the next entering.
+    ASSERT_TRUE(Doc.SwitchMode(TMode::mdEdit, Ui));
+    ASSERT_TRUE(Doc.SwitchMode(TMode::mdCount, Ui));
+    EXPECT_EQ(Ui.Messages.size(), 2u);
 }

@@ -55,11 +55,15 @@ TEST_F(PropertyEditTest, PointFieldsReportEachBadFieldAndApplyTheOthers) {
     EXPECT_EQ(ApplyPointFields(Doc, 2e6, 0.25).Messages, TTexts{"Ошибка при вводе координаты X."});
     EXPECT_EQ(S(0, 0).P2.X, 1.0);
 
-    // Onto the opposite side: refused, the square stays.
+    // Onto the opposite side: refused, the square stays, and the message says why.
     Out = ApplyPointFields(Doc, 0.5, 2.0);
-    EXPECT_EQ(Out.Messages, TTexts{"Невозможно изменить координаты точки."});
+    EXPECT_EQ(Out.Messages,
+              TTexts{"Невозможно изменить координаты точки.\rГраницы при этом пересекутся."});
     EXPECT_FALSE(Out.Changed);
     EXPECT_EQ(S(0, 0).P2.Y, 0.25);
+    // Onto the segment's other end.
+    EXPECT_EQ(ApplyPointFields(Doc, 0.0, 0.0).Messages,
+              TTexts{"Невозможно изменить координаты точки.\rКонцы отрезка при этом совпадут."});
 }
 
 TEST_F(PropertyEditTest, SegmentSpeed) {

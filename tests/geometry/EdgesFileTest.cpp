@@ -356,8 +356,14 @@ TEST(EdgesFileIO, UnreadableFilesGiveTheLoadMessage) {
     try {
         M.LoadFromFile(Dir.File("short.asp"));
         ADD_FAILURE();
-    } catch (const TKalvexError& E) {
-        EXPECT_STREQ(E.what(), "Невозможно загрузить границы из файла");
+    } catch (const TEdgesLoadError& E) {
+        // The first line stays; the file and the reason follow, in English for scripts.
+        EXPECT_EQ(std::string(E.what()).rfind("Невозможно загрузить границы из файла\r" +
+                                                  Dir.File("short.asp") + ": файл поврежден",
+                                              0),
+                  0u)
+            << E.what();
+        EXPECT_NE(E.CliText().find("damaged"), std::string::npos);
     }
     EXPECT_EQ(M.Count(), 0);
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <numbers>
@@ -260,4 +261,53 @@ TEST(OptRealSearch, ThreadsTakeTheSamePathAsOneThread) {
         EXPECT_EQ(One.Value, Three.Value) << Task;
         EXPECT_EQ(One.Caught, Three.Caught) << Task;
     }
+}
+
+TEST(OptRealSearch, PointOnOrBesideAnElementIsNotClear) {
+    // One element 0.1 long on the X axis.
+    const TEdgeElementArray E = {{{0.1, 0.0}, {0.0, 0.0}, 0.0}};
+    EXPECT_FALSE(PointClearOfElements(E, {0.05, 0.0}));
+    EXPECT_FALSE(PointClearOfElements(E, {0.1, 0.0}));
+    EXPECT_FALSE(PointClearOfElements(E, {0.05, 0.09}));
+    EXPECT_TRUE(PointClearOfElements(E, {0.05, 0.1}));
+    EXPECT_TRUE(PointClearOfElements(E, {0.25, 0.0}));
+}
+
+// The shipped velocity task once answered h = -0.15, which puts the plate's lower edge
+// through the point, where the velocity is singular.
+TEST(OptRealSearch, ShippedVelocityTaskKeepsThePointOffTheWall) {
+    TEdges Model;
+    Model.LoadFromFile(KALVEX_EXAMPLES_DIR "/hood_probe.asp");
+    const TOptTask Task = LoadOptTask(KALVEX_EXAMPLES_DIR "/task_velocity.json");
+    TRealArray Best[2];
+    for (int Threads : {1, 3}) {
+        TOptimizeEdges S;
+        ASSERT_TRUE(S.Params.BuildObjects(Model));
+        ApplyOptTask(Task, S);
+        S.Evaluator.Threads = Threads;
+        double Value = 0;
+        TRealArray& B = Best[Threads == 1 ? 0 : 1];
+        ASSERT_TRUE(S.OptimizeSpeed(Task.Speed, Value, B));
+        ASSERT_EQ(B.size(), 2u);
+        EXPECT_GT(B[1], -0.15);
+        // Every element at least as near to the point as the nearest one is no longer
+        // than that distance.
+        TEdgeElements E;
+        Discretize(E, S.Params.Model, Task.Discretization);
+        const auto DistanceOf = [&](const TEdgeElement& El) {
+            const TRealPoint D{El.P2.X - El.P1.X, El.P2.Y - El.P1.Y};
+            const TRealPoint P{Task.Speed.Point.X - El.P1.X, Task.Speed.Point.Y - El.P1.Y};
+            const double T = std::clamp(DotProduct(P, D) / DotProduct(D, D), 0.0, 1.0);
+            return Distance(Task.Speed.Point, {El.P1.X + T * D.X, El.P1.Y + T * D.Y});
+        };
+        double Nearest = 1e9;
+        for (const TEdgeElement& El : E.Elements)
+            Nearest = std::min(Nearest, DistanceOf(El));
+        EXPECT_GT(Nearest, 0.0);
+        for (const TEdgeElement& El : E.Elements)
+            if (DistanceOf(El) <= Nearest) {
+                EXPECT_LE(Distance(El.P1, El.P2), Nearest);
+            }
+    }
+    EXPECT_EQ(Best[0], Best[1]);
 }

@@ -534,6 +534,7 @@ TEST(OptReport, VelocityTaskScalesSuctionByTheBestValue) {
     TParamInfo S1;
     S1.Name = "Отсос1";
     S1.Changes.push_back({0, 1, 1.0, ckFlow, "Отсос1"});
+    S1.MaxValue = 5.0;
     TParamInfo S2 = S1;
     S2.Name = "Отсос2";
     TParamInfo H;
@@ -570,6 +571,27 @@ TEST(OptReport, VelocityTaskScalesSuctionByTheBestValue) {
               "h = 1234.570\r\rКоличество уловленных частиц: 0");
     EXPECT_EQ(SearchReport(0, TOptimizedParams{}, {}, 1.0, 0), "");
     EXPECT_EQ(SearchReport(1, TOptimizedParams{}, {}, 1.0, 2), "\rКоличество уловленных частиц: 2");
+}
+
+TEST(OptReport, SuctionOutsideItsRangeIsSaid) {
+    TOptimizedParams P;
+    TParamInfo S1;
+    S1.Name = "Отсос1";
+    S1.MinValue = 0.5;
+    S1.MaxValue = 4.0;
+    S1.Changes.push_back({0, 1, 1.0, ckFlow, "Отсос1"});
+    P.AddParam(S1);
+    // 4 m/s gave 0.25 m/s at the point: 1 m/s there needs 16.
+    EXPECT_EQ(SearchReport(0, P, {4.0}, 0.25, 0, ','),
+              "Для обеспечения заданной скорости должны быть\r"
+              "выбраны следующие производительности отсосов:\r"
+              "Отсос1 = 16,000м/с\r"
+              "(вне заданного диапазона от 0,500 до 4,000м/с)\r");
+    EXPECT_NE(SearchReport(0, P, {1.0}, 4.0, 0).find("Отсос1 = 0.250м/с\r(вне заданного"),
+              std::string::npos);
+    // At a bound, up to rounding, it is within.
+    EXPECT_EQ(SearchReport(0, P, {4.0}, 1.0, 0, '.', 1.0 + 1e-15).find("вне"), std::string::npos);
+    EXPECT_EQ(SearchReport(1, P, {4.0}, 0, 1).find("вне"), std::string::npos);
 }
 
 TEST(OptReport, VelocityTaskSaysSoWhenNoSuctionGivesTheVelocity) {

@@ -210,13 +210,28 @@ TEST_F(SlotFlow, StopInsideALineKeepsThePartlyTracedLine) {
     E.LineInterval = 0.05;
     E.MaxSteps = 120;
     E.LineStep = 0.001;
-    // The first event comes at step 50 of the first line; the line sees the request
-    // after its next step.
+    // Events at every step: the request made at the first step's end ends the line
+    // there.
+    E.PumpInterval = {};
     E.ProcessEvents = [&] { E.StopBuilding(); };
     TDrawLines Store;
     BuildFlowLines(E, Store, true);
     ASSERT_EQ(Store.Count, 1);
-    EXPECT_EQ(Store.Lines[0].size(), 52u);
+    EXPECT_EQ(Store.Lines[0].size(), 2u);
+}
+
+TEST_F(SlotFlow, StopInsideALongLineOnThreadsEndsItAtItsNextStep) {
+    E.Threads = 2;
+    E.LineInterval = 0.05;
+    E.MaxSteps = 2'000'000;
+    E.LineStep = 1e-7;
+    // The events while the calling thread waits for the first line.
+    E.ProcessEvents = [&] { E.StopBuilding(); };
+    TDrawLines Store;
+    BuildFlowLines(E, Store, true);
+    ASSERT_EQ(Store.Count, 1);
+    // Unstopped, the line runs for some 400 000 steps to the slot.
+    EXPECT_LT(Store.Lines[0].size(), 100'000u);
 }
 
 // The field traced on worker threads: the same lines, drawing and progress as on one.
@@ -323,11 +338,13 @@ TEST(FlowLineEnds, UnlimitedLineAroundARotatingCylinderStopsAfterTheCap) {
     E.MaxSteps = 0;
     E.LineStep = 0.01;
     int Events = 0;
+    E.PumpInterval = {};
     E.ProcessEvents = [&] { ++Events; };
     TColorPointArray Line;
     TraceFlowLine(E, {0.3, 0.0}, 1, Line, 0, 1);
     EXPECT_EQ(Line.size(), static_cast<std::size_t>(UnlimitedLineSteps) + 1);
-    EXPECT_EQ(Events, UnlimitedLineSteps / 50 - 1);
+    // Offered between every two steps.
+    EXPECT_EQ(Events, UnlimitedLineSteps - 1);
 }
 
 TEST(FlowCommands, MaxStepsRules) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace kalvex::test {
@@ -54,6 +55,29 @@ TEST_F(SettingsTest, FirstStartCreatesTheUsersFolder) {
     const std::string Name = Dir.File("config/kalvex/kalvex.ini");
     ReadSettings(Name, Canvas);
     EXPECT_EQ(ReadText(Name), DefaultSettingsText());
+}
+
+TEST_F(SettingsTest, HugeOrUnreadableFileLeavesTheDefaults) {
+    // Blank lines far beyond any settings file: refused without being read whole.
+    WriteText(Ini(), std::string(MaxSettingsFileSize + 1, '\n') + "[Drawing]\nedgewidth=9\n");
+    try {
+        ReadSettings(Ini(), Canvas);
+        ADD_FAILURE();
+    } catch (const TFileError& E) {
+        EXPECT_NE(std::string(E.what()).find("Настройки рисования взяты по умолчанию"),
+                  std::string::npos)
+            << E.what();
+    }
+    EXPECT_EQ(Canvas.EdgeWidth(), TEdgesCanvas().EdgeWidth());
+    // A folder in its place is told in Russian.
+    std::filesystem::remove(Ini());
+    std::filesystem::create_directory(Ini());
+    try {
+        ReadSettings(Ini(), Canvas);
+        ADD_FAILURE();
+    } catch (const TFileError& E) {
+        EXPECT_NE(std::string(E.what()).find("это папка"), std::string::npos) << E.what();
+    }
 }
 
 TEST_F(SettingsTest, WidthIsClampedWhenApplied) {

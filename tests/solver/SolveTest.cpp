@@ -257,3 +257,84 @@ TEST(Solve, EmptyModelHasNoVelocity) {
     EXPECT_EQ(C.Speed({1, 0}, {1, 1}), 0.0);
     EXPECT_EQ(C.Velocity({1, 1}).X, 0.0);
 }
+
+namespace {
+
+// The hood discretised finely enough for several panels and assembly pieces.
+void FineHood(TCountEdges& C) {
+    TEdges M;
+    M.LoadFromFile(ExamplePath("hood.asp"));
+    C.Elements.DiscretizeEqual(M, 15, 0.01, 1.8);
+    ASSERT_GT(C.Elements.Elements.size(), 300u);
+}
+
+} // namespace
+
+TEST(Solve, RefusedBeforeAssemblyWhenTheMemoryIsNotAvailable) {
+    TCountEdges C;
+    FineHood(C);
+    const std::size_t N = C.Elements.Elements.size();
+    bool Pumped = false;
+    C.PumpInterval = {};
+    C.ProcessEvents = [&] { Pumped = true; };
+    C.MemoryProbe = [] { return std::optional<double>(64.0 * 1024); };
+    for (const TSolverKind Kind : {TSolverKind::skDirect, TSolverKind::skIterative}) {
+        C.SolverKind = Kind;
+        try {
+            C.Solve();
+            ADD_FAILURE() << "solved without the memory";
+        } catch (const TSolveMemoryError& E) {
+            const std::string Text = E.what();
+            EXPECT_NE(Text.find("Недостаточно памяти для решения системы из " + std::to_string(N) +
+                                " уравнений: нужно "),
+                      std::string::npos)
+                << Text;
+            EXPECT_NE(Text.find(" МБ, свободно 1 МБ."), std::string::npos) << Text;
+            EXPECT_NE(E.CliText().find("MB needed, 1 MB available"), std::string::npos);
+        }
+        EXPECT_FALSE(C.Solved());
+    }
+    EXPECT_THROW(C.SolveLiteral(), TSolveMemoryError);
+    // Nothing was assembled: the refusal came first.
+    EXPECT_FALSE(Pumped);
+    C.MemoryProbe = [] { return std::optional<double>(1e12); };
+    C.Solve();
+    EXPECT_TRUE(C.Solved());
+}
+
+TEST(Solve, PumpIsOfferedThroughoutAndAStopCancelsTheSolve) {
+    TCountEdges C;
+    FineHood(C);
+    C.PumpInterval = {};
+    for (const TSolverKind Kind : {TSolverKind::skDirect, TSolverKind::skIterative}) {
+        SCOPED_TRACE(static_cast<int>(Kind));
+        C.SolverKind = Kind;
+        C.ProcessEvents = nullptr;
+        C.ClearIntensities();
+        C.Solve();
+        const TRealArray Quiet = C.Intensities;
+        // Pumped at every chance: after the assembly (one piece at this size) and
+        // inside the factorisation or the iteration, with the same intensities.
+        int Calls = 0;
+        C.ProcessEvents = [&] { ++Calls; };
+        C.ClearIntensities();
+        C.Solve();
+        EXPECT_EQ(C.Intensities, Quiet);
+        EXPECT_GT(Calls, 1);
+        // A stop asked at the last chance, past the assembly: nothing is kept.
+        const int Last = Calls;
+        int Seen = 0;
+        C.ProcessEvents = [&] {
+            if (++Seen == Last)
+                C.StopBuilding();
+        };
+        C.ClearIntensities();
+        EXPECT_THROW(C.Solve(), TSolveStopped);
+        EXPECT_FALSE(C.Solved());
+        EXPECT_EQ(Seen, Last);
+        // The stop is not left over for the next solve.
+        C.ProcessEvents = nullptr;
+        C.Solve();
+        EXPECT_EQ(C.Intensities, Quiet);
+    }
+}

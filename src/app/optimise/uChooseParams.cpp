@@ -1,5 +1,7 @@
 #include "app/optimise/uChooseParams.h"
 
+#include "app/results/uRunScope.h"
+
 #include "app/optimise/uParamDialogs.h"
 #include "app/optimise/uWizardParts.h"
 #include "app/uMessages.h"
@@ -48,8 +50,9 @@ const char* const TaskFilter = "Задачи оптимизации (*.json)";
 
 } // namespace
 
-TfrmChooseParams::TfrmChooseParams(TWizard& Wizard, TMessages& M, QString F, QWidget* Owner)
-    : QDialog(Owner), W(Wizard), Msg(M), Folder(std::move(F)) {
+TfrmChooseParams::TfrmChooseParams(TWizard& Wizard, TMessages& M, QString F, QWidget* Owner,
+                                   TSearchHost H)
+    : QDialog(Owner), W(Wizard), Msg(M), Folder(std::move(F)), Host(std::move(H)) {
     setObjectName(QStringLiteral("frmChooseParams"));
     setWindowTitle(U("Задание оптимизируемых параметров"));
     auto* Main = new QVBoxLayout(this);
@@ -314,6 +317,10 @@ void TfrmChooseParams::StartOrStop() {
     SetSearching(true);
     bool Found = false;
     std::optional<std::string> Fault;
+    // The main window stays closable while the search runs, and busy.
+    ReleaseModality(*this);
+    if (Host.SetBusy)
+        Host.SetBusy(true);
     try {
         Found = W.Run([] { QCoreApplication::processEvents(); },
                       [this, Speed](int N, double Best) {
@@ -325,7 +332,15 @@ void TfrmChooseParams::StartOrStop() {
     } catch (const TKalvexError& E) {
         Fault = E.what();
     }
+    const bool Leave = Host.Leaving && Host.Leaving();
+    if (Host.SetBusy)
+        Host.SetBusy(false);
     SetSearching(false);
+    // The main window is being closed: no report, no question.
+    if (Leave) {
+        done(prCancel);
+        return;
+    }
     if (Fault) {
         Msg.Show(U(*Fault));
         return;
@@ -347,6 +362,10 @@ void TfrmChooseParams::StartOrStop() {
     done(prApply);
 }
 
+int TfrmChooseParams::exec() {
+    return ExecModal(*this, [this] { return QDialog::exec(); });
+}
+
 void TfrmChooseParams::reject() {
     // A running search ends only through its stop button.
     if (!W.Running())
@@ -364,7 +383,8 @@ void TfrmChooseParams::closeEvent(QCloseEvent* E) {
 // ---------------------------------------------------------------- the flow
 
 std::optional<TEdges> RunOptimisationWizard(TWizard& W, TMessages& Msg, const TPointMarker& Marker,
-                                            const QString& Folder, QWidget* Owner) {
+                                            const QString& Folder, QWidget* Owner,
+                                            const TSearchHost& Host) {
     if (!W.Ready()) {
         Msg.Show(U(MsgNotBalanced));
         return std::nullopt;
@@ -396,7 +416,7 @@ std::optional<TEdges> RunOptimisationWizard(TWizard& W, TMessages& Msg, const TP
                 return std::nullopt;
             Page = R == prBack ? 1 : 3;
         } else {
-            TfrmChooseParams D(W, Msg, Folder, Owner);
+            TfrmChooseParams D(W, Msg, Folder, Owner, Host);
             const int R = D.exec();
             if (R == prBack)
                 Page = 2;

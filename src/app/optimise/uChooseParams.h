@@ -7,6 +7,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <optional>
 
 class QCheckBox;
@@ -23,11 +24,20 @@ class TMessages;
 // The parameter page was left to put the found values into the model.
 inline constexpr int prApply = 3;
 
+// The main window's part in a search: its busy switch, and whether it waits for the
+// search to end so as to close.
+struct TSearchHost {
+    std::function<void(bool Busy)> SetBusy;
+    std::function<bool()> Leaving;
+};
+
 class TfrmChooseParams : public QDialog {
     Q_OBJECT
 public:
     // Folder: where the task file dialogs start.
-    TfrmChooseParams(TWizard& Wizard, TMessages& Msg, QString Folder, QWidget* Owner = nullptr);
+    TfrmChooseParams(TWizard& Wizard, TMessages& Msg, QString Folder, QWidget* Owner = nullptr,
+                     TSearchHost Host = {});
+    int exec() override;
 
     // The commands, as their buttons run them.
     void AddGeometric();
@@ -65,6 +75,7 @@ private:
     TWizard& W;
     TMessages& Msg;
     QString Folder;
+    TSearchHost Host;
     std::optional<TEdges> FFound;
     QList<QWidget*> Idle; // what acts only while no search runs
 };
@@ -73,6 +84,6 @@ private:
 // put them in.
 std::optional<TEdges> RunOptimisationWizard(TWizard& Wizard, TMessages& Msg,
                                             const TPointMarker& Marker, const QString& Folder,
-                                            QWidget* Owner);
+                                            QWidget* Owner, const TSearchHost& Host = {});
 
 } // namespace kalvex

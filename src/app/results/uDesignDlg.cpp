@@ -2,16 +2,19 @@
 
 #include "app/canvas/uEdgesPaintBox.h"
 #include "app/results/uDialogParts.h"
+#include "app/results/uRunScope.h"
 #include "app/uFormRows.h"
 #include "app/uMessages.h"
 #include "app/uNumberText.h"
 #include "document/uDocument.h"
+#include "geometry/uBinaryIO.h"
 #include "results/uContour.h"
+#include "results/uEfficiency.h"
 #include "results/uTextFormat.h"
 
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLineSeries>
 #include <QLocale>
@@ -91,6 +94,8 @@ TfrmContour::TfrmContour(TRunContext& Context, QWidget* Parent) : TRunDialog(Con
 
 void TfrmContour::showEvent(QShowEvent* Event) {
     TRunDialog::showEvent(Event);
+    if (Reshown())
+        return;
     const TRealPoint A = ViewPoint(Ctx, 0, 1);
     const TRealPoint B = ViewPoint(Ctx, 1, 0);
     edX0->setText(NumberText(A.X));
@@ -209,8 +214,17 @@ void TfrmEfficiencyChart::SavePng() {
                           QStringLiteral("Рисунки PNG (*.png)"), QStringLiteral("png"), Dir});
     if (Name.isEmpty())
         return;
-    if (!View->grab().save(Name, "PNG"))
-        Msg.Show(QStringLiteral("Не удалось записать файл %1.").arg(Name), TMsgIcon::Error);
+    QByteArray Png;
+    QBuffer Buffer(&Png);
+    if (!Buffer.open(QIODevice::WriteOnly) || !View->grab().save(&Buffer, "PNG")) {
+        Msg.Show(QStringLiteral("Не удалось построить рисунок."), TMsgIcon::Error);
+        return;
+    }
+    RunReported(Msg, [&] {
+        WriteFileAtomic(Name.toStdString(),
+                        std::span(reinterpret_cast<const std::uint8_t*>(Png.constData()),
+                                  static_cast<std::size_t>(Png.size())));
+    });
 }
 
 void TfrmEfficiencyChart::SaveCsv() {
@@ -219,15 +233,11 @@ void TfrmEfficiencyChart::SaveCsv() {
                           QStringLiteral("Таблицы CSV (*.csv)"), QStringLiteral("csv"), Dir});
     if (Name.isEmpty())
         return;
-    // As the calculator writes it: '.' decimals for other programs.
-    std::string Csv = "d,caught,total,fraction\n";
-    for (const TEfficiencyRow& R : FRows)
-        Csv += FormatNumber(R.D) + "," + std::to_string(R.Caught) + "," + std::to_string(R.Total) +
-               "," + FormatNumber(static_cast<double>(R.Caught) / R.Total) + "\n";
-    QFile F(Name);
-    if (!F.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        F.write(Csv.data(), static_cast<qint64>(Csv.size())) != static_cast<qint64>(Csv.size()))
-        Msg.Show(QStringLiteral("Не удалось записать файл %1.").arg(Name), TMsgIcon::Error);
+    RunReported(Msg, [&] {
+        const std::string Csv = EfficiencyCsv(FRows);
+        WriteFileAtomic(Name.toStdString(),
+                        std::span(reinterpret_cast<const std::uint8_t*>(Csv.data()), Csv.size()));
+    });
 }
 
 // ---------------------------------------------------------------- efficiency
@@ -268,6 +278,8 @@ TfrmEfficiency::TfrmEfficiency(TRunContext& Context, TfrmEfficiencyChart& C, QWi
 
 void TfrmEfficiency::showEvent(QShowEvent* Event) {
     TRunDialog::showEvent(Event);
+    if (Reshown())
+        return;
     // A first start line across the upper part of the view; later the last one typed.
     if (!LineFilled) {
         LineFilled = true;

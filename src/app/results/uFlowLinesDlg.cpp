@@ -57,6 +57,8 @@ TfrmFlowLines::TfrmFlowLines(TRunContext& Context, QWidget* Parent) : TRunDialog
 
 void TfrmFlowLines::showEvent(QShowEvent* Event) {
     TRunDialog::showEvent(Event);
+    if (Reshown())
+        return;
     SetFieldEnabled(this, edLineLen, Ctx.Doc.Canvas().Edges.HasSemiInfinite());
     btBuild->setEnabled(true);
     lbStatus->hide();
@@ -132,6 +134,8 @@ void TfrmFlowLine::SetStart(TRealPoint P) {
 
 void TfrmFlowLine::showEvent(QShowEvent* Event) {
     TRunDialog::showEvent(Event);
+    if (Reshown())
+        return;
     const TEdges& M = Ctx.Doc.Canvas().Edges;
     SetFieldEnabled(this, edLineLen, M.HasSemiInfinite() || M.HasRotatingCylinder());
     btBuild->setEnabled(true);

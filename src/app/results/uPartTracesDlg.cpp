@@ -54,12 +54,14 @@ TfrmPartTraces::TfrmPartTraces(TRunContext& Context, QWidget* Parent)
 
 void TfrmPartTraces::showEvent(QShowEvent* Event) {
     TRunDialog::showEvent(Event);
+    Marker->Show();
+    if (Reshown())
+        return;
     lbTime->setText(NumberText(0));
     lbRe->clear();
     Progress->hide();
     btBuild->setEnabled(true);
     adjustSize();
-    Marker->Show();
 }
 
 void TfrmPartTraces::hideEvent(QHideEvent* Event) {

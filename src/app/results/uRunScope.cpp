@@ -45,8 +45,46 @@ TRunScope::~TRunScope() {
         C.SetBusy(false);
 }
 
+void ReleaseModality(QDialog& D) {
+    if (!D.isVisible() || !D.isModal())
+        return;
+    // Modality changes only while the dialog is hidden; hiding it also ends exec()'s
+    // loop once the run returns to it, which ExecModal answers.
+    const QPoint At = D.pos();
+    D.hide();
+    D.setWindowModality(Qt::NonModal);
+    D.move(At);
+    D.show();
+    D.raise();
+    D.activateWindow();
+}
+
+int ExecModal(QDialog& D, const std::function<int()>& Exec) {
+    for (;;) {
+        const int R = Exec();
+        if (!D.isVisible())
+            return R;
+        D.hide();
+    }
+}
+
 TRunDialog::TRunDialog(TRunContext& Context, QWidget* Parent, Qt::WindowFlags Flags)
     : QDialog(Parent, Flags), Ctx(Context) {}
+
+int TRunDialog::exec() {
+    bool First = true;
+    return ExecModal(*this, [this, &First] {
+        FReshowing = !First;
+        First = false;
+        return QDialog::exec();
+    });
+}
+
+void TRunDialog::showEvent(QShowEvent* Event) {
+    QDialog::showEvent(Event);
+    FReshown = FReshowing;
+    FReshowing = false;
+}
 
 void TRunDialog::reject() {
     if (FRunning) {
@@ -58,6 +96,11 @@ void TRunDialog::reject() {
 
 bool TRunDialog::Run(const std::function<void()>& Action) {
     FRunning = true;
+    if (FreeDuringRun && isModal()) {
+        FReshowing = true;
+        ReleaseModality(*this);
+        FReshowing = false;
+    }
     bool Ok = false;
     {
         TRunScope Scope(Ctx);
@@ -77,6 +120,8 @@ bool RunReported(TMessages& Msg, const std::function<void()>& Action) {
     try {
         Action();
         return true;
+    } catch (const TSolveStopped&) {
+        // Stopped by the user: nothing to report.
     } catch (const TKalvexError& E) {
         Msg.Show(QString::fromUtf8(E.what()), TMsgIcon::Error);
     } catch (const std::bad_alloc&) {

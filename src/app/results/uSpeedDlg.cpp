@@ -60,6 +60,8 @@ TfrmSpeed::TfrmSpeed(TRunContext& Context, QWidget* Parent)
     btCompute =
         AddButtons(this, Main, QStringLiteral("Вычислить"), "btCompute", QStringLiteral("Закрыть"));
     connect(btCompute, &QPushButton::clicked, this, &TfrmSpeed::Compute);
+    // Open for one point after another: the solve runs with the dialog modal.
+    FreeDuringRun = false;
 }
 
 void TfrmSpeed::showEvent(QShowEvent* Event) {
@@ -80,7 +82,8 @@ void TfrmSpeed::Compute() {
         return;
     }
     TRealPoint V;
-    if (RunReported(Ctx.Msg, [&] { V = Ctx.Doc.VelocityAt({*X, *Y}); }))
+    // The first velocity solves the system: busy, with "Закрыть" stopping it.
+    if (Run([&] { V = Ctx.Doc.VelocityAt({*X, *Y}); }))
         Ctx.Msg.Show(VelocityMessage({*X, *Y}, V));
 }
 

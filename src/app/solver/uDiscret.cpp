@@ -106,8 +106,12 @@ void TfrmDiscret::Execute() {
         Msg.Show(QStringLiteral("Ошибка при вводе параметров."));
         return;
     }
-    if (RunReported(Msg, [&] { Doc.Discretize(*S); }))
+    std::optional<std::string> Notice;
+    if (RunReported(Msg, [&] { Notice = Doc.Discretize(*S); })) {
+        if (Notice)
+            Msg.Show(QString::fromStdString(*Notice), TMsgIcon::Warning);
         accept();
+    }
 }
 
 } // namespace kalvex
