@@ -232,6 +232,7 @@ std::optional<std::string> TWizard::LoadTask(const TOptTask& T) {
 bool TWizard::Run(TEventPump Pump, std::function<void(int, double)> Progress) {
     const TOptTask T = ToTask();
     FRun = Built(T);
+    CheckTabulationGrid(*FRun);
     FRun->ProcessEvents = std::move(Pump);
     FRun->OnProgress = std::move(Progress);
     FBest.clear();
