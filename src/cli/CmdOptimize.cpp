@@ -38,13 +38,7 @@ int RunOptimize(const TArgs& Args) {
         D.InfiniteCount = Options.InfiniteCount;
 
     TOptimizeEdges Search;
-    if (!Search.Params.BuildObjects(Model))
-        throw TKalvexError("the flow of this model cannot be balanced: a model without a "
-                           "semi-infinite region needs exactly one opening with V < 0 of "
-                           "non-zero length (this one has " +
-                           std::to_string(Model.InflowCount()) + ")");
-    ApplyOptTask(Task, Search);
-    CheckTabulationGrid(Search);
+    PrepareSearch(Model, Task, Search);
     ApplyComputeOptions(Args, Search.Evaluator);
     // Unusable discretisation settings would fail every trial: say so at once.
     Search.Discretize();

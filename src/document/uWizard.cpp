@@ -206,9 +206,7 @@ TOptTask TWizard::ToTask() const {
 
 std::unique_ptr<TOptimizeEdges> TWizard::Built(const TOptTask& T) const {
     auto S = std::make_unique<TOptimizeEdges>();
-    if (!S->Params.BuildObjects(FSource))
-        throw TTaskError(MsgNotBalanced);
-    ApplyOptTask(T, *S);
+    PrepareSearch(FSource, T, *S);
     return S;
 }
 
@@ -217,7 +215,7 @@ std::optional<std::string> TWizard::LoadTask(const TOptTask& T) {
         return std::string(MsgNotBalanced);
     try {
         FSearch = Built(T);
-    } catch (const TTaskError& E) {
+    } catch (const TKalvexError& E) {
         return std::string(E.what());
     }
     Task = T.Task;
@@ -232,7 +230,6 @@ std::optional<std::string> TWizard::LoadTask(const TOptTask& T) {
 bool TWizard::Run(TEventPump Pump, std::function<void(int, double)> Progress) {
     const TOptTask T = ToTask();
     FRun = Built(T);
-    CheckTabulationGrid(*FRun);
     FRun->ProcessEvents = std::move(Pump);
     FRun->OnProgress = std::move(Progress);
     FBest.clear();
@@ -270,7 +267,7 @@ TEdges TWizard::FoundModel() const {
 void ApplyFoundModel(TDocument& Doc, const TEdges& Model) {
     Doc.Canvas().Edges = Model;
     Doc.Canvas().DrawLines.ClearLines();
-    Doc.MarkChanged();
+    Doc.MarkChanged("выбор оптимальных параметров");
     Doc.Canvas().Redraw();
 }
 

@@ -14,7 +14,6 @@
 #include <limits>
 #include <memory>
 #include <mutex>
-#include <sstream>
 
 namespace kalvex {
 
@@ -829,20 +828,6 @@ std::string SearchReport(int Task, const TOptimizedParams& Params, const TRealAr
     if (Task != 0)
         R += "\rКоличество уловленных частиц: " + std::to_string(Caught);
     return R;
-}
-
-void CheckTabulationGrid(const TOptimizeEdges& Search) {
-    if (!Search.Tabulate || Search.GridSize() <= MaxGridModels)
-        return;
-    std::ostringstream Size;
-    Size.precision(17);
-    Size << Search.GridSize();
-    throw TRefusal("Сетка табулирования содержит " + Size.str() +
-                       " моделей, больше предела 1000000.\rУвеличьте шаги или множитель "
-                       "табулирования либо сузьте пределы изменения параметров.",
-                   "the tabulation grid has " + Size.str() +
-                       " models, more than the bound of 1000000: take larger steps, a "
-                       "larger tab_scaler or narrower ranges");
 }
 
 } // namespace kalvex

@@ -262,11 +262,6 @@ private:
     TRealArray StartValues;
 };
 
-// A tabulation grid beyond this many models is refused before the search starts.
-inline constexpr double MaxGridModels = 1e6;
-// Refuses (TRefusal) a search whose tabulation grid exceeds MaxGridModels, giving its size.
-void CheckTabulationGrid(const TOptimizeEdges& Search);
-
 // The report of the search command, lines separated by '\r', numbers as FormatNumber
 // writes them with Separator. The flow is linear in the suction velocities, so task 0
 // scales each suction value by RequiredSpeed / BestValue to give the required velocity
