@@ -109,6 +109,7 @@ TfrmMain::TfrmMain(TMessages& M, std::filesystem::path SettingsFile, QWidget* Pa
     : QMainWindow(Parent), Msg(M), SettingsPath(std::move(SettingsFile)),
       Ui(std::make_unique<TUi>(M)), Wizard(std::make_unique<TWizard>()) {
     setObjectName(QStringLiteral("frmMain"));
+    UseLocaleInMessages();
     setWindowIcon(QIcon(QStringLiteral(":/icons/kalvex.svg")));
 
     auto* Scroll = new QScrollArea(this);

@@ -1,5 +1,7 @@
 #include "app/uNumberText.h"
 
+#include "base/uMessageNumber.h"
+#include "geometry/uInputChecks.h"
 #include "results/uTextFormat.h"
 
 #include <QLineEdit>
@@ -19,6 +21,10 @@ char DecimalSeparator() {
 
 } // namespace
 
+void UseLocaleInMessages() {
+    SetMessageDecimalSeparator(DecimalSeparator());
+}
+
 QString NumberText(double Value) {
     return QString::fromStdString(FormatNumber(Value, DecimalSeparator()));
 }
@@ -36,7 +42,7 @@ std::optional<double> ParseNumber(const QString& Text) {
     QLocale Strict = L;
     Strict.setNumberOptions(QLocale::RejectGroupSeparator);
     const double V = Strict.toDouble(Text.trimmed(), &Ok);
-    if (!Ok || !std::isfinite(V))
+    if (!Ok || !IsNumber(V))
         return std::nullopt;
     return V;
 }

@@ -11,6 +11,8 @@ class QLineEdit;
 namespace kalvex {
 
 QString NumberText(double Value);
+// The core's messages write their numbers with the user's decimal separator from now on.
+void UseLocaleInMessages();
 // The shortest text that reads back as Value, in the user's notation ("0,0004").
 QString ShortestText(double Value);
 // Accepts the locale's separator; surrounding blanks are ignored. Nothing for text

@@ -2,6 +2,7 @@
 
 #include "geometry/uBinaryIO.h"
 #include "geometry/uEdges.h"
+#include "geometry/uInputChecks.h"
 #include "results/uTextFormat.h"
 
 #include <algorithm>
@@ -84,11 +85,20 @@ TArgs ParseArgs(const std::vector<std::string>& Argv, const std::map<std::string
     return Args;
 }
 
+void AsUsage(const std::string& Option, const std::function<void()>& Check) {
+    try {
+        Check();
+    } catch (const TRefusal& E) {
+        const std::string Text = E.CliText();
+        throw TUsageError(Text.rfind(Option, 0) == 0 ? Text : Option + ": " + Text);
+    }
+}
+
 double ParseNumber(const std::string& Text, const std::string& What) {
     double Value = 0;
     const char* End = Text.data() + Text.size();
     auto [Ptr, Ec] = std::from_chars(Text.data(), End, Value);
-    if (Ec != std::errc() || Ptr != End || Text.empty() || !std::isfinite(Value))
+    if (Ec != std::errc() || Ptr != End || Text.empty() || !IsNumber(Value))
         throw TUsageError(What + ": not a number: '" + Text + "'");
     return Value;
 }
@@ -103,10 +113,7 @@ int ParseInteger(const std::string& Text, const std::string& What) {
 }
 
 double ParseCoordinate(const std::string& Text, const std::string& What) {
-    const double Value = ParseNumber(Text, What);
-    if (std::abs(Value) > MaxCoordinate)
-        throw TKalvexError(What + ": " + Text + " is beyond ±1e6 m");
-    return Value;
+    return CheckCoordinate(ParseNumber(Text, What), What);
 }
 
 std::string Num(double Value) {
@@ -126,12 +133,6 @@ TRegisterCommand::TRegisterCommand(TCommand Command) {
 
 void LoadSystem(TEdges& Model, const std::string& FileName) {
     Model.LoadFromFile(FileName);
-}
-
-void RequireValid(const TEdges& Model) {
-    if (!Model.IsValid())
-        throw TKalvexError("the boundaries of this model cross (info: valid: false); no flow "
-                           "can be computed for it");
 }
 
 void CheckOutputs(const std::vector<TOutput>& Outputs, const std::vector<std::string>& Inputs) {

@@ -41,6 +41,10 @@ struct TArgs {
     void OnlyOptions(const std::vector<std::string>& Allowed) const;
 };
 
+// Runs a core check of an option's value: its refusal is a usage error (exit 2)
+// naming the option.
+void AsUsage(const std::string& Option, const std::function<void()>& Check);
+
 // Splits argv; every "--x" takes the next argument as its value, or the next Arity[x]
 // arguments for the options listed there (none for a flag).
 TArgs ParseArgs(const std::vector<std::string>& Argv, const std::map<std::string, int>& Arity = {});
@@ -49,7 +53,7 @@ int ParseInteger(const std::string& Text, const std::string& What);
 // A coordinate from the command line: a number within ±MaxCoordinate.
 double ParseCoordinate(const std::string& Text, const std::string& What);
 // %.17g with '.', independent of the locale. A value that is not finite is never
-// reported as a result: it throws TKalvexError.
+// reported as a result (CheckFiniteResult refuses it).
 std::string Num(double Value);
 
 struct TCommand {
@@ -72,8 +76,6 @@ struct TRegisterCommand {
 
 // Loads a system file; a failure names the file and the reason.
 void LoadSystem(TEdges& Model, const std::string& FileName);
-// Commands that compute a flow refuse a model whose boundaries cross.
-void RequireValid(const TEdges& Model);
 
 // One file a command writes ("-" is standard output, for text only).
 struct TOutput {

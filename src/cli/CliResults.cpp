@@ -3,6 +3,7 @@
 #include "canvas/uPaintEdges.h"
 #include "cli/CliDiscretization.h"
 #include "geometry/uEdges.h"
+#include "geometry/uInputChecks.h"
 #include "results/uResultsFile.h"
 #include "results/uTextFormat.h"
 #include "solver/uCountEdges.h"
@@ -81,7 +82,7 @@ void CheckDiscretizationOptions(const TArgs& Args) {
 void LoadSolvable(TEdges& Model, TCountEdges& Counter, const std::string& System,
                   const TArgs& Args) {
     LoadSystem(Model, System);
-    RequireValid(Model);
+    CheckValidModel(Model);
     PrepareElements(Counter, Model, System, Args);
     Counter.ProcessEvents = StopOnInterrupt([&Counter] { Counter.StopBuilding(); });
 }

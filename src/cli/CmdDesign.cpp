@@ -4,6 +4,7 @@
 #include "cli/CliDiscretization.h"
 #include "cli/CliResults.h"
 #include "geometry/uEdges.h"
+#include "geometry/uInputChecks.h"
 #include "results/uContour.h"
 #include "results/uDrawLines.h"
 #include "results/uEfficiency.h"
@@ -21,8 +22,7 @@ namespace {
 void ReadBox(const TArgs& Args, TRealPoint& A, TRealPoint& B) {
     const std::vector<double> V = Args.GetNumbers("box");
     for (const double C : V)
-        if (std::abs(C) > MaxCoordinate)
-            throw TKalvexError("--box: " + Num(C) + " is beyond ±1e6 m");
+        CheckCoordinate(C, "--box");
     A = {V[0], V[1]};
     B = {V[2], V[3]};
     if (A.X == B.X || A.Y == B.Y)
@@ -31,10 +31,7 @@ void ReadBox(const TArgs& Args, TRealPoint& A, TRealPoint& B) {
 
 TRealPoint ReadPoint(const TArgs& Args, const std::string& Name) {
     const std::vector<double> V = Args.GetNumbers(Name);
-    for (const double C : V)
-        if (std::abs(C) > MaxCoordinate)
-            throw TKalvexError("--" + Name + ": " + Num(C) + " is beyond ±1e6 m");
-    return {V[0], V[1]};
+    return CheckPoint({V[0], V[1]}, "--" + Name, "--" + Name);
 }
 
 int RunContour(const TArgs& Args) {
@@ -49,10 +46,8 @@ int RunContour(const TArgs& Args) {
     const bool HasBox = Args.Has("box");
     if (HasBox)
         ReadBox(Args, P.Corner1, P.Corner2);
-    if (!(P.Speed > 0) || P.Speed > MaxVelocity)
-        throw TUsageError("--speed: expected a speed above 0 and at most 1e4 m/s");
-    if (P.Cells < 1 || P.Cells > MaxGridCells)
-        throw TUsageError("--cells: expected 1 to " + std::to_string(MaxGridCells));
+    AsUsage("--speed", [&] { CheckSpeed(P.Speed, "--speed"); });
+    AsUsage("--cells", [&] { CheckContourParams(P.Speed, P.Cells); });
     CheckDiscretizationOptions(Args);
 
     const std::string& System = Args.Positional[0];
@@ -101,15 +96,14 @@ int RunEfficiency(const TArgs& Args) {
     P.Diameters = ReadDiameters(Args.Get("d", ""));
     P.Particle = ReadParticleOptions(Args);
     P.FindEdges = Args.Has("edges");
-    if (P.Count < 1 || P.Count > 100000)
-        throw TUsageError("--n: expected 1 to 100000 start points");
+    AsUsage("--n", [&] { CheckStartCount(P.Count); });
     CheckDiscretizationOptions(Args);
     for (const double D : P.Diameters) {
         TParticleParams Q = P.Particle;
         Q.D = D;
         Q.Start = P.From;
         if (const auto Fault = CheckParticleParams(Q))
-            throw TKalvexError(ParticleOption(Fault->Key) + ": " + Fault->Message);
+            throw TRefusal(Fault->Russian, ParticleOption(Fault->Key) + ": " + Fault->Message);
     }
 
     const std::string& System = Args.Positional[0];
@@ -196,12 +190,10 @@ int RunField(const TArgs& Args) {
     G.Min = {std::min(A.X, B.X), std::min(A.Y, B.Y)};
     G.Max = {std::max(A.X, B.X), std::max(A.Y, B.Y)};
     const std::vector<double> Counts = Args.GetNumbers("n");
-    for (const double C : Counts)
-        if (C != std::floor(C) || C < 2 || C > MaxGridCells + 1)
-            throw TUsageError("--n: expected two whole counts from 2 to " +
-                              std::to_string(MaxGridCells + 1));
-    G.NX = static_cast<int>(Counts[0]);
-    G.NY = static_cast<int>(Counts[1]);
+    AsUsage("--n", [&] {
+        G.NX = CheckGridNodes(Counts[0]);
+        G.NY = CheckGridNodes(Counts[1]);
+    });
     CheckDiscretizationOptions(Args);
 
     const std::string& System = Args.Positional[0];

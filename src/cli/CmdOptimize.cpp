@@ -2,6 +2,7 @@
 #include "cli/CliCommon.h"
 #include "cli/CliDiscretization.h"
 #include "geometry/uEdges.h"
+#include "geometry/uInputChecks.h"
 #include "optimise/uOptEdges.h"
 #include "optimise/uOptTask.h"
 
@@ -20,7 +21,7 @@ int RunOptimize(const TArgs& Args) {
     const TDiscretizationSettings Options = ReadDiscretizationOptions(Args);
     TEdges Model;
     LoadSystem(Model, Args.Positional[0]);
-    RequireValid(Model);
+    CheckValidModel(Model);
     TOptTask Task = LoadOptTask(Args.Positional[1]);
     TDiscretizationSettings& D = Task.Discretization;
     if (Args.Has("method"))

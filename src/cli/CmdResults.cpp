@@ -31,8 +31,7 @@ int RunFlowLines(const TArgs& Args) {
     if (From != "sinks" && From != "sources")
         throw TUsageError("--from must be sources or sinks");
     CheckDiscretizationOptions(Args);
-    if (!(Interval > 0) || !(Step > 0) || !(Length > 0))
-        throw TBuildParamsError();
+    CheckLineParams(Step, Length);
 
     const std::string& System = Args.Positional[0];
     TResultFiles Files(Args, System);
@@ -65,8 +64,7 @@ int RunFlowLine(const TArgs& Args) {
     if (To != "sink" && To != "source")
         throw TUsageError("--to must be sink or source");
     CheckDiscretizationOptions(Args);
-    if (!(Step > 0) || !(Length > 0))
-        throw TBuildParamsError();
+    CheckLineParams(Step, Length);
 
     const std::string& System = Args.Positional[0];
     TResultFiles Files(Args, System);
@@ -95,7 +93,7 @@ int RunParticle(const TArgs& Args) {
     P.D = Args.GetDouble("d", 0.0001);
     CheckDiscretizationOptions(Args);
     if (const auto Fault = CheckParticleParams(P))
-        throw TKalvexError(ParticleOption(Fault->Key) + ": " + Fault->Message);
+        throw TRefusal(Fault->Russian, ParticleOption(Fault->Key) + ": " + Fault->Message);
 
     const std::string& System = Args.Positional[0];
     TResultFiles Files(Args, System);
@@ -131,8 +129,10 @@ const TRegisterCommand RegFlowLines(
      "[--mod F] [--csv F] [--picture F [--legend]]   field of flow lines",
      50,
      RunFlowLines,
-     std::string("Prints \"lines: N\" and \"points: M\". A line ends at 1000000 points (a notice\n"
-                 "says so); the field stops once it holds 10000000 points. ") +
+     std::string(
+         "Prints \"lines: N\" and \"points: M\". --interval, --step and --length positive;\n"
+         "--step from 1e-9 to 1000 m; at most 100000 lines. A line ends at 1000000 points\n"
+         "(a notice says so); the field stops once it holds 10000000 points. ") +
          OutputsHelp,
      {{"legend", 0}}});
 const TRegisterCommand RegFlowLine(
@@ -140,8 +140,8 @@ const TRegisterCommand RegFlowLine(
      "flowline SYSTEM.asp X Y [--step 0.01] [--length 1] [--to source|sink] "
      "[--mod F] [--csv F]   one flow line",
      60, RunFlowLine,
-     std::string("Prints \"points: M\" and \"end: X Y\"; X and Y within ±1e6 m. The line ends at\n"
-                 "1000000 points at most (a notice says so). ") +
+     std::string("Prints \"points: M\" and \"end: X Y\"; X and Y within ±1e6 m; --step from 1e-9\n"
+                 "to 1000 m. The line ends at 1000000 points at most (a notice says so). ") +
          OutputsHelp});
 const TRegisterCommand RegParticle(
     {"particle",

@@ -2,6 +2,7 @@
 #include "cli/CliCommon.h"
 #include "cli/CliDiscretization.h"
 #include "geometry/uEdges.h"
+#include "geometry/uInputChecks.h"
 #include "solver/uCountEdges.h"
 
 #include <iostream>
@@ -27,7 +28,7 @@ int RunDiscretize(const TArgs& Args) {
     CheckOutputs(Outputs, {System});
     TEdges Model;
     LoadSystem(Model, System);
-    RequireValid(Model);
+    CheckValidModel(Model);
     TEdgeElements Elements;
     Discretize(Elements, Model, Settings);
     Outputs[0].Bytes = Elements.SaveToBytes();
@@ -50,7 +51,7 @@ int RunVelocity(const TArgs& Args) {
         ReadDiscretizationOptions(Args); // usage errors before any file is read
     TEdges Model;
     LoadSystem(Model, System);
-    RequireValid(Model);
+    CheckValidModel(Model);
     TCountEdges Counter;
     PrepareElements(Counter, Model, System, Args);
     Counter.EnsureSolved();

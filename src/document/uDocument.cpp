@@ -1,6 +1,7 @@
 #include "document/uDocument.h"
 
 #include "geometry/uBinaryIO.h"
+#include "geometry/uInputChecks.h"
 #include "results/uResultsFile.h"
 #include "results/uTextFormat.h"
 
@@ -130,7 +131,7 @@ void TDocument::OpenFile(const std::string& Path, TDocumentUi& Ui) {
 
 bool TDocument::WriteModel(const fs::path& Path, TDocumentUi& Ui) {
     try {
-        FCanvas.Edges.SaveToFile(Path.string());
+        ModelToSave().SaveToFile(Path.string());
     } catch (const TKalvexError& E) {
         Ui.ShowMessage(E.what());
         return false;
@@ -186,6 +187,11 @@ std::optional<std::string> BalanceRefusal(const TEdges& Model,
 }
 
 std::optional<std::string> TDocument::ModellingRefusal() const {
+    try {
+        CheckValidModel(FCanvas.Edges);
+    } catch (const TRefusal& E) {
+        return std::string(E.what());
+    }
     if (auto Why = BalanceRefusal(FCanvas.Edges, NumberFormat))
         return Why;
     if (!FSaved || FUntitled)
@@ -221,6 +227,8 @@ void TDocument::EnterMode(TMode Target) {
     FSolver.SetScale(FCanvas.Scale); // the canvas may have fitted itself on a resize
     FCanvas.SetEditEnabled(Target == TMode::mdEdit);
     if (Target == TMode::mdEdit) {
+        // Editing shows the angles the user drew, whatever modelling turned.
+        SetBack();
         // Particles and the rotation commands turn the slits while modelling.
         FHistory.Record(FCanvas.Edges, "поворот цилиндров", {}, {});
         FCompanionNoticeShown = false;
@@ -265,6 +273,7 @@ bool TDocument::LoadCompanion(TDocumentUi& Ui) {
         return false;
     }
     FSolver.ClearIntensities();
+    KeepDrawnElements();
     return true;
 }
 
@@ -299,21 +308,58 @@ std::optional<std::string> TDocument::WriteCompanion() {
 std::optional<std::string> TDocument::Discretize(const TDiscretizationSettings& Settings) {
     kalvex::Discretize(FSolver.Elements, FCanvas.Edges, Settings);
     FSolver.ClearIntensities();
+    KeepDrawnElements();
     return WriteCompanion();
 }
 
 std::optional<std::string> TDocument::RefineInRect(TRealPoint C1, TRealPoint C2) {
     FSolver.Elements.RefineInRect(C1, C2);
     FSolver.ClearIntensities();
+    KeepDrawnElements();
     return WriteCompanion();
 }
 
+void TDocument::KeepDrawnElements() {
+    // Elements made or refined while turned have no drawn state to return to but by
+    // turning back.
+    if (Turned())
+        FDrawnElements.reset();
+}
+
+void TDocument::BeforeTurn() {
+    if (Turned())
+        return;
+    FCanvas.Edges.CopyTo(FDrawn);
+    FDrawnElements = FSolver.Elements;
+}
+
+void TDocument::RestoreDrawnAngles(TEdges& Model) const {
+    if (FDrawn.Count() != Model.Count())
+        return;
+    for (int I = 0; I < Model.Count(); ++I) {
+        TEdge& E = Model.Item(I);
+        const TEdge& D = FDrawn.Item(I);
+        if (E.Kind == ekCylinder && D.Kind == ekCylinder && E.Count() > 1 && D.Count() > 1)
+            E.Segments[1].P1 = D.Segments[1].P1;
+    }
+}
+
+TEdges TDocument::ModelToSave() const {
+    TEdges M = FCanvas.Edges;
+    if (Turned())
+        RestoreDrawnAngles(M);
+    return M;
+}
+
 TRealPoint TDocument::VelocityAt(TRealPoint P) {
+    CheckPoint(P);
     FSolver.EnsureSolved();
-    return {FSolver.Speed({1, 0}, P), FSolver.Speed({0, 1}, P)};
+    return CheckFiniteResult(TRealPoint{FSolver.Speed({1, 0}, P), FSolver.Speed({0, 1}, P)});
 }
 
 TParticleResult TDocument::TraceParticle(const TParticleParams& Params) {
+    RequireParticleParams(Params);
+    BeforeTurn();
     FSolver.Model = &FCanvas.Edges;
     const TParticleResult R = BuildParticleTrace(FSolver, FCanvas.DrawLines, Params);
     FRotationTime += R.Time;
@@ -321,15 +367,31 @@ TParticleResult TDocument::TraceParticle(const TParticleParams& Params) {
 }
 
 bool TDocument::RotateBack() {
-    if (FRotationTime == 0.0)
+    if (!Turned())
         return false;
-    FCanvas.Edges.RotateSlits(-FRotationTime);
-    FSolver.Elements.RotateCylinders(-FRotationTime);
-    FSolver.Elements.Edges.RotateSlits(-FRotationTime);
-    FRotationTime = 0.0;
+    SetBack();
     FCanvas.Redraw();
     FSolver.Solve();
     return true;
+}
+
+void TDocument::SetBack() {
+    if (!Turned())
+        return;
+    RestoreDrawnAngles(FCanvas.Edges);
+    if (FDrawnElements) {
+        FSolver.Elements = *FDrawnElements;
+        FSolver.Elements.Touch();
+    } else {
+        FSolver.Elements.RotateCylinders(-FRotationTime);
+        FSolver.Elements.RotateCylindersByAngle(-FTurnAngle);
+        FSolver.Elements.Edges.RotateSlits(-FRotationTime);
+        FSolver.Elements.Edges.ShiftSlitAngles(-FTurnAngle);
+    }
+    FSolver.ClearIntensities();
+    FDrawnElements.reset();
+    FRotationTime = 0.0;
+    FTurnAngle = 0.0;
 }
 
 void TDocument::RefuseOverInputs(const std::string& Path) const {
@@ -426,10 +488,16 @@ bool TDocument::AutoSelectSpeed() {
 }
 
 void TDocument::RotateCylinders(double AngleDeg) {
+    // In editing the turn sets the angles; in modelling it is for modelling only.
+    if (FMode == TMode::mdCount) {
+        BeforeTurn();
+        FTurnAngle += AngleDeg;
+    }
     FCanvas.Edges.ShiftSlitAngles(AngleDeg);
     FSolver.Elements.RotateCylindersByAngle(AngleDeg);
     FSolver.Elements.Edges.ShiftSlitAngles(AngleDeg);
-    FHistory.Record(FCanvas.Edges, "поворот цилиндров", {}, {});
+    // What a save would write is the judge: a turn for modelling alone changes nothing.
+    FHistory.Record(ModelToSave(), "поворот цилиндров", {}, {});
     FCanvas.Redraw();
 }
 

@@ -155,9 +155,11 @@ public:
     // Traces a particle into the result lines; its flight time turns the cylinders and
     // adds to RotationTime. A failed trace (TCalcError) stores nothing and adds nothing.
     TParticleResult TraceParticle(const TParticleParams& Params);
-    // Turns the slits back by RotationTime and solves again. False when there was
-    // nothing to turn back.
+    // Puts the slits back at the angles drawn in editing, undoing particle flights and
+    // turns alike, and solves again. False when there was nothing to turn back.
     bool RotateBack();
+    // Whether the slits stand turned from where they were drawn.
+    bool Turned() const { return FRotationTime != 0.0 || FTurnAngle != 0.0; }
     // The result lines with the model as a results file (*.mod) or as a picture (with
     // the speed legend when the canvas shows it); never over the system or its
     // discretisation file.
@@ -175,8 +177,11 @@ public:
     // Gives the selected opening the velocity that makes the net flow zero. True when
     // the velocity changed.
     bool AutoSelectSpeed();
-    // Turns the slits of the model and of the discretised copy by Angle degrees.
+    // Turns the slits of the model and of the discretised copy by Angle degrees. In
+    // modelling the turn is for modelling only: saving and editing keep the drawn angles.
     void RotateCylinders(double AngleDeg);
+    // The model a save writes: in modelling, with the slits at their drawn angles.
+    TEdges ModelToSave() const;
 
     // Numbers in the document's messages; the window passes one in the user's notation.
     std::function<std::string(double)> NumberFormat;
@@ -211,6 +216,16 @@ private:
     bool FUntitled = true;
     TMode FMode = TMode::mdEdit;
     double FRotationTime = 0.0;
+    // Modelling turns the slits; these keep where they were drawn: the model and the
+    // elements as they stood before the first turn.
+    void BeforeTurn();
+    // Slits and elements back where they were drawn, without a solve.
+    void SetBack();
+    void RestoreDrawnAngles(TEdges& Model) const;
+    void KeepDrawnElements();
+    TEdges FDrawn;
+    std::optional<TEdgeElements> FDrawnElements;
+    double FTurnAngle = 0.0;
     // The unsaved-discretisation notice was shown since modelling was last entered.
     bool FCompanionNoticeShown = false;
 };

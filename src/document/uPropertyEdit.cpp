@@ -1,6 +1,7 @@
 #include "document/uPropertyEdit.h"
 
 #include "document/uDocument.h"
+#include "solver/uDiscretization.h"
 
 #include <cmath>
 #include <string>
@@ -157,7 +158,6 @@ TApplyOutcome ApplyCylinderFields(TDocument& Doc, const TCylinderInput& In) {
     if (!(R > 0) || !std::isfinite(R) || !Canvas.ApplySegment(S0)) {
         Out.Messages.emplace_back(
             "Невозможно изменить координаты центра\rили радиус цилиндрической области.");
-        Out.Refill = false;
         return Out;
     }
     S0 = Edge.GetSegment(0);
@@ -216,12 +216,18 @@ TApplyOutcome ApplyDiscreteFields(TDocument& Doc, const TDiscreteInput& In) {
     TEdgeSegment S = Edge.GetSegment(Sel.Segment);
     bool Changed = false;
 
-    // An untouched field keeps the stored value; a field that does not read keeps it too.
-    auto Real = [&](const TEditedField& F, double& Stored, const char* Error) {
+    // An untouched field keeps the stored value; a field that does not read, or holds
+    // what no discretisation can use, keeps it too.
+    using TFault = std::optional<std::string> (*)(double);
+    auto Real = [&](const TEditedField& F, double& Stored, const char* Error, TFault Fault) {
         if (!F.Edited)
             return;
         if (!F.Value) {
             Out.Messages.emplace_back(Error);
+            return;
+        }
+        if (const auto Why = Fault(*F.Value)) {
+            Out.Messages.push_back(std::string(Error) + "\r" + *Why);
             return;
         }
         if (Differs(*F.Value, Stored)) {
@@ -242,17 +248,20 @@ TApplyOutcome ApplyDiscreteFields(TDocument& Doc, const TDiscreteInput& In) {
             S.SetEqualElements(Equal);
             Changed = true;
         }
-        Real(In.BaseLength, S.BaseLength, "Ошибка при задании базовой длины граничного элемента");
-        Real(In.Scaler, S.Scaler, "Ошибка при задании множителя для конечных ребер");
+        Real(In.BaseLength, S.BaseLength, "Ошибка при задании базовой длины граничного элемента",
+             ElementLengthFault);
+        Real(In.Scaler, S.Scaler, "Ошибка при задании множителя для конечных ребер", ScalerFault);
         Real(In.InfiniteScaler, S.InfiniteScaler,
-             "Ошибка при задании множителя для бесконечных ребер");
+             "Ошибка при задании множителя для бесконечных ребер", ScalerFault);
         Real(In.CylBaseLength, S.CylBaseLength,
-             "Ошибка при задании длины граничного элемента для цилиндров");
+             "Ошибка при задании длины граничного элемента для цилиндров", ElementLengthFault);
         if (In.InfiniteCount.Edited) {
             const TParsed& C = In.InfiniteCount.Value;
-            if (!C || *C != std::trunc(*C) || std::abs(*C) > 2147483647.0) {
-                Out.Messages.emplace_back(
-                    "Ошибка при задании количества элементов для бесконечных ребер");
+            const char* Error = "Ошибка при задании количества элементов для бесконечных ребер";
+            if (!C) {
+                Out.Messages.emplace_back(Error);
+            } else if (const auto Why = InfiniteCountFault(*C)) {
+                Out.Messages.push_back(std::string(Error) + "\r" + *Why);
             } else if (static_cast<std::int32_t>(*C) != S.InfiniteCount) {
                 S.InfiniteCount = static_cast<std::int32_t>(*C);
                 Changed = true;
@@ -260,7 +269,8 @@ TApplyOutcome ApplyDiscreteFields(TDocument& Doc, const TDiscreteInput& In) {
         }
     } else {
         double Step = S.VortexStep();
-        Real(In.VortexStep, Step, "Ошибка при задании расстояния между присоединенными вихрями");
+        Real(In.VortexStep, Step, "Ошибка при задании расстояния между присоединенными вихрями",
+             ElementLengthFault);
         if (Step != S.VortexStep())
             S.SetVortexStep(Step);
     }

@@ -19,7 +19,8 @@ using TParsed = std::optional<double>;
 struct TApplyOutcome {
     std::vector<std::string> Messages; // to show in this order ('\r' = line break)
     bool Changed = false;              // the model changed (the document is marked)
-    // False after a refused cylinder: the windows keep what the user typed.
+    // The windows show the stored values again, so that a refused value does not stand
+    // in a field as if it were the model's.
     bool Refill = true;
 };
 

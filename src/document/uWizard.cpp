@@ -1,6 +1,7 @@
 #include "document/uWizard.h"
 
 #include "document/uDocument.h"
+#include "geometry/uInputChecks.h"
 
 #include <cmath>
 
@@ -29,12 +30,30 @@ private:
 std::optional<std::string> CheckSpeedData(TTyped X, TTyped Y, TTyped V, TTyped Vnx, TTyped Vny) {
     if (!X || !Y || !V || !Vnx || !Vny)
         return std::string(MsgInputError);
-    // No velocity component along a zero direction; the task file refuses it too.
-    if ((*Vnx == 0.0 && *Vny == 0.0) || std::abs(*X) > MaxCoordinate ||
-        std::abs(*Y) > MaxCoordinate)
-        return std::string(MsgInputError);
     if (*V <= 0.0)
         return std::string(MsgSpeed);
+    // No velocity component along a direction that cannot be normalised; the task file
+    // refuses the same.
+    try {
+        CheckPoint({*X, *Y});
+        CheckSpeed(*V, "V");
+        CheckDirection({*Vnx, *Vny}, "Vn");
+    } catch (const TRefusal& E) {
+        return std::string(MsgInputError) + "\r" + E.what();
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckStartInfo(TTyped X, TTyped Y, TTyped Vx, TTyped Vy) {
+    if (!X || !Y || !Vx || !Vy)
+        return std::string(MsgStartInputError);
+    try {
+        CheckPoint({*X, *Y});
+        CheckVelocity(*Vx, "Vx");
+        CheckVelocity(*Vy, "Vy");
+    } catch (const TRefusal& E) {
+        return std::string(MsgStartInputError) + "\r" + E.what();
+    }
     return std::nullopt;
 }
 

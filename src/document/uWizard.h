@@ -32,6 +32,8 @@ using TTyped = std::optional<double>;
 
 // The checks of the dialogs. Each gives the message of the first failure, or nothing.
 std::optional<std::string> CheckSpeedData(TTyped X, TTyped Y, TTyped V, TTyped Vnx, TTyped Vny);
+// A particle's start: within the coordinates and velocities a task file holds.
+std::optional<std::string> CheckStartInfo(TTyped X, TTyped Y, TTyped Vx, TTyped Vy);
 std::optional<std::string> CheckSuctionInfo(TTyped Low, TTyped High, TTyped Step, TTyped Start);
 // Params: the parameters already defined (the name must be new for a new parameter).
 std::optional<std::string> CheckParamInfo(const std::string& Name, bool IsNew,

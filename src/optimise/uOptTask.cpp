@@ -2,6 +2,7 @@
 
 #include "base/uKalvexError.h"
 #include "geometry/uEdges.h"
+#include "geometry/uInputChecks.h"
 #include "optimise/uOptEdges.h"
 
 #include <nlohmann/json.hpp>
@@ -120,9 +121,15 @@ void ReadSpeed(const json& J, TSpeedData& S) {
     S.Speed = Number(J, W, "v", S.Speed);
     if (!(S.Speed > 0.0))
         Fail(Join(W, "v"), MsgSpeed);
-    // The velocity is taken along the direction normalised: (0, 0) has none.
+    // The velocity is taken along the direction normalised: (0, 0) has none, nor has a
+    // direction whose length underflows or overflows.
     if (S.Direction.X == 0.0 && S.Direction.Y == 0.0)
         Fail(W, "the direction (dx, dy) must not be (0, 0)");
+    try {
+        CheckDirection(S.Direction, "(dx, dy)");
+    } catch (const TRefusal& E) {
+        Fail(W, E.English());
+    }
 }
 
 void ReadParticles(const json& J, TParticleData& P) {

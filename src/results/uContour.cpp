@@ -1,5 +1,6 @@
 #include "results/uContour.h"
 
+#include "base/uMessageNumber.h"
 #include "base/uParallel.h"
 #include "solver/uCountEdges.h"
 
@@ -21,9 +22,11 @@ namespace {
 void CheckBox(TRealPoint Min, TRealPoint Max) {
     for (const double C : {Min.X, Min.Y, Max.X, Max.Y})
         if (!std::isfinite(C) || std::abs(C) > MaxCoordinate)
-            throw TGridParamsError("the box must lie within ±1e6 m");
+            throw TGridParamsError("Область построения должна лежать в пределах ±1e6 м.",
+                                   "the box must lie within ±1e6 m");
     if (!(Max.X > Min.X) || !(Max.Y > Min.Y))
-        throw TGridParamsError("the box must have a width and a height");
+        throw TGridParamsError("У области построения должны быть ширина и высота.",
+                               "the box must have a width and a height");
 }
 
 // Runs Row(J) for J in [0, Rows) on the evaluator's threads; progress Done + J + 1 of
@@ -55,19 +58,34 @@ template <class TRow> bool RunRows(TCountEdges& E, int Rows, int Done, int Max, 
     return !E.Stopped;
 }
 
-void CheckCount(int N, const char* What) {
-    if (N < 1 || N > MaxGridCells)
-        throw TGridParamsError(std::string(What) + " must be from 1 to " +
-                               std::to_string(MaxGridCells));
+} // namespace
+
+void CheckContourParams(double Speed, int Cells) {
+    if (!std::isfinite(Speed) || !(Speed > 0) || Speed > MaxVelocity)
+        throw TGridParamsError("Скорость изолинии (" + MessageNumber(Speed) +
+                                   " м/с) задана некорректно.\rОна должна быть больше 0 и не "
+                                   "больше 1e4 м/с.",
+                               "the speed must be positive and at most 1e4 m/s");
+    if (Cells < 1 || Cells > MaxGridCells)
+        throw TGridParamsError("Число ячеек сетки должно быть от 1 до " +
+                                   std::to_string(MaxGridCells) + " (задано " +
+                                   std::to_string(Cells) + ").",
+                               "the cell count must be from 1 to " + std::to_string(MaxGridCells));
 }
 
-} // namespace
+int CheckGridNodes(double N) {
+    if (N != std::floor(N) || !(N >= 2) || !(N <= MaxGridCells + 1))
+        throw TGridParamsError("Число узлов сетки по стороне должно быть целым, от 2 до " +
+                                   std::to_string(MaxGridCells + 1) + ".",
+                               "expected two whole counts from 2 to " +
+                                   std::to_string(MaxGridCells + 1));
+    return static_cast<int>(N);
+}
 
 bool SampleField(TCountEdges& E, const TEdges& Model, TFieldGrid& Grid) {
     CheckBox(Grid.Min, Grid.Max);
-    if (Grid.NX < 2 || Grid.NY < 2 || Grid.NX > MaxGridCells + 1 || Grid.NY > MaxGridCells + 1)
-        throw TGridParamsError("a grid side must have from 2 to " +
-                               std::to_string(MaxGridCells + 1) + " nodes");
+    CheckGridNodes(Grid.NX);
+    CheckGridNodes(Grid.NY);
     E.Stopped = false;
     E.EnsureSolved();
     const std::size_t N = static_cast<std::size_t>(Grid.NX) * static_cast<std::size_t>(Grid.NY);
@@ -169,12 +187,10 @@ struct TCrossing {
 
 TContourOutcome BuildSpeedContour(TCountEdges& E, const TEdges& Model, TDrawLines& Store,
                                   const TContourParams& P) {
-    if (!std::isfinite(P.Speed) || !(P.Speed > 0) || P.Speed > MaxVelocity)
-        throw TGridParamsError("the speed must be positive and at most 1e4 m/s");
+    CheckContourParams(P.Speed, P.Cells);
     const TRealPoint Min{std::min(P.Corner1.X, P.Corner2.X), std::min(P.Corner1.Y, P.Corner2.Y)};
     const TRealPoint Max{std::max(P.Corner1.X, P.Corner2.X), std::max(P.Corner1.Y, P.Corner2.Y)};
     CheckBox(Min, Max);
-    CheckCount(P.Cells, "the cell count");
     const double W = Max.X - Min.X;
     const double H = Max.Y - Min.Y;
     const int CX = W >= H ? P.Cells : std::max(1, RoundEven(P.Cells * W / H));

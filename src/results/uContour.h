@@ -38,10 +38,15 @@ struct TFieldGrid {
 
 // A box or grid no computation can use: corners equal in a coordinate or beyond
 // MaxCoordinate, counts out of range, a speed not positive.
-class TGridParamsError : public TKalvexError {
+class TGridParamsError : public TRefusal {
 public:
-    using TKalvexError::TKalvexError;
+    using TRefusal::TRefusal;
 };
+
+// The contour's speed (above 0, at most MaxVelocity) and cell count (1 to MaxGridCells).
+void CheckContourParams(double Speed, int Cells);
+// A whole count of grid nodes along a side, 2 to MaxGridCells + 1.
+int CheckGridNodes(double N);
 
 // Fills Grid (Min, Max, NX, NY set by the caller) from the solved evaluator, Model
 // deciding which nodes are in the air. Rows are computed on Evaluator.Threads threads;

@@ -29,23 +29,32 @@ TRealPoint EfficiencyStart(const TEfficiencyParams& P, int K) {
 }
 
 void CheckEfficiencyParams(const TEfficiencyParams& P) {
-    if (P.Count < 1 || P.Count > 100000)
-        throw TKalvexError("the number of start points must be from 1 to 100000");
+    CheckStartCount(P.Count);
     if (P.Diameters.empty())
-        throw TKalvexError("no particle diameter given");
+        throw TRefusal("Не задан ни один диаметр частиц.", "no particle diameter given");
     if (!(P.EdgeTolerance > 0) || !std::isfinite(P.EdgeTolerance))
-        throw TKalvexError("the edge tolerance must be positive");
+        throw TRefusal("Точность границ улавливания должна быть положительным числом.",
+                       "the edge tolerance must be positive");
     for (const TRealPoint End : {P.From, P.To})
         if (!std::isfinite(End.X) || !std::isfinite(End.Y) || std::abs(End.X) > MaxCoordinate ||
             std::abs(End.Y) > MaxCoordinate)
-            throw TKalvexError("the start line must lie within ±1e6 m");
+            throw TRefusal("Линия вылета частиц должна лежать в пределах ±1e6 м.",
+                           "the start line must lie within ±1e6 m");
     for (const double D : P.Diameters) {
         TParticleParams Q = P.Particle;
         Q.D = D;
         Q.Start = P.From;
         if (const auto Fault = CheckParticleParams(Q))
-            throw TKalvexError(Fault->Key + ": " + Fault->Message);
+            throw TRefusal(Fault->Russian, Fault->Key + ": " + Fault->Message);
     }
+}
+
+void CheckStartCount(int Count) {
+    if (Count < 1 || Count > MaxStartPoints)
+        throw TRefusal("Число точек вылета должно быть от 1 до " + std::to_string(MaxStartPoints) +
+                           " (задано " + std::to_string(Count) + ").",
+                       "the number of start points must be from 1 to " +
+                           std::to_string(MaxStartPoints));
 }
 
 namespace {

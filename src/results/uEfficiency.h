@@ -51,6 +51,9 @@ TRealPoint EfficiencyStart(const TEfficiencyParams& P, int K);
 // beyond MaxCoordinate, an edge tolerance not positive, or particle data that
 // CheckParticleParams refuses (for every diameter).
 void CheckEfficiencyParams(const TEfficiencyParams& P);
+inline constexpr int MaxStartPoints = 100000;
+// The count of start points along the line: 1 to MaxStartPoints.
+void CheckStartCount(int Count);
 
 // The rows as a table for other programs: "d,caught,total,fraction" and one line per
 // diameter that has traces, every digit of the numbers, '.' decimals.

@@ -1,7 +1,9 @@
 #include "results/uFlowLines.h"
 
 #include "base/uDrawSurface.h"
+#include "base/uMessageNumber.h"
 #include "base/uParallel.h"
+#include "geometry/uInputChecks.h"
 #include "solver/uCountEdges.h"
 
 #include <algorithm>
@@ -132,6 +134,58 @@ bool TraceFlowLine(TCountEdges& E, TRealPoint Start, int Direction, TColorPointA
         },
         Cut);
     return Cut;
+}
+
+namespace {
+
+// The lines of a field at Interval, without bound, and whether there is any opening.
+double FieldLineCount(const TCountEdges& E, double Interval, int Direction, bool& Openings) {
+    double Total = 0.0;
+    Openings = false;
+    for (const auto& Edge : E.Elements.Edges.Items) {
+        for (const auto& S : Edge.Segments) {
+            if (!(S.V * Direction < 0))
+                continue;
+            const double L = Distance(S.P1, S.P2);
+            Openings = Openings || L > 0;
+            if (L > Interval / 2)
+                Total += std::trunc((L - Interval / 2) / Interval) + 1;
+        }
+    }
+    return Total;
+}
+
+} // namespace
+
+void CheckLineParams(double Step, double Length) {
+    if (!Positive(Step) || !Positive(Length))
+        throw TBuildParamsError();
+    if (!(Step >= MinLineStep && Step <= MaxLineStep))
+        throw TRefusal("Шаг построения линий тока (" + MessageNumber(Step) +
+                           " м) задан некорректно.\rШаг должен лежать в пределах от " +
+                           MessageNumber(MinLineStep) + " до " + MessageNumber(MaxLineStep) + " м.",
+                       "the step of the lines must be from 1e-09 to 1000 m");
+}
+
+void CheckFieldParams(const TCountEdges& Evaluator, double Interval, double Step, double Length,
+                      bool FromSinks) {
+    if (!Positive(Interval))
+        throw TBuildParamsError();
+    CheckLineParams(Step, Length);
+    bool Openings = false;
+    const double N = FieldLineCount(Evaluator, Interval, FromSinks ? 1 : -1, Openings);
+    if (!(N <= MaxFieldLines))
+        throw TRefusal("При интервале между линиями " + MessageNumber(Interval) +
+                           " м линий тока было бы слишком много: " + MessageCount(N) +
+                           ".\rУвеличьте интервал: линий должно быть не больше " +
+                           std::to_string(MaxFieldLines) + ".",
+                       "the interval would start " + MessageCount(N) + " lines, more than " +
+                           std::to_string(MaxFieldLines) + "; widen it");
+    if (Openings && N == 0)
+        throw TRefusal("Интервал между линиями (" + MessageNumber(Interval) +
+                           " м) больше отверстий системы: ни одна линия тока не будет "
+                           "построена.\rУменьшите интервал.",
+                       "the interval is wider than every opening: no line would start");
 }
 
 int CountFlowLines(const TCountEdges& E, int Direction) {
@@ -283,8 +337,7 @@ int FlowLineMaxSteps(double Length, double Step, bool Limited) {
 TLinesOutcome BuildFieldOfLines(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
                                 double Interval, double Step, double Length, bool FromSinks,
                                 const TBuildHooks& Hooks) {
-    if (!Positive(Interval) || !Positive(Step) || !Positive(Length))
-        throw TBuildParamsError();
+    CheckFieldParams(Evaluator, Interval, Step, Length, FromSinks);
     Evaluator.MaxSteps = FlowLineMaxSteps(Length, Step, Model.HasSemiInfinite());
     Evaluator.LineInterval = Interval;
     Evaluator.LineStep = Step;
@@ -305,8 +358,8 @@ TLinesOutcome BuildFieldOfLines(TCountEdges& Evaluator, const TEdges& Model, TDr
 bool BuildSingleLine(TCountEdges& Evaluator, const TEdges& Model, TDrawLines& Store,
                      TRealPoint Start, double Step, double Length, bool ToSink,
                      const TBuildHooks& Hooks) {
-    if (!Positive(Step) || !Positive(Length))
-        throw TBuildParamsError();
+    CheckLineParams(Step, Length);
+    CheckPoint(Start);
     Evaluator.MaxSteps =
         FlowLineMaxSteps(Length, Step, Model.HasRotatingCylinder() || Model.HasSemiInfinite());
     Evaluator.LineStep = Step;

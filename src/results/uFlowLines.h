@@ -26,6 +26,21 @@ public:
         : TKalvexError("Параметры построения должны\rбыть положительными числами") {}
 };
 
+// The bounds of a line's step and of a field's lines: finer steps or more lines only
+// stall the window; a coarser step leaves the model in one stride.
+inline constexpr double MinLineStep = 1e-9;   // m
+inline constexpr double MaxLineStep = 1000.0; // m
+inline constexpr int MaxFieldLines = 100000;
+
+// Refuses a step or length that is not positive (TBuildParamsError) and a step beyond
+// MinLineStep..MaxLineStep (TRefusal).
+void CheckLineParams(double Step, double Length);
+// Also refuses an interval that is not positive, or one that would start more than
+// MaxFieldLines lines, or none at all while openings are there, on the elements of
+// Evaluator.
+void CheckFieldParams(const TCountEdges& Evaluator, double Interval, double Step, double Length,
+                      bool FromSinks);
+
 // Optional notifications of a build: the status line and a repaint of the canvas.
 struct TBuildHooks {
     std::function<void(const std::string&)> Status;

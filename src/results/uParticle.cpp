@@ -1,6 +1,7 @@
 #include "results/uParticle.h"
 
 #include "base/uDrawSurface.h"
+#include "base/uMessageNumber.h"
 #include "results/uDifur.h"
 #include "results/uTextFormat.h"
 #include "solver/uCountEdges.h"
@@ -113,32 +114,56 @@ std::optional<TParticleFault> CheckParticleParams(const TParticleParams& P) {
     static_assert(MaxCoordinate == 1e6 && MaxVelocity == 1e4, "the texts below name them");
     const std::string Where = "must be within ±1e6 m";
     const std::string HowFast = "must be within ±1e4 m/s";
+    const std::string RuPositive = " должен быть положительным числом";
+    const std::string RuPositiveF = " должна быть положительным числом";
+    const std::string RuUnit = " должен лежать в пределах от 0 до 1";
+    const std::string RuWhere = " должна лежать в пределах ±1e6 м";
+    const std::string RuHowFast = " должна лежать в пределах ±1e4 м/с";
     const struct {
         const char* Key;
         double Value;
         bool Ok;
         const std::string& Message;
+        const char* Field;
+        const std::string& Russian;
     } Rules[] = {
-        {"d", P.D, Positive(P.D), MustBePositive},
-        {"rho_particle", P.RhoParticle, Positive(P.RhoParticle), MustBePositive},
-        {"rho_air", P.RhoAir, Positive(P.RhoAir), MustBePositive},
-        {"mu", P.Mu, Positive(P.Mu), MustBePositive},
-        {"chi", P.Chi, Positive(P.Chi), MustBePositive},
-        {"restitution", P.Restitution, Unit(P.Restitution), FromZeroToOne},
-        {"friction", P.Friction, Unit(P.Friction), FromZeroToOne},
-        {"x", P.Start.X, Place(P.Start.X), Where},
-        {"y", P.Start.Y, Place(P.Start.Y), Where},
-        {"vx", P.StartVelocity.X, Speed(P.StartVelocity.X), HowFast},
-        {"vy", P.StartVelocity.Y, Speed(P.StartVelocity.Y), HowFast},
+        {"d", P.D, Positive(P.D), MustBePositive, "Эквивалентный диаметр частицы", RuPositive},
+        {"rho_particle", P.RhoParticle, Positive(P.RhoParticle), MustBePositive,
+         "Плотность частицы", RuPositiveF},
+        {"rho_air", P.RhoAir, Positive(P.RhoAir), MustBePositive, "Плотность среды", RuPositiveF},
+        {"mu", P.Mu, Positive(P.Mu), MustBePositive, "Динамическая вязкость воздуха", RuPositiveF},
+        {"chi", P.Chi, Positive(P.Chi), MustBePositive, "Коэффициент динамической формы частицы",
+         RuPositive},
+        {"restitution", P.Restitution, Unit(P.Restitution), FromZeroToOne,
+         "Коэффициент восстановления при ударе", RuUnit},
+        {"friction", P.Friction, Unit(P.Friction), FromZeroToOne, "Коэффициент трения скольжения",
+         RuUnit},
+        {"x", P.Start.X, Place(P.Start.X), Where, "Координата X точки вылета", RuWhere},
+        {"y", P.Start.Y, Place(P.Start.Y), Where, "Координата Y точки вылета", RuWhere},
+        {"vx", P.StartVelocity.X, Speed(P.StartVelocity.X), HowFast, "Начальная скорость Vx",
+         RuHowFast},
+        {"vy", P.StartVelocity.Y, Speed(P.StartVelocity.Y), HowFast, "Начальная скорость Vy",
+         RuHowFast},
     };
+    const auto Given = [](double V) { return " (задано " + MessageNumber(V) + ")."; };
     for (const auto& R : Rules)
         if (!R.Ok || !std::isfinite(R.Value))
-            return TParticleFault{R.Key, R.Message};
+            return TParticleFault{R.Key, R.Message, R.Field + R.Russian + Given(R.Value)};
     if (!std::isfinite(P.H) || P.H < MinParticleStep)
-        return TParticleFault{"h", "Слишком маленький шаг интегрирования."};
+        return TParticleFault{"h", "Слишком маленький шаг интегрирования.",
+                              "Слишком маленький шаг интегрирования: шаг должен быть не меньше "
+                              "1e-10 сек."};
     if (!(P.TMax >= 0.0) || !std::isfinite(P.TMax))
-        return TParticleFault{"tmax", "must not be negative"};
+        return TParticleFault{"tmax", "must not be negative",
+                              "Максимальное время моделирования не может быть отрицательным" +
+                                  Given(P.TMax)};
     return std::nullopt;
+}
+
+void RequireParticleParams(const TParticleParams& P) {
+    if (const auto Fault = CheckParticleParams(P))
+        throw TRefusal(std::string(ParticleInputError) + "\r" + Fault->Russian,
+                       Fault->Key + ": " + Fault->Message);
 }
 
 TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TParticleParams& P) {

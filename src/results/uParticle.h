@@ -64,11 +64,17 @@ struct TParticleParams {
 struct TParticleFault {
     std::string Key;
     std::string Message;
+    // For the window: the field as the dialogs name it, the rule and the value given.
+    std::string Russian;
 };
 // The first fault of P, if any: D, densities, Mu and Chi positive; restitution and
 // friction from 0 to 1; H at least MinParticleStep; TMax not negative; the start
 // within MaxCoordinate and its velocity within MaxVelocity.
 std::optional<TParticleFault> CheckParticleParams(const TParticleParams& P);
+inline constexpr const char* ParticleInputError = "Ошибка при вводе параметров.";
+// Throws a TRefusal for the first fault: ParticleInputError and the Russian reason,
+// "key: message" as its English twin.
+void RequireParticleParams(const TParticleParams& P);
 
 enum class TParticleEnd : std::uint8_t { peTime, peCaught, peStopped };
 

@@ -1,8 +1,14 @@
 #include "results/uResultsFile.h"
 
+#include "geometry/uInputChecks.h"
+
 namespace kalvex {
 
 std::vector<std::uint8_t> SaveResultsToBytes(const TEdges& Model, const TDrawLines& Lines) {
+    // A point that is not a number is no result to keep.
+    for (const TColorPointArray& Line : Lines.Lines)
+        for (const TColorPoint& P : Line)
+            CheckFiniteResult(P.Position);
     TByteWriter W;
     Model.SaveToStream(W);
     Lines.SaveLinesToStream(W, ResultsComment);

@@ -1,6 +1,7 @@
 #include "results/uTextFormat.h"
 
 #include "base/uKalvexError.h"
+#include "geometry/uInputChecks.h"
 
 #include <array>
 #include <charconv>
@@ -11,8 +12,7 @@
 namespace kalvex {
 
 std::string FormatExact(double Value) {
-    if (!std::isfinite(Value))
-        throw TKalvexError("Произошла ошибка в вычислениях.\ra result is not a finite number");
+    CheckFiniteResult(Value);
     char Buf[64];
     auto [Ptr, Ec] = std::to_chars(Buf, Buf + sizeof Buf, Value, std::chars_format::general, 17);
     if (Ec != std::errc())

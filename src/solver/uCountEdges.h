@@ -117,6 +117,9 @@ public:
     // radius, velocity and slit. Elements of another system, or of this one before an
     // edit or while its slits are turned, are not.
     bool Describes(const TEdges& Model) const;
+    // Whether every element lies where a discretisation of Model (refined or not) puts
+    // it: on its segment, its tail or its cylinder, in order, each piece covered.
+    bool ElementsFollow(const TEdges& Model) const;
 
     TEdges Edges;
     int Count = 0;

@@ -4,6 +4,9 @@
 
 #include "geometry/uEdges.h"
 
+#include <optional>
+#include <string>
+
 namespace kalvex {
 
 class TEdgeElements;
@@ -18,6 +21,15 @@ struct TDiscretizationSettings {
     double InfiniteScaler = 1.8;
     int InfiniteCount = 15;
 };
+
+// What one segment's own discretisation settings may hold: lengths and steps above 0
+// and at most MaxCoordinate, scalers above 0 and at most MaxSegmentScaler, a tail count
+// from 0 to MaxInfiniteCount. Each gives the reason (Russian) a value is refused.
+inline constexpr double MaxSegmentScaler = 100.0;
+inline constexpr int MaxInfiniteCount = 10000;
+std::optional<std::string> ElementLengthFault(double Value);
+std::optional<std::string> ScalerFault(double Value);
+std::optional<std::string> InfiniteCountFault(double Value);
 
 // Discretises Model into Elements; throws TDiscretizationError on unusable settings.
 // The caller clears the evaluator's intensities.

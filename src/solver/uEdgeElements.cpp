@@ -1,7 +1,9 @@
 // Discretisation of a boundary model into boundary elements, refinement and drawing.
 #include "base/uDrawSurface.h"
+#include "base/uMessageNumber.h"
 #include "solver/uCountEdges.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cmath>
@@ -15,15 +17,14 @@ namespace {
 
 std::atomic<std::uint64_t> GenerationCounter{0};
 
-// Short number for messages, with a point whatever the process locale.
+// Numbers for messages, in the notation of the front end that shows them; a count
+// beyond any memory is not written out in its hundreds of digits.
 std::string Fmt(double V) {
-    char Buf[64];
-    return {Buf, std::to_chars(Buf, Buf + sizeof Buf, V, std::chars_format::general, 6).ptr};
+    return MessageNumber(V);
 }
 
 std::string Count(double N) {
-    char Buf[400];
-    return {Buf, std::to_chars(Buf, Buf + sizeof Buf, N, std::chars_format::fixed, 0).ptr};
+    return MessageCount(N);
 }
 
 [[noreturn]] void Refuse(const std::string& Message) {
@@ -496,6 +497,148 @@ void TEdgeElements::Draw(TDrawSurface& Canvas, int OriginX, int OriginY,
     }
 }
 
+namespace {
+
+// How far a stored element end may lie from where the discretisation puts it: the
+// rounding of the running sums, relative to the piece and to its coordinates.
+double Tolerance(TRealPoint A, TRealPoint B) {
+    const double Size = std::max({1.0, std::abs(A.X), std::abs(A.Y), std::abs(B.X), std::abs(B.Y)});
+    return 1e-7 * Distance(A, B) + 1e-12 * Size;
+}
+
+bool NearSegment(TRealPoint P, TRealPoint A, TRealPoint B, double Tol) {
+    const double L = Distance(A, B);
+    if (!FinitePoint(P))
+        return false;
+    if (L == 0.0)
+        return Distance(P, A) <= Tol;
+    const TRealPoint D = (B - A) / L;
+    const double Along = DotProduct(P - A, D);
+    return Along >= -Tol && Along <= L + Tol && std::abs(CrossProduct(D, P - A)) <= Tol;
+}
+
+// A tail runs from From along the unit vector D; its elements may reach far out.
+bool NearRay(TRealPoint P, TRealPoint From, TRealPoint D, double Tol) {
+    if (!FinitePoint(P))
+        return false;
+    const double Along = DotProduct(P - From, D);
+    return Along >= -Tol && std::abs(CrossProduct(D, P - From)) <= Tol + 1e-9 * std::abs(Along);
+}
+
+// Walks the stored elements against the pieces the discretisation made them from. Each
+// piece's elements form a chain (one element's end is the next one's start, bit for
+// bit, through any refinement), from the piece's start to its end: a changed byte
+// breaks the chain or moves it off its piece.
+class TElementWalk {
+public:
+    explicit TElementWalk(const TEdgeElementArray& Elements) : E(Elements) {}
+
+    bool Done() const { return K == E.size(); }
+    bool StartsAt(TRealPoint A, double Tol) const {
+        return K < E.size() && Distance(E[K].P2, A) <= Tol;
+    }
+    // The chain of one straight piece A -> B with the velocity V.
+    bool Straight(TRealPoint A, TRealPoint B, double V) {
+        const double Tol = Tolerance(A, B);
+        if (!StartsAt(A, Tol))
+            return false;
+        for (; K < E.size(); ++K) {
+            const TEdgeElement& El = E[K];
+            if (El.V != V || !NearSegment(El.P1, A, B, Tol) || !NearSegment(El.P2, A, B, Tol))
+                return false;
+            if (Distance(El.P1, B) <= Tol) {
+                ++K;
+                return true;
+            }
+            if (K + 1 >= E.size() || !Same(E[K + 1].P2, El.P1))
+                return false;
+        }
+        return false;
+    }
+    // The tails of a semi-infinite boundary, as many elements as lie on them.
+    void Tails(TRealPoint S1, TRealPoint D1, TRealPoint S2, TRealPoint D2, double Tol) {
+        while (K < E.size() && E[K].V == 0.0 &&
+               ((NearRay(E[K].P1, S1, D1, Tol) && NearRay(E[K].P2, S1, D1, Tol)) ||
+                (NearRay(E[K].P1, S2, D2, Tol) && NearRay(E[K].P2, S2, D2, Tol))))
+            ++K;
+    }
+    // The chords of a cylinder's arc: from Start round to End, every end on the circle
+    // or (refined) on a chord of it, without velocity of their own.
+    bool Arc(TRealPoint C, double R, TRealPoint Start, TRealPoint End, std::size_t Last) {
+        const double Tol = 1e-9 * std::max({1.0, R, std::abs(C.X), std::abs(C.Y)});
+        if (!StartsAt(Start, Tol) || Last > E.size() || K >= Last)
+            return false;
+        const auto Inside = [&](TRealPoint P) {
+            const double D = Distance(P, C);
+            return FinitePoint(P) && D <= R + Tol && D >= R / 2.0 - Tol;
+        };
+        for (; K < Last; ++K) {
+            const TEdgeElement& El = E[K];
+            if (El.V != 0.0 || !Inside(El.P1) || !Inside(El.P2))
+                return false;
+            if (K + 1 < Last && !Same(E[K + 1].P2, El.P1))
+                return false;
+        }
+        return Distance(E[Last - 1].P1, End) <= Tol;
+    }
+    std::size_t Position() const { return K; }
+
+private:
+    static bool Same(TRealPoint A, TRealPoint B) { return A.X == B.X && A.Y == B.Y; }
+    const TEdgeElementArray& E;
+    std::size_t K = 0;
+};
+
+} // namespace
+
+bool TEdgeElements::ElementsFollow(const TEdges& Model) const {
+    if (Count < 0 || static_cast<std::size_t>(Count) != Elements.size())
+        return false;
+    TElementWalk W(Elements);
+    for (int EI = 0; EI < Model.Count(); ++EI) {
+        const TEdge& Edge = Model.Item(EI);
+        if (Edge.Kind == ekCylinder) {
+            const auto Info = std::find_if(CylInfos.begin(), CylInfos.end(),
+                                           [EI](const TCylInfo& C) { return C.EdgeIndex == EI; });
+            if (Info == CylInfos.end() || Info->FirstElement < 0 || Info->ElementCount <= 0 ||
+                static_cast<std::size_t>(Info->FirstElement) != W.Position())
+                return false;
+            const std::size_t Last = W.Position() + static_cast<std::size_t>(Info->ElementCount);
+            TRealPoint Ps;
+            TRealPoint Pe;
+            double Span = 0.0;
+            const bool Slit = SlitEnds(Edge, Ps, Pe, Span);
+            if (Slit && !W.Straight(Ps, Pe, Edge.GetSegment(1).V))
+                return false;
+            if (!W.Arc(Info->Center, Info->R, Pe, Slit ? Ps : Pe, Last))
+                return false;
+            continue;
+        }
+        const bool Semi = Edge.Kind == ekSemiInfinite;
+        for (int I = 0; I < Edge.Count(); ++I) {
+            const TEdgeSegment& S = Edge.Segments[static_cast<std::size_t>(I)];
+            if (Distance(S.P1, S.P2) == 0.0)
+                continue;
+            // The graded method leaves the end segments of a semi-infinite boundary to
+            // its tails.
+            if (Semi && (I == 0 || I == Edge.Count() - 1) &&
+                !W.StartsAt(S.P1, Tolerance(S.P1, S.P2)))
+                continue;
+            if (!W.Straight(S.P1, S.P2, S.V))
+                return false;
+        }
+        if (Semi && Edge.Count() > 0) {
+            const TEdgeSegment First = Edge.FirstSegment();
+            const TEdgeSegment Last = Edge.LastSegment();
+            if (Distance(First.P1, First.P2) > 0.0 && Distance(Last.P1, Last.P2) > 0.0)
+                W.Tails(First.P2, UnitVector(First.P2, First.P1), Last.P1,
+                        UnitVector(Last.P1, Last.P2),
+                        std::max(Tolerance(First.P1, First.P2), Tolerance(Last.P1, Last.P2)));
+        }
+    }
+    return W.Done();
+}
+
 bool TEdgeElements::Describes(const TEdges& Model) const {
     if (Edges.Count() != Model.Count())
         return false;
@@ -532,7 +675,7 @@ bool TEdgeElements::Describes(const TEdges& Model) const {
         if (!Fits)
             return false;
     }
-    return true;
+    return ElementsFollow(Model);
 }
 
 } // namespace kalvex

@@ -31,6 +31,7 @@
 #include <functional>
 #include <iterator>
 #include <sstream>
+#include <tuple>
 
 using namespace kalvex;
 using namespace kalvex::test;
@@ -260,19 +261,30 @@ TEST_F(ModellingTest, ParticleTraceAndABlownUpCase) {
     EXPECT_GT(Time, 0.0);
     EXPECT_FALSE(Window.PartTracesDialog()->lbRe->text().isEmpty());
 
-    // No viscosity: the drag is not a number, the trace fails and stores nothing.
-    const qsizetype Shown = Msg.Texts.size();
-    OnModal([](QWidget* D) {
-        D->findChild<QLineEdit*>(QStringLiteral("edMu"))->setText(QStringLiteral("0"));
-        Press(D, "btBuild");
-    });
-    Act("N10")->trigger();
-    ASSERT_EQ(Msg.Texts.size(), Shown + 1);
-    EXPECT_EQ(Last(), QString::fromUtf8("Произошла ошибка в вычислениях.\n"
-                                        "Возможно, выбран маленький шаг интегрирования."));
-    EXPECT_EQ(Msg.Icons.back(), TMsgIcon::None);
-    EXPECT_EQ(Lines().Count, 1);
-    EXPECT_EQ(Window.Document().RotationTime(), Time);
+    // No viscosity, a negative diameter: refused before anything is traced, the field
+    // named and its value in the user's notation; the dialog stays open for a fix.
+    for (const auto& [Field, Value, Named] :
+         {std::tuple{"edMu", 0.0, "Динамическая вязкость воздуха"},
+          std::tuple{"edDe", -1.5, "Эквивалентный диаметр частицы"}}) {
+        const qsizetype Shown = Msg.Texts.size();
+        bool StayedOpen = false;
+        OnModal([&, Field = Field, Value = Value](QWidget* D) {
+            D->findChild<QLineEdit*>(QLatin1String(Field))->setText(ShortestText(Value));
+            Press(D, "btBuild");
+            StayedOpen = D->isVisible();
+            Press(D, "btCancel");
+        });
+        Act("N10")->trigger();
+        EXPECT_TRUE(StayedOpen);
+        ASSERT_EQ(Msg.Texts.size(), Shown + 1);
+        EXPECT_TRUE(Last().startsWith(QString::fromUtf8("Ошибка при вводе параметров.\n") +
+                                      QString::fromUtf8(Named)))
+            << Last().toStdString();
+        EXPECT_TRUE(Last().contains(QStringLiteral("(задано ") + ShortestText(Value) + ")"))
+            << Last().toStdString();
+        EXPECT_EQ(Lines().Count, 1);
+        EXPECT_EQ(Window.Document().RotationTime(), Time);
+    }
 }
 
 TEST_F(ModellingTest, ParticleCancelledInFlightKeepsItsPathAndTime) {

@@ -171,7 +171,7 @@ TEST_F(PropertyWindowsTest, SegmentSpeedAndTheDiscretisationWindow) {
     EXPECT_EQ(Edge->edSpeed->text(), NumberText(-1.5));
 }
 
-TEST_F(PropertyWindowsTest, CylinderRefusalKeepsTheTextAndTheSlitComesBack) {
+TEST_F(PropertyWindowsTest, CylinderRefusalShowsTheStoredRadiusAndTheSlitComesBack) {
     Select(skCylinder, 1, 0);
     EXPECT_FALSE(Edge->Button1->isEnabled());
     EXPECT_TRUE(Cyl->cbCrack->isChecked());
@@ -183,7 +183,7 @@ TEST_F(PropertyWindowsTest, CylinderRefusalKeepsTheTextAndTheSlitComesBack) {
               QStringList{QStringLiteral("Невозможно изменить координаты центра\nили радиус "
                                          "цилиндрической области.")});
     EXPECT_EQ(S(1, 0).P2.X, 0.5);
-    EXPECT_EQ(Cyl->edRadius->text(), QStringLiteral("0"));
+    EXPECT_EQ(Cyl->edRadius->text(), NumberText(0.5));
     EXPECT_TRUE(Doc.Saved());
 
     Msg.Texts.clear();

@@ -100,6 +100,20 @@ grep -qF "older than its system" "$TMP/err" || fail "no notice for an older .dsc
 cp "$TMP/slot.dsc" "$TMP/hood.dsc"
 [ "$("$CALC" velocity "$hood" 0.5 0.3 2>"$TMP/err")" = "$fresh" ] || fail "a foreign .dsc was used"
 grep -qF "belongs to another system" "$TMP/err" || fail "no notice for a foreign .dsc"
+# Damaged element records: one flipped byte, or no elements at all.
+slotv=$("$CALC" velocity "$TMP/slot.asp" 0 0.1 --method graded)
+"$CALC" discretize "$TMP/slot.asp" >/dev/null
+perl -0777 -pe 'substr($_, 4 + 40 * 3 + 6, 1) ^= "\x01"' "$TMP/slot.dsc" >"$TMP/flip.dsc"
+mv "$TMP/flip.dsc" "$TMP/slot.dsc"
+[ "$("$CALC" velocity "$TMP/slot.asp" 0 0.1 2>"$TMP/err")" = "$slotv" ] ||
+    fail "a .dsc with a flipped byte was used"
+grep -qF "belongs to another system" "$TMP/err" || fail "no notice for a damaged .dsc"
+"$CALC" discretize "$TMP/slot.asp" >/dev/null
+perl -0777 -pe 'my $n = unpack("l<", $_); substr($_, 0, 4 + 40 * $n) = pack("l<", 0)' \
+    "$TMP/slot.dsc" >"$TMP/none.dsc"
+mv "$TMP/none.dsc" "$TMP/slot.dsc"
+[ "$("$CALC" velocity "$TMP/slot.asp" 0 0.1 2>/dev/null)" = "$slotv" ] ||
+    fail "a .dsc without elements was used"
 cp "$TMP/slot.asp" "$TMP/other.asp"
 "$CALC" discretize "$TMP/other.asp" >/dev/null
 "$CALC" copy "$hood" "$TMP/other.asp"
@@ -136,6 +150,14 @@ polygon "$TMP/far.asp" 0 0 2e6 0 0 1
 expect_exit 1 "Невозможно загрузить границы из файла" info "$TMP/far.asp"
 expect_exit 1 "beyond" velocity "$hood" 1e308 1e308
 expect_exit 1 "beyond" flowline "$hood" 0 2e6
+# Lines that would leave the numbers or never start, a direction that cannot be normalised.
+expect_exit 1 "the step of the lines" flowlines "$hood" --step 1e308 --mod "$TMP/inf.mod"
+[ ! -e "$TMP/inf.mod" ] || fail "a results file was written for a step of 1e308"
+expect_exit 1 "the step of the lines" flowline "$hood" 0.5 0.3 --step 1e308
+expect_exit 1 "more than 100000" flowlines "$hood" --interval 1e-308
+sed 's/"dx": -1, "dy": 0/"dx": 1e-308, "dy": 1e-308/' "$EXAMPLES/task_velocity.json" >"$TMP/dir.json"
+grep -q '1e-308' "$TMP/dir.json" || fail "the direction was not set in the task"
+expect_exit 1 "no finite non-zero length" optimize "$hood" "$TMP/dir.json"
 "$CALC" discretize "$TMP/slot.asp" >/dev/null
 perl -0777 -pe 'substr($_, 4, 8) = pack("d<", "NaN")' "$TMP/slot.dsc" >"$TMP/nan.dsc"
 mv "$TMP/nan.dsc" "$TMP/slot.dsc"

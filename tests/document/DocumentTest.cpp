@@ -249,7 +249,7 @@ TEST(DocumentTest, ModellingNeedsBalanceAndSavedFile) {
     Ui.Messages.pop_back();
 
     // A semi-infinite region lets the flow out; the system is not saved yet.
-    Doc.Canvas().Edges.Add(Chain({{3, 0}, {4, 0}, {5, 0}}));
+    Doc.Canvas().Edges.Add(Chain({{3, -1}, {4, -1}, {5, -1}}));
     Doc.MarkChanged();
     Ui.Answers = {TSaveAnswer::No};
     EXPECT_FALSE(Doc.SwitchMode(TMode::mdCount, Ui));
@@ -382,7 +382,7 @@ TEST(DocumentTest, ParticleTimeTurnsTheCylindersUntilSetBack) {
     // A trace that fails turns nothing and adds nothing.
     const TRealPoint Turned = Slit();
     P.Mu = 0;
-    EXPECT_THROW(Doc.TraceParticle(P), TCalcError);
+    EXPECT_THROW(Doc.TraceParticle(P), TRefusal);
     EXPECT_EQ(Doc.RotationTime(), R.Time);
     EXPECT_EQ(Slit().X, Turned.X);
     EXPECT_EQ(Doc.Canvas().DrawLines.Count, 1);

@@ -110,7 +110,7 @@ TEST_F(PropertyEditTest, CylinderWithoutPositiveRadiusOrCrossingIsRefused) {
         const TApplyOutcome Out =
             ApplyCylinderFields(Doc, {5.0, 5.0, R, 0.0, true, 10.0, 20.0, -3.0});
         EXPECT_EQ(Out.Messages, TTexts{CylRefusal}) << R;
-        EXPECT_FALSE(Out.Refill);
+        EXPECT_TRUE(Out.Refill);
         EXPECT_EQ(S(1, 0).P2.X, 0.5);
     }
     // Over the square.
@@ -186,6 +186,31 @@ TEST_F(PropertyEditTest, DiscreteFieldsStoreOnlyWhatWasEdited) {
     EXPECT_EQ(S(0, 0).DiscretizationType, 1);
     EXPECT_EQ(S(0, 0).VortexStep(), 0.02);
     EXPECT_EQ(S(0, 0).BaseLength, 0.0004);
+}
+
+TEST_F(PropertyEditTest, DiscreteFieldsRefuseWhatNoDiscretisationCanUse) {
+    Select(Doc, skSegment, 0, 0);
+    const TEdgeSegment Before = S(0, 0);
+    for (const double V : {-1.0, 0.0, 1e308, -1e308}) {
+        TDiscreteInput In;
+        In.Type = 0;
+        In.Method = Before.EqualElements() ? 0 : 1;
+        In.BaseLength = {true, V};
+        In.InfiniteScaler = {true, V};
+        In.InfiniteCount = {true, V == 0.0 ? -5.0 : V};
+        const TApplyOutcome Out = ApplyDiscreteFields(Doc, In);
+        ASSERT_EQ(Out.Messages.size(), 3u) << V;
+        EXPECT_EQ(Out.Messages[0].rfind("Ошибка при задании базовой длины граничного элемента\r"
+                                        "Длина должна быть больше 0",
+                                        0),
+                  0u)
+            << Out.Messages[0];
+        EXPECT_FALSE(Out.Changed);
+    }
+    EXPECT_EQ(S(0, 0).BaseLength, Before.BaseLength);
+    EXPECT_EQ(S(0, 0).InfiniteScaler, Before.InfiniteScaler);
+    EXPECT_EQ(S(0, 0).InfiniteCount, Before.InfiniteCount);
+    EXPECT_TRUE(Doc.Saved());
 }
 
 TEST(PropertySettingsTest, WidthAboveFifteenIsStoredAsFifteen) {

@@ -70,6 +70,14 @@ TEST(Wizard, TaskFileIsTakenOverWholeOrNotAtAll) {
 
 TEST(Wizard, VelocityTaskNeedsADirectionAndAPointTheFileCanHold) {
     EXPECT_FALSE(CheckSpeedData(1.0, 1.0, 1.0, 1.0, 0.0).has_value());
-    EXPECT_EQ(CheckSpeedData(1.0, 1.0, 1.0, 0.0, 0.0), std::string(MsgInputError));
-    EXPECT_EQ(CheckSpeedData(2e6, 1.0, 1.0, 1.0, 0.0), std::string(MsgInputError));
+    // The first line of the refusal, then its reason; a direction whose length
+    // underflows or overflows has no velocity component either.
+    const auto Refused = [](std::optional<std::string> F, const char* Reason) {
+        ASSERT_TRUE(F);
+        EXPECT_EQ(F->rfind(std::string(MsgInputError) + "\r" + Reason, 0), 0u) << *F;
+    };
+    Refused(CheckSpeedData(1.0, 1.0, 1.0, 0.0, 0.0), "Направление Vn");
+    Refused(CheckSpeedData(1.0, 1.0, 1.0, 1e-308, 1e-308), "Направление Vn");
+    Refused(CheckSpeedData(1.0, 1.0, 1.0, 1e308, 0.0), "Направление Vn");
+    Refused(CheckSpeedData(2e6, 1.0, 1.0, 1.0, 0.0), "Координата X");
 }

@@ -1,5 +1,6 @@
 #include "SolverBuilders.h"
 #include "TestSupport.h"
+#include "base/uMessageNumber.h"
 
 #include <gtest/gtest.h>
 
@@ -396,4 +397,16 @@ TEST(Drawing, AlternatingColoursAndRoundedPixels) {
     EXPECT_EQ(Lines[0].Args, (std::vector<int>{10, 200}));
     // (0.625, 0.21875): 2.5 -> 2 and 0.875 -> 1.
     EXPECT_EQ(Moves[2].Args, (std::vector<int>{12, 199}));
+}
+
+TEST(Discretization, MessagesWriteNumbersInTheFrontEndsNotationAndBriefly) {
+    const TEdges M = ModelOf({Chain(ekClosed, {{0, 0}, {100, 0}, {100, 100}})});
+    TEdgeElements E;
+    SetMessageDecimalSeparator(',');
+    const std::string Length = RefusalOf([&] { E.DiscretizeEqual(M, 15, -0.5, 1.8); });
+    const std::string Huge = RefusalOf([&] { E.DiscretizeEqual(M, 15, 1e-300, 1.8); });
+    SetMessageDecimalSeparator('.');
+    EXPECT_NE(Length.find("(задана -0,5)"), std::string::npos) << Length;
+    EXPECT_NE(Huge.find("Слишком много граничных элементов"), std::string::npos) << Huge;
+    EXPECT_LT(Huge.size(), 300u) << Huge;
 }

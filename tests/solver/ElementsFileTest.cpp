@@ -277,3 +277,62 @@ TEST(Rotation, ByAngleIgnoresSpeedsButNotRest) {
     const TEdge& Q = Start.Edges.Item(Rest.EdgeIndex);
     EXPECT_EQ(P.Segments[0].P1.X, Q.Segments[0].P1.X);
 }
+
+namespace {
+
+TEdgeElements Reloaded(const std::vector<std::uint8_t>& Bytes) {
+    TEdgeElements L;
+    L.LoadFromBytes(Bytes);
+    return L;
+}
+
+} // namespace
+
+TEST(ElementsFile, EveryDiscretisationOfTheExamplesDescribesItsSystem) {
+    for (const char* Name : {"hood.asp", "hood_probe.asp", "slot.asp", "cylinder.asp"}) {
+        TEdges Model;
+        Model.LoadFromFile(ExamplePath(Name));
+        for (const bool Graded : {false, true}) {
+            TEdgeElements E;
+            if (Graded)
+                E.DiscretizeGraded(Model, 15, 0.004, 1.5, 0.02, 1.8);
+            else
+                E.DiscretizeEqual(Model, 15, 0.01, 1.8);
+            EXPECT_TRUE(Reloaded(E.SaveToBytes()).Describes(Model)) << Name << " " << Graded;
+            E.RefineInRect({-1e6, -1e6}, {1e6, 1e6});
+            E.RefineInRect({-0.2, -0.2}, {0.2, 0.2});
+            EXPECT_TRUE(Reloaded(E.SaveToBytes()).Describes(Model)) << Name << " refined";
+        }
+    }
+}
+
+TEST(ElementsFile, DamagedElementRecordsDoNotDescribeTheSystem) {
+    const TEdges Model = SlitModel();
+    TEdgeElements E;
+    E.DiscretizeGraded(Model, 15, 0.004, 2.0, 0.02, 1.8);
+    const std::vector<std::uint8_t> Good = E.SaveToBytes();
+    ASSERT_TRUE(Reloaded(Good).Describes(Model));
+    // One flipped byte in a coordinate or the velocity of an element: on a wall, on the
+    // slit's chord, on a cylinder's arc, at a chain's end.
+    const std::size_t Slit = static_cast<std::size_t>(E.GetCylInfo(0).FirstElement);
+    const std::size_t Arc = static_cast<std::size_t>(E.GetCylInfo(1).FirstElement) + 3;
+    for (const std::size_t K : {std::size_t{0}, std::size_t{5}, Slit, Slit + 2, Arc})
+        for (const std::size_t Field : {0, 8, 16, 24, 32}) {
+            std::vector<std::uint8_t> B = Good;
+            const std::size_t At = 4 + 40 * K + Field;
+            if (DoubleAt(B, At) == 0.0)
+                continue; // a flipped byte of a zero stays below 1e-300
+            B[At + 6] ^= 0x01;
+            EXPECT_FALSE(Reloaded(B).Describes(Model)) << K << " " << Field;
+        }
+    // No elements at all, or one missing from a wall.
+    TEdgeElements None;
+    None.Edges = E.Edges;
+    EXPECT_FALSE(Reloaded(None.SaveToBytes()).Describes(ModelOf({Model.Item(0)})));
+    TEdgeElements Short = E;
+    Short.Elements.erase(Short.Elements.begin() + 5);
+    Short.Count -= 1;
+    for (TCylInfo& C : Short.CylInfos)
+        C.FirstElement -= 1;
+    EXPECT_FALSE(Short.Describes(Model));
+}

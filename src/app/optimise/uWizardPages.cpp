@@ -191,10 +191,8 @@ TfrmStartPartInfo::TfrmStartPartInfo(TMessages& M, TPointMarker Mk, const QStrin
         const TTyped X = ParseNumber(edX->text()), Y = ParseNumber(edY->text()),
                      Vx = ParseNumber(edVx->text()), Vy = ParseNumber(edVy->text());
         // A start the task file could not hold is no start either.
-        const auto Place = [](const TTyped& V) { return V && std::abs(*V) <= MaxCoordinate; };
-        const auto Speed = [](const TTyped& V) { return V && std::abs(*V) <= MaxVelocity; };
-        if (!Place(X) || !Place(Y) || !Speed(Vx) || !Speed(Vy)) {
-            Msg.Show(U(MsgStartInputError));
+        if (const auto Fault = CheckStartInfo(X, Y, Vx, Vy)) {
+            Msg.Show(U(*Fault));
             return;
         }
         FInfo.Position = {*X, *Y};
@@ -362,8 +360,8 @@ void TfrmPartsData::Leave(TPageResult R) {
     FData.TMax = *V[8];
     // Values no particle can have (a diameter of 0, a restitution of 5) would only fail
     // later, in the search or when the saved task is opened again.
-    if (CheckParticleParams(FData)) {
-        Msg.Show(U(MsgInputError));
+    if (const auto Fault = CheckParticleParams(FData)) {
+        Msg.Show(U(std::string(MsgInputError) + "\r" + Fault->Russian));
         return;
     }
     if (R == prNext && FData.Particles.empty()) {

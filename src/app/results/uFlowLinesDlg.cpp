@@ -75,16 +75,15 @@ void TfrmFlowLines::Build() {
         Ctx.Msg.Show(QString::fromUtf8(ParamsError), TMsgIcon::Error);
         return;
     }
-    if (!(*Interval > 0) || !(*Step > 0) || !(*Length > 0)) {
-        Ctx.Msg.Show(QString::fromUtf8(TBuildParamsError().what()));
-        done(Rejected);
+    const bool FromSinks = rgDirection->checkedId() == 1;
+    TDocument& Doc = Ctx.Doc;
+    // Refused values are named while the dialog stays open for them.
+    if (!RunReported(Ctx.Msg,
+                     [&] { CheckFieldParams(Doc.Solver(), *Interval, *Step, *Length, FromSinks); }))
         return;
-    }
     btBuild->setEnabled(false);
     lbStatus->show();
     pbLinesProgress->show();
-    const bool FromSinks = rgDirection->checkedId() == 1;
-    TDocument& Doc = Ctx.Doc;
     QProgressBar* Bar = pbLinesProgress;
     Run([&] {
         Doc.Solver().ProgressBar = [Bar](int Position, int Max) {
@@ -153,6 +152,8 @@ void TfrmFlowLine::Build() {
         Ctx.Msg.Show(QString::fromUtf8(ParamsError), TMsgIcon::Error);
         return;
     }
+    if (!RunReported(Ctx.Msg, [&] { CheckLineParams(*Step, *Length); }))
+        return;
     btBuild->setEnabled(false);
     lbStatus->show();
     const bool ToSink = rgDirection->checkedId() == 0;

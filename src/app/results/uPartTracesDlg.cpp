@@ -93,11 +93,9 @@ void TfrmPartTraces::Build() {
     P.Friction = V[10];
     P.H = V[11];
     P.TMax = V[12];
-    if (P.H < MinParticleStep) {
-        Ctx.Msg.Show(QStringLiteral("Слишком маленький шаг интегрирования."));
-        done(Rejected);
+    // A value no particle can have is named before anything runs; the dialog stays.
+    if (!RunReported(Ctx.Msg, [&] { RequireParticleParams(P); }))
         return;
-    }
     btBuild->setEnabled(false);
     Progress->show();
     TCountEdges& S = Ctx.Doc.Solver();
