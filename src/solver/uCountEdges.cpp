@@ -340,6 +340,14 @@ struct TCountEdges::TStaticFactor {
     std::vector<double> LU;
     std::vector<lapack_int> Pivots;
     std::vector<double> Z;
+    // The turning elements' influence at the static control points is a field from
+    // inside each turning cylinder's circle: it lies in the span of a few multipoles
+    // about the centre. Q (Ns x Rank, orthonormal) spans their normal components and
+    // P = A_ss^-1 Q, so a step needs no solve with the static block. Rank 0: no such
+    // basis (a static control point too near a cylinder).
+    std::size_t Rank = 0;
+    std::vector<double> Q;
+    std::vector<double> P;
 };
 
 TCountEdges::TCountEdges() = default;
@@ -581,8 +589,88 @@ bool TCountEdges::FactorStaticBlock(const std::vector<std::size_t>& Static, TPac
     if (LAPACKE_dgetrs(LAPACK_COL_MAJOR, 'N', Ln, 1, F->LU.data(), Ln, F->Pivots.data(),
                        F->Z.data(), Ln) != 0)
         return false;
+    FarFieldBasis(*F);
     Turning = std::move(F);
     return true;
+}
+
+void TCountEdges::FarFieldBasis(TStaticFactor& F) const {
+    const std::size_t Ns = F.Static.size();
+    const TSoA S(Elements.Elements);
+    // Orders of the multipoles per turning cylinder: the terms fall as (r / d)^k, r
+    // the radius its elements reach and d the nearest static control point.
+    struct TCentre {
+        TRealPoint C;
+        double R = 0.0;
+        int Order = 0;
+    };
+    std::vector<TCentre> Centres;
+    std::size_t Rank = 0;
+    for (const TCylInfo& Cyl : Elements.CylInfos) {
+        if (Cyl.V == 0.0)
+            continue;
+        TCentre T{Cyl.Center, 0.0, 0};
+        for (std::int32_t K = 0; K < Cyl.ElementCount; ++K) {
+            const TEdgeElement& E =
+                Elements.Elements[static_cast<std::size_t>(Cyl.FirstElement + K)];
+            T.R = std::max({T.R, Distance(E.P1, T.C), Distance(E.P2, T.C)});
+        }
+        double Near = HUGE_VAL;
+        for (const std::size_t I : F.Static)
+            Near = std::min(Near, Distance({S.Mx[I], S.My[I]}, T.C));
+        const double Ratio = T.R / Near;
+        if (!(Ratio > 0.0 && Ratio < FarFieldRatio))
+            return;
+        T.Order = std::max(4, static_cast<int>(std::ceil(std::log(1e-17) / std::log(Ratio))));
+        Rank += 2 * static_cast<std::size_t>(T.Order);
+        Centres.push_back(T);
+    }
+    if (Rank == 0 || Rank > MaxFarFieldRank || Rank * 4 > Ns)
+        return;
+    // Column pairs Re and Im of n (R / (z - c))^k, k = 1..Order, each scaled to unit
+    // length before the orthonormalisation.
+    std::vector<double> U(Ns * Rank);
+    std::size_t Col = 0;
+    for (const TCentre& T : Centres) {
+        for (std::size_t Row = 0; Row < Ns; ++Row) {
+            const std::size_t I = F.Static[Row];
+            const double Dx = S.Mx[I] - T.C.X;
+            const double Dy = S.My[I] - T.C.Y;
+            const double D2 = Dx * Dx + Dy * Dy;
+            // R / (z - c) = R (dx - i dy) / |z - c|^2.
+            const double Wr = T.R * Dx / D2;
+            const double Wi = -T.R * Dy / D2;
+            double Pr = S.Nx[I];
+            double Pi = S.Ny[I];
+            for (int K = 0; K < T.Order; ++K) {
+                const double R = Pr * Wr - Pi * Wi;
+                Pi = Pr * Wi + Pi * Wr;
+                Pr = R;
+                U[(Col + 2 * static_cast<std::size_t>(K)) * Ns + Row] = Pr;
+                U[(Col + 2 * static_cast<std::size_t>(K) + 1) * Ns + Row] = Pi;
+            }
+        }
+        Col += 2 * static_cast<std::size_t>(T.Order);
+    }
+    for (std::size_t C = 0; C < Rank; ++C) {
+        const double Norm = cblas_dnrm2(static_cast<blasint>(Ns), U.data() + C * Ns, 1);
+        if (Norm > 0.0)
+            cblas_dscal(static_cast<blasint>(Ns), 1.0 / Norm, U.data() + C * Ns, 1);
+    }
+    const auto Ls = static_cast<lapack_int>(Ns);
+    const auto Lr = static_cast<lapack_int>(Rank);
+    std::vector<double> Tau(Rank);
+    if (LAPACKE_dgeqrf(LAPACK_COL_MAJOR, Ls, Lr, U.data(), Ls, Tau.data()) != 0 ||
+        LAPACKE_dorgqr(LAPACK_COL_MAJOR, Ls, Lr, Lr, U.data(), Ls, Tau.data()) != 0)
+        return;
+    std::vector<double> P = U;
+    if (LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', Ls, Lr, F.LU.data(), Ls, F.Pivots.data(),
+                            P.data(), Ls) != 0 ||
+        !std::all_of(P.begin(), P.end(), [](double V) { return std::isfinite(V); }))
+        return;
+    F.Q = std::move(U);
+    F.P = std::move(P);
+    F.Rank = Rank;
 }
 
 void TCountEdges::SolveTurned() {
@@ -618,7 +706,9 @@ void TCountEdges::SolveTurned() {
         const double Dn = static_cast<double>(N);
         const double Ds = static_cast<double>(Static.size());
         const double Dm = static_cast<double>(Moving.size());
-        CheckMemory(N, 8.0 * (Dn * Dn + Ds * Ds + 2.0 * Ds * Dm + Dm * Dm + 4.0 * Dn));
+        // The far-field basis: two Ns x Rank arrays and the work of their making.
+        CheckMemory(N, 8.0 * (Dn * Dn + Ds * Ds + 2.0 * Ds * Dm + Dm * Dm + 4.0 * Dn +
+                              3.0 * Ds * std::min(Ds / 4.0, double{MaxFarFieldRank})));
     }
     Stopped = false;
     TPacedPump Pump(ProcessEvents, PumpInterval);
@@ -665,16 +755,22 @@ void TCountEdges::SolveTurned() {
     });
 
     // Y = A_ss^-1 A_sm; the complement A_mm - A_ms Y and b_m - A_ms Z.
-    const TBlasThreads Blas(Threads == 1 ? 1 : 0);
     const auto Ls = static_cast<lapack_int>(Ns);
     const auto Lm = static_cast<lapack_int>(M);
+    // The calls left are small: one thread, which does not spin beside the caller.
+    std::vector<double> AmsY;
+    const bool Far = FarFieldY(F, Asm, Ams, AmsY, M);
+    const TBlasThreads Blas(Far || Threads == 1 ? 1 : 0);
     // The _work form skips the scan of the whole factor for NaN at every step (a
     // fifth of the step's time); a NaN would still show in the finiteness check below.
-    if (LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', Ls, Lm, F.LU.data(), Ls, F.Pivots.data(),
-                            Asm.data(), Ls) != 0)
+    if (!Far && LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', Ls, Lm, F.LU.data(), Ls, F.Pivots.data(),
+                                    Asm.data(), Ls) != 0)
         throw TSolveError(SingularMessage);
-    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lm, Lm, Ls, -1.0, Ams.data(), Lm,
-                Asm.data(), Ls, 1.0, Amm.data(), Lm);
+    if (Far)
+        cblas_daxpy(Lm * Lm, -1.0, AmsY.data(), 1, Amm.data(), 1);
+    else
+        cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lm, Lm, Ls, -1.0, Ams.data(), Lm,
+                    Asm.data(), Ls, 1.0, Amm.data(), Lm);
     cblas_dgemv(CblasColMajor, CblasNoTrans, Lm, Ls, -1.0, Ams.data(), Lm, F.Z.data(), 1, 1.0,
                 Bm.data(), 1);
     std::vector<lapack_int> Pivots(M);
@@ -694,6 +790,61 @@ void TCountEdges::SolveTurned() {
         throw TSolveError(SingularMessage);
     Intensities = std::move(X);
     PrepareFastData();
+}
+
+bool TCountEdges::FarFieldY(const TStaticFactor& F, std::vector<double>& Asm,
+                            const std::vector<double>& Ams, std::vector<double>& AmsY,
+                            std::size_t M) const {
+    if (F.Rank == 0)
+        return false;
+    const std::size_t Ns = F.Static.size();
+    const auto Ls = static_cast<blasint>(Ns);
+    const auto Lm = static_cast<blasint>(M);
+    const auto Lr = static_cast<blasint>(F.Rank);
+    const TBlasThreads Blas(1);
+    // C = Q^T A_sm and the part of each column outside the span. A column whose line
+    // passes within the kernel's 1e-6 band of a static control point is not a smooth
+    // field there: such columns, and any other not within the span to rounding, are
+    // solved with the static block's factors.
+    std::vector<double> C(F.Rank * M);
+    cblas_dgemm(CblasColMajor, CblasTrans, CblasNoTrans, Lr, Lm, Ls, 1.0, F.Q.data(), Ls,
+                Asm.data(), Ls, 0.0, C.data(), Lr);
+    std::vector<double> Rest = Asm;
+    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Ls, Lm, Lr, -1.0, F.Q.data(), Ls,
+                C.data(), Lr, 1.0, Rest.data(), Ls);
+    const double Typical = cblas_dnrm2(Ls * Lm, Asm.data(), 1) / std::sqrt(static_cast<double>(M));
+    std::vector<std::size_t> Exact;
+    for (std::size_t K = 0; K < M; ++K) {
+        const double Column = cblas_dnrm2(Ls, Asm.data() + K * Ns, 1);
+        const double Outside = cblas_dnrm2(Ls, Rest.data() + K * Ns, 1);
+        if (!(Outside <= FarFieldTolerance * std::max(Column, Typical)))
+            Exact.push_back(K);
+    }
+    if (Exact.size() * 2 > M)
+        return false;
+    std::vector<double> B(Ns * Exact.size());
+    for (std::size_t K = 0; K < Exact.size(); ++K)
+        std::copy_n(Asm.data() + Exact[K] * Ns, Ns, B.data() + K * Ns);
+    if (!Exact.empty() && LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', static_cast<lapack_int>(Ns),
+                                              static_cast<lapack_int>(Exact.size()), F.LU.data(),
+                                              static_cast<lapack_int>(Ns), F.Pivots.data(),
+                                              B.data(), static_cast<lapack_int>(Ns)) != 0)
+        return false;
+    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Ls, Lm, Lr, 1.0, F.P.data(), Ls,
+                C.data(), Lr, 0.0, Asm.data(), Ls);
+    for (std::size_t K = 0; K < Exact.size(); ++K)
+        std::copy_n(B.data() + K * Ns, Ns, Asm.data() + Exact[K] * Ns);
+    // A_ms Y as (A_ms P) C, the exact columns as A_ms times theirs.
+    std::vector<double> AmsP(M * F.Rank);
+    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lm, Lr, Ls, 1.0, Ams.data(), Lm,
+                F.P.data(), Ls, 0.0, AmsP.data(), Lm);
+    AmsY.assign(M * M, 0.0);
+    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lm, Lm, Lr, 1.0, AmsP.data(), Lm,
+                C.data(), Lr, 0.0, AmsY.data(), Lm);
+    for (const std::size_t K : Exact)
+        cblas_dgemv(CblasColMajor, CblasNoTrans, Lm, Ls, 1.0, Ams.data(), Lm, Asm.data() + K * Ns,
+                    1, 0.0, AmsY.data() + K * M, 1);
+    return true;
 }
 
 void TCountEdges::SolveLiteral() {

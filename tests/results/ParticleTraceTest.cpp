@@ -395,6 +395,43 @@ TEST_F(RotatingSlit, KeptStaticFactorGivesTheFullSolve) {
         EXPECT_LE(Distance(A[I].Position, B[I].Position), 1e-9) << I;
 }
 
+// A fine floor well below the cylinder: the steps then take the turning elements'
+// influence on it through its far field, and the kernel's 1e-6 band (a turning
+// element's line through a floor control point) through the static factors.
+TEST_F(RotatingSlit, FineFloorFarBelowTheCylinderGivesTheFullSolveAtEveryStep) {
+    const auto Fine = [](TCountEdges& C, const TEdges& M) {
+        C.Elements.DiscretizeEqual(M, 15, 0.02, 1.8);
+        for (int K = 0; K < 2; ++K)
+            C.Elements.RefineInRect({-1e6, -1e6}, {1e6, 0.2});
+    };
+    TEdges FullModel = SlitCylinder();
+    TEdges KeptModel = SlitCylinder();
+    TCountEdges Full;
+    TCountEdges Kept;
+    Fine(Full, FullModel);
+    Fine(Kept, KeptModel);
+    ASSERT_GT(Kept.Elements.Count, 800);
+    Full.Model = &FullModel;
+    Full.KeepStaticFactor = false;
+    Full.SolverKind = TSolverKind::skDirect;
+    Kept.Model = &KeptModel;
+    const TParticleParams P = Release({0.6, 0.9}, 0.0001, 3500, 0.005, 0.25);
+    TColorPointArray A;
+    TColorPointArray B;
+    TraceParticleEx(Full, A, P);
+    TraceParticleEx(Kept, B, P);
+    ASSERT_GT(A.size(), 40u);
+    ASSERT_EQ(A.size(), B.size());
+    for (std::size_t I = 0; I < A.size(); ++I)
+        EXPECT_LE(Distance(A[I].Position, B[I].Position), 1e-9) << I;
+    ASSERT_EQ(Full.Intensities.size(), Kept.Intensities.size());
+    double Scale = 0;
+    for (double Q : Full.Intensities)
+        Scale = std::max(Scale, std::abs(Q));
+    for (std::size_t I = 0; I < Full.Intensities.size(); ++I)
+        EXPECT_NEAR(Full.Intensities[I], Kept.Intensities[I], 1e-10 * Scale) << I;
+}
+
 TEST_F(RotatingSlit, FailedTraceTurnsTheCylindersBack) {
     const TRealPoint Before = CylPoint();
     int Calls = 0;
