@@ -357,6 +357,13 @@ void TfrmMain::CreateActions() {
         Legend->setToolTip(Hint);
         Box->Redraw();
     });
+    // The lines' own range by default; ticked, the openings' velocities.
+    QAction* OpeningsScale = MakeAction("miScaleOpenings", "Шкала скоростей по отсосам");
+    OpeningsScale->setCheckable(true);
+    connect(OpeningsScale, &QAction::toggled, this, [this](bool Down) {
+        Doc.Canvas().SetSpeedScale(Down ? TSpeedScale::Openings : TSpeedScale::Lines);
+        Box->Redraw();
+    });
     QAction* Names = MakeToolAction("tbShowNames", "Показать имена объектов", "names");
     Names->setCheckable(true);
     connect(Names, &QAction::toggled, this, [this, Names](bool Down) {
@@ -453,6 +460,7 @@ void TfrmMain::CreateMenus() {
     QMenu* SaveRes = Menu(mnuCount->addMenu(U("Сохранить результаты моделирования")), "mnuSaveRes");
     SaveRes->addActions({A("miSaveRes_Mod"), A("miSaveRes_Wmf")});
     mnuCount->addAction(A("N11"));
+    mnuCount->addAction(A("miScaleOpenings"));
 
     QMenu* Scale = Menu(menuBar()->addMenu(U("Масштаб")), "mnuScale");
     Scale->addActions({A("miZoomIn"), A("miZoomOut"), A("miZoomNo")});

@@ -128,6 +128,9 @@ public:
     // and in exported pictures) while result lines are shown.
     void ShowLegend(bool Show) { FShowLegend = Show; }
     bool LegendShown() const { return FShowLegend; }
+    // The scale the lines are coloured by (DrawLines.ColourScale) and what it spans now.
+    void SetSpeedScale(TSpeedScale S) { DrawLines.ColourScale = S; }
+    TShownScale ShownSpeedScale() const;
     // Speeds in the legend; the window passes one with the user's decimal separator.
     std::function<std::string(double)> LegendFormat;
 
@@ -276,11 +279,15 @@ inline constexpr int LegendBarWidth = 12;
 inline constexpr int LegendBarHeight = 100;
 inline constexpr int LegendTicks = 4; // intervals between labelled speeds
 inline constexpr const char* LegendTitle = "|V|, м/с";
+// Under the title: which range the colours span.
+inline constexpr const char* LegendLinesCaption = "по линиям тока";
+inline constexpr const char* LegendOpeningsCaption = "по отсосам";
 
 // The colour scale of the flow lines (SpeedColor over VMin..VMax, fast at the top) with
 // its speeds as Format writes them, in a white framed box whose upper right corner
 // lies LegendMargin pixels left of Right and below Top. One label when VMax ≤ VMin.
-void DrawSpeedLegend(TDrawSurface& Surface, int Right, int Top, double VMin, double VMax,
+// An end beyond which some lines go reads ">2,0" (or "<0,1"): its colour is clipped.
+void DrawSpeedLegend(TDrawSurface& Surface, int Right, int Top, const TShownScale& Shown,
                      const std::function<std::string(double)>& Format);
 
 // True when the name ends in ".wmf", in any case.

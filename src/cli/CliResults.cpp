@@ -41,6 +41,16 @@ TResultFiles::TResultFiles(const TArgs& Args, const std::string& System) {
     Legend = Args.Has("legend");
     if (Legend && !Args.Has("picture"))
         throw TUsageError("--legend belongs to a picture: give --picture F too");
+    // Without the legend the picture keeps the colours the lines were traced with.
+    Colours = Legend ? TSpeedScale::Lines : TSpeedScale::Openings;
+    if (Args.Has("colours")) {
+        const std::string C = Args.Get("colours", "");
+        if (C != "lines" && C != "openings")
+            throw TUsageError("--colours must be lines or openings");
+        if (!Args.Has("picture"))
+            throw TUsageError("--colours belongs to a picture: give --picture F too");
+        Colours = C == "lines" ? TSpeedScale::Lines : TSpeedScale::Openings;
+    }
     CheckOutputs(Outputs, {System, CompanionName(System)});
 }
 
@@ -51,7 +61,8 @@ std::ostream& TResultFiles::Summary() const {
     return std::cout;
 }
 
-void TResultFiles::Write(const TEdges& Model, const TDrawLines& Store) {
+void TResultFiles::Write(const TEdges& Model, TDrawLines& Store) {
+    Store.ColourScale = Colours;
     for (TOutput& O : Outputs) {
         if (O.Option == "--mod")
             O.Bytes = SaveResultsToBytes(Model, Store);

@@ -21,7 +21,7 @@ namespace {
 
 int RunFlowLines(const TArgs& Args) {
     Args.OnlyOptions(
-        WithDiscretization({"interval", "step", "length", "from", "picture", "legend"}));
+        WithDiscretization({"interval", "step", "length", "from", "picture", "legend", "colours"}));
     if (Args.Positional.size() != 1)
         throw TUsageError("expected one system file");
     const double Interval = Args.GetDouble("interval", 0.08);
@@ -128,12 +128,15 @@ const char* const OutputsHelp =
 const TRegisterCommand RegFlowLines(
     {"flowlines",
      "flowlines SYSTEM.asp [--interval 0.08] [--step 0.01] [--length 1] [--from sources|sinks] "
-     "[--mod F] [--csv F] [--picture F [--legend]]   field of flow lines",
+     "[--mod F] [--csv F] [--picture F [--legend] [--colours lines|openings]]   field of flow "
+     "lines",
      50,
      RunFlowLines,
      std::string("Prints \"lines: N\" and \"points: M\". A line ends at 1000000 points (a notice\n"
                  "says so); the field stops once it holds 10000000 points. ") +
-         OutputsHelp,
+         OutputsHelp +
+         "--colours: the picture's colours span the speeds along the lines (lines, the\n"
+         "default with --legend) or the openings' velocities (openings, the default without).\n",
      {{"legend", 0}}});
 const TRegisterCommand RegFlowLine(
     {"flowline",

@@ -87,6 +87,13 @@ if command -v wmf2svg >/dev/null 2>&1; then
     bands=$(grep -c '<line' "$TMP/hood.svg")
     [ "$(grep -c '<line' "$TMP/lines.svg")" -eq $((bands + points - lines)) ] ||
         fail "flowlines picture: not one line per step of the result lines"
+    # On hood.asp the air moves far slower than the openings: on their scale nearly every
+    # step is the slowest blue, on the lines' own scale fewer are.
+    "$CALC" flowlines "$EXAMPLES/hood.asp" --picture "$TMP/own.wmf" --colours lines >/dev/null ||
+        fail "flowlines --colours lines"
+    wmf2svg -o "$TMP/own.svg" "$TMP/own.wmf" >/dev/null 2>&1 || fail "wmf2svg refused own.wmf"
+    [ "$(grep -c 'stroke:blue"' "$TMP/own.svg")" -lt "$(grep -c 'stroke:blue"' "$TMP/lines.svg")" ] ||
+        fail "--colours lines does not spread the colours over the lines' speeds"
 fi
 "$CALC" flowlines "$EXAMPLES/hood.asp" --picture "$TMP/legend.wmf" --legend >/dev/null ||
     fail "flowlines --legend"
@@ -102,6 +109,8 @@ set +e
 [ $? -eq 2 ] || fail "flowline takes no --picture"
 "$CALC" flowlines "$EXAMPLES/hood.asp" --legend >/dev/null 2>&1
 [ $? -eq 2 ] || fail "--legend without a picture is not a usage error"
+"$CALC" flowlines "$EXAMPLES/hood.asp" --picture "$TMP/x.wmf" --colours fast >/dev/null 2>&1
+[ $? -eq 2 ] || fail "an unknown --colours is not a usage error"
 "$CALC" export "$plate" >/dev/null 2>&1
 [ $? -eq 2 ] || fail "a missing picture name is not a usage error"
 "$CALC" export "$plate" "$TMP/x.wmf" --scale 0 >/dev/null 2>&1
