@@ -39,6 +39,9 @@ TResultFiles::TResultFiles(const TArgs& Args, const std::string& System) {
     if (Args.Has("picture"))
         Outputs.push_back({"--picture", Args.Get("picture", ""), false, {}});
     Legend = Args.Has("legend");
+    Pictures = PictureOptions(Args);
+    if (Args.Has("dpi") && !Args.Has("picture"))
+        throw TUsageError("--dpi belongs to a picture: give --picture F too");
     if (Legend && !Args.Has("picture"))
         throw TUsageError("--legend belongs to a picture: give --picture F too");
     // Without the legend the picture keeps the colours the lines were traced with.
@@ -69,10 +72,12 @@ void TResultFiles::Write(const TEdges& Model, TDrawLines& Store) {
         else if (O.Option == "--csv")
             O.Bytes = LinesCsv(Store);
         else if (Legend)
-            RenderPicture(Model, Store, DefaultScale, IsWmfName(O.Name), O.Bytes,
-                          [](double V) { return FormatNumber(V); });
+            PictureBytes(
+                Model, Store, DefaultScale, PictureFormatOf(O.Name), O.Bytes,
+                [](double V) { return FormatNumber(V); }, Pictures);
         else
-            RenderPicture(Model, Store, DefaultScale, IsWmfName(O.Name), O.Bytes);
+            PictureBytes(Model, Store, DefaultScale, PictureFormatOf(O.Name), O.Bytes, {},
+                         Pictures);
     }
     WriteOutputs(Outputs);
 }

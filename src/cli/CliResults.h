@@ -38,6 +38,7 @@ private:
     // The picture shows the speed scale of the lines' colours.
     bool Legend = false;
     TSpeedScale Colours = TSpeedScale::Openings;
+    TPictureOptions Pictures;
 };
 
 std::size_t TotalPoints(const TDrawLines& Store);

@@ -20,8 +20,8 @@ namespace kalvex::cli {
 namespace {
 
 int RunFlowLines(const TArgs& Args) {
-    Args.OnlyOptions(
-        WithDiscretization({"interval", "step", "length", "from", "picture", "legend", "colours"}));
+    Args.OnlyOptions(WithDiscretization(
+        {"interval", "step", "length", "from", "picture", "legend", "colours", "dpi"}));
     if (Args.Positional.size() != 1)
         throw TUsageError("expected one system file");
     const double Interval = Args.GetDouble("interval", 0.08);
@@ -88,7 +88,7 @@ int RunFlowLine(const TArgs& Args) {
 int RunParticle(const TArgs& Args) {
     Args.OnlyOptions(
         WithDiscretization({"x", "y", "vx", "vy", "d", "rho-air", "rho", "mu", "chi", "restitution",
-                            "friction", "h", "tmax", "picture", "legend"}));
+                            "friction", "h", "tmax", "picture", "legend", "dpi"}));
     if (Args.Positional.size() != 1)
         throw TUsageError("expected one system file");
     TParticleParams P = ReadParticleOptions(Args);
@@ -122,7 +122,8 @@ int RunParticle(const TArgs& Args) {
 
 const char* const OutputsHelp =
     "--mod F: the results file; --csv F: the table line,point,x,y,color (\"-\": standard\n"
-    "output, the summary then goes to stderr); --picture F: WMF for .wmf, else EMF;\n"
+    "output, the summary then goes to stderr); --picture F: WMF, SVG, PNG or PDF for\n"
+    ".wmf, .svg, .png, .pdf, else EMF (--dpi N: the PNG's resolution, 24 to 1200);\n"
     "--legend: the picture also shows the scale of speeds the colours stand for.\n";
 
 const TRegisterCommand RegFlowLines(
