@@ -1,4 +1,5 @@
 #include "app/uMain.h"
+#include "picture/uQtPicture.h"
 
 #include "app/canvas/uEdgesPaintBox.h"
 #include "app/canvas/uPropertyWindows.h"
@@ -985,7 +986,9 @@ void TfrmMain::Discretise() {
 void TfrmMain::SaveResults(bool Picture) {
     const TFileDialogInfo Dialog{
         U("Сохранить результаты моделирования"),
-        U(Picture ? "Метафайлы (*.wmf)" : "Результаты моделирования (*.mod)"),
+        U(Picture ? "Метафайлы (*.wmf);;Метафайлы EMF (*.emf);;Рисунки PNG (*.png);;Рисунки SVG "
+                    "(*.svg);;Документы PDF (*.pdf)"
+                  : "Результаты моделирования (*.mod)"),
         QLatin1String(Picture ? "wmf" : "mod"), QString::fromStdString(Doc.WorkDir().string())};
     const QString Name = Msg.SaveFileName(Dialog);
     if (Name.isEmpty())
@@ -993,7 +996,7 @@ void TfrmMain::SaveResults(bool Picture) {
     const std::string Path = Name.toStdString();
     RunReported(Msg, [&] {
         if (Picture)
-            Doc.SaveResultsPicture(Path);
+            Doc.SaveResultsPicture(Path, {DefaultPictureDpi, QtConvertPicture});
         else
             Doc.SaveResults(Path);
     });

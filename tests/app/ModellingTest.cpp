@@ -533,6 +533,26 @@ TEST_F(ModellingTest, EfficiencyCurveHoldsTheCoreFractions) {
     Chart->close();
 }
 
+TEST_F(ModellingTest, ResultsPictureIsSavedAsPngSvgAndPdfToo) {
+    EnterModelling("slot.asp");
+    BuildContour(0.5);
+    Msg.Files = {QString::fromStdString(Dir.File("r.png"))};
+    Act("miSaveRes_Wmf")->trigger();
+    Msg.Files = {QString::fromStdString(Dir.File("r.svg"))};
+    Act("miSaveRes_Wmf")->trigger();
+    Msg.Files = {QString::fromStdString(Dir.File("r.pdf"))};
+    Act("miSaveRes_Wmf")->trigger();
+    const QImage Png(QString::fromStdString(Dir.File("r.png")), "PNG");
+    ASSERT_FALSE(Png.isNull());
+    EXPECT_EQ(Png.pixelColor(1, 1), QColor(Qt::white));
+    const std::vector<std::uint8_t> Svg = Bytes(Dir.File("r.svg"));
+    const std::string Head(Svg.begin(), Svg.begin() + std::min<std::size_t>(Svg.size(), 200));
+    EXPECT_NE(Head.find("<svg"), std::string::npos);
+    const std::vector<std::uint8_t> Pdf = Bytes(Dir.File("r.pdf"));
+    ASSERT_GE(Pdf.size(), 5u);
+    EXPECT_EQ(std::string(Pdf.begin(), Pdf.begin() + 5), "%PDF-");
+}
+
 TEST_F(ModellingTest, SpeedLegendButtonShowsTheScaleAlsoInPictures) {
     EnterModelling("slot.asp");
     BuildContour(0.5);
