@@ -22,11 +22,14 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
@@ -148,7 +151,13 @@ TfrmMain::TfrmMain(TMessages& M, std::filesystem::path SettingsFile, QWidget* Pa
     Doc.OnStateChange = [this] {
         UpdateCaption();
         UpdateModeControls();
+        UpdateUndoCommands();
+        if (Recent.Note(Doc))
+            SaveRecentFiles();
     };
+    Recent.Load(RecentFilesPath(SettingsPath));
+    FillRecentMenu();
+    setAcceptDrops(true);
     Doc.PrepareModelling = [this] { return PrepareModelling(); };
     ReadSettingsFile();
     UpdateCaption();
@@ -213,6 +222,9 @@ void TfrmMain::CreateActions() {
     findChild<QAction*>(QStringLiteral("miNew"))->setShortcut(QKeySequence::New);
     findChild<QAction*>(QStringLiteral("miOpen"))->setShortcut(QKeySequence::Open);
     findChild<QAction*>(QStringLiteral("miSave"))->setShortcut(QKeySequence::Save);
+    findChild<QAction*>(QStringLiteral("miSaveAs"))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    findChild<QAction*>(QStringLiteral("miExit"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     // View: the two modes as menu items and as the radio pair of the mode button
     for (const char* Name : {"miEditMode", "miCountMode", "miEdit", "miCount"}) {
@@ -237,6 +249,13 @@ void TfrmMain::CreateActions() {
     }
     connect(MakeAction("miSettings", "Настройки"), &QAction::triggered, this,
             &TfrmMain::EditSettings);
+
+    connect(MakeAction("miUndo", "Отменить"), &QAction::triggered, this, &TfrmMain::UndoEdit);
+    connect(MakeAction("miRedo", "Повторить"), &QAction::triggered, this, &TfrmMain::RedoEdit);
+    findChild<QAction*>(QStringLiteral("miUndo"))->setShortcut(QKeySequence::Undo);
+    findChild<QAction*>(QStringLiteral("miRedo"))
+        ->setShortcuts(
+            {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
 
     // Editing commands: the "Правка" menu (enabled by the selection) and the right-click
     // menu (shown by it)
@@ -421,6 +440,10 @@ void TfrmMain::CreateActions() {
         connect(MakeToolAction(Z.Tool, Z.Text, Z.Icon), &QAction::triggered, this,
                 [this, Kind] { Zoom(Kind); });
     }
+    {
+        connect(MakeAction("miZoomFit", "Показать всю систему"), &QAction::triggered, this,
+                [this] { Zoom(TZoom::zmFit); });
+    }
 
     connect(MakeAction("miHelp", "Помощь"), &QAction::triggered, this, &TfrmMain::ShowHelp);
     findChild<QAction*>(QStringLiteral("miHelp"))->setShortcut(QKeySequence::HelpContents);
@@ -435,6 +458,8 @@ void TfrmMain::CreateMenus() {
     };
     QMenu* File = Menu(menuBar()->addMenu(U("Файл")), "mnuFile");
     File->addActions({A("miNew"), A("miOpen"), A("miSave"), A("miSaveAs")});
+    File->addSeparator();
+    mnuRecent = Menu(File->addMenu(U("Последние файлы")), "mnuRecent");
     File->addSeparator();
     File->addAction(A("miExit"));
 
@@ -453,6 +478,8 @@ void TfrmMain::CreateMenus() {
     View->addAction(A("miSettings"));
 
     mnuEditing = Menu(menuBar()->addMenu(U("Правка")), "mnuEditing");
+    mnuEditing->addActions({A("miUndo"), A("miRedo")});
+    mnuEditing->addSeparator();
     mnuEditing->addActions(
         {A("miDeleteEdge"), A("miInvertEdge"), A("miAutoSpeed"), A("miConvArc")});
 
@@ -464,7 +491,7 @@ void TfrmMain::CreateMenus() {
     mnuCount->addAction(A("miScaleOpenings"));
 
     QMenu* Scale = Menu(menuBar()->addMenu(U("Масштаб")), "mnuScale");
-    Scale->addActions({A("miZoomIn"), A("miZoomOut"), A("miZoomNo")});
+    Scale->addActions({A("miZoomIn"), A("miZoomOut"), A("miZoomNo"), A("miZoomFit")});
 
     QMenu* Help = Menu(menuBar()->addMenu(U("Справка")), "mnuHelp");
     Help->addActions({A("miHelp"), A("miAbout")});
@@ -593,6 +620,10 @@ void TfrmMain::ConnectCanvas() {
     };
     C.PrevKeyDown = [this](int Key, TShiftState) { CanvasKeyDown(Key); };
     connect(Box, &TEdgesPaintBox::DoubleClicked, this, &TfrmMain::CanvasDoubleClick);
+    connect(Box, &TEdgesPaintBox::Wheel, this, [this](QPoint At, double Steps) {
+        Doc.ZoomAt({At.x(), At.y()}, Steps);
+        Box->Refresh();
+    });
     connect(Props, &TPropertyWindows::Applied, this, &TfrmMain::AfterApply);
     connect(Props, &TPropertyWindows::VisibilityChanged, this, &TfrmMain::UpdateWindowTicks);
 }
@@ -608,7 +639,9 @@ void TfrmMain::ReadSettingsFile() {
 // ---------------------------------------------------------------- state shown
 
 void TfrmMain::UpdateCaption() {
-    setWindowTitle(QString::fromStdString(Doc.Caption()));
+    // Qt shows the mark in place of "[*]" while the window is modified, and nothing else.
+    setWindowTitle(QString::fromStdString(Doc.Caption()) + QStringLiteral("[*]"));
+    setWindowModified(!Doc.Saved());
 }
 
 void TfrmMain::UpdateModeControls() {
@@ -654,6 +687,17 @@ void TfrmMain::UpdateEditCommands() {
     Set("InvertEdge", C.Invert);
     Set("AutoSpeed", C.AutoSpeed);
     Set("ConvArc", C.ConvertToArc);
+    UpdateUndoCommands();
+}
+
+void TfrmMain::UpdateUndoCommands() {
+    auto Set = [this](const char* Name, const char* Text, bool On, const std::string& Step) {
+        QAction* A = findChild<QAction*>(QLatin1String(Name));
+        A->setEnabled(On);
+        A->setText(On ? U(Text) + QStringLiteral(": ") + QString::fromStdString(Step) : U(Text));
+    };
+    Set("miUndo", "Отменить", Doc.CanUndo(), Doc.UndoName());
+    Set("miRedo", "Повторить", Doc.CanRedo(), Doc.RedoName());
 }
 
 void TfrmMain::UpdateWindowTicks() {
@@ -684,6 +728,71 @@ void TfrmMain::OpenSystem(const QString& Path) {
     Props->FillPropertyWindows();
     UpdateEditCommands();
     Box->Refresh();
+}
+
+void TfrmMain::OpenWithPrompt(const QString& Path) {
+    if (Doc.OpenPath(Path.toStdString(), *Ui)) {
+        Props->FillPropertyWindows();
+        UpdateEditCommands();
+    }
+    Box->Refresh();
+}
+
+void TfrmMain::OpenRecent(const QString& Path) {
+    bool Changed = false;
+    if (Recent.Open(Path.toStdString(), Doc, *Ui, Changed)) {
+        Props->FillPropertyWindows();
+        UpdateEditCommands();
+    }
+    if (Changed)
+        SaveRecentFiles();
+    Box->Refresh();
+}
+
+void TfrmMain::SaveRecentFiles() {
+    FillRecentMenu();
+    try {
+        Recent.Save(RecentFilesPath(SettingsPath));
+    } catch (const TKalvexError& E) {
+        Msg.Show(QString::fromUtf8(E.what()), TMsgIcon::Error);
+    }
+}
+
+void TfrmMain::FillRecentMenu() {
+    mnuRecent->clear();
+    int I = 0;
+    for (const std::string& P : Recent.Items()) {
+        const QString Path = QString::fromStdString(P);
+        QAction* A = mnuRecent->addAction(QStringLiteral("&%1 %2").arg(++I).arg(Path));
+        A->setObjectName(QStringLiteral("miRecent%1").arg(I));
+        A->setData(Path);
+        connect(A, &QAction::triggered, this, [this, Path] { OpenRecent(Path); });
+    }
+    mnuRecent->setEnabled(!Recent.Items().empty());
+}
+
+// A system file dragged from a file manager opens as Open would open it.
+void TfrmMain::dragEnterEvent(QDragEnterEvent* Event) {
+    if (!DroppedSystem(Event->mimeData()).isEmpty() && !FBusy)
+        Event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* Event) {
+    const QString Path = DroppedSystem(Event->mimeData());
+    if (Path.isEmpty() || FBusy)
+        return;
+    Event->acceptProposedAction();
+    // After the drop has ended: the save prompt is a modal box.
+    QTimer::singleShot(0, this, [this, Path] { OpenWithPrompt(Path); });
+}
+
+QString TfrmMain::DroppedSystem(const QMimeData* Data) {
+    if (Data == nullptr || !Data->hasUrls() || Data->urls().size() != 1)
+        return {};
+    const QUrl Url = Data->urls().front();
+    if (!Url.isLocalFile() || !IsSystemFileName(Url.toLocalFile().toStdString()))
+        return {};
+    return Url.toLocalFile();
 }
 
 void TfrmMain::FileSave() {
@@ -908,6 +1017,22 @@ void TfrmMain::ToggleToolWindow(QWidget* W, bool Show) {
 }
 
 // ---------------------------------------------------------------- editing commands
+
+void TfrmMain::UndoEdit() {
+    if (!Doc.Undo())
+        return;
+    Props->FillPropertyWindows();
+    UpdateEditCommands();
+    Box->Refresh();
+}
+
+void TfrmMain::RedoEdit() {
+    if (!Doc.Redo())
+        return;
+    Props->FillPropertyWindows();
+    UpdateEditCommands();
+    Box->Refresh();
+}
 
 void TfrmMain::DeleteEdge() {
     Doc.Canvas().DeleteSelected();

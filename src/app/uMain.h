@@ -4,6 +4,7 @@
 #pragma once
 
 #include "document/uDocument.h"
+#include "document/uRecentFiles.h"
 
 #include <QCursor>
 #include <QMainWindow>
@@ -13,6 +14,7 @@
 #include <memory>
 
 class QAction;
+class QMimeData;
 class QActionGroup;
 class QLabel;
 class QMenu;
@@ -86,6 +88,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
+    void dragEnterEvent(QDragEnterEvent* Event) override;
+    void dropEvent(QDropEvent* Event) override;
 
 private:
     class TUi;
@@ -99,9 +103,15 @@ private:
     QAction* MakeToolAction(const char* Name, const char* Hint, const char* Icon);
 
     void ReadSettingsFile();
+    void OpenWithPrompt(const QString& Path);
+    void OpenRecent(const QString& Path);
+    void SaveRecentFiles();
+    void FillRecentMenu();
+    static QString DroppedSystem(const QMimeData* Data);
     void UpdateCaption();
     void UpdateModeControls();
     void UpdateEditCommands();
+    void UpdateUndoCommands();
     void UpdateWindowTicks();
     void SelectTool(TEditTool Tool);
     void CanvasMouseDown(TMouseButton Button, int X, int Y);
@@ -109,6 +119,8 @@ private:
     void CanvasDoubleClick();
     void PlaceToolWindows();
     void ToggleToolWindow(QWidget* W, bool Show);
+    void UndoEdit();
+    void RedoEdit();
     void DeleteEdge();
     void InvertEdge();
     void AutoSpeed();
@@ -141,6 +153,8 @@ private:
     QToolBar* BasicBar = nullptr;
     QToolButton* tbModeButton = nullptr;
     QMenu* mnuEditing = nullptr;
+    QMenu* mnuRecent = nullptr;
+    TRecentFiles Recent;
     QMenu* mnuCount = nullptr;
     QMenu* pmEdges = nullptr;
     QActionGroup* ToolGroup = nullptr;

@@ -23,6 +23,10 @@ int PixelRadius(TPixel A, TPixel B) {
 
 } // namespace
 
+void TEdgesCanvas::NoteEdit(const char* Name, THitResult Object, int Run) {
+    FEditNote = {Name, Object, Run};
+}
+
 // ---------------------------------------------------------------- tool and mode
 
 void TEdgesCanvas::SetTool(TEditTool T) {
@@ -57,7 +61,7 @@ void TEdgesCanvas::SetEditEnabled(bool B) {
 
 THitResult TEdgesCanvas::HitTest(TRealPoint P) const {
     const double PointTol = 3 * Scale;
-    const double LineTol = 1 * Scale;
+    const double LineTol = 4 * Scale;
     for (int E = 0; E < Edges.Count(); ++E) {
         const TEdge& Edge = Edges.Item(E);
         if (Edge.Kind == ekCylinder) {
@@ -114,6 +118,14 @@ void TEdgesCanvas::DropStaleDrawing() {
 void TEdgesCanvas::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     const TPixel P{X, Y};
     DropStaleDrawing();
+    EndRun();
+    // The middle button pans under any tool, without the click's notification.
+    if (Button == TMouseButton::mbMiddle) {
+        FPanning = true;
+        FMiddlePan = true;
+        LastPan = P;
+        return;
+    }
     bool Handled = true;
     switch (FTool) {
     case etNone:
@@ -124,7 +136,7 @@ void TEdgesCanvas::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
         break;
     case etPan:
         FPanning = true;
-        LastMouse = P;
+        LastPan = P;
         break;
     case etClosedEdge:
         if (FEditEnabled)
@@ -144,13 +156,20 @@ void TEdgesCanvas::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
         OnCanvasMouseDown(Button, Shift, X, Y);
 }
 
-void TEdgesCanvas::PressSelect(TMouseButton, TPixel P) {
+void TEdgesCanvas::PressSelect(TMouseButton Button, TPixel P) {
     SetTargetScreen();
     DeselectAll();
     const THitResult Hit = HitTest(ScreenToWorld(P));
     FSelSegment = Hit.Segment;
     FSelEdge = Hit.Edge;
     FSelKind = Hit.Kind;
+    if (Button == TMouseButton::mbLeft &&
+        (IsPointKind(Hit.Kind) || (Hit.Kind == skCylinder && Hit.Segment == 0))) {
+        const TEdgeSegment& S =
+            Edges.Item(Hit.Edge).Segments[static_cast<std::size_t>(Hit.Segment)];
+        FDragging = true;
+        FDragOffset = (Hit.Kind == skPoint ? S.P2 : S.P1) - ScreenToWorld(P);
+    }
     if (Hit.Kind != skNone) {
         Target->SetPenMode(TPenMode::pmCopy);
         DrawSelection();
@@ -210,6 +229,7 @@ bool TEdgesCanvas::PressClosed(TMouseButton Button, TPixel P) {
         S.P2 = B;
         Edges.Last().AddSegment(S);
         Redraw();
+        NoteEdit("рисование границы", {});
         if (OnChange)
             OnChange();
     }
@@ -259,6 +279,7 @@ bool TEdgesCanvas::PressSemiInfinite(TMouseButton Button, TPixel P) {
             return false;
         FClickCount = 0;
         Redraw();
+        NoteEdit("рисование границы", {});
         if (OnChange)
             OnChange();
     }
@@ -297,6 +318,7 @@ bool TEdgesCanvas::PressCylinder(TMouseButton Button, TPixel P) {
         Cylinder.AddSegment(S1);
         Edges.Add(std::move(Cylinder));
         Redraw();
+        NoteEdit("рисование цилиндра", {});
         if (OnChange)
             OnChange();
     }
@@ -306,11 +328,15 @@ bool TEdgesCanvas::PressCylinder(TMouseButton Button, TPixel P) {
 void TEdgesCanvas::MouseMove(TShiftState Shift, int X, int Y) {
     const TPixel P{X, Y};
     DropStaleDrawing();
-    if (FTool == etPan && FPanning) {
-        Origin.X += X - LastMouse.X;
-        Origin.Y += Y - LastMouse.Y;
-        LastMouse = P;
+    if (FPanning && (FTool == etPan || FMiddlePan)) {
+        ShiftClicks(X - LastPan.X, Y - LastPan.Y);
+        LastMouse = LastClick; // the rubber line is gone with the redraw
+        Origin.X += X - LastPan.X;
+        Origin.Y += Y - LastPan.Y;
+        LastPan = P;
         Redraw();
+    } else if (FDragging) {
+        DragTo(P);
     } else if ((FTool == etClosedEdge || FTool == etSemiInfiniteEdge) && FEditEnabled &&
                FClickCount > 0) {
         SetTargetScreen();
@@ -337,11 +363,37 @@ void TEdgesCanvas::MouseMove(TShiftState Shift, int X, int Y) {
 
 void TEdgesCanvas::MouseUp(TMouseButton, TShiftState, int, int) {
     FPanning = false;
+    FMiddlePan = false;
+    if (FDragging) {
+        FDragging = false;
+        EndRun();
+    }
+}
+
+// The held point or cylinder follows the mouse while the move keeps the crossing rule;
+// a refused position leaves it where it was.
+void TEdgesCanvas::DragTo(TPixel P) {
+    if (!HasSelection() || !FEditEnabled) {
+        FDragging = false;
+        return;
+    }
+    TEdgeSegment S = Edges.Item(FSelEdge).GetSegment(FSelSegment);
+    TRealPoint& Moved = FSelKind == skPoint ? S.P2 : S.P1;
+    const TRealPoint To = ScreenToWorld(P) + FDragOffset;
+    if (To.X == Moved.X && To.Y == Moved.Y)
+        return;
+    Moved = To;
+    FKeyMove = true;
+    ApplySegment(S);
+    FKeyMove = false;
 }
 
 // ---------------------------------------------------------------- keys
 
 void TEdgesCanvas::KeyDown(int Key, TShiftState Shift) {
+    const bool Arrow = Key == vkLeft || Key == vkUp || Key == vkRight || Key == vkDown;
+    if (!Arrow)
+        EndRun();
     switch (Key) {
     case vkEscape:
         CancelDrawing();
@@ -369,7 +421,10 @@ void TEdgesCanvas::KeyDown(int Key, TShiftState Shift) {
                     Moved->Y -= Step;
             }
             // A refused key move would otherwise look like a key that did nothing.
-            if (Moved != nullptr && !ApplySegment(S) && OnMoveRefused)
+            FKeyMove = true;
+            const bool Stored = Moved != nullptr && ApplySegment(S);
+            FKeyMove = false;
+            if (Moved != nullptr && !Stored && OnMoveRefused)
                 OnMoveRefused(std::string(FSelKind == skCylinder
                                               ? "Невозможно переместить цилиндр. "
                                               : "Невозможно переместить точку. ") +
@@ -408,9 +463,15 @@ void TEdgesCanvas::DeselectAll() {
             DrawMarker(P2, clBlack);
         }
     }
+    // The wide selected side is only covered by drawing the model again.
+    const bool Wide = FSelKind == skSegment && HasSelection();
     FSelSegment = -1;
     FSelEdge = -1;
     FSelKind = skNone;
+    FDragging = false;
+    EndRun();
+    if (Wide)
+        Redraw();
 }
 
 void TEdgesCanvas::CancelDrawing() {
@@ -429,6 +490,7 @@ void TEdgesCanvas::DeleteSelected() {
         return;
     if (!Question || Question(DeleteQuestion) != TAnswer::Yes)
         return;
+    NoteEdit("удаление границы", Selection());
     Edges.Delete(FSelEdge);
     FSelSegment = -1;
     FSelEdge = -1;
@@ -447,6 +509,7 @@ void TEdgesCanvas::InvertSelected() {
     if (Edge.Kind != ekClosed && Edge.Kind != ekSemiInfinite)
         return;
     const int N = Edge.Count();
+    NoteEdit("инвертирование границы", Selection());
     Edge.Invert();
     FSelSegment = N - 1 - FSelSegment;
     // The same point is P1 of the new segment for a former P2 and the other way round.
@@ -581,6 +644,8 @@ bool TEdgesCanvas::ApplySegment(const TEdgeSegment& New) {
     if (!Stored)
         return false;
     FMoveRefusal.clear();
+    NoteEdit(FSelKind == skCylinder ? "перемещение цилиндра" : "перемещение точки", Selection(),
+             FKeyMove ? FRun : 0);
     Redraw();
     if (OnModify)
         OnModify();
@@ -611,6 +676,7 @@ bool TEdgesCanvas::ConvertSelectedToArc(int NumSegs, double Height) {
             return false;
         }
     }
+    NoteEdit("преобразование в дугу", Selection());
     return true;
 }
 

@@ -105,8 +105,19 @@ void TEdgesCanvas::SetSurfaces(TDrawSurface* Buffer, TDrawSurface* Screen) {
 }
 
 void TEdgesCanvas::Resize(int NewWidth, int NewHeight) {
-    FWidth = std::max(0, NewWidth);
-    FHeight = std::max(0, NewHeight);
+    NewWidth = std::max(0, NewWidth);
+    NewHeight = std::max(0, NewHeight);
+    // What was in the middle stays there.
+    if (FWidth > 0 && FHeight > 0) {
+        const int Dx = NewWidth / 2 - FWidth / 2;
+        const int Dy = NewHeight / 2 - FHeight / 2;
+        Origin = {Origin.X + Dx, Origin.Y + Dy};
+        ShiftClicks(Dx, Dy);
+    }
+    FWidth = NewWidth;
+    FHeight = NewHeight;
+    if (FFitPending)
+        ZoomFit();
     Redraw();
 }
 
@@ -161,6 +172,7 @@ void TEdgesCanvas::ZoomReset() {
 void TEdgesCanvas::ResetEditState() {
     FClickCount = 0;
     FPanning = false;
+    FDragging = false;
     FSelKind = skNone;
     FSelEdge = -1;
     FSelSegment = -1;
@@ -482,7 +494,10 @@ void TEdgesCanvas::DrawSelection() {
         DrawMarker(WorldToScreen(S.P2), clRed);
         break;
     case skSegment:
+        // Wider than a drawn side, so that the selected one is seen at once.
+        Target->SetPenWidth(3);
         DrawLine(WorldToScreen(S.P1), WorldToScreen(S.P2), clRed);
+        Target->SetPenWidth(1);
         DrawMarker(WorldToScreen(S.P1), clBlack);
         DrawMarker(WorldToScreen(S.P2), clBlack);
         break;

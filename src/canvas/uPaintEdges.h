@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace kalvex {
 
@@ -57,6 +58,15 @@ struct THitResult {
     TSelKind Kind = skNone;
     int Edge = -1;
     int Segment = -1;
+};
+
+// The last change the editor made to the model, for the undo history: its name, the
+// object it was made on, and the run it belongs to (0: a change of its own; arrow
+// presses on one object, or one drag, share a run).
+struct TEditNote {
+    std::string Name;
+    THitResult Target;
+    int Run = 0;
 };
 
 struct TPictureSize {
@@ -125,6 +135,11 @@ public:
     void ZoomIn();
     void ZoomOut();
     void ZoomReset();
+    // The whole model in the canvas with a margin (the default view when it is empty);
+    // done on the next resize while the canvas has no size yet.
+    void ZoomFit();
+    // Scale times Factor, the model point under P staying under it.
+    void ZoomAt(TPixel P, double Factor);
     // Empty or replace the model. Each drops a drawing in progress and the selection
     // first, since both point into the model they belonged to.
     void ClearModel();
@@ -179,6 +194,8 @@ public:
     // Why the last ApplySegment was refused, as one sentence ("" after one carried out).
     const std::string& MoveRefusal() const { return FMoveRefusal; }
     bool ConvertSelectedToArc(int NumSegs, double Height);
+    // The note of the last change, cleared by taking it.
+    TEditNote TakeEditNote() { return std::exchange(FEditNote, {}); }
 
     // ---- picture export: WMF with the placeable header when the name ends in ".wmf"
     // (any case), EMF otherwise. Throws TFileError when the file cannot be written.
@@ -273,6 +290,12 @@ private:
     int FSelEdge = -1;
     int FSelSegment = -1;
     std::string FMoveRefusal;
+    void NoteEdit(const char* Name, THitResult Object, int Run = 0);
+    // Ends the arrow-key run: the next arrow press starts a new undo step.
+    void EndRun() { ++FRun; }
+    TEditNote FEditNote;
+    int FRun = 1;
+    bool FKeyMove = false;
     bool FPanning = false;
     TPixel LastMouse;
     TPixel LastClick;
@@ -280,6 +303,16 @@ private:
     int FClickCount = 0;
     // The model's boundary count when the drawing in progress began.
     int DrawBase = 0;
+    bool FFitPending = false;
+    bool FMiddlePan = false;
+    // The drawing in progress keeps its clicks in pixels: they follow a change of view.
+    void ShiftClicks(int Dx, int Dy);
+    // A point or cylinder held by the left button of the select tool, and where it was
+    // taken relative to the mouse.
+    bool FDragging = false;
+    TRealPoint FDragOffset;
+    TPixel LastPan;
+    void DragTo(TPixel P);
 };
 
 // The picture of a model and its result lines at the given scale, as the canvas

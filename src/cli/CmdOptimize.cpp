@@ -12,9 +12,6 @@
 namespace kalvex::cli {
 namespace {
 
-// A tabulation grid is refused beyond this many models before the search starts.
-constexpr double MaxGridModels = 1e6;
-
 int RunOptimize(const TArgs& Args) {
     Args.OnlyOptions(DiscretizationOptionNames());
     if (Args.Positional.size() != 2)
@@ -40,20 +37,7 @@ int RunOptimize(const TArgs& Args) {
         D.InfiniteCount = Options.InfiniteCount;
 
     TOptimizeEdges Search;
-    if (!Search.Params.BuildObjects(Model))
-        throw TKalvexError("the flow of this model cannot be balanced: a model without a "
-                           "semi-infinite region needs exactly one opening with V < 0 of "
-                           "non-zero length (this one has " +
-                           std::to_string(Model.InflowCount()) + ")");
-    ApplyOptTask(Task, Search);
-    if (Search.Tabulate && !(Search.GridSize() <= MaxGridModels)) {
-        std::ostringstream Size;
-        Size.precision(17);
-        Size << Search.GridSize();
-        throw TKalvexError("the tabulation grid has " + Size.str() +
-                           " models, more than the bound of 1000000: take larger steps, a "
-                           "larger tab_scaler or narrower ranges");
-    }
+    PrepareSearch(Model, Task, Search);
     ApplyComputeOptions(Args, Search.Evaluator);
     // Unusable discretisation settings would fail every trial: say so at once.
     Search.Discretize();

@@ -4,6 +4,7 @@
 #include "results/uResultsFile.h"
 #include "results/uTextFormat.h"
 
+#include <algorithm>
 #include <cmath>
 #include <system_error>
 
@@ -41,11 +42,6 @@ void TDocument::RemoveCompanion() {
 
 std::string TDocument::Caption() const {
     return "Kalvex 2 - " + FFileName;
-}
-
-void TDocument::MarkChanged() {
-    FSaved = false;
-    NotifyState();
 }
 
 void TDocument::NotifyState() {
@@ -90,6 +86,7 @@ bool TDocument::New(TDocumentUi& Ui) {
     Zoom(TZoom::zmReset);
     FCanvas.CancelDrawing();
     FCanvas.ClearModel();
+    FHistory.Reset(FCanvas.Edges);
     FCanvas.Redraw();
     NotifyState();
     return true;
@@ -125,6 +122,8 @@ void TDocument::OpenFile(const std::string& Path, TDocumentUi& Ui) {
         FUntitled = true;
         Ui.ShowMessage(E.what());
     }
+    FHistory.Reset(FCanvas.Edges);
+    Zoom(TZoom::zmFit);
     FCanvas.Redraw();
     NotifyState();
 }
@@ -148,6 +147,7 @@ bool TDocument::Save(TDocumentUi& Ui) {
     if (!WriteModel(FilePath(), Ui))
         return false;
     FSaved = true;
+    FHistory.MarkSaved();
     RemoveCompanion();
     NotifyState();
     return true;
@@ -164,6 +164,7 @@ bool TDocument::SaveAs(TDocumentUi& Ui) {
     SetWorkDir(P.parent_path());
     FFileName = P.filename().string();
     FSaved = true;
+    FHistory.MarkSaved();
     FUntitled = false;
     RemoveCompanion();
     NotifyState();
@@ -217,8 +218,11 @@ bool TDocument::SwitchMode(TMode Target, TDocumentUi& Ui) {
 
 void TDocument::EnterMode(TMode Target) {
     FMode = Target;
+    FSolver.SetScale(FCanvas.Scale); // the canvas may have fitted itself on a resize
     FCanvas.SetEditEnabled(Target == TMode::mdEdit);
     if (Target == TMode::mdEdit) {
+        // Particles and the rotation commands turn the slits while modelling.
+        FHistory.Record(FCanvas.Edges, "поворот цилиндров", {}, {});
         FCompanionNoticeShown = false;
         FCanvas.SetTool(etSelect);
         FCanvas.ShowNames = false;
@@ -364,7 +368,17 @@ void TDocument::Zoom(TZoom Kind) {
     case TZoom::zmReset:
         FCanvas.ZoomReset();
         break;
+    case TZoom::zmFit:
+        FCanvas.ZoomFit();
+        break;
     }
+    FSolver.SetScale(FCanvas.Scale);
+}
+
+void TDocument::ZoomAt(TPixel P, double Steps) {
+    if (!std::isfinite(Steps) || Steps == 0)
+        return;
+    FCanvas.ZoomAt(P, std::pow(1.25, -std::clamp(Steps, -10.0, 10.0)));
     FSolver.SetScale(FCanvas.Scale);
 }
 
@@ -407,7 +421,7 @@ bool TDocument::AutoSelectSpeed() {
     S.V = VNew;
     E.SetSegment(Index, S);
     Cv.Redraw();
-    MarkChanged();
+    MarkChanged("автоподбор скорости");
     return true;
 }
 
@@ -415,6 +429,7 @@ void TDocument::RotateCylinders(double AngleDeg) {
     FCanvas.Edges.ShiftSlitAngles(AngleDeg);
     FSolver.Elements.RotateCylindersByAngle(AngleDeg);
     FSolver.Elements.Edges.ShiftSlitAngles(AngleDeg);
+    FHistory.Record(FCanvas.Edges, "поворот цилиндров", {}, {});
     FCanvas.Redraw();
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "canvas/uPaintEdges.h"
+#include "document/uUndo.h"
 #include "results/uParticle.h"
 #include "solver/uCompanionFile.h"
 #include "solver/uCountEdges.h"
@@ -18,7 +19,7 @@
 namespace kalvex {
 
 enum class TMode { mdEdit, mdCount };
-enum class TZoom { zmIn, zmOut, zmReset };
+enum class TZoom { zmIn, zmOut, zmReset, zmFit };
 enum class TSaveAnswer { Yes, No, Cancel };
 
 inline constexpr const char* DefaultFileName = "Система1.asp";
@@ -85,12 +86,40 @@ public:
     // "Kalvex 2 - " and the file name.
     std::string Caption() const;
 
-    // An edit of the model: clears Saved and tells the window.
+    // An edit of the model: clears Saved, records an undo step and tells the window.
+    // Unnamed, the step takes the name the canvas noted for its last change.
     void MarkChanged();
+    void MarkChanged(const std::string& StepName);
+
+    // ---- undo and redo, in editing mode. Each puts back the model with the selection
+    // of the object the step changed; the system is saved again when the model is the
+    // one last saved.
+    bool CanUndo() const;
+    bool CanRedo() const;
+    std::string UndoName() const { return FHistory.UndoName(); }
+    std::string RedoName() const { return FHistory.RedoName(); }
+    bool Undo();
+    bool Redo();
+    const TUndoHistory& History() const { return FHistory; }
+
+    // Several edits recorded as one step named Name (a property window's apply).
+    class TChangeScope {
+    public:
+        TChangeScope(TDocument& Doc, std::string Name);
+        ~TChangeScope();
+        TChangeScope(const TChangeScope&) = delete;
+        TChangeScope& operator=(const TChangeScope&) = delete;
+
+    private:
+        TDocument& FDoc;
+        std::string FName;
+    };
 
     // ---- file commands; each returns true when it was carried out
     bool New(TDocumentUi& Ui);
     bool Open(TDocumentUi& Ui);
+    // Opens the given file after the save prompt (a recent file, a dropped file).
+    bool OpenPath(const std::string& Path, TDocumentUi& Ui);
     // Opens the given file as Open does after its dialog (no question asked).
     void OpenFile(const std::string& Path, TDocumentUi& Ui);
     bool Save(TDocumentUi& Ui);
@@ -138,6 +167,8 @@ public:
     // ---- view: the one place where the scale changes, for the canvas, the result
     // lines and the evaluator together.
     void Zoom(TZoom Kind);
+    // The wheel: Steps notches (positive: nearer) about the pixel P.
+    void ZoomAt(TPixel P, double Steps);
 
     // ---- editing commands
     TEditCommands EditCommands() const;
@@ -163,6 +194,14 @@ private:
     std::optional<std::string> WriteCompanion();
     void RemoveCompanion();
     void RefuseOverInputs(const std::string& Path) const;
+    void RecordStep(const std::string& StepName);
+    void RestoreState(const TUndoState& State);
+
+    TUndoHistory FHistory;
+    // The open change scopes, and the object the first edit inside them was made on.
+    int FScopeDepth = 0;
+    bool FScopeChanged = false;
+    THitResult FScopeTarget;
 
     TEdgesCanvas FCanvas;
     TCountEdges FSolver;

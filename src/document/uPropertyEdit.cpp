@@ -80,7 +80,7 @@ TApplyOutcome ApplySegmentSpeed(TDocument& Doc, TParsed V) {
     S.V = *V;
     Edge.SetSegment(Sel.Segment, S);
     Out.Changed = true;
-    Doc.MarkChanged();
+    Doc.MarkChanged("изменение скорости");
     Canvas.Redraw();
     return Out;
 }
@@ -106,6 +106,8 @@ bool InvertSelection(TDocument& Doc) {
 }
 
 TApplyOutcome ApplyCylinderFields(TDocument& Doc, const TCylinderInput& In) {
+    // The move of the disc and its slit are one step.
+    const TDocument::TChangeScope Step(Doc, "изменение цилиндра");
     TApplyOutcome Out;
     TEdgesCanvas& Canvas = Doc.Canvas();
     const THitResult Sel = Canvas.Selection();
@@ -265,7 +267,7 @@ TApplyOutcome ApplyDiscreteFields(TDocument& Doc, const TDiscreteInput& In) {
     Edge.SetSegment(Sel.Segment, S);
     if (Changed) {
         Out.Changed = true;
-        Doc.MarkChanged();
+        Doc.MarkChanged("изменение дискретизации");
     }
     return Out;
 }

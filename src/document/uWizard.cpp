@@ -187,9 +187,7 @@ TOptTask TWizard::ToTask() const {
 
 std::unique_ptr<TOptimizeEdges> TWizard::Built(const TOptTask& T) const {
     auto S = std::make_unique<TOptimizeEdges>();
-    if (!S->Params.BuildObjects(FSource))
-        throw TTaskError(MsgNotBalanced);
-    ApplyOptTask(T, *S);
+    PrepareSearch(FSource, T, *S);
     return S;
 }
 
@@ -198,7 +196,7 @@ std::optional<std::string> TWizard::LoadTask(const TOptTask& T) {
         return std::string(MsgNotBalanced);
     try {
         FSearch = Built(T);
-    } catch (const TTaskError& E) {
+    } catch (const TKalvexError& E) {
         return std::string(E.what());
     }
     Task = T.Task;
@@ -250,7 +248,7 @@ TEdges TWizard::FoundModel() const {
 void ApplyFoundModel(TDocument& Doc, const TEdges& Model) {
     Doc.Canvas().Edges = Model;
     Doc.Canvas().DrawLines.ClearLines();
-    Doc.MarkChanged();
+    Doc.MarkChanged("выбор оптимальных параметров");
     Doc.Canvas().Redraw();
 }
 

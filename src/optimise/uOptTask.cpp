@@ -1,11 +1,16 @@
 #include "optimise/uOptTask.h"
 
+#include "base/uKalvexError.h"
+#include "geometry/uEdges.h"
+#include "optimise/uOptEdges.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <span>
+#include <sstream>
 
 namespace kalvex {
 
@@ -462,6 +467,27 @@ void ApplyOptTask(const TOptTask& Task, TOptimizeEdges& Search) {
     Search.Tabulate = Task.Tabulate;
     Search.TabScaler = Task.TabScaler;
     Search.DiscretizationSettings = Task.Discretization;
+}
+
+void PrepareSearch(const TEdges& Model, const TOptTask& Task, TOptimizeEdges& Search) {
+    if (!Search.Params.BuildObjects(Model))
+        throw TRefusal(MsgNotBalanced,
+                       "the flow of this model cannot be balanced: a model without a "
+                       "semi-infinite region needs exactly one opening with V < 0 of "
+                       "non-zero length (this one has " +
+                           std::to_string(Model.InflowCount()) + ")");
+    ApplyOptTask(Task, Search);
+    if (Search.Tabulate && !(Search.GridSize() <= MaxGridModels)) {
+        std::ostringstream Size;
+        Size.precision(17);
+        Size << Search.GridSize();
+        throw TRefusal("Слишком много моделей для табулирования: " + Size.str() +
+                           ".\rУвеличьте шаги или множитель табулирования либо сузьте пределы "
+                           "(не более 1 000 000 моделей).",
+                       "the tabulation grid has " + Size.str() +
+                           " models, more than the bound of 1000000: take larger steps, a "
+                           "larger tab_scaler or narrower ranges");
+    }
 }
 
 } // namespace kalvex

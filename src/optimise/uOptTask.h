@@ -92,4 +92,12 @@ void SaveOptTask(const TOptTask& Task, const std::string& FileName);
 // settings. Throws TTaskError for names that the model does not have.
 void ApplyOptTask(const TOptTask& Task, TOptimizeEdges& Search);
 
+// A tabulation grid of more models than this is refused before the search starts.
+inline constexpr double MaxGridModels = 1e6;
+
+// The search set up for a task on Model, as every front end starts it: the objects of
+// the model (TRefusal with MsgNotBalanced when its flow cannot be balanced), the task
+// applied, and a tabulation grid within MaxGridModels (TRefusal otherwise).
+void PrepareSearch(const TEdges& Model, const TOptTask& Task, TOptimizeEdges& Search);
+
 } // namespace kalvex

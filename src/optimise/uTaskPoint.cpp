@@ -45,6 +45,11 @@ TTaskPoint EvaluateTaskPoint(const TEdges& Model, const TOptTask& Task,
     if (!Search.Params.Model.IsValid())
         throw TRefusal(MsgBoundaryCrosses, "the boundaries cross at this point");
     const auto Trial = Search.EvaluateAt(Task);
+    if (!Trial && Task.Task == 0 &&
+        !PointClearOfElements(Search.Evaluator.Elements.Elements, Search.SpeedTask.Point))
+        throw TRefusal("Точка лежит на границе или ближе к ней, чем длина граничного "
+                       "элемента:\rскорость в ней не вычисляется.",
+                       "the point lies on a boundary or closer to it than the element there");
     if (!Trial)
         throw TKalvexError("Произошла ошибка в вычислениях.");
     P.Out = Trial->Out;

@@ -671,9 +671,7 @@ py::dict Optimize(const TEdges& Model, TOptTask Task, const py::dict& Discretiza
             D.InfiniteCount = Value.cast<int>();
     }
     TOptimizeEdges Search;
-    if (!Search.Params.BuildObjects(Model))
-        Refuse(MsgNotBalanced);
-    ApplyOptTask(Task, Search);
+    PrepareSearch(Model, Task, Search);
     Search.Evaluator.Threads = ThreadsArg(Threads);
     Search.Evaluator.SolverKind = SolverKind(Solver);
     TRealArray Best;

@@ -409,7 +409,8 @@ TEST_F(EditTest, HitTolerancesAreFixedInPixels) {
         {{204, 200}, skNone, -1, -1}, // 4 pixels beside it
         {{101, 301}, skFirstPoint, 0, 0},
         {{150, 300}, skSegment, 0, 0}, // on the segment
-        {{150, 302}, skNone, -1, -1},  // 2 pixels off it
+        {{150, 303}, skSegment, 0, 0}, // 3 pixels off it: within the 4 px of a side
+        {{150, 305}, skNone, -1, -1},  // 5 pixels off it
         {{200, 250}, skSegment, 0, 1},
         {{420, 160}, skCylinder, 1, 0}, // anywhere inside the disc
         {{400, 150}, skCylinder, 1, 0},

@@ -57,6 +57,15 @@ TEST(Wizard, TaskFileIsTakenOverWholeOrNotAtAll) {
     ASSERT_TRUE(Fault);
     EXPECT_NE(Fault->find("geometric[0].formulas[1]"), std::string::npos) << *Fault;
     EXPECT_EQ(WriteOptTask(W.ToTask()), Text);
+
+    // A tabulation grid no search can walk is refused as the command line refuses it.
+    TOptTask Huge = Example;
+    Huge.Tabulate = true;
+    Huge.Geometric[0].Step = 1e-9;
+    const std::optional<std::string> TooMany = W.LoadTask(Huge);
+    ASSERT_TRUE(TooMany);
+    EXPECT_NE(TooMany->find("Слишком много моделей"), std::string::npos) << *TooMany;
+    EXPECT_EQ(WriteOptTask(W.ToTask()), Text);
 }
 
 TEST(Wizard, VelocityTaskNeedsADirectionAndAPointTheFileCanHold) {

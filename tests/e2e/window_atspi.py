@@ -150,9 +150,11 @@ def modelling(app, frame, kalvex, system):
         frame, pyatspi.ROLE_LABEL, lambda n: n.startswith(" Граничных элементов: ")))
     print("modelling:" + count.name, flush=True)
 
+    # The system opened fitted to the window; the default view maps pixels plainly.
+    press(find(frame, pyatspi.ROLE_PUSH_BUTTON, "Восстановить изображение"))
     press(find(frame, None, "Рассчитать скорость в точке"))
     canvas = find(frame, None, "Чертеж системы")
-    # Pixel (250, 300) of the initial view is the world point (1, 0.4).
+    # Pixel (250, 300) of the default view is the world point (1, 0.4).
     click(canvas, 250, 300)
     head = "Скорость воздуха в точке (1.000;0.400):"
     label = wait_for("the velocity message", lambda: find(app, None, lambda n: head in n))

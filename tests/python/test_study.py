@@ -21,6 +21,10 @@ def test_a_cluster_study_equals_the_serial_loop_and_reports_a_failed_case(tmp_pa
     one = kalvex._core._task_point(system, open(TASK, encoding="utf-8").read(),
                                    {"Отсос1": 4.0, "h": -0.1})
     assert serial[-1]["value"] == one["value"]
+    # The plate's edge on the point: no trial, and the row says why.
+    with pytest.raises(kalvex.Refusal, match="лежит на границе"):
+        kalvex._core._task_point(system, open(TASK, encoding="utf-8").read(),
+                                 {"Отсос1": 4.0, "h": -0.15})
     study.write_csv(serial, tmp_path / "rows.csv")
     with open(tmp_path / "rows.csv", newline="", encoding="utf-8") as f:
         assert [r["error"] for r in csv.DictReader(f)] == [r.get("error", "") for r in serial]

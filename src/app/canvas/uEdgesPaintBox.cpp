@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 namespace kalvex {
 
@@ -149,6 +150,16 @@ void TEdgesPaintBox::keyPressEvent(QKeyEvent* Event) {
     }
     FCanvas.KeyDown(Key, ShiftOf(Event->modifiers()));
     Refresh();
+}
+
+void TEdgesPaintBox::wheelEvent(QWheelEvent* Event) {
+    const double Steps = Event->angleDelta().y() / 120.0;
+    if (Steps == 0) {
+        QWidget::wheelEvent(Event);
+        return;
+    }
+    emit Wheel(Event->position().toPoint(), Steps);
+    Event->accept();
 }
 
 } // namespace kalvex

@@ -29,6 +29,8 @@ public:
 
 signals:
     void DoubleClicked();
+    // The wheel turned by Steps notches (positive: away from the user) over the pixel At.
+    void Wheel(QPoint At, double Steps);
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
@@ -38,6 +40,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* Event) override;
     void mouseReleaseEvent(QMouseEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
+    void wheelEvent(QWheelEvent* Event) override;
 
 private:
     void CopyBufferToScreen();
