@@ -13,7 +13,7 @@ if(NOT SOURCE_DIR)
 endif()
 
 # One entry per layer; folders of one layer are joined by '+'.
-set(layers base geometry solver results optimise canvas cad settings document app+window+cli+python)
+set(layers base geometry solver results optimise canvas cad settings document app+window+cli+python+picture)
 
 set(index 0)
 foreach(layer IN LISTS layers)

@@ -1,4 +1,5 @@
 #include "app/uMain.h"
+#include "picture/uQtPicture.h"
 
 #include "app/canvas/uEdgesPaintBox.h"
 #include "app/canvas/uPropertyWindows.h"
@@ -382,6 +383,13 @@ void TfrmMain::CreateActions() {
         Legend->setToolTip(Hint);
         Box->Redraw();
     });
+    // The lines' own range by default; ticked, the openings' velocities.
+    QAction* OpeningsScale = MakeAction("miScaleOpenings", "Шкала скоростей по отсосам");
+    OpeningsScale->setCheckable(true);
+    connect(OpeningsScale, &QAction::toggled, this, [this](bool Down) {
+        Doc.Canvas().SetSpeedScale(Down ? TSpeedScale::Openings : TSpeedScale::Lines);
+        Box->Redraw();
+    });
     QAction* Names = MakeToolAction("tbShowNames", "Показать имена объектов", "names");
     Names->setCheckable(true);
     connect(Names, &QAction::toggled, this, [this, Names](bool Down) {
@@ -488,6 +496,7 @@ void TfrmMain::CreateMenus() {
     QMenu* SaveRes = Menu(mnuCount->addMenu(U("Сохранить результаты моделирования")), "mnuSaveRes");
     SaveRes->addActions({A("miSaveRes_Mod"), A("miSaveRes_Wmf")});
     mnuCount->addAction(A("N11"));
+    mnuCount->addAction(A("miScaleOpenings"));
 
     QMenu* Scale = Menu(menuBar()->addMenu(U("Масштаб")), "mnuScale");
     Scale->addActions({A("miZoomIn"), A("miZoomOut"), A("miZoomNo"), A("miZoomFit")});
@@ -1169,7 +1178,9 @@ void TfrmMain::Discretise() {
 void TfrmMain::SaveResults(bool Picture) {
     const TFileDialogInfo Dialog{
         U("Сохранить результаты моделирования"),
-        U(Picture ? "Метафайлы (*.wmf)" : "Результаты моделирования (*.mod)"),
+        U(Picture ? "Метафайлы (*.wmf);;Метафайлы EMF (*.emf);;Рисунки PNG (*.png);;Рисунки SVG "
+                    "(*.svg);;Документы PDF (*.pdf)"
+                  : "Результаты моделирования (*.mod)"),
         QLatin1String(Picture ? "wmf" : "mod"), QString::fromStdString(Doc.WorkDir().string())};
     const QString Name = Msg.SaveFileName(Dialog);
     if (Name.isEmpty())
@@ -1177,7 +1188,7 @@ void TfrmMain::SaveResults(bool Picture) {
     const std::string Path = Name.toStdString();
     RunReported(Msg, [&] {
         if (Picture)
-            Doc.SaveResultsPicture(Path);
+            Doc.SaveResultsPicture(Path, {DefaultPictureDpi, QtConvertPicture});
         else
             Doc.SaveResults(Path);
     });

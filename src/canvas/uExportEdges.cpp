@@ -1,5 +1,6 @@
 // The picture export: the boundaries and the result lines as a metafile sized to fit
 // them, with a margin of 15 pixels.
+#include "base/uKalvexError.h"
 #include "canvas/uMetafile.h"
 #include "canvas/uPaintEdges.h"
 #include "geometry/uBinaryIO.h"
@@ -11,12 +12,41 @@
 namespace kalvex {
 
 bool IsWmfName(const std::string& FileName) {
+    return PictureFormatOf(FileName) == TPictureFormat::Wmf;
+}
+
+TPictureFormat PictureFormatOf(const std::string& FileName) {
     if (FileName.size() < 4)
-        return false;
+        return TPictureFormat::Emf;
     std::string Ext = FileName.substr(FileName.size() - 4);
     std::transform(Ext.begin(), Ext.end(), Ext.begin(),
                    [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
-    return Ext == ".wmf";
+    if (Ext == ".wmf")
+        return TPictureFormat::Wmf;
+    if (Ext == ".svg")
+        return TPictureFormat::Svg;
+    if (Ext == ".png")
+        return TPictureFormat::Png;
+    if (Ext == ".pdf")
+        return TPictureFormat::Pdf;
+    return TPictureFormat::Emf;
+}
+
+void CheckPictureDpi(double Dpi) {
+    if (!(Dpi >= MinPictureDpi && Dpi <= MaxPictureDpi))
+        throw TRefusal("Разрешение должно быть от 24 до 1200 точек на дюйм",
+                       "the resolution must be from 24 to 1200 dots per inch");
+}
+
+TPictureSize RasterSize(TPictureSize Size, double Dpi) {
+    CheckPictureDpi(Dpi);
+    const double K = Dpi / MetafileDpi;
+    const double W = std::ceil(Size.Width * K);
+    const double H = std::ceil(Size.Height * K);
+    if (W > MaxRasterSide || H > MaxRasterSide)
+        throw TRefusal("Рисунок слишком велик для этого разрешения",
+                       "the picture is too large for this resolution");
+    return {std::max(1, static_cast<int>(W)), std::max(1, static_cast<int>(H))};
 }
 
 TPictureSize TEdgesCanvas::ExportMetafile(const std::string& FileName) {
@@ -27,6 +57,10 @@ TPictureSize TEdgesCanvas::ExportMetafile(const std::string& FileName) {
 }
 
 TPictureSize TEdgesCanvas::RenderMetafile(bool Wmf, std::vector<std::uint8_t>& Bytes) {
+    return RenderVector(Wmf ? TPictureFormat::Wmf : TPictureFormat::Emf, Bytes);
+}
+
+TPictureSize TEdgesCanvas::RenderVector(TPictureFormat Format, std::vector<std::uint8_t>& Bytes) {
     // The extent of the model, widened by the result lines. Without either the
     // picture is just the margin.
     const double Nan = std::nan("");
@@ -68,7 +102,9 @@ TPictureSize TEdgesCanvas::RenderMetafile(bool Wmf, std::vector<std::uint8_t>& B
     const TPictureSize Size{static_cast<int>(Wd), static_cast<int>(Hd)};
 
     std::unique_ptr<TMetafileSurface> Surface =
-        Wmf ? CreateWmfSurface(Size.Width, Size.Height) : CreateEmfSurface(Size.Width, Size.Height);
+        Format == TPictureFormat::Wmf   ? CreateWmfSurface(Size.Width, Size.Height)
+        : Format == TPictureFormat::Emf ? CreateEmfSurface(Size.Width, Size.Height)
+                                        : CreateSvgSurface(Size.Width, Size.Height);
 
     // The view and the target come back whatever happens below.
     struct TRestore {
@@ -96,6 +132,13 @@ TPictureSize TEdgesCanvas::RenderMetafile(bool Wmf, std::vector<std::uint8_t>& B
 TPictureSize RenderPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale, bool Wmf,
                            std::vector<std::uint8_t>& Bytes,
                            const std::function<std::string(double)>& Legend) {
+    return RenderPicture(Edges, Lines, Scale, Wmf ? TPictureFormat::Wmf : TPictureFormat::Emf,
+                         Bytes, Legend);
+}
+
+TPictureSize RenderPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale,
+                           TPictureFormat Format, std::vector<std::uint8_t>& Bytes,
+                           const std::function<std::string(double)>& Legend) {
     TEdgesCanvas Canvas;
     Edges.CopyTo(Canvas.Edges);
     Canvas.DrawLines = Lines;
@@ -105,15 +148,38 @@ TPictureSize RenderPicture(const TEdges& Edges, const TDrawLines& Lines, double 
     Canvas.SetEditEnabled(false);
     Canvas.ShowLegend(static_cast<bool>(Legend));
     Canvas.LegendFormat = Legend;
-    return Canvas.RenderMetafile(Wmf, Bytes);
+    return Canvas.RenderVector(Format, Bytes);
+}
+
+TPictureSize PictureBytes(const TEdges& Edges, const TDrawLines& Lines, double Scale,
+                          TPictureFormat Format, std::vector<std::uint8_t>& Bytes,
+                          const std::function<std::string(double)>& Legend,
+                          const TPictureOptions& Options) {
+    const bool Converted = Format == TPictureFormat::Png || Format == TPictureFormat::Pdf;
+    if (Converted && !Options.Convert)
+        throw TRefusal("Рисунки PNG и PDF в этой сборке не создаются",
+                       "PNG and PDF pictures are not made by this build");
+    std::vector<std::uint8_t> Drawn;
+    const TPictureSize Size = RenderPicture(Edges, Lines, Scale, Format, Drawn, Legend);
+    if (!Converted) {
+        Bytes = std::move(Drawn);
+        return Size;
+    }
+    if (Format == TPictureFormat::Png)
+        RasterSize(Size, Options.Dpi);
+    Bytes = Options.Convert(Drawn, Format, Size, Options.Dpi);
+    if (Bytes.empty())
+        throw TKalvexError("Не удалось создать рисунок");
+    return Size;
 }
 
 TPictureSize ExportPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale,
                            const std::string& FileName,
-                           const std::function<std::string(double)>& Legend) {
+                           const std::function<std::string(double)>& Legend,
+                           const TPictureOptions& Options) {
     std::vector<std::uint8_t> Bytes;
     const TPictureSize Size =
-        RenderPicture(Edges, Lines, Scale, IsWmfName(FileName), Bytes, Legend);
+        PictureBytes(Edges, Lines, Scale, PictureFormatOf(FileName), Bytes, Legend, Options);
     WriteFileAtomic(FileName, Bytes);
     return Size;
 }

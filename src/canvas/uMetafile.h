@@ -24,5 +24,7 @@ public:
 // wider or higher than 32767 pixels throws TKalvexError.
 std::unique_ptr<TMetafileSurface> CreateWmfSurface(int Width, int Height);
 std::unique_ptr<TMetafileSurface> CreateEmfSurface(int Width, int Height);
+// The same picture as SVG text on a white ground, one SVG unit per pixel.
+std::unique_ptr<TMetafileSurface> CreateSvgSurface(int Width, int Height);
 
 } // namespace kalvex

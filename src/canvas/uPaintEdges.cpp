@@ -555,26 +555,39 @@ void TEdgesCanvas::Redraw() {
     Paint();
 }
 
-void TEdgesCanvas::DrawLegendIfShown(int Width) {
-    if (!FShowLegend || DrawLines.Count < 1)
-        return;
+TShownScale TEdgesCanvas::ShownSpeedScale() const {
     double VMin = 0;
     double VMax = 0;
     Edges.SpeedRange(VMin, VMax);
+    return DrawLines.ShownScale(VMin, VMax);
+}
+
+void TEdgesCanvas::DrawLegendIfShown(int Width) {
+    if (!FShowLegend || DrawLines.Count < 1)
+        return;
     DrawSpeedLegend(
-        *Target, Width, 0, VMin, VMax,
+        *Target, Width, 0, ShownSpeedScale(),
         LegendFormat ? LegendFormat : [](double V) { return FormatNumber(V); });
 }
 
-void DrawSpeedLegend(TDrawSurface& S, int Right, int Top, double VMin, double VMax,
+void DrawSpeedLegend(TDrawSurface& S, int Right, int Top, const TShownScale& Shown,
                      const std::function<std::string(double)>& Format) {
+    const double VMin = Shown.VMin;
+    const double VMax = Shown.VMax;
     const bool Scale = VMax > VMin;
     const int Ticks = Scale ? LegendTicks : 0;
+    const char* Caption =
+        Shown.Scale == TSpeedScale::Lines ? LegendLinesCaption : LegendOpeningsCaption;
     std::vector<std::string> Labels;
-    int TextW = S.TextExtent(LegendTitle).Width;
+    int TextW = std::max(S.TextExtent(LegendTitle).Width, S.TextExtent(Caption).Width);
     int TextH = S.TextExtent(LegendTitle).Height;
     for (int K = 0; K <= Ticks; ++K) {
-        Labels.push_back(Format(Scale ? VMin + (VMax - VMin) * K / Ticks : VMin));
+        std::string Label = Format(Scale ? VMin + (VMax - VMin) * K / Ticks : VMin);
+        if (K == Ticks && Shown.Above)
+            Label = ">" + Label;
+        else if (K == 0 && Shown.Below)
+            Label = "<" + Label;
+        Labels.push_back(Label);
         const TTextSize Size = S.TextExtent(Labels.back());
         TextW = std::max(TextW, Size.Width);
         TextH = std::max(TextH, Size.Height);
@@ -583,7 +596,7 @@ void DrawSpeedLegend(TDrawSurface& S, int Right, int Top, double VMin, double VM
     const int X0 = Right - LegendMargin - BoxW;
     const int Y0 = Top + LegendMargin;
     const int BarX = X0 + LegendPadding;
-    const int BarY = Y0 + LegendPadding + TextH + TextH / 2 + LegendPadding;
+    const int BarY = Y0 + LegendPadding + 2 * TextH + TextH / 2 + LegendPadding;
     const int BoxH = BarY + LegendBarHeight + TextH / 2 + LegendPadding - Y0;
 
     S.SetPenMode(TPenMode::pmCopy);
@@ -602,6 +615,7 @@ void DrawSpeedLegend(TDrawSurface& S, int Right, int Top, double VMin, double VM
     }
     S.SetFontColor(clBlack);
     S.TextOut(X0 + LegendPadding, Y0 + LegendPadding, LegendTitle);
+    S.TextOut(X0 + LegendPadding, Y0 + LegendPadding + TextH, Caption);
     const int TextX = BarX + LegendBarWidth + LegendPadding;
     for (int K = 0; K <= Ticks; ++K) {
         const int Y = Scale ? BarY + LegendBarHeight - LegendBarHeight * K / Ticks

@@ -74,6 +74,25 @@ struct TPictureSize {
     int Height = 0;
 };
 
+// The picture files, by the name's ending in any case: ".wmf", ".svg", ".png", ".pdf",
+// and EMF for any other. The core draws WMF, EMF and SVG; PNG and PDF are the SVG
+// turned into pixels or a page by the Qt side of the window or the command line.
+enum class TPictureFormat : std::uint8_t { Wmf, Emf, Svg, Png, Pdf };
+TPictureFormat PictureFormatOf(const std::string& FileName);
+
+// Resolution of a PNG, dots per inch; the picture itself is at MetafileDpi (96).
+inline constexpr double MinPictureDpi = 24;
+inline constexpr double MaxPictureDpi = 1200;
+inline constexpr double DefaultPictureDpi = 96;
+// Widest or highest PNG, in pixels.
+inline constexpr int MaxRasterSide = 20000;
+// The PNG's size for a picture of Size pixels at Dpi; throws TRefusal for a
+// resolution outside MinPictureDpi..MaxPictureDpi or a PNG wider or higher than
+// MaxRasterSide.
+TPictureSize RasterSize(TPictureSize Size, double Dpi);
+// The resolution rule alone, for a check before any work.
+void CheckPictureDpi(double Dpi);
+
 inline constexpr TColor clLabelBack = 0xFFDCFF;  // R 255, G 220, B 255
 inline constexpr TColor clSpeedPoint = 0x8000FF; // R 255, G 0, B 128
 
@@ -143,6 +162,9 @@ public:
     // and in exported pictures) while result lines are shown.
     void ShowLegend(bool Show) { FShowLegend = Show; }
     bool LegendShown() const { return FShowLegend; }
+    // The scale the lines are coloured by (DrawLines.ColourScale) and what it spans now.
+    void SetSpeedScale(TSpeedScale S) { DrawLines.ColourScale = S; }
+    TShownScale ShownSpeedScale() const;
     // Speeds in the legend; the window passes one with the user's decimal separator.
     std::function<std::string(double)> LegendFormat;
 
@@ -180,6 +202,8 @@ public:
     TPictureSize ExportMetafile(const std::string& FileName);
     // The same picture as bytes, without a file.
     TPictureSize RenderMetafile(bool Wmf, std::vector<std::uint8_t>& Bytes);
+    // WMF, EMF or SVG (also for PNG and PDF, which are made from the SVG).
+    TPictureSize RenderVector(TPictureFormat Format, std::vector<std::uint8_t>& Bytes);
 
     // ---- notifications
     std::function<void()> OnSelect;
@@ -294,12 +318,32 @@ private:
 // The picture of a model and its result lines at the given scale, as the canvas
 // exports it in modelling mode (boundaries and lines only); with a Legend format, also
 // the speed legend with its speeds so written.
+// Turns the SVG of a picture of Size pixels into PNG (at Dpi) or PDF bytes; the Qt side
+// of the window and of the command line provides one.
+using TPictureConverter = std::function<std::vector<std::uint8_t>(
+    const std::vector<std::uint8_t>& Svg, TPictureFormat Format, TPictureSize Size, double Dpi)>;
+struct TPictureOptions {
+    double Dpi = DefaultPictureDpi;
+    TPictureConverter Convert;
+};
+// PNG and PDF without a converter, or a resolution RasterSize refuses, throw TRefusal
+// before anything is written.
 TPictureSize ExportPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale,
                            const std::string& FileName,
-                           const std::function<std::string(double)>& Legend = {});
+                           const std::function<std::string(double)>& Legend = {},
+                           const TPictureOptions& Options = {});
+// The bytes of a picture file of the format: RenderPicture's, converted for PNG and PDF.
+TPictureSize PictureBytes(const TEdges& Edges, const TDrawLines& Lines, double Scale,
+                          TPictureFormat Format, std::vector<std::uint8_t>& Bytes,
+                          const std::function<std::string(double)>& Legend = {},
+                          const TPictureOptions& Options = {});
 // The same picture as bytes (WMF when Wmf, else EMF), for a caller that writes it.
 TPictureSize RenderPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale, bool Wmf,
                            std::vector<std::uint8_t>& Bytes,
+                           const std::function<std::string(double)>& Legend = {});
+// As RenderVector draws it: SVG for PNG and PDF.
+TPictureSize RenderPicture(const TEdges& Edges, const TDrawLines& Lines, double Scale,
+                           TPictureFormat Format, std::vector<std::uint8_t>& Bytes,
                            const std::function<std::string(double)>& Legend = {});
 
 // Layout of the speed legend, in pixels.
@@ -309,11 +353,15 @@ inline constexpr int LegendBarWidth = 12;
 inline constexpr int LegendBarHeight = 100;
 inline constexpr int LegendTicks = 4; // intervals between labelled speeds
 inline constexpr const char* LegendTitle = "|V|, м/с";
+// Under the title: which range the colours span.
+inline constexpr const char* LegendLinesCaption = "по линиям тока";
+inline constexpr const char* LegendOpeningsCaption = "по отсосам";
 
 // The colour scale of the flow lines (SpeedColor over VMin..VMax, fast at the top) with
 // its speeds as Format writes them, in a white framed box whose upper right corner
 // lies LegendMargin pixels left of Right and below Top. One label when VMax ≤ VMin.
-void DrawSpeedLegend(TDrawSurface& Surface, int Right, int Top, double VMin, double VMax,
+// An end beyond which some lines go reads ">2,0" (or "<0,1"): its colour is clipped.
+void DrawSpeedLegend(TDrawSurface& Surface, int Right, int Top, const TShownScale& Shown,
                      const std::function<std::string(double)>& Format);
 
 // True when the name ends in ".wmf", in any case.

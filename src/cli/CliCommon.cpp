@@ -1,5 +1,9 @@
 #include "cli/CliCommon.h"
 
+#ifdef KALVEX_QT_PICTURES
+#include "picture/uQtPicture.h"
+#endif
+
 #include "geometry/uBinaryIO.h"
 #include "geometry/uEdges.h"
 #include "geometry/uInputChecks.h"
@@ -202,6 +206,20 @@ TEventPump StopOnInterrupt(std::function<void()> Stop) {
         if (StopRequested())
             Stop();
     };
+}
+
+TPictureOptions PictureOptions(const TArgs& Args) {
+    TPictureOptions Options;
+    Options.Dpi = Args.GetDouble("dpi", DefaultPictureDpi);
+    CheckPictureDpi(Options.Dpi);
+#ifdef KALVEX_QT_PICTURES
+    Options.Convert = [](const std::vector<std::uint8_t>& Svg, TPictureFormat Format,
+                         TPictureSize Size, double Dpi) {
+        EnsurePictureApp();
+        return QtConvertPicture(Svg, Format, Size, Dpi);
+    };
+#endif
+    return Options;
 }
 
 } // namespace kalvex::cli

@@ -4,6 +4,7 @@
 
 #include "base/uEventPump.h"
 #include "base/uKalvexError.h"
+#include "canvas/uPaintEdges.h"
 
 #include <cstdint>
 #include <functional>
@@ -100,5 +101,9 @@ void InstallInterruptHandler();
 bool StopRequested();
 // An event pump that calls Stop once Ctrl+C was pressed.
 TEventPump StopOnInterrupt(std::function<void()> Stop);
+
+// How PNG and PDF pictures are made, with the resolution of --dpi (checked by
+// RasterSize when a PNG is made).
+TPictureOptions PictureOptions(const TArgs& Args);
 
 } // namespace kalvex::cli

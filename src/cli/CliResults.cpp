@@ -40,8 +40,21 @@ TResultFiles::TResultFiles(const TArgs& Args, const std::string& System) {
     if (Args.Has("picture"))
         Outputs.push_back({"--picture", Args.Get("picture", ""), false, {}});
     Legend = Args.Has("legend");
+    Pictures = PictureOptions(Args);
+    if (Args.Has("dpi") && !Args.Has("picture"))
+        throw TUsageError("--dpi belongs to a picture: give --picture F too");
     if (Legend && !Args.Has("picture"))
         throw TUsageError("--legend belongs to a picture: give --picture F too");
+    // Without the legend the picture keeps the colours the lines were traced with.
+    Colours = Legend ? TSpeedScale::Lines : TSpeedScale::Openings;
+    if (Args.Has("colours")) {
+        const std::string C = Args.Get("colours", "");
+        if (C != "lines" && C != "openings")
+            throw TUsageError("--colours must be lines or openings");
+        if (!Args.Has("picture"))
+            throw TUsageError("--colours belongs to a picture: give --picture F too");
+        Colours = C == "lines" ? TSpeedScale::Lines : TSpeedScale::Openings;
+    }
     CheckOutputs(Outputs, {System, CompanionName(System)});
 }
 
@@ -52,17 +65,20 @@ std::ostream& TResultFiles::Summary() const {
     return std::cout;
 }
 
-void TResultFiles::Write(const TEdges& Model, const TDrawLines& Store) {
+void TResultFiles::Write(const TEdges& Model, TDrawLines& Store) {
+    Store.ColourScale = Colours;
     for (TOutput& O : Outputs) {
         if (O.Option == "--mod")
             O.Bytes = SaveResultsToBytes(Model, Store);
         else if (O.Option == "--csv")
             O.Bytes = LinesCsv(Store);
         else if (Legend)
-            RenderPicture(Model, Store, DefaultScale, IsWmfName(O.Name), O.Bytes,
-                          [](double V) { return FormatNumber(V); });
+            PictureBytes(
+                Model, Store, DefaultScale, PictureFormatOf(O.Name), O.Bytes,
+                [](double V) { return FormatNumber(V); }, Pictures);
         else
-            RenderPicture(Model, Store, DefaultScale, IsWmfName(O.Name), O.Bytes);
+            PictureBytes(Model, Store, DefaultScale, PictureFormatOf(O.Name), O.Bytes, {},
+                         Pictures);
     }
     WriteOutputs(Outputs);
 }

@@ -30,12 +30,15 @@ public:
     TResultFiles(const TArgs& Args, const std::string& System);
     // With "--csv -" the table is the standard output and the summary goes to stderr.
     std::ostream& Summary() const;
-    void Write(const TEdges& Model, const TDrawLines& Store);
+    // Colours Store's lines as the picture asks.
+    void Write(const TEdges& Model, TDrawLines& Store);
 
 private:
     std::vector<TOutput> Outputs;
     // The picture shows the speed scale of the lines' colours.
     bool Legend = false;
+    TSpeedScale Colours = TSpeedScale::Openings;
+    TPictureOptions Pictures;
 };
 
 std::size_t TotalPoints(const TDrawLines& Store);

@@ -35,7 +35,7 @@ TRealPoint ReadPoint(const TArgs& Args, const std::string& Name) {
 }
 
 int RunContour(const TArgs& Args) {
-    Args.OnlyOptions(WithDiscretization({"speed", "box", "cells", "picture"}));
+    Args.OnlyOptions(WithDiscretization({"speed", "box", "cells", "picture", "dpi"}));
     if (Args.Positional.size() != 1)
         throw TUsageError("expected one system file");
     if (!Args.Has("speed"))
@@ -233,7 +233,8 @@ const TRegisterCommand RegContour(
      "about 1e-12 of a cell on the computed speed. Prints \"lines: N\" (polylines; a closed\n"
      "one repeats its first point) and \"points: M\". --mod F: the results file with the\n"
      "lines; --csv F: the table line,point,x,y,color (\"-\": standard output, the summary\n"
-     "then goes to stderr); --picture F: WMF for .wmf, else EMF.\n",
+     "then goes to stderr); --picture F: WMF, SVG, PNG or PDF by the name's ending, else EMF "
+     "(--dpi N).\n",
      {{"box", 4}}});
 const TRegisterCommand RegEfficiency(
     {"efficiency",

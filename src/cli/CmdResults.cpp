@@ -20,8 +20,8 @@ namespace kalvex::cli {
 namespace {
 
 int RunFlowLines(const TArgs& Args) {
-    Args.OnlyOptions(
-        WithDiscretization({"interval", "step", "length", "from", "picture", "legend"}));
+    Args.OnlyOptions(WithDiscretization(
+        {"interval", "step", "length", "from", "picture", "legend", "colours", "dpi"}));
     if (Args.Positional.size() != 1)
         throw TUsageError("expected one system file");
     const double Interval = Args.GetDouble("interval", 0.08);
@@ -86,7 +86,7 @@ int RunFlowLine(const TArgs& Args) {
 int RunParticle(const TArgs& Args) {
     Args.OnlyOptions(
         WithDiscretization({"x", "y", "vx", "vy", "d", "rho-air", "rho", "mu", "chi", "restitution",
-                            "friction", "h", "tmax", "picture", "legend"}));
+                            "friction", "h", "tmax", "picture", "legend", "dpi"}));
     if (Args.Positional.size() != 1)
         throw TUsageError("expected one system file");
     TParticleParams P = ReadParticleOptions(Args);
@@ -120,20 +120,24 @@ int RunParticle(const TArgs& Args) {
 
 const char* const OutputsHelp =
     "--mod F: the results file; --csv F: the table line,point,x,y,color (\"-\": standard\n"
-    "output, the summary then goes to stderr); --picture F: WMF for .wmf, else EMF;\n"
+    "output, the summary then goes to stderr); --picture F: WMF, SVG, PNG or PDF for\n"
+    ".wmf, .svg, .png, .pdf, else EMF (--dpi N: the PNG's resolution, 24 to 1200);\n"
     "--legend: the picture also shows the scale of speeds the colours stand for.\n";
 
 const TRegisterCommand RegFlowLines(
     {"flowlines",
      "flowlines SYSTEM.asp [--interval 0.08] [--step 0.01] [--length 1] [--from sources|sinks] "
-     "[--mod F] [--csv F] [--picture F [--legend]]   field of flow lines",
+     "[--mod F] [--csv F] [--picture F [--legend] [--colours lines|openings]]   field of flow "
+     "lines",
      50,
      RunFlowLines,
      std::string(
          "Prints \"lines: N\" and \"points: M\". --interval, --step and --length positive;\n"
          "--step from 1e-9 to 1000 m; at most 100000 lines. A line ends at 1000000 points\n"
          "(a notice says so); the field stops once it holds 10000000 points. ") +
-         OutputsHelp,
+         OutputsHelp +
+         "--colours: the picture's colours span the speeds along the lines (lines, the\n"
+         "default with --legend) or the openings' velocities (openings, the default without).\n",
      {{"legend", 0}}});
 const TRegisterCommand RegFlowLine(
     {"flowline",

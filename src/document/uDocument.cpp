@@ -408,13 +408,13 @@ void TDocument::SaveResults(const std::string& Path) const {
     SaveResultsToFile(Path, FCanvas.Edges, FCanvas.DrawLines);
 }
 
-void TDocument::SaveResultsPicture(const std::string& Path) const {
+void TDocument::SaveResultsPicture(const std::string& Path, const TPictureOptions& Options) const {
     std::function<std::string(double)> Legend;
     if (FCanvas.LegendShown())
         Legend =
             FCanvas.LegendFormat ? FCanvas.LegendFormat : [](double V) { return FormatNumber(V); };
     RefuseOverInputs(Path);
-    ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path, Legend);
+    ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path, Legend, Options);
 }
 
 // ---------------------------------------------------------------- view

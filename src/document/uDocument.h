@@ -164,7 +164,7 @@ public:
     // the speed legend when the canvas shows it); never over the system or its
     // discretisation file.
     void SaveResults(const std::string& Path) const;
-    void SaveResultsPicture(const std::string& Path) const;
+    void SaveResultsPicture(const std::string& Path, const TPictureOptions& Options = {}) const;
 
     // ---- view: the one place where the scale changes, for the canvas, the result
     // lines and the evaluator together.

@@ -1,6 +1,7 @@
 #include "results/uDrawLines.h"
 
 #include "base/uDrawSurface.h"
+#include "results/uFlowLines.h"
 #include "results/uTextFormat.h"
 
 #include <algorithm>
@@ -28,6 +29,12 @@ void TDrawLines::Draw(TDrawSurface& Canvas, int OriginX, double PixelsPerMetre, 
         return TPixel{OriginX + ScreenPixel(P.Position.X * PixelsPerMetre),
                       OriginY - ScreenPixel(P.Position.Y * PixelsPerMetre)};
     };
+    double VMin = 0;
+    double VMax = 0;
+    const bool Recolour = ColourScale == TSpeedScale::Lines && LinesSpeedRange(VMin, VMax);
+    auto ColorOf = [&](const TColorPoint& P) {
+        return Recolour && std::isfinite(P.Speed) ? SpeedColor(P.Speed, VMin, VMax) : P.Color;
+    };
     Canvas.SetPenColor(0xFF0000);
     Canvas.SetPenMode(TPenMode::pmCopy);
     for (const auto& Line : Lines) {
@@ -39,14 +46,53 @@ void TDrawLines::Draw(TDrawSurface& Canvas, int OriginX, double PixelsPerMetre, 
         for (long long J = 1; J < Hi; J += K) {
             const TColorPoint& P = Line[static_cast<std::size_t>(J)];
             const TPixel Q = Px(P);
-            Canvas.SetPenColor(P.Color);
+            Canvas.SetPenColor(ColorOf(P));
             Canvas.LineTo(Q.X, Q.Y);
         }
         const TColorPoint& Last = Line[static_cast<std::size_t>(Hi)];
         const TPixel Q = Px(Last);
-        Canvas.SetPenColor(Last.Color);
+        Canvas.SetPenColor(ColorOf(Last));
         Canvas.LineTo(Q.X, Q.Y);
     }
+}
+
+bool TDrawLines::LinesSpeedRange(double& VMin, double& VMax) const {
+    bool Any = false;
+    for (const auto& Line : Lines) {
+        // Point 0 starts a line and carries no step.
+        for (std::size_t I = 1; I < Line.size(); ++I) {
+            const double S = Line[I].Speed;
+            if (!std::isfinite(S))
+                continue;
+            if (!Any) {
+                VMin = VMax = S;
+                Any = true;
+            }
+            VMin = std::min(VMin, S);
+            VMax = std::max(VMax, S);
+        }
+    }
+    return Any;
+}
+
+TShownScale TDrawLines::ShownScale(double OpeningsMin, double OpeningsMax) const {
+    TShownScale Shown;
+    double LMin = 0;
+    double LMax = 0;
+    const bool HaveSpeeds = LinesSpeedRange(LMin, LMax);
+    if (ColourScale == TSpeedScale::Lines && HaveSpeeds) {
+        Shown.VMin = LMin;
+        Shown.VMax = LMax;
+        return Shown;
+    }
+    Shown.Scale = TSpeedScale::Openings;
+    Shown.VMin = OpeningsMin;
+    Shown.VMax = OpeningsMax;
+    // Speeds are kept as floats: a speed that rounds to the bound is not beyond it.
+    const double Slack = 1e-6;
+    Shown.Below = HaveSpeeds && LMin < OpeningsMin - Slack * std::abs(OpeningsMin);
+    Shown.Above = HaveSpeeds && LMax > OpeningsMax + Slack * std::abs(OpeningsMax);
+    return Shown;
 }
 
 void TDrawLines::GetLinesBounds(TRealPoint& TopLeft, TRealPoint& BottomRight) const {

@@ -69,11 +69,11 @@ TColorPointArray TraceLine(const TCountEdges& E, TRealPoint Start, int Direction
         const std::uint32_t Color = SpeedColor(S, VMin, VMax);
         TRealPoint C = Prev;
         if (Walls.SegmentHitsBoundary(Prev, Next, nullptr, &C)) {
-            L.push_back({Color, C});
+            L.push_back({Color, C, static_cast<float>(S)});
             OnPoint(Color, C);
             break;
         }
-        L.push_back({Color, Next});
+        L.push_back({Color, Next, static_cast<float>(S)});
         OnPoint(Color, Next);
         V = E.Velocity(Next);
         Current = Next;

@@ -233,7 +233,7 @@ TEST_F(ModellingTest, FieldOfLinesCancelledMidwayKeepsItsLinesAndSavesThem) {
     EXPECT_EQ(Bytes(Dir.File("lines.mod")), SaveResultsToBytes(Canvas().Edges, Lines()));
     Msg.Files = {QString::fromStdString(Dir.File("lines.wmf"))};
     Act("miSaveRes_Wmf")->trigger();
-    EXPECT_EQ(Msg.Dialogs.last().Filter, QString::fromUtf8("Метафайлы (*.wmf)"));
+    EXPECT_TRUE(Msg.Dialogs.last().Filter.startsWith(QString::fromUtf8("Метафайлы (*.wmf);;")));
     EXPECT_EQ(Msg.Dialogs.last().DefaultSuffix, QStringLiteral("wmf"));
     ExportPicture(Canvas().Edges, Lines(), Canvas().Scale, Dir.File("same.wmf"));
     const std::vector<std::uint8_t> Wmf = Bytes(Dir.File("lines.wmf"));
@@ -543,6 +543,26 @@ TEST_F(ModellingTest, EfficiencyCurveHoldsTheCoreFractions) {
         EXPECT_EQ(Bytes(Dir.File(Name)), Old);
     }
     Chart->close();
+}
+
+TEST_F(ModellingTest, ResultsPictureIsSavedAsPngSvgAndPdfToo) {
+    EnterModelling("slot.asp");
+    BuildContour(0.5);
+    Msg.Files = {QString::fromStdString(Dir.File("r.png"))};
+    Act("miSaveRes_Wmf")->trigger();
+    Msg.Files = {QString::fromStdString(Dir.File("r.svg"))};
+    Act("miSaveRes_Wmf")->trigger();
+    Msg.Files = {QString::fromStdString(Dir.File("r.pdf"))};
+    Act("miSaveRes_Wmf")->trigger();
+    const QImage Png(QString::fromStdString(Dir.File("r.png")), "PNG");
+    ASSERT_FALSE(Png.isNull());
+    EXPECT_EQ(Png.pixelColor(1, 1), QColor(Qt::white));
+    const std::vector<std::uint8_t> Svg = Bytes(Dir.File("r.svg"));
+    const std::string Head(Svg.begin(), Svg.begin() + std::min<std::size_t>(Svg.size(), 200));
+    EXPECT_NE(Head.find("<svg"), std::string::npos);
+    const std::vector<std::uint8_t> Pdf = Bytes(Dir.File("r.pdf"));
+    ASSERT_GE(Pdf.size(), 5u);
+    EXPECT_EQ(std::string(Pdf.begin(), Pdf.begin() + 5), "%PDF-");
 }
 
 TEST_F(ModellingTest, SpeedLegendButtonShowsTheScaleAlsoInPictures) {

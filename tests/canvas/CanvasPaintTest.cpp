@@ -390,31 +390,34 @@ TEST_F(ResultsTest, SpeedLegendIsDrawnInTheUpperRightCornerWhileResultsShow) {
     EXPECT_TRUE(Buffer.Of("Rectangle").size() == 1u) << "only the background without it";
     Canvas.ShowLegend(true);
     RedrawFresh();
-    // Text is 7 pixels a byte: the title (10 bytes) is the widest, so the box is
-    // 4 + 12 + 4 + 70 + 4 wide, 10 pixels from the right edge and the top.
+    // Text is 7 pixels a byte: the caption (19 bytes) is the widest, so the box is
+    // 4 + 12 + 4 + 133 + 4 wide, 10 pixels from the right edge and the top. These lines
+    // carry no speeds, so the scale is the openings'.
     const auto Boxes = Buffer.Of("Rectangle");
     ASSERT_EQ(Boxes.size(), 2u);
-    EXPECT_EQ(Boxes[1].Args, (std::vector<int>{396, 10, 490, 147}));
+    EXPECT_EQ(Boxes[1].Args, (std::vector<int>{333, 10, 490, 160}));
     EXPECT_EQ(Boxes[1].PenColor, clBlack);
     EXPECT_EQ(Boxes[1].BrushColor, clWhite);
     // One row per colour level from the fastest down, as the flow lines colour them.
     std::vector<TDrawCall> Bar;
     for (const TDrawCall& C : Lines(Buffer))
-        if (C.Points[0].X == 400 && C.Points[1].X == 412)
+        if (C.Points[0].X == 337 && C.Points[1].X == 349)
             Bar.push_back(C);
     ASSERT_EQ(Bar.size(), 100u);
-    EXPECT_EQ(Bar[0].Points[0].Y, 37);
+    EXPECT_EQ(Bar[0].Points[0].Y, 50);
     EXPECT_EQ(Bar[0].PenColor, 0xFF00FEu);
-    EXPECT_EQ(Bar[99].Points[0].Y, 136);
+    EXPECT_EQ(Bar[99].Points[0].Y, 149);
     EXPECT_EQ(Bar[99].PenColor, 0xFF0001u);
     const auto T = Buffer.Of("TextOut");
-    ASSERT_EQ(T.size(), 6u);
+    ASSERT_EQ(T.size(), 7u);
     EXPECT_EQ(T[0].Text, "|V|, м/с");
-    EXPECT_EQ(T[0].Args, (std::vector<int>{400, 14}));
+    EXPECT_EQ(T[0].Args, (std::vector<int>{337, 14}));
+    EXPECT_EQ(T[1].Text, "по отсосам");
+    EXPECT_EQ(T[1].Args, (std::vector<int>{337, 27}));
     const char* Labels[] = {"1,000", "1,250", "1,500", "1,750", "2,000"};
     for (int K = 0; K < 5; ++K) {
-        EXPECT_EQ(T[static_cast<std::size_t>(K) + 1].Text, Labels[K]);
-        EXPECT_EQ(T[static_cast<std::size_t>(K) + 1].Args, (std::vector<int>{416, 131 - 25 * K}));
+        EXPECT_EQ(T[static_cast<std::size_t>(K) + 2].Text, Labels[K]);
+        EXPECT_EQ(T[static_cast<std::size_t>(K) + 2].Args, (std::vector<int>{353, 144 - 25 * K}));
     }
     // Hidden with the results and while editing.
     Canvas.ShowResults = false;
@@ -445,6 +448,72 @@ TEST_F(ResultsTest, ExportedPictureCarriesTheLegendWhenShown) {
         }
         EXPECT_GT(WithLegend.size(), Plain.size() + 100 * 8) << Wmf;
     }
+}
+
+TEST_F(ResultsTest, LinesAreColouredByTheirOwnSpeedsUnlessTheOpeningsScaleIsAsked) {
+    // Openings at 1 and 2 m/s; the air along the line moves at 0,1..0,4 m/s, so on the
+    // openings' scale every step is the slowest blue and the legend's low end is clipped.
+    Canvas.Edges = ModelOf({Polygon({{0, 0}, {0, 1}, {1, 1}, {1, 0}}, {1.0, -2.0})});
+    Canvas.SetEditEnabled(false);
+    Canvas.LegendFormat = [](double V) { return FormatNumber(V, ','); };
+    Canvas.ShowLegend(true);
+    TColorPointArray Line(3);
+    Line[1] = {0xFF0000, {0.4, 0}, 0.1f};
+    Line[2] = {0xFF0000, {0.4, 0.4}, 0.4f};
+    Canvas.DrawLines.ClearLines();
+    Canvas.DrawLines.AddLine(Line);
+    const auto StepColours = [&] {
+        std::vector<TColor> C;
+        for (const TDrawCall& L : Lines(Buffer))
+            if (L.Points[1] == TPixel{100, 400} || L.Points[1] == TPixel{100, 300})
+                C.push_back(L.PenColor);
+        return C;
+    };
+    const auto Texts = [&] {
+        std::vector<std::string> T;
+        for (const TDrawCall& C : Buffer.Of("TextOut"))
+            T.push_back(C.Text);
+        return T;
+    };
+    RedrawFresh();
+    EXPECT_EQ(StepColours(), (std::vector<TColor>{0xFF0000u, 0xFF00FFu}));
+    std::vector<std::string> T = Texts();
+    ASSERT_EQ(T.size(), 7u);
+    EXPECT_EQ(T[1], "по линиям тока");
+    EXPECT_EQ(T[2], "0,100");
+    EXPECT_EQ(T[6], "0,400");
+
+    Canvas.SetSpeedScale(TSpeedScale::Openings);
+    RedrawFresh();
+    EXPECT_EQ(StepColours(), (std::vector<TColor>{0xFF0000u, 0xFF0000u}));
+    T = Texts();
+    ASSERT_EQ(T.size(), 7u);
+    EXPECT_EQ(T[1], "по отсосам");
+    EXPECT_EQ(T[2], "<1,000");
+    EXPECT_EQ(T[6], "2,000");
+    // The results file keeps the colours the lines were traced with either way.
+    EXPECT_EQ(Canvas.DrawLines.Lines[0][2].Color, 0xFF0000u);
+}
+
+TEST_F(ResultsTest, OpeningsScaleMarksTheFastEndWhenLinesGoBeyondIt) {
+    Canvas.Edges = ModelOf({Polygon({{0, 0}, {0, 1}, {1, 1}, {1, 0}}, {0.1, -0.4})});
+    TColorPointArray Line(2);
+    Line[1] = {0xFF00FF, {0.4, 0}, 2.1f};
+    Canvas.DrawLines.ClearLines();
+    Canvas.DrawLines.AddLine(Line);
+    Canvas.SetSpeedScale(TSpeedScale::Openings);
+    const TShownScale S = Canvas.ShownSpeedScale();
+    EXPECT_EQ(S.Scale, TSpeedScale::Openings);
+    EXPECT_TRUE(S.Above);
+    EXPECT_FALSE(S.Below);
+    EXPECT_LT(S.VMax, 2.1);
+    TRecordingSurface Surface;
+    const auto Format = [](double V) { return FormatNumber(V, ','); };
+    DrawSpeedLegend(Surface, 500, 0, S, Format);
+    const std::string Top = Surface.Of("TextOut").back().Text;
+    ASSERT_FALSE(Top.empty());
+    EXPECT_EQ(Top[0], '>');
+    EXPECT_EQ(Top.substr(1), Format(S.VMax));
 }
 
 TEST_F(ResultsTest, EditingModeShowsNeitherResultsNorTheQueryMarker) {

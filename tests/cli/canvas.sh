@@ -87,6 +87,13 @@ if command -v wmf2svg >/dev/null 2>&1; then
     bands=$(grep -c '<line' "$TMP/hood.svg")
     [ "$(grep -c '<line' "$TMP/lines.svg")" -eq $((bands + points - lines)) ] ||
         fail "flowlines picture: not one line per step of the result lines"
+    # On hood.asp the air moves far slower than the openings: on their scale nearly every
+    # step is the slowest blue, on the lines' own scale fewer are.
+    "$CALC" flowlines "$EXAMPLES/hood.asp" --picture "$TMP/own.wmf" --colours lines >/dev/null ||
+        fail "flowlines --colours lines"
+    wmf2svg -o "$TMP/own.svg" "$TMP/own.wmf" >/dev/null 2>&1 || fail "wmf2svg refused own.wmf"
+    [ "$(grep -c 'stroke:blue"' "$TMP/own.svg")" -lt "$(grep -c 'stroke:blue"' "$TMP/lines.svg")" ] ||
+        fail "--colours lines does not spread the colours over the lines' speeds"
 fi
 "$CALC" flowlines "$EXAMPLES/hood.asp" --picture "$TMP/legend.wmf" --legend >/dev/null ||
     fail "flowlines --legend"
@@ -96,12 +103,55 @@ out=$("$CALC" particle "$EXAMPLES/hood.asp" --x 0.5 --y 0.3 --picture "$TMP/part
     fail "particle --picture"
 [ "$(u32 "$TMP/particle.emf" 0)" = 1 ] || fail "particle picture is not an enhanced metafile"
 
+# SVG, PNG and PDF, read back by tools of their own.
+"$CALC" flowlines "$EXAMPLES/hood.asp" --picture "$TMP/l.svg" --legend >/dev/null || fail "--picture .svg"
+python3 - "$TMP/l.svg" <<'PY' || fail "the SVG picture does not parse or lacks its parts"
+import sys, xml.etree.ElementTree as ET
+ns = "{http://www.w3.org/2000/svg}"
+root = ET.parse(sys.argv[1]).getroot()
+texts = [t.text for t in root.iter(ns + "text")]
+assert root.tag == ns + "svg" and int(root.get("width")) > 100, root.attrib
+assert "|V|, м/с" in texts and "по линиям тока" in texts, texts
+assert len(list(root.iter(ns + "polyline"))) > 100
+PY
+out=$("$CALC" export "$EXAMPLES/hood.asp" "$TMP/h.png" --dpi 192) || fail "export .png"
+w=$(sed -n 's/^width: //p' <<<"$out")
+python3 - "$TMP/h.png" "$w" <<'PY' || fail "the PNG picture does not decode or has the wrong size"
+import sys, struct, zlib
+b = open(sys.argv[1], "rb").read()
+assert b[:8] == b"\x89PNG\r\n\x1a\n"
+pos, idat = 8, b""
+while pos < len(b):
+    n, kind = struct.unpack(">I4s", b[pos:pos + 8])
+    data = b[pos + 8:pos + 8 + n]
+    assert zlib.crc32(kind + data) == struct.unpack(">I", b[pos + 8 + n:pos + 12 + n])[0]
+    if kind == b"IHDR":
+        width, height = struct.unpack(">II", data[:8])
+    if kind == b"IDAT":
+        idat += data
+    pos += 12 + n
+assert width == 2 * int(sys.argv[2]), (width, sys.argv[2])
+assert len(zlib.decompress(idat)) == height * (1 + 3 * width)
+PY
+"$CALC" export "$EXAMPLES/hood.asp" "$TMP/h.pdf" >/dev/null || fail "export .pdf"
+if command -v pdfinfo >/dev/null 2>&1; then
+    pdfinfo "$TMP/h.pdf" | grep -q '^Pages: *1$' || fail "the PDF picture is not one page"
+    pdftoppm -r 24 -png "$TMP/h.pdf" "$TMP/page" || fail "pdftoppm refused the PDF picture"
+fi
+set +e
+"$CALC" export "$EXAMPLES/hood.asp" "$TMP/x.png" --dpi 5000 >/dev/null 2>&1
+[ $? -eq 1 ] || fail "a resolution beyond 1200 dpi is not refused"
+set -e
+[ ! -e "$TMP/x.png" ] || fail "a refused PNG left a file"
+
 # Failures.
 set +e
 "$CALC" flowline "$EXAMPLES/hood.asp" 0.5 0.3 --picture "$TMP/x.wmf" >/dev/null 2>&1
 [ $? -eq 2 ] || fail "flowline takes no --picture"
 "$CALC" flowlines "$EXAMPLES/hood.asp" --legend >/dev/null 2>&1
 [ $? -eq 2 ] || fail "--legend without a picture is not a usage error"
+"$CALC" flowlines "$EXAMPLES/hood.asp" --picture "$TMP/x.wmf" --colours fast >/dev/null 2>&1
+[ $? -eq 2 ] || fail "an unknown --colours is not a usage error"
 "$CALC" export "$plate" >/dev/null 2>&1
 [ $? -eq 2 ] || fail "a missing picture name is not a usage error"
 "$CALC" export "$plate" "$TMP/x.wmf" --scale 0 >/dev/null 2>&1
