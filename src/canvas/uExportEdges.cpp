@@ -38,6 +38,10 @@ void CheckPictureDpi(double Dpi) {
                        "the resolution must be from 24 to 1200 dots per inch");
 }
 
+bool IsPictureScale(double Scale) {
+    return Scale > 0 && std::isfinite(Scale);
+}
+
 TPictureSize RasterSize(TPictureSize Size, double Dpi) {
     CheckPictureDpi(Dpi);
     const double K = Dpi / MetafileDpi;

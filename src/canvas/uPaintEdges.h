@@ -92,6 +92,8 @@ inline constexpr int MaxRasterSide = 20000;
 TPictureSize RasterSize(TPictureSize Size, double Dpi);
 // The resolution rule alone, for a check before any work.
 void CheckPictureDpi(double Dpi);
+// A scale of metres per pixel a picture can be drawn at: positive and finite.
+bool IsPictureScale(double Scale);
 
 inline constexpr TColor clLabelBack = 0xFFDCFF;  // R 255, G 220, B 255
 inline constexpr TColor clSpeedPoint = 0x8000FF; // R 255, G 0, B 128

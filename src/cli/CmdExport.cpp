@@ -13,7 +13,7 @@ int RunExport(const TArgs& Args) {
     if (Args.Positional.size() != 2)
         throw TUsageError("expected a system file and a picture file");
     const double Scale = Args.GetDouble("scale", DefaultScale);
-    if (!(Scale > 0))
+    if (!IsPictureScale(Scale))
         throw TUsageError("--scale must be positive");
     const TPictureOptions Options = PictureOptions(Args);
     std::vector<TOutput> Outputs{{"PICTURE", Args.Positional[1], false, {}}};

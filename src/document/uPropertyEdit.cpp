@@ -1,5 +1,7 @@
 #include "document/uPropertyEdit.h"
 
+#include "base/uMessageNumber.h"
+
 #include "document/uDocument.h"
 #include "solver/uDiscretization.h"
 
@@ -72,7 +74,12 @@ TApplyOutcome ApplySegmentSpeed(TDocument& Doc, TParsed V) {
     TEdge& Edge = Canvas.Edges.Item(Sel.Edge);
     TEdgeSegment S = Edge.GetSegment(Sel.Segment);
     if (!V) {
-        Out.Messages.emplace_back("Ошибка при задании скорости");
+        // "2.5" where the user's notation wants "2,5" reads as no number at all.
+        const std::string Sep(1, MessageDecimalSeparator());
+        Out.Messages.push_back("Ошибка при задании скорости\rСкорость задаётся числом от " +
+                               MessageNumber(-MaxVelocity) + " до " + MessageNumber(MaxVelocity) +
+                               " м/с; дробная часть отделяется знаком «" + Sep + "» (например, 2" +
+                               Sep + "5).");
         return Out;
     }
     if (!Differs(*V, S.V))

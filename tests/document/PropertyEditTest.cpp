@@ -1,4 +1,5 @@
 #include "ModelBuilders.h"
+#include "base/uMessageNumber.h"
 #include "document/uDocument.h"
 #include "document/uPropertyEdit.h"
 
@@ -68,9 +69,14 @@ TEST_F(PropertyEditTest, PointFieldsReportEachBadFieldAndApplyTheOthers) {
 
 TEST_F(PropertyEditTest, SegmentSpeed) {
     Select(Doc, skSegment, 0, 2);
-    EXPECT_EQ(ApplySegmentSpeed(Doc, std::nullopt).Messages, TTexts{"Ошибка при задании скорости"});
+    // The reason names the separator of the user's notation.
+    SetMessageDecimalSeparator(',');
+    const TTexts Comma{"Ошибка при задании скорости\rСкорость задаётся числом от -10000 до 10000 "
+                       "м/с; дробная часть отделяется знаком «,» (например, 2,5)."};
+    EXPECT_EQ(ApplySegmentSpeed(Doc, std::nullopt).Messages, Comma);
     // A speed the system file cannot hold reads as a typing error: the file must open again.
-    EXPECT_EQ(ApplySegmentSpeed(Doc, 2e4).Messages, TTexts{"Ошибка при задании скорости"});
+    EXPECT_EQ(ApplySegmentSpeed(Doc, 2e4).Messages, Comma);
+    SetMessageDecimalSeparator('.');
     EXPECT_FALSE(ApplySegmentSpeed(Doc, 1e-11).Changed);
     EXPECT_TRUE(Doc.Saved());
     EXPECT_TRUE(ApplySegmentSpeed(Doc, -2.0).Changed);
