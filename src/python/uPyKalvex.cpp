@@ -22,6 +22,7 @@
 #include <pybind11/stl.h>
 
 #include <array>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -204,7 +205,26 @@ private:
     std::string FMessage;
 };
 
+// The document makes its file's folder the working folder, as the window wants; a
+// script's own working folder stays where it was.
+class TKeepWorkingFolder {
+public:
+    TKeepWorkingFolder() : Dir(std::filesystem::current_path(Ec)) {}
+    ~TKeepWorkingFolder() {
+        std::error_code E;
+        if (!Ec)
+            std::filesystem::current_path(Dir, E);
+    }
+    TKeepWorkingFolder(const TKeepWorkingFolder&) = delete;
+    TKeepWorkingFolder& operator=(const TKeepWorkingFolder&) = delete;
+
+private:
+    std::error_code Ec;
+    std::filesystem::path Dir;
+};
+
 TEdges LoadSystem(const std::string& Path) {
+    const TKeepWorkingFolder Keep;
     TDocument Doc;
     TScriptUi Ui(Path);
     Doc.OpenFile(Path, Ui);
@@ -213,6 +233,7 @@ TEdges LoadSystem(const std::string& Path) {
 }
 
 void SaveSystem(const TEdges& Model, const std::string& Path) {
+    const TKeepWorkingFolder Keep;
     TDocument Doc;
     Doc.Canvas().SetModel(Model);
     TScriptUi Ui(Path);

@@ -1,5 +1,7 @@
 # The module against kalvex-calc on the shipped examples, its refusals, the vectorised
 # velocity and Ctrl+C.
+import os
+
 import numpy as np
 import pytest
 
@@ -83,8 +85,10 @@ def test_a_system_built_from_numbers_saves_and_loads(tmp_path):
     assert s.balance(0, 2) == pytest.approx(-1.0 / 0.75 * 0.75 / 1.0)
     s.add_cylinder((0.5, 0.4), 0.1, rotation=1.0, slit=(0, 60, 0))
     path = tmp_path / "built.asp"
+    here = os.getcwd()
     s.save(str(path))
     assert kalvex.System.load(str(path)).boundaries == s.boundaries
+    assert os.getcwd() == here  # a script's relative paths keep their meaning
     assert s.boundaries[1]["slit"] == (0, 60, 0)
 
 
