@@ -205,11 +205,13 @@ def main(argv=None):
     except kalvex.Stopped as e:
         rows = e.partial
         print("stopped by Ctrl+C; the finished rows follow", file=sys.stderr)
-    keys = [k for k in (rows[0] if rows else {})]
+    # Every row's columns: the first row may be a failed case without figures.
+    keys = [k for k in dict.fromkeys(k for r in rows for k in r) if k != "error"]
     print(" ".join(keys))
     for r in rows:
-        print(" ".join(str(r.get(k, "")) for k in keys) +
-              (f" error: {r['error']}" if "error" in r else ""))
+        # The program's messages break their lines with "\r".
+        error = r.get("error", "").replace("\r", " ")
+        print(" ".join(str(r.get(k, "")) for k in keys) + (f" error: {error}" if error else ""))
     if a.csv:
         write_csv(rows, a.csv)
     return 0
