@@ -94,6 +94,10 @@ void AddCylinder(TEdges& Model, TRealPoint Centre, double Radius, const TEdgeSeg
     if (Model.PointOnBoundary(Centre, Radius))
         throw TRefusal("Невозможно изменить координаты центра\rили радиус цилиндрической области.",
                        "the cylinder reaches a boundary");
+    Model.Add(StillCylinder(Centre, Radius, Defaults));
+}
+
+TEdge StillCylinder(TRealPoint Centre, double Radius, const TEdgeSegment& Defaults) {
     TEdgeSegment S0 = Defaults;
     S0.V = 0;
     S0.P1 = Centre;
@@ -104,7 +108,7 @@ void AddCylinder(TEdges& Model, TRealPoint Centre, double Radius, const TEdgeSeg
     TEdge Cylinder(ekCylinder);
     Cylinder.AddSegment(S0);
     Cylinder.AddSegment(S1);
-    Model.Add(std::move(Cylinder));
+    return Cylinder;
 }
 
 } // namespace kalvex

@@ -27,6 +27,9 @@ void AddClosedRegion(TEdges& Model, const std::vector<TRealPoint>& Vertices,
 // last vertex, from the directions of the end segments. As AddClosedRegion otherwise.
 void AddSemiInfiniteRegion(TEdges& Model, const std::vector<TRealPoint>& Vertices,
                            const TEdgeSegment& Defaults = {});
+// The records of a still cylinder without a slit, centre and radius as given, the
+// settings of Defaults: what the cylinder tool and AddCylinder place.
+TEdge StillCylinder(TRealPoint Centre, double Radius, const TEdgeSegment& Defaults);
 // A still cylinder without a slit, as the cylinder tool places it; throws TRefusal for a
 // centre beyond MaxCoordinate, a radius not positive and finite, or a disc that
 // reaches a boundary.

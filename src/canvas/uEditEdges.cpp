@@ -306,17 +306,7 @@ bool TEdgesCanvas::PressCylinder(TMouseButton Button, TPixel P) {
         if (Edges.PointOnBoundary(C, R))
             return false;
         FClickCount = 0;
-        TEdgeSegment S0 = NewSegmentDefaults;
-        S0.V = 0;
-        S0.P1 = C;
-        S0.P2 = RealPoint(R, 0);
-        S0.SetHasSlit(false);
-        TEdgeSegment S1 = S0;
-        S1.P1 = RealPoint(0, 0);
-        TEdge Cylinder(ekCylinder);
-        Cylinder.AddSegment(S0);
-        Cylinder.AddSegment(S1);
-        Edges.Add(std::move(Cylinder));
+        Edges.Add(StillCylinder(C, R, NewSegmentDefaults));
         Redraw();
         NoteEdit("рисование цилиндра", {});
         if (OnChange)
