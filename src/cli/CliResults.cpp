@@ -55,7 +55,7 @@ TResultFiles::TResultFiles(const TArgs& Args, const std::string& System) {
             throw TUsageError("--colours belongs to a picture: give --picture F too");
         Colours = C == "lines" ? TSpeedScale::Lines : TSpeedScale::Openings;
     }
-    CheckOutputs(Outputs, {System, CompanionName(System)});
+    CheckOutputs(Outputs, SystemInputs(System));
 }
 
 std::ostream& TResultFiles::Summary() const {

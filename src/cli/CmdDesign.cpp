@@ -112,7 +112,7 @@ int RunEfficiency(const TArgs& Args) {
         Outputs.push_back({"--csv", Args.Get("csv", ""), true, {}});
     if (Args.Has("mod"))
         throw TUsageError("--mod: efficiency writes no results file");
-    CheckOutputs(Outputs, {System, CompanionName(System)});
+    CheckOutputs(Outputs, SystemInputs(System));
     TEdges Model;
     TCountEdges Counter;
     LoadSolvable(Model, Counter, System, Args);
@@ -200,7 +200,7 @@ int RunField(const TArgs& Args) {
     const bool Vtk = Args.Has("vtk");
     std::vector<TOutput> Outputs{
         {Vtk ? "--vtk" : "--csv", Args.Get(Vtk ? "vtk" : "csv", ""), true, {}}};
-    CheckOutputs(Outputs, {System, CompanionName(System)});
+    CheckOutputs(Outputs, SystemInputs(System));
     TEdges Model;
     TCountEdges Counter;
     LoadSolvable(Model, Counter, System, Args);

@@ -133,8 +133,10 @@ const TRegisterCommand RegFlowLines(
      RunFlowLines,
      std::string(
          "Prints \"lines: N\" and \"points: M\". --interval, --step and --length positive;\n"
-         "--step from 1e-9 to 1000 m; at most 100000 lines. A line ends at 1000000 points\n"
-         "(a notice says so); the field stops once it holds 10000000 points. ") +
+         "--step ") +
+         LineStepRangeText + "; at most " + std::to_string(MaxFieldLines) +
+         " lines. A line ends at 1000000 points\n"
+         "(a notice says so); the field stops once it holds 10000000 points. " +
          OutputsHelp +
          "--colours: the picture's colours span the speeds along the lines (lines, the\n"
          "default with --legend) or the openings' velocities (openings, the default without).\n",
@@ -144,9 +146,9 @@ const TRegisterCommand RegFlowLine(
      "flowline SYSTEM.asp X Y [--step 0.01] [--length 1] [--to source|sink] "
      "[--mod F] [--csv F]   one flow line",
      60, RunFlowLine,
-     std::string("Prints \"points: M\" and \"end: X Y\"; X and Y within ±1e6 m; --step from 1e-9\n"
-                 "to 1000 m. The line ends at 1000000 points at most (a notice says so). ") +
-         OutputsHelp});
+     std::string("Prints \"points: M\" and \"end: X Y\"; X and Y within ") + MaxCoordinateText +
+         "; --step\n" + LineStepRangeText +
+         ". The line ends at 1000000 points at most (a notice says so). " + OutputsHelp});
 const TRegisterCommand RegParticle(
     {"particle",
      "particle SYSTEM.asp [--x 1 --y 1 --vx 0 --vy 0 --d 0.0001 --rho-air 1.205 --rho 3500 "
@@ -158,9 +160,10 @@ const TRegisterCommand RegParticle(
          "Prints \"time: T\", \"caught: yes|no\", \"points: M\", \"end: X Y\". As in the task "
          "file:\n"
          "--d, --rho, --rho-air, --mu, --chi positive; --restitution and --friction from 0 to 1;\n"
-         "--h at least 1e-10 s; --tmax not negative; --x, --y within ±1e6 m; --vx, --vy within\n"
-         "±1e4 m/s. The trajectory ends at 1000000 points (a notice says so). ") +
-         OutputsHelp,
+         "--h at least ") +
+         MinParticleStepText + "; --tmax not negative; --x, --y within " + MaxCoordinateText +
+         "; --vx, --vy within\n" + MaxVelocityText +
+         ". The trajectory ends at 1000000 points (a notice says so). " + OutputsHelp,
      {{"legend", 0}}});
 
 } // namespace

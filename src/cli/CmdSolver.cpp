@@ -75,10 +75,11 @@ const TRegisterCommand RegVelocity(
     {"velocity",
      "velocity SYSTEM.asp X Y [X Y ...] [discretisation options]   air velocity at points", 40,
      RunVelocity,
-     "One line \"X Y Vx Vy\" per point (coordinates within ±1e6 m). Uses the discretisation\n"
-     "file beside the system when no discretisation option is given, unless it is older\n"
-     "than the system, was made from another system or names a cylinder twice: then it\n"
-     "discretises afresh and says so.\n"});
+     std::string("One line \"X Y Vx Vy\" per point (coordinates within ") + MaxCoordinateText +
+         "). Uses the discretisation\n"
+         "file beside the system when no discretisation option is given, unless it is older\n"
+         "than the system, was made from another system or names a cylinder twice: then it\n"
+         "discretises afresh and says so.\n"});
 
 } // namespace
 } // namespace kalvex::cli

@@ -13,15 +13,20 @@ using namespace kalvex::cli;
 
 namespace {
 
-const char* const CommonHelp =
-    "Discretisation options: --method equal|graded (graded), --base-length (0.0004),\n"
-    "  --scaler (2), --cyl-step (0.1), --infinite-scaler (1.8), --infinite-count (15)\n"
-    "Every command: --threads N (every core; 1 computes on one thread),\n"
-    "  --solver lu|iterative|auto (auto: iterative for large systems)\n"
-    "Numbers are printed with '.' and up to 17 significant digits; a result that is not a\n"
-    "finite number is an error. Exit 0 on success, 1 on a failure, 2 on a usage error.\n"
-    "Files read: regular files of at most 512 MiB; system coordinates within ±1e6 m and\n"
-    "velocities within ±1e4 m/s. Files written: never one of the command's inputs (also\n"
+const std::string CommonHelp =
+    std::string(
+        "Discretisation options: --method equal|graded (graded), --base-length (0.0004),\n"
+        "  --scaler (2), --cyl-step (0.1), --infinite-scaler (1.8), --infinite-count (15)\n"
+        "Every command: --threads N (every core; 1 computes on one thread),\n"
+        "  --solver lu|iterative|auto (auto: iterative for large systems)\n"
+        "Numbers are printed with '.' and up to 17 significant digits; a result that is not a\n"
+        "finite number is an error. Exit 0 on success, 1 on a failure, 2 on a usage error.\n"
+        "Files read: regular files of at most ") +
+    std::to_string(MaxReadFileSize >> 20) + " MiB; system coordinates within " + MaxCoordinateText +
+    " and\n"
+    "velocities within " +
+    MaxVelocityText +
+    ". Files written: never one of the command's inputs (also\n"
     "through another path or a link); through a symbolic link to its target; never over\n"
     "a device or a folder; atomically, and all of a command's outputs or none.\n"
     "Commands that compute a flow refuse a model whose boundaries cross.\n"

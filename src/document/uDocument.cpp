@@ -395,12 +395,8 @@ void TDocument::SetBack() {
 }
 
 void TDocument::RefuseOverInputs(const std::string& Path) const {
-    std::vector<std::string> Inputs;
-    if (!FUntitled) {
-        Inputs.push_back(FilePath().string());
-        Inputs.push_back(CompanionPath().string());
-    }
-    CheckOutputFiles({{"", Path}}, Inputs);
+    CheckOutputFiles({{"", Path}},
+                     FUntitled ? std::vector<std::string>{} : SystemInputs(FilePath().string()));
 }
 
 void TDocument::SaveResults(const std::string& Path) const {

@@ -17,6 +17,9 @@ namespace kalvex {
 // squares, sums of intensities and picture sizes stay finite.
 inline constexpr double MaxCoordinate = 1e6; // metres, |x| and |y|
 inline constexpr double MaxVelocity = 1e4;   // metres per second
+// The same bounds as help texts name them.
+inline constexpr const char* MaxCoordinateText = "±1e6 m";
+inline constexpr const char* MaxVelocityText = "±1e4 m/s";
 
 // Boundaries that cross: no region is bounded by them, no flow computed in it.
 inline constexpr const char* MsgBoundaryCrosses =

@@ -30,6 +30,7 @@ public:
 // stall the window; a coarser step leaves the model in one stride.
 inline constexpr double MinLineStep = 1e-9;   // m
 inline constexpr double MaxLineStep = 1000.0; // m
+inline constexpr const char* LineStepRangeText = "from 1e-9 to 1000 m";
 inline constexpr int MaxFieldLines = 100000;
 
 // Refuses a step or length that is not positive (TBuildParamsError) and a step beyond

@@ -22,6 +22,7 @@ inline constexpr double RungeKuttaStableLimit = 2.785;
 inline constexpr double MaxRungeKuttaSubSteps = 256;
 // The trajectory command refuses shorter steps.
 inline constexpr double MinParticleStep = 1e-10;
+inline constexpr const char* MinParticleStepText = "1e-10 s";
 
 enum class TDragLaw : std::uint8_t { dlStokes, dlKlyachko, dlAdamov };
 

@@ -35,4 +35,8 @@ void RemoveCompanion(const std::string& SystemFile, const std::vector<std::strin
     std::filesystem::remove(*Name, Ec);
 }
 
+std::vector<std::string> SystemInputs(const std::string& SystemFile) {
+    return {SystemFile, CompanionName(SystemFile)};
+}
+
 } // namespace kalvex

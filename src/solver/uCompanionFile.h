@@ -11,6 +11,10 @@ namespace kalvex {
 // ".dsc" added, so that no two systems share one and no name maps onto itself.
 std::string CompanionName(const std::string& SystemFile);
 
+// The files that a command computing from SystemFile must never write over: the system
+// and its companion.
+std::vector<std::string> SystemInputs(const std::string& SystemFile);
+
 // The companion of SystemFile, or nothing when that file is the system itself (through
 // a link or another path): it is then neither read, written nor removed.
 std::optional<std::string> CompanionFile(const std::string& SystemFile);
