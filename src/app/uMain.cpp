@@ -92,6 +92,9 @@ public:
         return Ask(Msg.SaveFileName(Dialog("Сохранить файл", Initial)));
     }
     void ShowMessage(const std::string& Text) override { Msg.Show(QString::fromStdString(Text)); }
+    bool AskYesNo(const std::string& Text) override {
+        return Msg.AskYesNo(QString::fromStdString(Text)) == TMsgAnswer::Yes;
+    }
 
 private:
     static TFileDialogInfo Dialog(const char* Title, const std::string& Initial) {

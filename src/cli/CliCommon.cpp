@@ -4,6 +4,7 @@
 #include "picture/uQtPicture.h"
 #endif
 
+#include "geometry/uAirSide.h"
 #include "geometry/uBinaryIO.h"
 #include "geometry/uEdges.h"
 #include "geometry/uInputChecks.h"
@@ -134,6 +135,11 @@ TRegisterCommand::TRegisterCommand(TCommand Command) {
 }
 
 // ---------------------------------------------------------------- files
+
+void WarnAirSide(const TEdges& Model) {
+    for (const int I : AirSideFaults(Model))
+        std::cerr << "kalvex-calc: warning: " << AirSideEnglish({I}) << "\n";
+}
 
 void LoadSystem(TEdges& Model, const std::string& FileName) {
     Model.LoadFromFile(FileName);

@@ -77,6 +77,9 @@ struct TRegisterCommand {
 
 // Loads a system file; a failure names the file and the reason.
 void LoadSystem(TEdges& Model, const std::string& FileName);
+// A line on standard error for every boundary whose air side faces nothing; the flow
+// is computed all the same.
+void WarnAirSide(const TEdges& Model);
 
 // One file a command writes ("-" is standard output, for text only).
 struct TOutput {

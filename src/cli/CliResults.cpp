@@ -99,6 +99,7 @@ void LoadSolvable(TEdges& Model, TCountEdges& Counter, const std::string& System
                   const TArgs& Args) {
     LoadSystem(Model, System);
     CheckValidModel(Model);
+    WarnAirSide(Model);
     PrepareElements(Counter, Model, System, Args);
     Counter.ProcessEvents = StopOnInterrupt([&Counter] { Counter.StopBuilding(); });
 }

@@ -52,6 +52,7 @@ int RunVelocity(const TArgs& Args) {
     TEdges Model;
     LoadSystem(Model, System);
     CheckValidModel(Model);
+    WarnAirSide(Model);
     TCountEdges Counter;
     PrepareElements(Counter, Model, System, Args);
     Counter.EnsureSolved();

@@ -1,5 +1,6 @@
 #include "document/uDocument.h"
 
+#include "geometry/uAirSide.h"
 #include "geometry/uBinaryIO.h"
 #include "geometry/uInputChecks.h"
 #include "results/uResultsFile.h"
@@ -186,6 +187,15 @@ std::optional<std::string> BalanceRefusal(const TEdges& Model,
     return std::nullopt;
 }
 
+std::optional<std::string> AirSideQuestion(const TEdges& Model) {
+    const std::vector<int> Faults = AirSideFaults(Model);
+    if (Faults.empty())
+        return std::nullopt;
+    return AirSideText(Faults) +
+           "\rСторону воздуха выделенной границы поворачивает команда «Повернуть сторону "
+           "воздуха» меню «Правка».\rПродолжить?";
+}
+
 std::optional<std::string> TDocument::ModellingRefusal() const {
     try {
         CheckValidModel(FCanvas.Edges);
@@ -203,11 +213,16 @@ bool TDocument::SwitchMode(TMode Target, TDocumentUi& Ui) {
     if (Target == FMode)
         return false;
     if (Target == TMode::mdCount) {
-        if (const auto Refusal = ModellingRefusal()) {
-            if (*Refusal != NotSavedMessage) {
-                Ui.ShowMessage(*Refusal);
-                return false;
-            }
+        const auto Refusal = ModellingRefusal();
+        if (Refusal && *Refusal != NotSavedMessage) {
+            Ui.ShowMessage(*Refusal);
+            return false;
+        }
+        // Before the save prompt: a boundary turned over is mended in editing.
+        if (const auto Question = AirSideQuestion(FCanvas.Edges);
+            Question && !Ui.AskYesNo(*Question))
+            return false;
+        if (Refusal) {
             if (Ui.AskSaveChanges(NotSavedQuestion) != TSaveAnswer::Yes)
                 return false;
             if (!(FUntitled ? SaveAs(Ui) : Save(Ui)))

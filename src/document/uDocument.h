@@ -38,6 +38,10 @@ inline constexpr const char* NotSavedQuestion =
 std::optional<std::string> BalanceRefusal(const TEdges& Model,
                                           const std::function<std::string(double)>& Number = {});
 
+// Asked before modelling when a boundary's air side faces nothing (AirSideFaults):
+// an engineer may mean it, so it is a question, not a refusal.
+std::optional<std::string> AirSideQuestion(const TEdges& Model);
+
 // The questions and boxes of the file commands; the window answers them with its
 // dialogs, tests with a script.
 class TDocumentUi {
@@ -49,6 +53,11 @@ public:
     // Pre-filled with Initial (a full path); asks before overwriting.
     virtual std::optional<std::string> AskSaveName(const std::string& Initial) = 0;
     virtual void ShowMessage(const std::string& Text) = 0;
+    // A Yes/No question; a user interface that cannot ask goes on.
+    virtual bool AskYesNo(const std::string& Text) {
+        (void)Text;
+        return true;
+    }
 };
 
 // Which editing commands make sense for the selection: enabled in the "Правка" menu,

@@ -867,32 +867,33 @@ double SignedArea(const TEdge& Edge) {
 
 } // namespace
 
-bool TEdges::PointInAir(TRealPoint P) const {
-    for (const TEdge& Edge : Items) {
-        if (Edge.Segments.empty())
-            continue;
-        switch (Edge.Kind) {
-        case ekClosed: {
-            std::vector<TRealPoint> Poly;
-            for (const TEdgeSegment& S : Edge.Segments)
-                Poly.push_back(S.P1);
-            // Drawn clockwise it encloses the air; drawn the other way it is a body
-            // standing in the air (the air is again on the right of its segments).
-            if (InsidePolygon(Poly, P) != (SignedArea(Edge) < 0))
-                return false;
-            break;
-        }
-        case ekSemiInfinite:
-            if (!RightOfChain(Edge, P))
-                return false;
-            break;
-        case ekCylinder:
-            if (Distance(P, Edge.Segments.front().P1) <= Edge.Segments.front().P2.X)
-                return false;
-            break;
-        }
+bool TEdge::Clockwise() const {
+    return SignedArea(*this) < 0;
+}
+
+bool TEdge::PointInAir(TRealPoint P) const {
+    if (Segments.empty())
+        return true;
+    switch (Kind) {
+    case ekClosed: {
+        std::vector<TRealPoint> Poly;
+        for (const TEdgeSegment& S : Segments)
+            Poly.push_back(S.P1);
+        // Drawn clockwise it encloses the air; drawn the other way it is a body
+        // standing in the air (the air is again on the right of its segments).
+        return InsidePolygon(Poly, P) == Clockwise();
+    }
+    case ekSemiInfinite:
+        return RightOfChain(*this, P);
+    case ekCylinder:
+        return Distance(P, Segments.front().P1) > Segments.front().P2.X;
     }
     return true;
+}
+
+bool TEdges::PointInAir(TRealPoint P) const {
+    return std::all_of(Items.begin(), Items.end(),
+                       [P](const TEdge& Edge) { return Edge.PointInAir(P); });
 }
 
 } // namespace kalvex

@@ -71,6 +71,10 @@ public:
     void ConvertToArc(int Index, int NumSegs, double Height);
     // Whether Other is the same boundary, to the last bit of every field a file keeps.
     bool SameAs(const TEdge& Other) const;
+    // Whether P lies on this boundary's air side (see TEdges::PointInAir).
+    bool PointInAir(TRealPoint P) const;
+    // Whether a closed region runs clockwise: then the air is inside it.
+    bool Clockwise() const;
 
     std::vector<TEdgeSegment> Segments;
     TEdgeKind Kind;

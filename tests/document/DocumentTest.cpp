@@ -470,3 +470,44 @@ TEST(DocumentTest, UnwritableDiscretisationIsUsedAndToldOnce) {
     ASSERT_TRUE(Doc.SwitchMode(TMode::mdCount, Ui));
     EXPECT_EQ(Ui.Messages.size(), 2u);
 }
+
+TEST(DocumentTest, ModellingAsksAboutABoundaryTurnedOver) {
+    TTempDir Dir;
+    const std::string File = Dir.File("turned.asp");
+    TEdges Hood = ModelOf({Polygon({{0, 0}, {0, 0.75}, {1, 0.75}, {1, 0}}, {-1, 0.75, 0, 0})});
+    Hood.Item(0).Invert(); // counter-clockwise: a solid body in endless air
+    Hood.SaveToFile(File);
+
+    class TAskingUi : public TScriptedUi {
+    public:
+        bool AskYesNo(const std::string& Text) override {
+            Asked.push_back(Text);
+            return Go;
+        }
+        bool Go = false;
+    } Ui;
+    TDocument Doc;
+    int Prepared = 0;
+    Doc.PrepareModelling = [&] { return ++Prepared > 0; };
+    Doc.OpenFile(File, Ui);
+    EXPECT_FALSE(Doc.SwitchMode(TMode::mdCount, Ui));
+    ASSERT_EQ(Ui.Asked.size(), 1u);
+    EXPECT_EQ(Ui.Asked[0].rfind("Граница 1: сторона воздуха не обращена ни к отсосу, ни к "
+                                "другой границе.\r",
+                                0),
+              0u)
+        << Ui.Asked[0];
+    EXPECT_TRUE(Ui.Asked[0].ends_with("\rПродолжить?"));
+    EXPECT_EQ(Prepared, 0);
+
+    Ui.Go = true; // the engineer means it
+    EXPECT_TRUE(Doc.SwitchMode(TMode::mdCount, Ui));
+    EXPECT_TRUE(Doc.SwitchMode(TMode::mdEdit, Ui));
+    // Turned over, it asks nothing.
+    Doc.Canvas().Select({skSegment, 0, 0});
+    Doc.Canvas().InvertSelected();
+    Doc.MarkChanged();
+    Doc.Save(Ui);
+    EXPECT_TRUE(Doc.SwitchMode(TMode::mdCount, Ui));
+    EXPECT_EQ(Ui.Asked.size(), 2u);
+}
