@@ -275,7 +275,7 @@ void TfrmMain::CreateActions() {
         };
         connect(Make("DeleteEdge", "Удалить границу"), &QAction::triggered, this,
                 &TfrmMain::DeleteEdge);
-        connect(Make("InvertEdge", "Инвертировать границу"), &QAction::triggered, this,
+        connect(Make("InvertEdge", "Повернуть сторону воздуха"), &QAction::triggered, this,
                 &TfrmMain::InvertEdge);
         connect(Make("AutoSpeed", "Автоподбор скорости"), &QAction::triggered, this,
                 &TfrmMain::AutoSpeed);

@@ -499,7 +499,7 @@ void TEdgesCanvas::InvertSelected() {
     if (Edge.Kind != ekClosed && Edge.Kind != ekSemiInfinite)
         return;
     const int N = Edge.Count();
-    NoteEdit("инвертирование границы", Selection());
+    NoteEdit("поворот стороны воздуха", Selection());
     Edge.Invert();
     FSelSegment = N - 1 - FSelSegment;
     // The same point is P1 of the new segment for a former P2 and the other way round.

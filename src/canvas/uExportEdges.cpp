@@ -115,6 +115,7 @@ TPictureSize TEdgesCanvas::RenderVector(TPictureFormat Format, std::vector<std::
         TEdgesCanvas& Canvas;
         TPixel Origin;
         ~TRestore() {
+            Canvas.HatchArea = {};
             Canvas.Origin = Origin;
             Canvas.Target = Canvas.BufferCanvas();
         }
@@ -122,6 +123,7 @@ TPictureSize TEdgesCanvas::RenderVector(TPictureFormat Format, std::vector<std::
 
     Origin = {15 - RoundEven(MinX / Scale), Size.Height - 15 + RoundEven(MinY / Scale)};
     Target = Surface.get();
+    HatchArea = Size;
     Target->SetPenMode(TPenMode::pmCopy);
     Target->SetPenStyle(TPenStyle::psSolid);
     Target->SetPenWidth(1);

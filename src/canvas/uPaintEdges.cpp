@@ -305,6 +305,8 @@ void TEdgesCanvas::DrawSegmentBand(TPixel P1, TPixel P2, int S, double Hn, doubl
     Target->MoveTo(P1.X, P1.Y);
     Target->LineTo(P2.X, P2.Y);
     Target->SetPenStyle(TPenStyle::psSolid);
+    if (S == 0)
+        DrawHatch(P1, U, N, L);
 
     if (FEditEnabled || ShowNames) {
         Target->SetBrushColor(clWhite);
@@ -315,6 +317,51 @@ void TEdgesCanvas::DrawSegmentBand(TPixel P1, TPixel P2, int S, double Hn, doubl
         // Integer halves truncate towards zero.
         const TPixel Mid{(P1.X + P2.X) / 2, (P1.Y + P2.Y) / 2};
         DrawArrow(Mid, S, DirectionAngle(N));
+    }
+}
+
+void TEdgesCanvas::DrawHatch(TPixel P1, TRealPoint U, TRealPoint N, double L) {
+    // Strokes lean back towards P1, so each starts far enough along the wall that its
+    // end stays level with the wall and never reaches past a corner into the air.
+    const double Len = HatchLength(FEdgeWidth);
+    const TRealPoint D = (N - U) / std::numbers::sqrt2;
+    const double Lean = Len / std::numbers::sqrt2;
+    if (L < Lean)
+        return;
+    const int Count = static_cast<int>(std::floor((L - Lean) / HatchStep)) + 1;
+    const double First = Lean + (L - Lean - (Count - 1) * HatchStep) / 2;
+    // Only the strokes within the picture: a wall zoomed into may run far beyond it.
+    double From = 0;
+    double To = L;
+    const TPictureSize Area = HatchArea.Width > 0 ? HatchArea : TPictureSize{FWidth, FHeight};
+    if (Area.Width > 0 && Area.Height > 0) {
+        const auto Clip = [&](double P, double Dir, double Size) {
+            const double Lo = -Len - P;
+            const double Hi = Size + Len - P;
+            if (Dir == 0) {
+                if (Lo > 0 || Hi < 0)
+                    To = -1;
+                return;
+            }
+            const double A = Lo / Dir;
+            const double B = Hi / Dir;
+            From = std::max(From, std::min(A, B));
+            To = std::min(To, std::max(A, B));
+        };
+        Clip(P1.X, U.X, Area.Width);
+        Clip(P1.Y, U.Y, Area.Height);
+        if (From > To)
+            return;
+    }
+    const int KFrom = std::max(0, static_cast<int>(std::ceil((From - First) / HatchStep)));
+    const int KTo = std::min(Count - 1, static_cast<int>(std::floor((To - First) / HatchStep)));
+    Target->SetPenColor(clBlack);
+    for (int K = KFrom; K <= KTo; ++K) {
+        const double T = First + K * HatchStep;
+        const TPixel A = Offset(P1, T * U.X, T * U.Y);
+        const TPixel B = Offset(A, Len * D.X, Len * D.Y);
+        Target->MoveTo(A.X, A.Y);
+        Target->LineTo(B.X, B.Y);
     }
 }
 

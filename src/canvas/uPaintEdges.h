@@ -98,6 +98,13 @@ bool IsPictureScale(double Scale);
 inline constexpr TColor clLabelBack = 0xFFDCFF;  // R 255, G 220, B 255
 inline constexpr TColor clSpeedPoint = 0x8000FF; // R 255, G 0, B 128
 
+// The hatching of walls, in pixels: the distance of its strokes and their length
+// (reaching past the band of an edge Width pixels wide).
+inline constexpr double HatchStep = 8;
+inline constexpr double HatchLength(int Width) {
+    return Width + 6.0;
+}
+
 inline constexpr double DefaultScale = 0.004;
 inline constexpr TPixel DefaultOrigin{0, 400};
 
@@ -158,6 +165,7 @@ public:
     void DrawRay(TPixel A, TPixel B, TColor Color);
     void DrawCircle(TPixel C, int R, TColor Color, double A, double B);
     void DrawArrow(TPixel P, int S, double Theta);
+    // A wall (S = 0) is also hatched on its solid side, the side of the band.
     void DrawSegmentBand(TPixel P1, TPixel P2, int S, double Hn, double Hp);
     void DrawCylinder(TPixel C, int S, double A1, double A2, int R);
     // The speed legend of the flow lines, drawn in the upper right corner (on screen
@@ -256,6 +264,11 @@ private:
     };
     void DrawEdge(const TEdge& Edge, TCounters& Counters, bool Names);
     void DrawCylinderEdge(const TEdge& Edge, TCounters& Counters, bool Names);
+    // Short 45° strokes along a wall from P1 (direction U, length L in pixels) into
+    // its solid side N.
+    void DrawHatch(TPixel P1, TRealPoint U, TRealPoint N, double L);
+    // The picture being exported, in pixels, that hatching keeps to (none: the canvas).
+    TPictureSize HatchArea;
     void DrawSelection();
     void DrawModel(bool Names);
     void SetTargetScreen() { Target = ScreenSurface; }

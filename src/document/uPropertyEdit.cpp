@@ -201,7 +201,12 @@ TApplyOutcome ConvertSelectionToArc(TDocument& Doc, const TArcInput& In) {
         Out.Messages.emplace_back("Количество сегментов должно быть от 2 до 20");
         return Out;
     }
-    if (In.Direction == 1)
+    // The canvas bends to the left of the segment, the solid side. Outwards of a closed
+    // region is away from its inside however it was drawn: for a body (air outside,
+    // drawn counter-clockwise) the left is its inside.
+    const TEdge& Edge = Canvas.Edges.Item(Sel.Edge);
+    const bool LeftIsOut = Edge.Kind != ekClosed || Edge.Clockwise();
+    if ((In.Direction == 1) == LeftIsOut)
         H = -H;
     if (!Canvas.ConvertSelectedToArc(*In.NumSegs, H)) {
         Out.Messages.emplace_back("Невозможно осуществить преобразование");

@@ -588,3 +588,27 @@ TEST_F(ModellingTest, SpeedLegendButtonShowsTheScaleAlsoInPictures) {
     EXPECT_FALSE(Canvas().LegendShown());
     EXPECT_EQ(Legend->toolTip(), QString::fromUtf8("Показать шкалу скоростей"));
 }
+
+TEST_F(ModellingTest, AHoodTurnedOverIsNamedBeforeModelling) {
+    OpenExample("hood.asp");
+    Act("tbSelect")->trigger();
+    const TPixel Wall = Canvas().WorldToScreen({1.0, 0.4});
+    Click({Wall.X, Wall.Y});
+    ASSERT_TRUE(Act("miInvertEdge")->isEnabled());
+    Act("miInvertEdge")->trigger();
+    EXPECT_EQ(Act("miInvertEdge")->text(), QString::fromUtf8("Повернуть сторону воздуха"));
+    Act("miSave")->trigger();
+    // Declined: the window stays in editing, where the boundary can be turned back.
+    Msg.Answers = {TMsgAnswer::No};
+    Act("miCountMode")->trigger();
+    EXPECT_TRUE(Last().startsWith(QString::fromUtf8(
+        "Граница 1: сторона воздуха не обращена ни к отсосу, ни к другой границе.\n")))
+        << Last().toStdString();
+    EXPECT_TRUE(Last().endsWith(QString::fromUtf8("Продолжить?")));
+    EXPECT_EQ(Window.Document().Mode(), TMode::mdEdit);
+    // The engineer means it: modelling goes on.
+    Msg.Answers = {TMsgAnswer::Yes};
+    OnModal([](QWidget* D) { Press(D, "btDo"); });
+    Act("miCountMode")->trigger();
+    EXPECT_EQ(Window.Document().Mode(), TMode::mdCount);
+}

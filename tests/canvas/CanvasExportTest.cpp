@@ -4,9 +4,11 @@
 #include "canvas/uMetafile.h"
 #include "geometry/uBinaryIO.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 namespace kalvex::test {
@@ -387,6 +389,37 @@ TEST(ExportPictureTest, DrawsTheModelAsInModellingMode) {
     const TWmf W = ReadWmf(B);
     EXPECT_EQ(CountType(W, 0x0418), 0); // no vertex circles outside editing
     EXPECT_EQ(CountType(W, WmfPolygon), 4);
+}
+
+// The two-point 45° strokes of an SVG picture: +1 for each going down the page from
+// its wall, -1 for each going up.
+std::vector<int> HatchStrokes(const std::string& Svg) {
+    std::vector<int> Out;
+    static const std::regex Stroke("<polyline points=\"(-?\\d+),(-?\\d+) (-?\\d+),(-?\\d+)\"");
+    for (auto It = std::sregex_iterator(Svg.begin(), Svg.end(), Stroke);
+         It != std::sregex_iterator(); ++It) {
+        const int Dx = std::stoi((*It)[3]) - std::stoi((*It)[1]);
+        const int Dy = std::stoi((*It)[4]) - std::stoi((*It)[2]);
+        if (Dx != 0 && std::abs(Dx) == std::abs(Dy))
+            Out.push_back(Dy > 0 ? 1 : -1);
+    }
+    return Out;
+}
+
+TEST(ExportPictureTest, SvgHatchesTheSolidSideOfWalls) {
+    // A floor drawn from right to left: the air above it, the solid below.
+    TEdges Floor = ModelOf({Chain({{1, 0}, {0.5, 0}, {-0.5, 0}, {-1, 0}})});
+    std::vector<std::uint8_t> B;
+    RenderPicture(Floor, TDrawLines(), 0.004, TPictureFormat::Svg, B);
+    const std::vector<int> Down = HatchStrokes(std::string(B.begin(), B.end()));
+    ASSERT_GE(Down.size(), 30u); // 250 pixels of wall between the rays
+    EXPECT_EQ(std::count(Down.begin(), Down.end(), 1), std::ssize(Down));
+    // Turned over, the strokes are above it.
+    Floor.Item(0).Invert();
+    RenderPicture(Floor, TDrawLines(), 0.004, TPictureFormat::Svg, B);
+    const std::vector<int> Up = HatchStrokes(std::string(B.begin(), B.end()));
+    EXPECT_EQ(Up.size(), Down.size());
+    EXPECT_EQ(std::count(Up.begin(), Up.end(), -1), std::ssize(Up));
 }
 
 TEST(WmfSurfaceTest, RefusesPicturesBeyondSixteenBits) {

@@ -131,6 +131,25 @@ TEST_F(PaintTest, WallBandIsEdgeColouredWithASolidLineAndNoArrow) {
     EXPECT_TRUE(Buffer.Of("Ellipse").empty());
 }
 
+TEST_F(PaintTest, WallIsHatchedOnItsSolidSide) {
+    // The band side of (100, 200) -> (200, 200) is above it on the screen.
+    Canvas.DrawSegmentBand({100, 200}, {200, 200}, 0, 0, 0);
+    const auto L = Lines(Buffer);
+    ASSERT_GE(L.size(), 11u); // the centre line and a stroke every 8 pixels
+    for (std::size_t I = 1; I < L.size(); ++I) {
+        const TPixel A = L[I].Points[0];
+        const TPixel B = L[I].Points[1];
+        EXPECT_EQ(A.Y, 200);
+        EXPECT_LT(B.Y, 200) << "a stroke on the air side";
+        EXPECT_EQ(A.X - B.X, A.Y - B.Y) << "not at 45 degrees";
+        EXPECT_GE(B.X, 100) << "a stroke past the wall's end";
+    }
+    // Openings carry no hatching.
+    Buffer.Clear();
+    Canvas.DrawSegmentBand({100, 200}, {200, 200}, 1, 0, 0);
+    EXPECT_EQ(Lines(Buffer).size(), 1u);
+}
+
 TEST_F(PaintTest, BandIsMitredAtTheCornersOfASquare) {
     // Counter-clockwise in metres, so the bands lie inside.
     Canvas.Edges.Add(Polygon({{0, 0}, {1, 0}, {1, 1}, {0, 1}}));

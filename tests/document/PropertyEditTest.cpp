@@ -142,22 +142,37 @@ TEST_F(PropertyEditTest, ConvertToArcChecksThenBends) {
     EXPECT_EQ(Convert(0.51, 5), TTexts{"Высота не должна превышать половины длины ребра"});
     EXPECT_EQ(Convert(0.5, 21), TTexts{"Количество сегментов должно быть от 2 до 20"});
     EXPECT_EQ(Convert(0.5, 1), TTexts{"Количество сегментов должно быть от 2 до 20"});
-    // A triangle across the path of the arc inside the square.
-    Doc.Canvas().Edges.Add(Polygon({{0.45, 0.4}, {0.55, 0.4}, {0.5, 0.6}}));
+    // A triangle across the path of the arc out of the square.
+    Doc.Canvas().Edges.Add(Polygon({{0.45, -0.4}, {0.5, -0.6}, {0.55, -0.4}}));
     EXPECT_EQ(Convert(0.5, 8), TTexts{"Невозможно осуществить преобразование"});
     EXPECT_EQ(Doc.Canvas().Edges.Item(0).Count(), 4);
     EXPECT_TRUE(Doc.Saved());
     Doc.Canvas().Edges.Delete(2);
 
-    // A half circle to the left of (0,0)->(1,0): two segments meeting at the apex.
+    // A half circle out of the counter-clockwise square, below (0,0)->(1,0): two
+    // segments meeting at the apex.
     const TApplyOutcome Out = ConvertSelectionToArc(Doc, {0.5, 2, 0});
     EXPECT_TRUE(Out.Changed);
     EXPECT_FALSE(Doc.Saved());
     ASSERT_EQ(Doc.Canvas().Edges.Item(0).Count(), 5);
     EXPECT_NEAR(S(0, 0).P2.X, 0.5, 1e-12);
-    EXPECT_NEAR(S(0, 0).P2.Y, 0.5, 1e-12);
+    EXPECT_NEAR(S(0, 0).P2.Y, -0.5, 1e-12);
     EXPECT_NEAR(S(0, 1).P2.X, 1.0, 1e-12);
     EXPECT_NEAR(S(0, 1).P2.Y, 0.0, 1e-12);
+}
+
+TEST_F(PropertyEditTest, ArcOutwardsLeavesAClosedRegionWhicheverWayItWasDrawn) {
+    // The clockwise hood (air inside) and its counter-clockwise twin: both bulge out.
+    for (const bool Clockwise : {true, false}) {
+        Doc.Canvas().ClearModel();
+        TEdge Hood = Polygon({{0, 0}, {0, 1}, {1, 1}, {1, 0}}); // roof is segment 1
+        if (!Clockwise)
+            Hood.Invert(); // the roof is segment 2, from (1,1) to (0,1)
+        Doc.Canvas().Edges.Add(Hood);
+        Select(Doc, skSegment, 0, Clockwise ? 1 : 2);
+        ASSERT_TRUE(ConvertSelectionToArc(Doc, {0.25, 2, 0}).Changed);
+        EXPECT_NEAR(S(0, Clockwise ? 1 : 2).P2.Y, 1.25, 1e-12) << Clockwise;
+    }
 }
 
 TEST_F(PropertyEditTest, DiscreteFieldsStoreOnlyWhatWasEdited) {

@@ -103,7 +103,7 @@ TEST_F(UndoTest, EveryKindOfChangeIsOneNamedStepThatRoundTripsTheFile) {
              Select(skCylinder, 1, 0);
              ApplyCylinderFields(Doc, {2.1, 0.6, 0.25, 1.0, true, 20, 50, -2});
          }},
-        {"инвертирование границы",
+        {"поворот стороны воздуха",
          [&] {
              Select(skSegment, 0, 0);
              InvertSelection(Doc);

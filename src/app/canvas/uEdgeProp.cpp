@@ -28,7 +28,7 @@ TfrmEdgeProp::TfrmEdgeProp(QWidget* Owner) : QDialog(Owner, Qt::Tool) {
     edSpeed = AddEditRow(SG, 1, QStringLiteral("V = "), "edSpeed", QStringLiteral("м/с"));
     Main->addWidget(Seg);
 
-    btnInvert = new QPushButton(QStringLiteral("Инвертировать"), this);
+    btnInvert = new QPushButton(QStringLiteral("Повернуть сторону воздуха"), this);
     btnInvert->setObjectName(QStringLiteral("btnInvert"));
     btnConvArc = new QPushButton(QStringLiteral("Преобраз. в дугу"), this);
     btnConvArc->setObjectName(QStringLiteral("btnConvArc"));
