@@ -8,6 +8,7 @@
 #include "results/uContour.h"
 #include "results/uDrawLines.h"
 #include "results/uEfficiency.h"
+#include "results/uNothingFound.h"
 #include "solver/uCountEdges.h"
 
 #include <iostream>
@@ -63,6 +64,9 @@ int RunContour(const TArgs& Args) {
     Files.Write(Model, Store);
     Files.Summary() << "lines: " << Outcome.Lines << "\n"
                     << "points: " << Outcome.Points << "\n";
+    if (Outcome.Lines == 0 && !Outcome.Stopped)
+        std::cerr << "kalvex-calc " << NothingFound(Model, ContourRun(Outcome, P.Speed)).English
+                  << "\n";
     return 0;
 }
 
@@ -135,6 +139,9 @@ int RunEfficiency(const TArgs& Args) {
         O.Bytes.assign(Csv.begin(), Csv.end());
     WriteOutputs(Outputs);
     (Outputs.empty() || Outputs[0].Name != "-" ? std::cout : std::cerr) << Out.str();
+    if (!R.Stopped)
+        if (const auto Empty = EfficiencyRun(R, P, Model))
+            std::cerr << "kalvex-calc " << NothingFound(Model, *Empty).English << "\n";
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "geometry/uEdges.h"
 #include "results/uDrawLines.h"
 #include "results/uFlowLines.h"
+#include "results/uNothingFound.h"
 #include "results/uParticle.h"
 #include "results/uResultsFile.h"
 #include "solver/uCountEdges.h"
@@ -49,6 +50,12 @@ int RunFlowLines(const TArgs& Args) {
     Files.Write(Model, Store);
     Files.Summary() << "lines: " << Store.Count << "\n"
                     << "points: " << TotalPoints(Store) << "\n";
+    if (Store.Count == 0 && !StopRequested()) {
+        TEmptyRun Run;
+        Run.Kind = TEmptyRun::FlowLines;
+        Run.FromSinks = From == "sinks";
+        std::cerr << "kalvex-calc " << NothingFound(Model, Run).English << "\n";
+    }
     return 0;
 }
 

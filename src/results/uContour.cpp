@@ -314,6 +314,19 @@ TContourOutcome BuildSpeedContour(TCountEdges& E, const TEdges& Model, TDrawLine
     for (std::size_t K = 0; K < Pieces.size(); ++K)
         if (!Used[K])
             Walk(K, Pieces[K][0]);
+    if (Outcome.Lines == 0) {
+        // What the grid met, for saying why nothing was found.
+        for (int J = 0; J < G.NY; ++J)
+            for (int I = 0; I < G.NX; ++I) {
+                const double Speed = F[G.Index(I, J)] + Level;
+                if (!std::isfinite(Speed) || !Model.PointInAir(G.Node(I, J)))
+                    continue;
+                Outcome.MinSpeed =
+                    Outcome.AirNodes == 0 ? Speed : std::min(Outcome.MinSpeed, Speed);
+                Outcome.MaxSpeed = std::max(Outcome.MaxSpeed, Speed);
+                ++Outcome.AirNodes;
+            }
+    }
     return Outcome;
 }
 

@@ -80,6 +80,10 @@ struct TContourOutcome {
     int Lines = 0;
     std::size_t Points = 0;
     bool Stopped = false;
+    // With no line: the grid nodes in the air and the range of their speeds.
+    std::size_t AirNodes = 0;
+    double MinSpeed = 0;
+    double MaxSpeed = 0;
 };
 
 // The polylines where |V| = P.Speed inside the box: marching squares on the sampled

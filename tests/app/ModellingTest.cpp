@@ -612,3 +612,13 @@ TEST_F(ModellingTest, AHoodTurnedOverIsNamedBeforeModelling) {
     Act("miCountMode")->trigger();
     EXPECT_EQ(Window.Document().Mode(), TMode::mdCount);
 }
+
+TEST_F(ModellingTest, AContourThatFindsNothingSaysWhy) {
+    EnterModelling("hood.asp");
+    BuildContour(50);
+    EXPECT_EQ(Lines().Count, 0);
+    EXPECT_TRUE(Last().startsWith(QString::fromUtf8("Изолиния скорости ") + NumberText(50) +
+                                  QString::fromUtf8(" м/с не найдена:\nскорость воздуха в "
+                                                    "прямоугольнике построения не больше ")))
+        << Last().toStdString();
+}

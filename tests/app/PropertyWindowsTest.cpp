@@ -221,8 +221,9 @@ TEST_F(PropertyWindowsTest, ConvertToArcRefusesThenMakesAHalfCircle) {
               (QStringList{QStringLiteral("Высота не должна превышать половины длины ребра"),
                            QStringLiteral("Количество сегментов должно быть от 2 до 20")}));
     ASSERT_EQ(Doc.Canvas().Edges.Item(0).Count(), 5);
+    // "Во внешнюю сторону": out of the square, below its bottom side.
     EXPECT_NEAR(S(0, 0).P2.X, 0.5, 1e-12);
-    EXPECT_NEAR(S(0, 0).P2.Y, 0.5, 1e-12);
+    EXPECT_NEAR(S(0, 0).P2.Y, -0.5, 1e-12);
     EXPECT_FALSE(Doc.Saved());
 }
 

@@ -33,3 +33,13 @@ for cmd in "velocity $TMP/turned.asp 0.5 0.3" "flowlines $TMP/turned.asp"; do
     "$CALC" ${cmd/turned/hood} >/dev/null 2>"$TMP/err" || fail "${cmd/turned/hood}"
     [ ! -s "$TMP/err" ] || fail "${cmd/turned/hood} warns: $(cat "$TMP/err")"
 done
+
+# Found nothing: said so, and why.
+out=$("$CALC" contour "$TMP/turned.asp" --speed 0.5 --cells 40 --box 0.1 0.1 0.9 0.6 2>"$TMP/err")
+grep -qxF "lines: 0" <<<"$out" || fail "contour in the turned hood found lines"
+grep -qF "kalvex-calc contour: nothing found: no point of the box lies in the air; boundary 1:" \
+    "$TMP/err" || fail "contour: no reason in: $(cat "$TMP/err")"
+cp "$EXAMPLES"/slot.asp "$TMP"/
+"$CALC" flowlines "$TMP/slot.asp" --from sources >/dev/null 2>"$TMP/err"
+grep -qxF "kalvex-calc flowlines: nothing found: the system has no opening letting air in" \
+    "$TMP/err" || fail "flowlines: no reason in: $(cat "$TMP/err")"

@@ -10,6 +10,7 @@
 #include "geometry/uBinaryIO.h"
 #include "results/uContour.h"
 #include "results/uEfficiency.h"
+#include "results/uNothingFound.h"
 #include "results/uTextFormat.h"
 
 #include <QBuffer>
@@ -127,15 +128,21 @@ void TfrmContour::Build() {
     btBuild->setEnabled(false);
     pbProgress->show();
     TDocument& Doc = Ctx.Doc;
+    TContourOutcome Outcome;
     const bool Ok = Run([&] {
         FollowProgress(Doc.Solver(), pbProgress);
-        BuildSpeedContour(Doc.Solver(), Doc.Canvas().Edges, Doc.Canvas().DrawLines, P);
+        Outcome = BuildSpeedContour(Doc.Solver(), Doc.Canvas().Edges, Doc.Canvas().DrawLines, P);
     });
     Ctx.Box.Redraw();
-    if (Ok)
-        accept();
-    else
+    if (!Ok) {
         btBuild->setEnabled(true);
+        return;
+    }
+    accept();
+    if (Outcome.Lines == 0 && !Outcome.Stopped)
+        Ctx.Msg.Show(QString::fromStdString(
+            NothingFound(Doc.Canvas().Edges, ContourRun(Outcome, P.Speed), Doc.NumberFormat)
+                .Russian));
 }
 
 // ---------------------------------------------------------------- efficiency chart
@@ -348,6 +355,9 @@ void TfrmEfficiency::Build() {
     // A stopped run counts only some diameters: no curve to compare sizes by.
     if (Outcome.Stopped)
         return;
+    if (const auto Empty = EfficiencyRun(Outcome, P, Doc.Canvas().Edges))
+        Ctx.Msg.Show(QString::fromStdString(
+            NothingFound(Doc.Canvas().Edges, *Empty, Doc.NumberFormat).Russian));
     Chart.SetRows(std::move(Outcome.Rows), QString::fromStdString(Doc.WorkDir().string()));
     Chart.show();
     Chart.raise();

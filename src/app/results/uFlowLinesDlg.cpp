@@ -7,6 +7,7 @@
 #include "app/uNumberText.h"
 #include "document/uDocument.h"
 #include "results/uFlowLines.h"
+#include "results/uNothingFound.h"
 
 #include <QProgressBar>
 
@@ -85,7 +86,7 @@ void TfrmFlowLines::Build() {
     lbStatus->show();
     pbLinesProgress->show();
     QProgressBar* Bar = pbLinesProgress;
-    Run([&] {
+    const bool Ok = Run([&] {
         Doc.Solver().ProgressBar = [Bar](int Position, int Max) {
             Bar->setMaximum(std::max(Max, 1));
             Bar->setValue(std::min(Position, std::max(Max, 1)));
@@ -95,6 +96,12 @@ void TfrmFlowLines::Build() {
     });
     Ctx.Box.Redraw();
     accept();
+    if (Ok && Doc.Canvas().DrawLines.Count == 0 && !Doc.Solver().Stopped) {
+        TEmptyRun Empty;
+        Empty.Kind = TEmptyRun::FlowLines;
+        Empty.FromSinks = FromSinks;
+        Ctx.Msg.Show(QString::fromStdString(NothingFound(Doc.Canvas().Edges, Empty).Russian));
+    }
 }
 
 // ---------------------------------------------------------------- single line
