@@ -1,6 +1,7 @@
 // The canvas as the editor of the boundary model: hit test, selection, the drawing
 // tools, keys, and the guarded changes of segments.
 #include "canvas/uPaintEdges.h"
+#include "geometry/uAirSide.h"
 
 #include "canvas/uAddEdges.h"
 
@@ -228,6 +229,7 @@ bool TEdgesCanvas::PressClosed(TMouseButton Button, TPixel P) {
         S.P1 = A;
         S.P2 = B;
         Edges.Last().AddSegment(S);
+        OrientDrawnRegion(Edges, Edges.Count() - 1);
         Redraw();
         NoteEdit("рисование границы", {});
         if (OnChange)

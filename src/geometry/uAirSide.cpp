@@ -74,6 +74,29 @@ std::vector<int> AirSideFaults(const TEdges& Model) {
     return Faults;
 }
 
+bool OrientDrawnRegion(TEdges& Model, int Index) {
+    TEdge& Edge = Model.Item(Index);
+    if (Edge.Kind != ekClosed || Edge.Count() < 3)
+        return false;
+    // Turned clockwise, its air is its inside.
+    TEdge Cw = Edge;
+    if (!Cw.Clockwise())
+        Cw.Invert();
+    int Inside = 0;
+    int Outside = 0;
+    for (int J = 0; J < Model.Count(); ++J)
+        if (J != Index)
+            for (const TRealPoint P : Samples(Model.Item(J)))
+                ++(Cw.PointInAir(P) ? Inside : Outside);
+    const bool Enclosure = Outside == 0;
+    if (!Enclosure && Inside != 0)
+        return false;
+    if (Edge.Clockwise() == Enclosure)
+        return false;
+    Edge.Invert();
+    return true;
+}
+
 std::string AirSideText(const std::vector<int>& Faults) {
     std::string Out;
     for (const int I : Faults) {

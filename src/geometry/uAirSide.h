@@ -17,6 +17,12 @@ namespace kalvex {
 // have the air outside.
 std::vector<int> AirSideFaults(const TEdges& Model);
 
+// A closed region just drawn takes the air side its place suggests: an enclosure
+// (clockwise, air inside) when it is alone or every other boundary lies inside it, a
+// body (air outside) when it encloses none of them; otherwise it keeps the direction
+// it was drawn in. True when it was turned over.
+bool OrientDrawnRegion(TEdges& Model, int Index);
+
 // One line a boundary, numbered from 1; "" for none. Lines end with '\r' between them.
 std::string AirSideText(const std::vector<int>& Faults);
 std::string AirSideEnglish(const std::vector<int>& Faults);

@@ -5,6 +5,7 @@
 #include "document/uDocument.h"
 #include "document/uPropertyEdit.h"
 #include "document/uWizard.h"
+#include "geometry/uAirSide.h"
 #include "geometry/uEdges.h"
 #include "optimise/uOptEdges.h"
 #include "optimise/uOptTask.h"
@@ -418,6 +419,10 @@ public:
     TDiscretized(const TEdges& M, const TDiscretizationSettings& S, TSolverKind Kind, int Threads)
         : Model(M), Counter(std::make_unique<TCountEdges>()) {
         RequireComputable(Model);
+        // As kalvex-calc warns: computed all the same.
+        for (const int I : AirSideFaults(Model))
+            if (PyErr_WarnEx(PyExc_RuntimeWarning, AirSideEnglish({I}).c_str(), 1) < 0)
+                throw py::error_already_set();
         {
             py::gil_scoped_release NoGil;
             Discretize(Counter->Elements, Model, S);

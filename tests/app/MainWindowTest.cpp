@@ -118,14 +118,15 @@ TEST_F(MainWindowTest, DrawSelectAndMoveWithKeys) {
     EXPECT_FALSE(Act("miConvArc")->isEnabled());
     EXPECT_FALSE(Act("miAutoSpeed")->isEnabled());
 
-    // Up moves it eight pixels, Ctrl+Up one.
-    const double Y0 = Canvas().Edges.Item(0).GetSegment(1).P2.Y;
+    // Up moves it eight pixels, Ctrl+Up one. Drawn counter-clockwise and alone, the
+    // triangle was stored clockwise (air inside): the corner ends its first side.
+    const double Y0 = Canvas().Edges.Item(0).GetSegment(0).P2.Y;
     QTest::keyClick(Box, Qt::Key_Up);
-    EXPECT_NEAR(Canvas().Edges.Item(0).GetSegment(1).P2.Y, Y0 + 8 * 0.004, 1e-12);
+    EXPECT_NEAR(Canvas().Edges.Item(0).GetSegment(0).P2.Y, Y0 + 8 * 0.004, 1e-12);
     QTest::keyClick(Box, Qt::Key_Up, Qt::ControlModifier);
-    EXPECT_NEAR(Canvas().Edges.Item(0).GetSegment(1).P2.Y, Y0 + 9 * 0.004, 1e-12);
+    EXPECT_NEAR(Canvas().Edges.Item(0).GetSegment(0).P2.Y, Y0 + 9 * 0.004, 1e-12);
     // The neighbour side follows.
-    EXPECT_NEAR(Canvas().Edges.Item(0).GetSegment(2).P1.Y, Y0 + 9 * 0.004, 1e-12);
+    EXPECT_NEAR(Canvas().Edges.Item(0).GetSegment(1).P1.Y, Y0 + 9 * 0.004, 1e-12);
 
     // Right click on a side: the menu of the boundary, with what fits a segment.
     Click({200, 300}, Qt::RightButton);

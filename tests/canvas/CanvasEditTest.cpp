@@ -54,6 +54,23 @@ void ExpectPoint(TRealPoint P, TRealPoint Q) {
 
 // ---------------------------------------------------------------- closed regions
 
+TEST_F(EditTest, ARegionDrawnTakesTheAirSideItsPlaceSuggests) {
+    // Alone, drawn counter-clockwise: an enclosure, the air inside (clockwise).
+    for (const TPixel P : {TPixel{50, 350}, TPixel{450, 350}, TPixel{450, 50}, TPixel{50, 50}})
+        Click(P.X, P.Y);
+    RightClick(0, 0);
+    ASSERT_EQ(Canvas.Edges.Count(), 1);
+    EXPECT_TRUE(Canvas.Edges.Item(0).Clockwise());
+    ExpectPoint(Canvas.Edges.Item(0).GetSegment(0).P1, Canvas.ScreenToWorld({50, 350}));
+    // A plate inside it, drawn clockwise: a body, the air outside.
+    for (const TPixel P : {TPixel{200, 150}, TPixel{300, 150}, TPixel{300, 200}, TPixel{200, 200}})
+        Click(P.X, P.Y);
+    RightClick(0, 0);
+    ASSERT_EQ(Canvas.Edges.Count(), 2);
+    EXPECT_FALSE(Canvas.Edges.Item(1).Clockwise());
+    EXPECT_TRUE(Canvas.Edges.Item(0).Clockwise());
+}
+
 TEST_F(EditTest, ClosedRegionNeedsThreeClicksBeforeTheRightClick) {
     Click(100, 100);
     ASSERT_EQ(Canvas.Edges.Count(), 1); // the object exists from the first click

@@ -60,3 +60,19 @@ TEST(AirSide, EnclosureWithoutAnOpeningIsNamed) {
               "Граница 1: сторона воздуха не обращена ни к отсосу, ни к другой границе.\r"
               "Граница 3: сторона воздуха не обращена ни к отсосу, ни к другой границе.");
 }
+
+TEST(AirSide, ARegionDrawnAroundTheOthersEnclosesThem) {
+    TEdges M = ModelOf({Cylinder({0.5, 0.4}, 0.1, 1.0), HoodBox()});
+    M.Item(1).Invert(); // drawn counter-clockwise round the cylinder
+    EXPECT_TRUE(OrientDrawnRegion(M, 1));
+    EXPECT_TRUE(M.Item(1).Clockwise());
+    EXPECT_FALSE(OrientDrawnRegion(M, 1));
+    // Beside a floor, around nothing: a body, whichever way it was drawn.
+    TEdges P = Example("hood_probe.asp");
+    P.Item(1).Invert();
+    EXPECT_TRUE(OrientDrawnRegion(P, 1));
+    EXPECT_FALSE(P.Item(1).Clockwise());
+    // Around some of the others only: left as drawn.
+    TEdges Mixed = ModelOf({Cylinder({0.5, 0.4}, 0.1), Cylinder({5, 5}, 0.1), HoodBox()});
+    EXPECT_FALSE(OrientDrawnRegion(Mixed, 2));
+}

@@ -1,6 +1,7 @@
 # The module against kalvex-calc on the shipped examples, its refusals, the vectorised
 # velocity and Ctrl+C.
 import os
+import warnings
 
 import numpy as np
 import pytest
@@ -143,3 +144,19 @@ def test_ctrl_c_stops_and_keeps_the_lines_so_far():
     assert 0 < partial["lines"] < full["lines"]
     for a, b in zip(partial["paths"], full["paths"]):
         assert np.array_equal(a, b)
+
+
+def test_a_hood_drawn_the_other_way_round_is_warned_of():
+    def hood(vertices):
+        s = kalvex.System()
+        s.add_closed(vertices)
+        s.set_velocity(0, 0, -1.0)  # the left wall lets air in
+        s.set_velocity(0, 1, 0.75)  # the roof sucks
+        return s
+
+    # Clockwise, the air inside: no warning.
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        kalvex.discretize(hood([(0, 0), (0, 0.75), (1, 0.75), (1, 0)]))
+    with pytest.warns(RuntimeWarning, match="boundary 1: its air side faces no opening"):
+        kalvex.discretize(hood([(0, 0.75), (0, 0), (1, 0), (1, 0.75)]))
