@@ -174,6 +174,8 @@ public:
     // discretisation file.
     void SaveResults(const std::string& Path) const;
     void SaveResultsPicture(const std::string& Path, const TPictureOptions& Options = {}) const;
+    // The same picture as SVG, for printing.
+    TPictureSize PictureSvg(std::vector<std::uint8_t>& Bytes) const;
 
     // ---- view: the one place where the scale changes, for the canvas, the result
     // lines and the evaluator together.
@@ -200,6 +202,8 @@ public:
 
 private:
     void NotifyState();
+    // The speed legend of saved and printed pictures, when the canvas shows it.
+    std::function<std::string(double)> PictureLegend() const;
     // The save prompt before New, Open and closing. False stops the command.
     bool SavePrompt(TDocumentUi& Ui);
     bool WriteModel(const std::filesystem::path& Path, TDocumentUi& Ui);
