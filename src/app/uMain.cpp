@@ -894,10 +894,10 @@ void TfrmMain::closeEvent(QCloseEvent* Event) {
 // ---------------------------------------------------------------- modes and view
 
 void TfrmMain::SwitchMode(TMode Target) {
-    if (Doc.SwitchMode(Target, *Ui) && Target == TMode::mdCount &&
-        !Wizard->Prepare(Doc.Canvas().Edges,
-                         FrmDiscret->Settings().value_or(TDiscretizationSettings{})))
-        Msg.Show(QString::fromUtf8(MsgNotBalanced));
+    // A model the wizard cannot take is said when the wizard is opened.
+    if (Doc.SwitchMode(Target, *Ui) && Target == TMode::mdCount)
+        Wizard->Prepare(Doc.Canvas().Edges,
+                        FrmDiscret->Settings().value_or(TDiscretizationSettings{}));
     // The radio pair may have ticked itself on a refused switch.
     UpdateModeControls();
     UpdateEditCommands();

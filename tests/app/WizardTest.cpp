@@ -6,6 +6,7 @@
 #include "app/uMain.h"
 #include "geometry/uEdges.h"
 
+#include "ModelBuilders.h"
 #include "RecordingMessages.h"
 #include "TestSupport.h"
 
@@ -422,4 +423,26 @@ TEST_F(WizardWindow, ParticleTaskCountsTheParticlesTheCommandLineSeesCaught) {
     EXPECT_TRUE(Report.endsWith(U("Количество уловленных частиц: %1").arg(Caught)))
         << Report.toStdString();
     EXPECT_EQ(Window.Document().Mode(), TMode::mdCount);
+}
+
+// A closed system without openings balances, so modelling opens; only the wizard refuses.
+TEST(WizardRefusal, IsSaidWhenTheWizardOpensNotAtTheModeSwitch) {
+    TTempDir Dir;
+    TEdges M;
+    M.Add(Polygon({{0, 0}, {1, 0}, {1, 1}, {0, 1}}));
+    M.SaveToFile(Dir.File("walls.asp"));
+    TRecordingMessages Msg;
+    TfrmMain Window(Msg, Dir.Path / "kalvex.ini");
+    Window.OpenSystem(QString::fromStdString(Dir.File("walls.asp")));
+    Window.Document().PrepareModelling = [] { return true; };
+    Window.SwitchMode(TMode::mdCount);
+    ASSERT_EQ(Window.Document().Mode(), TMode::mdCount);
+    EXPECT_TRUE(Msg.Texts.isEmpty()) << Msg.Texts.join(QLatin1Char('|')).toStdString();
+    Window.SwitchMode(TMode::mdEdit);
+    Window.SwitchMode(TMode::mdCount);
+    EXPECT_TRUE(Msg.Texts.isEmpty());
+    Window.findChild<QAction*>(QStringLiteral("N11"))->trigger();
+    ASSERT_EQ(Msg.Texts.size(), 1);
+    EXPECT_TRUE(Msg.Texts.front().startsWith(
+        U("Выбор оптимальных параметров для этой системы невозможен:")));
 }
