@@ -282,6 +282,9 @@ void TfrmMain::CreateActions() {
 
     // Editing tools
     ToolGroup = new QActionGroup(this);
+    // Optional, so that a second press releases a two-state tool of modelling; the
+    // other tools stay down when pressed again.
+    ToolGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     struct TToolDef {
         const char* Name;
         const char* Hint;
@@ -306,6 +309,10 @@ void TfrmMain::CreateActions() {
         connect(A, &QAction::toggled, this, [this, Tool](bool On) {
             if (On)
                 SelectTool(Tool);
+        });
+        connect(A, &QAction::triggered, A, [A](bool On) {
+            if (!On)
+                A->setChecked(true);
         });
     }
     findChild<QAction*>(QStringLiteral("tbDrawFiniteEdge"))->setChecked(true);
@@ -342,9 +349,17 @@ void TfrmMain::CreateActions() {
             &QAction::triggered, this, FlowLines);
     connect(MakeToolAction("tbPartTrace", "Построить траекторию частицы", "particle"),
             &QAction::triggered, this, PartTrace);
+    // A two-state tool released by its second press hands the canvas back to panning.
+    auto ReleaseToPan = [this](QAction* Tool) {
+        connect(Tool, &QAction::triggered, this, [this](bool Down) {
+            if (!Down)
+                findChild<QAction*>(QStringLiteral("tbPan"))->setChecked(true);
+        });
+    };
     QAction* Discr2 = MakeToolAction("tbDiscr2", "Удвоить дискретизацию", "refine");
     Discr2->setCheckable(true);
     ToolGroup->addAction(Discr2);
+    ReleaseToPan(Discr2);
     connect(Discr2, &QAction::toggled, this, [this](bool Down) {
         if (CornerPlaced) {
             CornerPlaced = false;
@@ -406,6 +421,7 @@ void TfrmMain::CreateActions() {
         QAction* Pick = MakeToolAction(Name, Hint, Icon);
         Pick->setCheckable(true);
         ToolGroup->addAction(Pick);
+        ReleaseToPan(Pick);
         connect(Pick, &QAction::toggled, this, [this](bool Down) {
             if (!Down)
                 return;

@@ -25,6 +25,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 
 #include <cstdio>
 #include <fstream>
@@ -587,4 +588,23 @@ TEST_F(ModellingTest, SpeedLegendButtonShowsTheScaleAlsoInPictures) {
     Legend->trigger();
     EXPECT_FALSE(Canvas().LegendShown());
     EXPECT_EQ(Legend->toolTip(), QString::fromUtf8("Показать шкалу скоростей"));
+}
+
+TEST_F(ModellingTest, PickingToolsAreReleasedByASecondPress) {
+    EnterModelling("hood.asp");
+    for (const char* Name : {"tbDiscr2", "tbFlowLine", "tbSpeed"}) {
+        auto* B = Window.findChild<QToolButton*>(QLatin1String(Name));
+        ASSERT_NE(B, nullptr) << Name;
+        QTest::mouseClick(B, Qt::LeftButton);
+        EXPECT_TRUE(Act(Name)->isChecked()) << Name;
+        QTest::mouseClick(B, Qt::LeftButton);
+        EXPECT_FALSE(Act(Name)->isChecked()) << Name;
+        EXPECT_TRUE(Act("tbPan")->isChecked()) << Name;
+    }
+    // Released, the canvas pans: a click asks for no velocity.
+    Click({300, 300});
+    EXPECT_TRUE(Msg.Texts.isEmpty());
+    // The pan tool itself stays down when pressed again.
+    QTest::mouseClick(Window.findChild<QToolButton*>(QStringLiteral("tbPan")), Qt::LeftButton);
+    EXPECT_TRUE(Act("tbPan")->isChecked());
 }
