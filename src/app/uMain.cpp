@@ -921,9 +921,19 @@ void TfrmMain::SwitchMode(TMode Target) {
 
 void TfrmMain::ChooseOptimalParams() {
     const TPointMarker Marker{&Doc.Canvas(), [this] { Box->Redraw(); }};
+    // The formulas name the objects (Точка5, Отсос1): the canvas names them meanwhile.
+    TEdgesCanvas& C = Doc.Canvas();
+    const bool NamesShown = C.ShowNames;
+    C.ShowNames = true;
+    Box->Redraw();
     const std::optional<TEdges> Found = RunOptimisationWizard(
         *Wizard, Msg, Marker, QString::fromStdString(Doc.WorkDir().string()), this,
-        TSearchHost{[this](bool On) { SetBusy(On); }, [this] { return CloseWanted; }});
+        TSearchHost{[this](bool On) { SetBusy(On); }, [this] { return CloseWanted; },
+                    [this](const std::string& Path, const std::string& Text) {
+                        Doc.SaveText(Path, Text);
+                    }});
+    C.ShowNames = NamesShown;
+    Box->Redraw();
     if (!Found)
         return;
     SwitchMode(TMode::mdEdit);

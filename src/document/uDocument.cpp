@@ -413,6 +413,18 @@ void TDocument::SaveResultsPicture(const std::string& Path, const TPictureOption
     ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path, Legend, Options);
 }
 
+void TDocument::SaveText(const std::string& Path, const std::string& Text) const {
+    RefuseOverInputs(Path);
+    std::string Lines;
+    for (const char C : Text)
+        if (C != '\n')
+            Lines += C == '\r' ? '\n' : C;
+    if (!Lines.empty() && Lines.back() != '\n')
+        Lines += '\n';
+    WriteFileAtomic(Path, std::span<const std::uint8_t>(
+                              reinterpret_cast<const std::uint8_t*>(Lines.data()), Lines.size()));
+}
+
 // ---------------------------------------------------------------- view
 
 void TDocument::Zoom(TZoom Kind) {

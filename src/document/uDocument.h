@@ -165,6 +165,8 @@ public:
     // discretisation file.
     void SaveResults(const std::string& Path) const;
     void SaveResultsPicture(const std::string& Path, const TPictureOptions& Options = {}) const;
+    // A report as a text file, its '\r' breaks as lines; never over the system either.
+    void SaveText(const std::string& Path, const std::string& Text) const;
 
     // ---- view: the one place where the scale changes, for the canvas, the result
     // lines and the evaluator together.
