@@ -2,6 +2,8 @@
 // tool buttons, the boxes answered from a script.
 #include "app/canvas/uEdgesPaintBox.h"
 #include "app/canvas/uPropertyWindows.h"
+#include "app/optimise/uChooseParams.h"
+#include "app/optimise/uParamDialogs.h"
 #include "app/uHelp.h"
 #include "app/uMain.h"
 #include "app/uNumberText.h"
@@ -16,6 +18,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -26,6 +29,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -239,4 +243,32 @@ TEST_F(MainWindowTest, HelpWithoutAViewerSaysWhereTheGuideIs) {
     Act("miHelp")->trigger();
     EXPECT_EQ(Asked.size(), 2);
     EXPECT_EQ(Msg.Texts.size(), 1);
+}
+
+// Labels read as words: no hyphen left from a line break, no misspelt word, in every
+// dialog that shows them.
+TEST_F(MainWindowTest, LabelsCarryNoBreakHyphensOrTypos) {
+    TfrmChooseParams Params(Window.OptWizard(), Msg, QString(), &Window);
+    TfrmOtsosInfo Otsos(Msg, TParamInfo{}, &Window);
+    const QRegularExpression Broken(QStringLiteral("\\w- \\w|сементов|прозводит"),
+                                    QRegularExpression::UseUnicodePropertiesOption);
+    int Seen = 0;
+    QStringList Bad;
+    for (QLabel* L : Window.findChildren<QLabel*>()) {
+        ++Seen;
+        if (Broken.match(L->text()).hasMatch())
+            Bad << L->text();
+    }
+    EXPECT_GT(Seen, 100);
+    EXPECT_TRUE(Bad.isEmpty()) << Bad.join(QLatin1Char('|')).toStdString();
+    for (const char* Word :
+         {"Длина граничного элемента для цилиндров, м", "Коэффициент динамической формы частицы",
+          "Коэффициент восстановления при ударе",
+          "Количество сегментов:", "Шаг изменения производительности:"}) {
+        const QString W = QString::fromUtf8(Word);
+        const auto Labels = Window.findChildren<QLabel*>();
+        EXPECT_TRUE(std::any_of(Labels.begin(), Labels.end(), [&](const QLabel* L) {
+            return L->text() == W;
+        })) << Word;
+    }
 }

@@ -108,7 +108,7 @@ TfrmChooseParams::TfrmChooseParams(TWizard& Wizard, TMessages& M, QString F, QWi
     lbOtsosHighLimit = Value(SInfo, "lbOtsosHighLimit");
     lbOtsosChangeStep = Value(SInfo, "lbOtsosChangeStep");
     lbOtsosStartValue = Value(SInfo, "lbOtsosStartValue");
-    InfoRows(SIG, "Пределы изменения производительности:", "Шаг изменения прозводительности:",
+    InfoRows(SIG, "Пределы изменения производительности:", "Шаг изменения производительности:",
              lbOtsosLowLimit, lbOtsosHighLimit, lbOtsosChangeStep, lbOtsosStartValue);
     Suct->addWidget(SInfo);
     Top->addLayout(Suct);

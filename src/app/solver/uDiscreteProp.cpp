@@ -75,7 +75,7 @@ TfrmDiscreteProp::TfrmDiscreteProp(QWidget* Owner) : QDialog(Owner, Qt::Tool) {
     edInfiniteCount = AddEditRow(G, 3, QStringLiteral("Количество элементов для бесконечных ребер"),
                                  "edInfiniteCount");
     edCylBaseLength = AddEditRow(
-        G, 4, QStringLiteral("Длина граничного элемен- та для цилиндров, м"), "edCylBaseLength");
+        G, 4, QStringLiteral("Длина граничного элемента для цилиндров, м"), "edCylBaseLength");
     Pages->addWidget(pnMBE);
 
     pnMDV = new QWidget(Pages);
