@@ -308,6 +308,8 @@ std::optional<std::string> TDocument::WriteCompanion() {
 std::optional<std::string> TDocument::Discretize(const TDiscretizationSettings& Settings) {
     kalvex::Discretize(FSolver.Elements, FCanvas.Edges, Settings);
     FSolver.ClearIntensities();
+    // Lines traced on the old elements would stand for a flow no longer computed.
+    FCanvas.DrawLines.ClearLines();
     KeepDrawnElements();
     return WriteCompanion();
 }
@@ -315,6 +317,7 @@ std::optional<std::string> TDocument::Discretize(const TDiscretizationSettings& 
 std::optional<std::string> TDocument::RefineInRect(TRealPoint C1, TRealPoint C2) {
     FSolver.Elements.RefineInRect(C1, C2);
     FSolver.ClearIntensities();
+    FCanvas.DrawLines.ClearLines();
     KeepDrawnElements();
     return WriteCompanion();
 }

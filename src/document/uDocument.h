@@ -143,12 +143,13 @@ public:
     // Loads the discretisation file beside the system. False when there is none or it
     // cannot be read (the reason is shown).
     bool LoadCompanion(TDocumentUi& Ui);
-    // Discretises the model, writes the discretisation file and drops the intensities.
+    // Discretises the model, writes the discretisation file and drops the intensities
+    // and the result lines computed on the old elements.
     // When the file cannot be written the elements are kept and used all the same; the
     // text to show is returned, once each time modelling is entered.
     std::optional<std::string> Discretize(const TDiscretizationSettings& Settings);
     // Halves the elements inside the rectangle of the two model points, writes the
-    // discretisation file at once (as Discretize) and drops the intensities.
+    // discretisation file at once (as Discretize) and drops the intensities and lines.
     std::optional<std::string> RefineInRect(TRealPoint C1, TRealPoint C2);
     // The air velocity at P; solves first when needed.
     TRealPoint VelocityAt(TRealPoint P);

@@ -470,3 +470,22 @@ TEST(DocumentTest, UnwritableDiscretisationIsUsedAndToldOnce) {
     ASSERT_TRUE(Doc.SwitchMode(TMode::mdCount, Ui));
     EXPECT_EQ(Ui.Messages.size(), 2u);
 }
+
+// Lines traced on the old elements do not stand beside the new ones.
+TEST(DocumentTest, NewElementsDropTheResultsOfTheOldOnes) {
+    TTempDir Dir;
+    TDocument Doc;
+    TScriptedUi Ui;
+    Doc.Canvas().Edges = ModelOf({Chain({{-1, 0}, {0, 0}, {1, 0}})});
+    Doc.MarkChanged();
+    Ui.Files = {Dir.File("sys.asp")};
+    ASSERT_TRUE(Doc.SaveAs(Ui));
+    Doc.Discretize({});
+    TDrawLines& Lines = Doc.Canvas().DrawLines;
+    Lines.AddLine({{0, {0.0, 0.5}}, {1, {0.5, 0.5}}});
+    Doc.Discretize({});
+    EXPECT_EQ(Lines.Count, 0);
+    Lines.AddLine({{0, {0.0, 0.5}}, {1, {0.5, 0.5}}});
+    Doc.RefineInRect({-1, -1}, {1, 1});
+    EXPECT_EQ(Lines.Count, 0);
+}
