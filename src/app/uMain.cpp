@@ -1019,7 +1019,8 @@ void TfrmMain::DrawBand() {
     S->SetPenStyle(TPenStyle::psSolid);
     S->SetPenWidth(1);
     S->SetPenColor(0xFFFF00); // aqua: blue and green
-    const TPixel Band[] = {Corner1, {Corner2.X, Corner1.Y}, Corner2, {Corner1.X, Corner2.Y}};
+    const TPixel Band[] = {
+        Corner1, {Corner2.X, Corner1.Y}, Corner2, {Corner1.X, Corner2.Y}, Corner1};
     S->Polyline(Band);
     S->SetPenMode(TPenMode::pmCopy);
 }

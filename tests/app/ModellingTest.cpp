@@ -329,6 +329,10 @@ TEST_F(ModellingTest, RefineInARectangleWithEscapeCancelling) {
     QTest::mouseMove(Box, {400, 300});
     const QImage Band = Box->ScreenImage();
     EXPECT_NE(Band.pixel(200, 5), Clean.pixel(200, 5));
+    // All four sides.
+    EXPECT_NE(Band.pixel(5, 150), Clean.pixel(5, 150));
+    EXPECT_NE(Band.pixel(400, 150), Clean.pixel(400, 150));
+    EXPECT_NE(Band.pixel(200, 300), Clean.pixel(200, 300));
     QTest::keyClick(Box, Qt::Key_Escape);
     EXPECT_EQ(Box->ScreenImage(), Clean);
     EXPECT_EQ(Window.Document().ElementCount(), Before);
