@@ -22,6 +22,24 @@ std::string UnbalancedMessage(double NetFlow, const std::function<std::string(do
            "его скорость уравновесит расход.";
 }
 
+std::optional<std::string> ParticleOutcome(const TParticleResult& R,
+                                           const std::function<std::string(double)>& Number) {
+    const std::string T = Number ? Number(R.Time) : FormatNumber(R.Time);
+    switch (R.End) {
+    case TParticleEnd::peCaught:
+        return "Частица уловлена: она достигла отсоса через " + T + " с полета.";
+    case TParticleEnd::peTime:
+        if (R.PointLimit)
+            return "Частица не уловлена: траектория прервана через " + T +
+                   " с полета,\rтак как в ней слишком много точек.";
+        return "Частица не уловлена за время моделирования (" + T + " с).";
+    case TParticleEnd::peStopped:
+        break;
+    }
+    // Stopped by the user, who knows it.
+    return std::nullopt;
+}
+
 TDocument::TDocument() {
     FCanvas.EdgeElements = nullptr;
     std::error_code Ec;

@@ -38,6 +38,11 @@ inline constexpr const char* NotSavedQuestion =
 std::optional<std::string> BalanceRefusal(const TEdges& Model,
                                           const std::function<std::string(double)>& Number = {});
 
+// What became of a traced particle, with its flight time written by Number; nothing
+// for a trace the user stopped.
+std::optional<std::string> ParticleOutcome(const TParticleResult& R,
+                                           const std::function<std::string(double)>& Number);
+
 // The questions and boxes of the file commands; the window answers them with its
 // dialogs, tests with a script.
 class TDocumentUi {

@@ -27,6 +27,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -180,6 +181,7 @@ TEST_F(ModellingTest, VelocityAtATypedPointAndByTheTool) {
     EXPECT_FALSE(Canvas().ShowSpeedPoint);
     EXPECT_EQ(Last(), First + QString::fromUtf8("\nVx = ") + NumberText(Vx) +
                           QString::fromUtf8(" м/с\nVy = ") + NumberText(Vy) +
+                          QString::fromUtf8(" м/с\n|V| = ") + NumberText(std::hypot(Vx, Vy)) +
                           QString::fromUtf8(" м/с"));
     if (QLocale().decimalPoint() == QLatin1Char(',')) {
         EXPECT_TRUE(
@@ -261,6 +263,10 @@ TEST_F(ModellingTest, ParticleTraceAndABlownUpCase) {
     const double Time = Window.Document().RotationTime();
     EXPECT_GT(Time, 0.0);
     EXPECT_FALSE(Window.PartTracesDialog()->lbRe->text().isEmpty());
+    // The flight ends with what became of the particle.
+    EXPECT_EQ(Msg.Texts, QStringList{QString::fromUtf8("Частица не уловлена за время "
+                                                       "моделирования (") +
+                                     NumberText(Time) + QStringLiteral(" с).")});
 
     // No viscosity, a negative diameter: refused before anything is traced, the field
     // named and its value in the user's notation; the dialog stays open for a fix.

@@ -489,3 +489,18 @@ TEST(DocumentTest, NewElementsDropTheResultsOfTheOldOnes) {
     Doc.RefineInRect({-1, -1}, {1, 1});
     EXPECT_EQ(Lines.Count, 0);
 }
+
+TEST(DocumentTest, ParticleOutcomeSaysCaughtOrNotWithTheFlightTime) {
+    const auto Number = [](double V) { return V == 0.25 ? std::string("0,250") : std::string(); };
+    TParticleResult R;
+    R.Time = 0.25;
+    R.End = TParticleEnd::peCaught;
+    EXPECT_EQ(ParticleOutcome(R, Number),
+              std::optional<std::string>("Частица уловлена: она достигла отсоса через 0,250 с "
+                                         "полета."));
+    R.End = TParticleEnd::peTime;
+    EXPECT_EQ(ParticleOutcome(R, Number),
+              std::optional<std::string>("Частица не уловлена за время моделирования (0,250 с)."));
+    R.End = TParticleEnd::peStopped;
+    EXPECT_EQ(ParticleOutcome(R, Number), std::nullopt);
+}

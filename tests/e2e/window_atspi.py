@@ -160,7 +160,8 @@ def modelling(app, frame, kalvex, system):
     label = wait_for("the velocity message", lambda: find(app, None, lambda n: head in n))
     text = label.name
     lines = text.split("\n")
-    if len(lines) != 3 or not lines[1].startswith("Vx = ") or not lines[2].startswith("Vy = "):
+    if (len(lines) != 4 or not lines[1].startswith("Vx = ") or not lines[2].startswith("Vy = ")
+            or not lines[3].startswith("|V| = ")):
         fail("velocity message %r" % text)
     expected = calculator_velocity(kalvex, system, 1, 0.4)
     if expected is not None:
