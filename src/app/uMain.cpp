@@ -1208,7 +1208,8 @@ void TfrmMain::SaveResults(bool Picture) {
         U(Picture ? "Метафайлы (*.wmf);;Метафайлы EMF (*.emf);;Рисунки PNG (*.png);;Рисунки SVG "
                     "(*.svg);;Документы PDF (*.pdf)"
                   : "Результаты моделирования (*.mod)"),
-        QLatin1String(Picture ? "wmf" : "mod"), QString::fromStdString(Doc.WorkDir().string())};
+        QLatin1String(Picture ? "wmf" : "mod"),
+        QString::fromStdString(Doc.ResultPath(Picture ? ".wmf" : ".mod").string())};
     const QString Name = Msg.SaveFileName(Dialog);
     if (Name.isEmpty())
         return;

@@ -81,6 +81,11 @@ public:
     // The folder the system is read from and written to.
     const std::filesystem::path& WorkDir() const { return FWorkDir; }
     std::filesystem::path FilePath() const { return FWorkDir / FFileName; }
+    // Where a result of the system is first offered: beside it, under its name with
+    // Extension (".mod"; empty for the bare name).
+    std::filesystem::path ResultPath(const std::string& Extension) const {
+        return (FWorkDir / FFileName).replace_extension(Extension);
+    }
     std::filesystem::path CompanionPath() const { return FWorkDir / CompanionName(FFileName); }
     // The companion when it may be read and written: never the system file itself.
     std::optional<std::filesystem::path> Companion() const;

@@ -233,11 +233,13 @@ TEST_F(ModellingTest, FieldOfLinesCancelledMidwayKeepsItsLinesAndSavesThem) {
     ASSERT_FALSE(Msg.Dialogs.isEmpty());
     EXPECT_EQ(Msg.Dialogs.last().Title, QString::fromUtf8("Сохранить результаты моделирования"));
     EXPECT_EQ(Msg.Dialogs.last().Filter, QString::fromUtf8("Результаты моделирования (*.mod)"));
+    EXPECT_EQ(Msg.Dialogs.last().Initial, QString::fromStdString(Dir.File("hood.mod")));
     EXPECT_EQ(Bytes(Dir.File("lines.mod")), SaveResultsToBytes(Canvas().Edges, Lines()));
     Msg.Files = {QString::fromStdString(Dir.File("lines.wmf"))};
     Act("miSaveRes_Wmf")->trigger();
     EXPECT_TRUE(Msg.Dialogs.last().Filter.startsWith(QString::fromUtf8("Метафайлы (*.wmf);;")));
     EXPECT_EQ(Msg.Dialogs.last().DefaultSuffix, QStringLiteral("wmf"));
+    EXPECT_EQ(Msg.Dialogs.last().Initial, QString::fromStdString(Dir.File("hood.wmf")));
     ExportPicture(Canvas().Edges, Lines(), Canvas().Scale, Dir.File("same.wmf"));
     const std::vector<std::uint8_t> Wmf = Bytes(Dir.File("lines.wmf"));
     ASSERT_GT(Wmf.size(), 4u);
@@ -532,9 +534,10 @@ TEST_F(ModellingTest, EfficiencyCurveHoldsTheCoreFractions) {
                   QPointF(R.D * 1e6, static_cast<double>(R.Caught) / R.Total));
     }
 
-    // The table is the calculator's, every digit.
+    // The table is the calculator's, every digit; offered under the system's name.
     Msg.Files = {QString::fromStdString(Dir.File("e.csv"))};
     Press(Chart, "btSaveCsv");
+    EXPECT_EQ(Msg.Dialogs.last().Initial, QString::fromStdString(Dir.File("cylinder.csv")));
     const std::string Csv = EfficiencyCsv(Core.Rows);
     EXPECT_EQ(Bytes(Dir.File("e.csv")), std::vector<std::uint8_t>(Csv.begin(), Csv.end()));
     Msg.Files = {QString::fromStdString(Dir.File("e.png"))};
