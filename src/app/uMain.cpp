@@ -1000,6 +1000,8 @@ void TfrmMain::CanvasMouseDown(TMouseButton Button, int X, int Y) {
 
 void TfrmMain::CanvasMouseMove(int X, int Y) {
     const TRealPoint P = Doc.Canvas().ScreenToWorld({X, Y});
+    // A button's hint left standing hides the mode and the coordinates.
+    statusBar()->clearMessage();
     sbCoords->setText(QLatin1Char(' ') + NumberText(P.X) + QLatin1Char(';') + NumberText(P.Y));
     if (CornerPlaced) {
         DrawBand(); // the old band goes

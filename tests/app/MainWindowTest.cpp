@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -271,4 +273,16 @@ TEST_F(MainWindowTest, LabelsCarryNoBreakHyphensOrTypos) {
             return L->text() == W;
         })) << Word;
     }
+}
+
+TEST_F(MainWindowTest, StatusBarComesBackAfterAButtonsHint) {
+    QStatusTipEvent Tip(QString::fromUtf8("Выбрать"));
+    QApplication::sendEvent(&Window, &Tip);
+    ASSERT_FALSE(Window.statusBar()->currentMessage().isEmpty());
+    QTest::mouseMove(Box, {200, 200});
+    QTest::mouseMove(Box, {210, 205});
+    EXPECT_TRUE(Window.statusBar()->currentMessage().isEmpty());
+    EXPECT_TRUE(Window.findChild<QLabel*>(QStringLiteral("sbMode"))->isVisible());
+    EXPECT_TRUE(Window.findChild<QLabel*>(QStringLiteral("sbCoords"))->isVisible());
+    EXPECT_FALSE(Panel("sbCoords").isEmpty());
 }
