@@ -417,7 +417,7 @@ void TfrmMain::CreateActions() {
     // The point-picking tools of modelling: the canvas leaves the clicks to the window.
     for (const auto& [Name, Hint, Icon] :
          {std::tuple{"tbFlowLine", "Нарисовать линию тока", "flowline"},
-          std::tuple{"tbSpeed", "Рассчитать скорость в точке", "speed"}}) {
+          std::tuple{"tbSpeed", "Рассчитать скорость в точке щелчком по чертежу", "speed"}}) {
         QAction* Pick = MakeToolAction(Name, Hint, Icon);
         Pick->setCheckable(true);
         ToolGroup->addAction(Pick);
@@ -429,7 +429,7 @@ void TfrmMain::CreateActions() {
             Box->setCursor(TakeCursor());
         });
     }
-    connect(MakeToolAction("tbSpeed2", "Рассчитать скорость в точке", "speed2"),
+    connect(MakeToolAction("tbSpeed2", "Рассчитать скорость в точке по ее координатам", "speed2"),
             &QAction::triggered, this, [this] { FrmSpeed->exec(); });
     connect(MakeToolAction("tbRotate", "Поворот цилиндров", "rotate"), &QAction::triggered, this,
             &TfrmMain::Rotate);

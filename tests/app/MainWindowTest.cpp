@@ -66,6 +66,12 @@ TEST_F(MainWindowTest, OpensInEditingAsDescribed) {
     }
     EXPECT_EQ(Window.findChild<QToolButton*>("tbDrawInfiniteEdge")->accessibleName(),
               QString::fromUtf8("Нарисовать прямолинейную полубесконечную область"));
+    // The two velocity buttons say which is which.
+    const QString ByClick = Window.findChild<QToolButton*>("tbSpeed")->accessibleName();
+    const QString ByFields = Window.findChild<QToolButton*>("tbSpeed2")->accessibleName();
+    EXPECT_NE(ByClick, ByFields);
+    EXPECT_TRUE(ByClick.startsWith(QString::fromUtf8("Рассчитать скорость в точке ")));
+    EXPECT_TRUE(ByFields.startsWith(QString::fromUtf8("Рассчитать скорость в точке ")));
     EXPECT_FALSE(TakeCursor().pixmap().isNull());
     // A screen reader toggles a tool button rather than clicking it: the tool changes too.
     Window.findChild<QToolButton*>("tbSelect")->toggle();

@@ -152,7 +152,7 @@ def modelling(app, frame, kalvex, system):
 
     # The system opened fitted to the window; the default view maps pixels plainly.
     press(find(frame, pyatspi.ROLE_PUSH_BUTTON, "Восстановить изображение"))
-    press(find(frame, None, "Рассчитать скорость в точке"))
+    press(find(frame, None, "Рассчитать скорость в точке щелчком по чертежу"))
     canvas = find(frame, None, "Чертеж системы")
     # Pixel (250, 300) of the default view is the world point (1, 0.4).
     click(canvas, 250, 300)
