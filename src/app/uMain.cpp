@@ -245,12 +245,17 @@ void TfrmMain::CreateActions() {
     ModeGroup->addAction(findChild<QAction*>(QStringLiteral("miEdit")));
     ModeGroup->addAction(findChild<QAction*>(QStringLiteral("miCount")));
 
-    for (const char* Name : {"miEdgeProp", "miCylProp"}) {
-        const bool Edge = Name == std::string_view("miEdgeProp");
-        QAction* A = MakeAction(Name, Edge ? "Прямолинейная область" : "Цилиндрическая область");
+    for (const auto& [Name, Text] : {std::pair{"miEdgeProp", "Прямолинейная область"},
+                                     std::pair{"miCylProp", "Цилиндрическая область"},
+                                     std::pair{"miDiscreteProp", "Дискретизация ребра"}}) {
+        QAction* A = MakeAction(Name, Text);
         A->setCheckable(true);
-        connect(A, &QAction::triggered, this, [this, Edge](bool On) {
-            ToggleToolWindow(Edge ? Props->EdgeProp() : Props->CylProp(), On);
+        const std::string_view N = Name;
+        connect(A, &QAction::triggered, this, [this, N](bool On) {
+            ToggleToolWindow(N == "miEdgeProp"  ? Props->EdgeProp()
+                             : N == "miCylProp" ? Props->CylProp()
+                                                : Props->DiscreteProp(),
+                             On);
         });
     }
     connect(MakeAction("miSettings", "Настройки"), &QAction::triggered, this,
@@ -491,7 +496,7 @@ void TfrmMain::CreateMenus() {
     View->addActions({A("miEditMode"), A("miCountMode")});
     View->addSeparator();
     QMenu* Windows = Menu(View->addMenu(U("Окна")), "mnuWindows");
-    Windows->addActions({A("miEdgeProp"), A("miCylProp")});
+    Windows->addActions({A("miEdgeProp"), A("miCylProp"), A("miDiscreteProp")});
     QMenu* Panels = Menu(View->addMenu(U("Панели")), "mnuPanels");
     QAction* Basic = MakeAction("miBasicPanel", "Основная");
     QAction* FilePanel = MakeAction("miFilePanel", "Файл");
@@ -727,6 +732,8 @@ void TfrmMain::UpdateUndoCommands() {
 void TfrmMain::UpdateWindowTicks() {
     findChild<QAction*>(QStringLiteral("miEdgeProp"))->setChecked(Props->EdgeProp()->isVisible());
     findChild<QAction*>(QStringLiteral("miCylProp"))->setChecked(Props->CylProp()->isVisible());
+    findChild<QAction*>(QStringLiteral("miDiscreteProp"))
+        ->setChecked(Props->DiscreteProp()->isVisible());
 }
 
 // ---------------------------------------------------------------- file commands
@@ -1069,37 +1076,60 @@ void TfrmMain::showEvent(QShowEvent* Event) {
     if (ToolWindowsPlaced)
         return;
     ToolWindowsPlaced = true;
-    PlaceToolWindows();
+    // Shown first: a window's size settles when it is shown.
     for (QWidget* W : {Props->EdgeProp(), Props->CylProp(), Props->DiscreteProp()})
         W->show();
+    PlaceToolWindows();
     UpdateWindowTicks();
 }
 
-void TfrmMain::PlaceToolWindows() {
+int TfrmMain::PlaceToolWindows() {
     const QScreen* S = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
     if (S == nullptr)
-        return;
-    // Down the right edge of the screen, the segment window at 69 and the cylinder
-    // window at 290, each below the one before when they are taller; a window that
-    // would leave the screen starts a new column to the left.
+        return 0;
+    // One column down the right edge of the screen, 2 pixels in: the segment window at
+    // 69, the cylinder window at 290 and the segment's discretisation below, each below
+    // the one before. On a short screen the lower ones move up over the upper ones
+    // rather than out of the screen or over the drawing.
     const QRect Area = S->availableGeometry();
-    const int Wanted[] = {69, 290, 0};
+    const int Wanted[] = {69, 290, 575};
     int Next = Area.top();
-    int Right = Area.right() - 2;
-    int ColumnLeft = Right;
+    int ColumnLeft = Area.right();
     int I = 0;
     for (QWidget* W : {Props->EdgeProp(), Props->CylProp(), Props->DiscreteProp()}) {
         W->adjustSize();
         const QSize F = W->frameGeometry().size();
         int Top = std::max(Next, Area.top() + Wanted[I++]);
-        if (Top + F.height() > Area.bottom() && Top > Area.top() + 69) {
-            Right = ColumnLeft - 8;
-            Top = Area.top() + 69;
-        }
-        W->move(Right - F.width(), Top);
-        ColumnLeft = std::min(ColumnLeft, Right - F.width());
-        Next = Top + F.height() + 8;
+        Top = std::max(Area.top(), std::min(Top, Area.bottom() + 1 - F.height()));
+        const int Left = Area.right() + 1 - 2 - F.width();
+        W->move(Left, Top);
+        ColumnLeft = std::min(ColumnLeft, Left);
+        Next = Top + F.height() + 4;
     }
+    return ColumnLeft;
+}
+
+void TfrmMain::ShowBesideToolWindows() {
+    const QScreen* S = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (S == nullptr) {
+        showMaximized();
+        return;
+    }
+    const QRect Area = S->availableGeometry();
+    ToolWindowsPlaced = true;
+    for (QWidget* W : {Props->EdgeProp(), Props->CylProp(), Props->DiscreteProp()})
+        W->show();
+    const int ColumnLeft = PlaceToolWindows();
+    // The rest of the screen, left of the tool windows; the frame is known once shown.
+    const QRect Wanted(Area.left(), Area.top(), std::max(320, ColumnLeft - 4 - Area.left()),
+                       Area.height());
+    setGeometry(Wanted);
+    show();
+    const QRect F = frameGeometry();
+    const QRect G = geometry();
+    setGeometry(Wanted.adjusted(G.left() - F.left(), G.top() - F.top(), G.right() - F.right(),
+                                G.bottom() - F.bottom()));
+    UpdateWindowTicks();
 }
 
 void TfrmMain::ToggleToolWindow(QWidget* W, bool Show) {

@@ -292,3 +292,30 @@ TEST_F(MainWindowTest, StatusBarComesBackAfterAButtonsHint) {
     EXPECT_TRUE(Window.findChild<QLabel*>(QStringLiteral("sbCoords"))->isVisible());
     EXPECT_FALSE(Panel("sbCoords").isEmpty());
 }
+
+// The tool windows stand down the right edge of the screen beside the window, owned by
+// it (so kept above it), and "Окна" lists all three.
+TEST(ToolWindowsTest, StandBesideTheDrawingOwnedByTheWindow) {
+    TTempDir Dir;
+    TRecordingMessages Msg;
+    TfrmMain Window(Msg, Dir.Path / "kalvex.ini");
+    Window.ShowBesideToolWindows();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window));
+    QWidget* Box = Window.PaintBox();
+    const QRect Drawing(Box->mapToGlobal(QPoint(0, 0)), Box->size());
+    const QRect Screen = Window.screen()->availableGeometry();
+    TPropertyWindows& P = Window.PropertyWindows();
+    for (QWidget* W : {P.EdgeProp(), P.CylProp(), P.DiscreteProp()}) {
+        ASSERT_TRUE(W->isVisible()) << W->objectName().toStdString();
+        EXPECT_FALSE(W->frameGeometry().intersects(Drawing)) << W->objectName().toStdString();
+        EXPECT_TRUE(Screen.contains(W->frameGeometry())) << W->objectName().toStdString();
+        EXPECT_EQ(W->windowHandle()->transientParent(), Window.windowHandle());
+    }
+    EXPECT_GT(Drawing.width(), Screen.width() / 3);
+    const auto Items = Window.findChild<QMenu*>("mnuWindows")->actions();
+    ASSERT_EQ(Items.size(), 3);
+    EXPECT_TRUE(Items[2]->isChecked());
+    Items[2]->trigger();
+    EXPECT_FALSE(P.DiscreteProp()->isVisible());
+    Window.close();
+}
