@@ -561,7 +561,7 @@ public:
 
     py::dict Particle(const TParticleParams& P, const py::object& Progress) {
         if (const auto Fault = CheckParticleParams(P))
-            Refuse(Fault->Key + ": " + Fault->Message);
+            Refuse(Fault->Russian, Fault->Key + ": " + Fault->Message);
         // The slits of the model turn along, as kalvex-calc turns its model.
         Counter->Model = &Model;
         TDrawLines Store;
