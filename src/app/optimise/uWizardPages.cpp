@@ -48,10 +48,6 @@ QLineEdit* Edit(QGridLayout* G, int Row, const char* Label, const char* Name, do
     return E;
 }
 
-} // namespace
-
-namespace {
-
 // A field's number when its text converts; otherwise the value stays.
 void KeepTyped(const QLineEdit* E, double& Value) {
     if (const std::optional<double> V = ParseNumber(E->text()))
