@@ -682,6 +682,7 @@ TEST_F(ModellingTest, PrintsThePictureOnOnePage) {
     ASSERT_TRUE(PrintPicture(Svg, Size, Printer));
     const std::string Info = Output("pdfinfo '" + Dir.File("printed.pdf") + "'");
     EXPECT_TRUE(std::regex_search(Info, std::regex("Pages: +1\n"))) << Info;
+}
 
 TEST_F(ModellingTest, PickingToolsAreReleasedByASecondPress) {
     EnterModelling("hood.asp");

@@ -510,6 +510,7 @@ TEST(DocumentTest, ModellingAsksAboutABoundaryTurnedOver) {
     Doc.Save(Ui);
     EXPECT_TRUE(Doc.SwitchMode(TMode::mdCount, Ui));
     EXPECT_EQ(Ui.Asked.size(), 2u);
+}
 
 // Lines traced on the old elements do not stand beside the new ones.
 TEST(DocumentTest, NewElementsDropTheResultsOfTheOldOnes) {
