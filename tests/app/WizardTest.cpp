@@ -442,15 +442,20 @@ TEST(WizardRefusal, IsSaidWhenTheWizardOpensNotAtTheModeSwitch) {
     TfrmMain Window(Msg, Dir.Path / "kalvex.ini");
     Window.OpenSystem(QString::fromStdString(Dir.File("walls.asp")));
     Window.Document().PrepareModelling = [] { return true; };
+    // Walls without an opening face none: each switch asks about them (yes, go on).
+    Msg.Answers = {TMsgAnswer::Yes, TMsgAnswer::Yes};
+    const QString AirSide = U("Граница 1: сторона воздуха не обращена");
     Window.SwitchMode(TMode::mdCount);
     ASSERT_EQ(Window.Document().Mode(), TMode::mdCount);
-    EXPECT_TRUE(Msg.Texts.isEmpty()) << Msg.Texts.join(QLatin1Char('|')).toStdString();
+    ASSERT_EQ(Msg.Texts.size(), 1) << Msg.Texts.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(Msg.Texts.back().startsWith(AirSide));
     Window.SwitchMode(TMode::mdEdit);
     Window.SwitchMode(TMode::mdCount);
-    EXPECT_TRUE(Msg.Texts.isEmpty());
+    ASSERT_EQ(Msg.Texts.size(), 2);
+    EXPECT_TRUE(Msg.Texts.back().startsWith(AirSide));
     Window.findChild<QAction*>(QStringLiteral("N11"))->trigger();
-    ASSERT_EQ(Msg.Texts.size(), 1);
-    EXPECT_TRUE(Msg.Texts.front().startsWith(
+    ASSERT_EQ(Msg.Texts.size(), 3);
+    EXPECT_TRUE(Msg.Texts.back().startsWith(
         U("Выбор оптимальных параметров для этой системы невозможен:")));
 }
 
