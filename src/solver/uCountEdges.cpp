@@ -5,6 +5,7 @@
 #include "solver/uBlasThreads.h"
 #include "solver/uGmres.h"
 #include "solver/uKernel.h"
+#include "solver/uPanelKernel.h"
 #include "solver/uSystUr.h"
 
 #include <cblas.h>
@@ -261,6 +262,46 @@ void VelocitySums(const TFastView& V, std::size_t N, double Px, double Py, doubl
     Sums[0] = SX;
     Sums[1] = SY;
 }
+
+} // namespace
+
+struct TPanelKernel::TImpl {
+    TEdgeElementArray Elements;
+    TSoA S;
+    explicit TImpl(const TEdgeElementArray& E) : Elements(E), S(E) {}
+};
+
+TPanelKernel::TPanelKernel(const TEdgeElementArray& Elements)
+    : Impl(std::make_unique<TImpl>(Elements)) {}
+TPanelKernel::~TPanelKernel() = default;
+
+void TPanelKernel::Block(std::size_t RowFrom, std::size_t RowTo, std::size_t ColFrom,
+                         std::size_t ColTo, double* Out) const {
+    const TSoA& S = Impl->S;
+    const std::size_t Rows = RowTo - RowFrom;
+    const TPointsView At{S.Mx.data() + RowFrom, S.My.data() + RowFrom, S.Nx.data() + RowFrom,
+                         S.Ny.data() + RowFrom, Rows};
+    for (std::size_t J = ColFrom; J < ColTo; ++J) {
+        double* Column = Out + (J - ColFrom) * Rows;
+        ColumnAt(S, Impl->Elements, J, At, Column);
+        if (J >= RowFrom && J < RowTo)
+            Column[J - RowFrom] = -0.5;
+    }
+}
+
+TRealPoint TPanelKernel::Velocity(std::size_t From, std::size_t To, const double* Q,
+                                  TRealPoint P) const {
+    const TSoA& S = Impl->S;
+    const TFastView View{
+        Q + From,           S.Tx.data() + From,  S.Ty.data() + From,  S.Nx.data() + From,
+        S.Ny.data() + From, S.P1N.data() + From, S.P1T.data() + From, S.P2N.data() + From,
+        S.P2T.data() + From};
+    double Sums[2];
+    VelocitySums(View, To - From, P.X, P.Y, Sums);
+    return {-Sums[0] / TwoPi, -Sums[1] / TwoPi};
+}
+
+namespace {
 
 // Columns of the system assembled between two offers of the pump: about a million
 // kernel terms, a few hundredths of a second (four million took up to 0.36 s on two
