@@ -3,6 +3,7 @@
 
 #include "base/uParallel.h"
 #include "solver/uBlasThreads.h"
+#include "solver/uFmm.h"
 #include "solver/uGmres.h"
 #include "solver/uKernel.h"
 #include "solver/uPanelKernel.h"
@@ -530,22 +531,115 @@ void TCountEdges::AssembleColumns(double* A, double* B, TPacedPump& Pump) const 
     }
 }
 
+double DenseSolveBytes(std::size_t N, bool Iterative) {
+    // The matrix, the right-hand side and pivots, and the Krylov basis, block factors
+    // and vectors of the iterative solve (see SolveGmres).
+    const double Dn = static_cast<double>(N);
+    return 8.0 *
+           (Dn * Dn + 3.0 * Dn +
+            (Iterative ? Dn * (TCountEdges::GmresRestart + TCountEdges::GmresBlock + 4.0) : 0.0));
+}
+
+TSolverKind ChooseSolver(TSolverKind Requested, std::size_t N, std::optional<double> Available) {
+    if (Requested != TSolverKind::skAuto)
+        return Requested;
+    // Measured as whole runs on two busy cores: the solve without the matrix caught up
+    // with GMRES on the matrix at about 2000 elements and was twice as fast at 4000.
+    if (N >= TCountEdges::FmmFrom)
+        return TSolverKind::skFmm;
+    const bool Iterative = N >= TCountEdges::IterativeFrom;
+    if (Available && DenseSolveBytes(N, Iterative) > *Available)
+        return TSolverKind::skFmm;
+    return Iterative ? TSolverKind::skIterative : TSolverKind::skDirect;
+}
+
+std::optional<double> TCountEdges::FreeForSolve() const {
+    std::optional<double> Free = MemoryProbe ? MemoryProbe() : AvailableMemory();
+    if (Free)
+        *Free += static_cast<double>(SystemCapacity) * sizeof(double);
+    return Free;
+}
+
+TSolverKind TCountEdges::NextSolver() const {
+    return ChooseSolver(SolverKind, Elements.Elements.size(), FreeForSolve());
+}
+
+bool TCountEdges::FmmValid() const {
+    return Fmm && FmmGeneration == Elements.Generation && Fmm->Count() == Intensities.size() &&
+           FastDataValid();
+}
+
+void TCountEdges::SolveFmm() {
+    const std::size_t N = Elements.Elements.size();
+    auto F = std::make_unique<TFmmSystem>(Elements.Elements, FmmAccuracy, Threads);
+    // The system's own memory, the Krylov basis, block factors and vectors of the
+    // iterative solve, and the kernel's copy of the elements for the blocks.
+    const double Dn = static_cast<double>(N);
+    CheckSolveMemory(N, F->Bytes() + 8.0 * Dn * (GmresRestart + GmresBlock + 20.0),
+                     MemoryProbe ? MemoryProbe() : AvailableMemory());
+    Stopped = false;
+    TPacedPump Pump(ProcessEvents, PumpInterval);
+    const std::function<bool()> Stop = [&] { return Poll(Pump); };
+    if (!F->BuildNear(Stop))
+        throw TSolveStopped();
+    std::vector<double> B(N);
+    for (std::size_t I = 0; I < N; ++I) {
+        const TEdgeElement& E = Elements.Elements[I];
+        const TGeometry G = ElementGeometry(E);
+        B[I] = RightHandSide(static_cast<int>(I), (E.P1 + E.P2) / 2.0, G.N);
+    }
+    // The preconditioner's blocks are the matrix's own entries, computed directly.
+    const TPanelKernel Kernel(Elements.Elements);
+    const TGmresProduct Product = [&](double Alpha, const double* X, double Beta, double* Y) {
+        return F->Apply(Alpha, X, Beta, Y, Stop);
+    };
+    const TGmresBlock Diagonal = [&](std::size_t From, std::size_t Size, double* Out) {
+        Kernel.Block(From, From + Size, From, From + Size, Out);
+    };
+    const TBlasThreads Blas(Threads == 1 ? 1 : 0);
+    std::vector<double> X(N);
+    const TGmresOutcome R = SolveGmres(Product, Diagonal, N, B.data(), X.data(), IterativeTolerance,
+                                       GmresRestart, IterationBound, GmresBlock);
+    if (R.Stopped)
+        throw TSolveStopped();
+    if (!R.Converged || !std::all_of(X.begin(), X.end(), [](double V) { return std::isfinite(V); }))
+        throw TSolveError(SingularMessage);
+    Iterations = R.Iterations;
+    Intensities = std::move(X);
+    PrepareFastData();
+    Fmm = std::move(F);
+    FmmGeneration = Elements.Generation;
+}
+
+void TCountEdges::Velocities(std::span<const TRealPoint> Points, std::span<TRealPoint> Out) const {
+    // Below a few hundred points the tree over them does not pay for itself.
+    if (FmmValid() && Points.size() >= 256) {
+        Fmm->Velocities(Intensities.data(), Points, Out);
+        for (std::size_t K = 0; K < Points.size(); ++K)
+            Out[K] = Out[K] + CylinderVelocity(Points[K]);
+        return;
+    }
+    for (std::size_t K = 0; K < Points.size(); ++K)
+        Out[K] = Velocity(Points[K]);
+}
+
 void TCountEdges::Solve() {
     Intensities.clear();
     Fast.Generation = 0;
+    Fmm.reset();
     const std::size_t N = Elements.Elements.size();
     if (N == 0) {
         PrepareFastData();
         return;
     }
     CheckElementCount(static_cast<double>(N));
-    const bool Iterative = SolverKind == TSolverKind::skIterative ||
-                           (SolverKind == TSolverKind::skAuto && N >= IterativeFrom);
-    // The matrix, the right-hand side and pivots, and the Krylov basis, block factors
-    // and vectors of the iterative solve (see SolveGmres).
-    const double Dn = static_cast<double>(N);
-    CheckMemory(
-        N, 8.0 * (Dn * Dn + 3.0 * Dn + (Iterative ? Dn * (GmresRestart + GmresBlock + 4.0) : 0.0)));
+    const TSolverKind Kind = NextSolver();
+    if (Kind == TSolverKind::skFmm) {
+        SolveFmm();
+        return;
+    }
+    const bool Iterative = Kind == TSolverKind::skIterative;
+    CheckMemory(N, DenseSolveBytes(N, Iterative));
     Stopped = false;
     TPacedPump Pump(ProcessEvents, PumpInterval);
     const std::function<bool()> Stop = [&] { return Poll(Pump); };
@@ -731,7 +825,8 @@ void TCountEdges::SolveTurned() {
     for (std::size_t I = 0; I < N; ++I)
         (Moves[I] ? Moving : Static).push_back(I);
     // The complement pays while the turning part is small.
-    if (!KeepStaticFactor || Moving.empty() || Moving.size() * 2 > N) {
+    if (!KeepStaticFactor || Moving.empty() || Moving.size() * 2 > N ||
+        NextSolver() == TSolverKind::skFmm) {
         Solve();
         return;
     }

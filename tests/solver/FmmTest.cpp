@@ -89,3 +89,78 @@ TEST(Fmm, NearTermsAreTheDenseEntriesAndThreadsChangeNothing) {
             EXPECT_EQ(Y1[I], A[J * N + I]) << I << " " << J;
     }
 }
+
+TEST(Fmm, SolveGivesTheVelocitiesOfLu) {
+    TCountEdges C;
+    Cylinder(C, 0.0013);
+    const std::vector<TRealPoint> Probes{{0.0, 0.2}, {0.1, 0.15}, {-0.1, 0.3}, {0.05, 0.05}};
+    const auto Solve = [&](TSolverKind Kind) {
+        C.SolverKind = Kind;
+        C.ClearIntensities();
+        C.Solve();
+        std::vector<TRealPoint> V;
+        for (const TRealPoint P : Probes)
+            V.push_back(C.Velocity(P));
+        return V;
+    };
+    const std::vector<TRealPoint> Lu = Solve(TSolverKind::skDirect);
+    const std::vector<TRealPoint> Fast = Solve(TSolverKind::skFmm);
+    EXPECT_GT(C.Iterations, 0);
+    EXPECT_LT(C.Iterations, 60);
+    for (std::size_t K = 0; K < Probes.size(); ++K) {
+        const double Scale = VectorLength(Lu[K]);
+        ASSERT_GT(Scale, 1e-6) << K;
+        EXPECT_LT(VectorLength(Fast[K] - Lu[K]) / Scale, 1e-8) << K;
+    }
+    // Many points at once through the tree, the same velocities as one by one.
+    std::vector<TRealPoint> Grid;
+    for (int I = 0; I < 30; ++I)
+        for (int J = 0; J < 30; ++J)
+            Grid.push_back({-0.2 + 0.4 * I / 29.0, 0.01 + 0.4 * J / 29.0});
+    std::vector<TRealPoint> Many(Grid.size());
+    C.Velocities(Grid, Many);
+    for (std::size_t K = 0; K < Grid.size(); ++K) {
+        const TRealPoint One = C.Velocity(Grid[K]);
+        EXPECT_LT(VectorLength(Many[K] - One), 1e-9 * (1.0 + VectorLength(One))) << K;
+    }
+}
+
+TEST(Fmm, AutomaticChoiceTakesItWhenTheMatrixDoesNotFit) {
+    EXPECT_EQ(ChooseSolver(TSolverKind::skAuto, 500, {}), TSolverKind::skDirect);
+    EXPECT_EQ(ChooseSolver(TSolverKind::skAuto, 2000, {}), TSolverKind::skIterative);
+    EXPECT_EQ(ChooseSolver(TSolverKind::skAuto, 2000, 1e9), TSolverKind::skIterative);
+    EXPECT_EQ(ChooseSolver(TSolverKind::skAuto, TCountEdges::FmmFrom, {}), TSolverKind::skFmm);
+    EXPECT_EQ(ChooseSolver(TSolverKind::skAuto, 2000, 1e7), TSolverKind::skFmm);
+    EXPECT_EQ(ChooseSolver(TSolverKind::skDirect, 2000, 1e7), TSolverKind::skDirect);
+    // 4 MB: the matrix of these elements needs more, the solve without it less.
+    TCountEdges C;
+    Cylinder(C, 0.004);
+    ASSERT_GT(DenseSolveBytes(C.Elements.Elements.size(), false), 4e6);
+    C.MemoryProbe = [] { return std::optional<double>(4e6); };
+    C.Solve();
+    EXPECT_TRUE(C.Solved());
+    EXPECT_GT(C.Iterations, 0);
+}
+
+TEST(Fmm, PumpIsOfferedAndAStopCancelsTheSolve) {
+    TCountEdges C;
+    Cylinder(C, 0.004);
+    C.SolverKind = TSolverKind::skFmm;
+    C.PumpInterval = {};
+    int Calls = 0;
+    C.ProcessEvents = [&] { ++Calls; };
+    C.Solve();
+    const TRealArray Quiet = C.Intensities;
+    EXPECT_GT(Calls, C.Iterations);
+    const int Last = Calls;
+    int Seen = 0;
+    C.ProcessEvents = [&] {
+        if (++Seen == Last / 2)
+            C.StopBuilding();
+    };
+    EXPECT_THROW(C.Solve(), TSolveStopped);
+    EXPECT_FALSE(C.Solved());
+    C.ProcessEvents = nullptr;
+    C.Solve();
+    EXPECT_EQ(C.Intensities, Quiet);
+}
