@@ -607,14 +607,15 @@ void TCountEdges::SolveFmm() {
     Iterations = R.Iterations;
     Intensities = std::move(X);
     PrepareFastData();
+    F->SetIntensities(Intensities.data());
     Fmm = std::move(F);
     FmmGeneration = Elements.Generation;
 }
 
 void TCountEdges::Velocities(std::span<const TRealPoint> Points, std::span<TRealPoint> Out) const {
-    // Below a few hundred points the tree over them does not pay for itself.
-    if (FmmValid() && Points.size() >= 256) {
-        Fmm->Velocities(Intensities.data(), Points, Out);
+    // A tree over a handful of points does not pay for itself.
+    if (FmmValid() && Points.size() >= 32) {
+        Fmm->Velocities(Points, Out);
         for (std::size_t K = 0; K < Points.size(); ++K)
             Out[K] = Out[K] + CylinderVelocity(Points[K]);
         return;
@@ -833,6 +834,7 @@ void TCountEdges::SolveTurned() {
     CheckElementCount(static_cast<double>(N));
     Intensities.clear();
     Fast.Generation = 0;
+    Fmm.reset();
     bool Valid = Turning && Turning->Count == N && Turning->Static == Static &&
                  SameCylinders(Turning->Cyls, Elements.CylInfos);
     for (std::size_t C = 0; Valid && C < Static.size(); ++C)
@@ -986,6 +988,7 @@ bool TCountEdges::FarFieldY(const TStaticFactor& F, std::vector<double>& Asm,
 void TCountEdges::SolveLiteral() {
     Intensities.clear();
     Fast.Generation = 0;
+    Fmm.reset();
     const int N = static_cast<int>(Elements.Elements.size());
     if (N > 0) {
         CheckElementCount(N);
@@ -1015,6 +1018,8 @@ void TCountEdges::AdoptSolution(const TCountEdges& Other) {
     Fast.Generation = 0;
     if (Other.FastDataValid())
         PrepareFastData();
+    Fmm = Other.FmmValid() ? Other.Fmm : nullptr;
+    FmmGeneration = Other.FmmGeneration;
 }
 
 void TCountEdges::EnsureSolved() {
@@ -1052,6 +1057,8 @@ bool TCountEdges::FastDataValid() const {
 TRealPoint TCountEdges::Velocity(TRealPoint Pt) const {
     if (!FastDataValid())
         return {SpeedLiteral({1.0, 0.0}, Pt), SpeedLiteral({0.0, 1.0}, Pt)};
+    if (FmmValid())
+        return Fmm->VelocityAt(Pt) + CylinderVelocity(Pt);
     const std::size_t N = Fast.Count;
     const double* Q = Intensities.data();
     const double* Tx = Fast.Tx.data();

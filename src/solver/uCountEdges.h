@@ -276,8 +276,9 @@ private:
     std::unique_ptr<double[], TFreeDeleter> SystemMatrix;
     std::size_t SystemCapacity = 0;
 
-    // The tree of the last solve without the matrix, for the velocities of its solution.
-    std::unique_ptr<TFmmSystem> Fmm;
+    // The tree of the last solve without the matrix, for the velocities of its solution;
+    // shared read-only with the evaluators that adopt the solution.
+    std::shared_ptr<const TFmmSystem> Fmm;
     std::uint64_t FmmGeneration = 0;
     bool FmmValid() const;
     void SolveFmm();

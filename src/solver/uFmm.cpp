@@ -211,6 +211,9 @@ struct TFmmSystem::TImpl {
     std::vector<double> NearEntries;
     std::size_t NearCount = 0;
     bool NearBuilt = false;
+    // The intensities set for velocities, in tree order, and their series.
+    std::vector<double> Qs;
+    std::vector<TComplex> Multipoles;
     // C(n, k) for n, k <= 2P + 1.
     std::vector<double> Binom;
 
@@ -218,7 +221,7 @@ struct TFmmSystem::TImpl {
         return Binom[Nn * (2 * static_cast<std::size_t>(P) + 2) + K];
     }
 
-    void Upward(const double* Qs, std::vector<TComplex>& M) const;
+    void Upward(const double* Q, std::vector<TComplex>& M) const;
     void Downward(const TTree& T, const std::vector<double>& Rt, const TLists& L,
                   const std::vector<TComplex>& M, std::vector<TComplex>& Loc,
                   const std::function<bool()>& Stop) const;
@@ -341,9 +344,9 @@ bool TFmmSystem::BuildNear(const std::function<bool()>& Stop) {
     return true;
 }
 
-// The series of every source node for intensities Qs (in tree order): the exact series
+// The series of every source node for intensities Q (in tree order): the exact series
 // of each element at the leaves, shifted up to the parents.
-void TFmmSystem::TImpl::Upward(const double* Qs, std::vector<TComplex>& M) const {
+void TFmmSystem::TImpl::Upward(const double* Q, std::vector<TComplex>& M) const {
     const auto Terms = static_cast<std::size_t>(P) + 1;
     M.assign(Tree.Nodes.size() * Terms, TComplex{});
     ParallelFor(Threads, Tree.Leaves.size(), [&](std::size_t J) {
@@ -353,7 +356,7 @@ void TFmmSystem::TImpl::Upward(const double* Qs, std::vector<TComplex>& M) const
         const double R = SourceR[K];
         TComplex* A = M.data() + K * Terms;
         for (std::size_t I = Node.Begin; I < Node.End; ++I) {
-            if (Length[I] == 0.0 || Qs[I] == 0.0)
+            if (Length[I] == 0.0 || Q[I] == 0.0)
                 continue;
             // (1/2pi) q conj(t) ln((z - z1)/(z - z2)) = sum A_k (R/(z - c))^k with
             // A_k = (q conj(t)/2pi) (u2^k - u1^k)/k, u = (z_i - c)/R; the difference
@@ -361,7 +364,7 @@ void TFmmSystem::TImpl::Upward(const double* Qs, std::vector<TComplex>& M) const
             const TComplex U1 = (Z1[I] - Centre) / R;
             const TComplex U2 = (Z2[I] - Centre) / R;
             const TComplex D = U2 - U1;
-            const TComplex Factor = Qs[I] * std::conj(Tangent[I]) / TwoPi;
+            const TComplex Factor = Q[I] * std::conj(Tangent[I]) / TwoPi;
             TComplex Dk = D;
             TComplex Pow1 = 1.0;
             for (int Kk = 1; Kk <= P; ++Kk) {
@@ -545,28 +548,66 @@ bool TFmmSystem::Apply(double Alpha, const double* X, double Beta, double* Y,
     return !(Stop && Stop());
 }
 
-void TFmmSystem::Velocities(const double* Q, std::span<const TRealPoint> Points,
-                            std::span<TRealPoint> Out) const {
+void TFmmSystem::SetIntensities(const double* Q) {
+    TImpl& F = *Impl;
+    F.Qs.resize(F.N);
+    for (std::size_t I = 0; I < F.N; ++I)
+        F.Qs[I] = Q[F.Tree.Order[I]];
+    F.Upward(F.Qs.data(), F.Multipoles);
+}
+
+TRealPoint TFmmSystem::VelocityAt(TRealPoint Point) const {
     const TImpl& F = *Impl;
-    const std::size_t N = F.N;
+    if (F.N == 0 || F.Qs.size() != F.N)
+        return {};
+    const auto Terms = static_cast<std::size_t>(F.P) + 1;
+    const TComplex Z{Point.X, Point.Y};
+    TComplex W{};
+    TRealPoint Near;
+    // Each node taken pushes at most four: the depth bounds the stack.
+    std::array<int, 4 * (MaxDepth + 2)> Stack{};
+    std::size_t Top = 0;
+    Stack[Top++] = 0;
+    while (Top > 0) {
+        const auto K = static_cast<std::size_t>(Stack[--Top]);
+        const TNode& Node = F.Tree.Nodes[K];
+        const TComplex D = Z - TComplex{Node.Cx, Node.Cy};
+        const double R = F.SourceR[K];
+        if (R < Theta * std::abs(D)) {
+            // sum A_k (R/(z - c))^k by Horner's scheme.
+            const TComplex U = R / D;
+            const TComplex* A = F.Multipoles.data() + K * Terms;
+            TComplex S{};
+            for (std::size_t Kk = Terms - 1; Kk >= 1; --Kk)
+                S = (S + A[Kk]) * U;
+            W += S;
+        } else if (Node.Children == 0) {
+            Near = Near + F.Kernel->Velocity(Node.Begin, Node.End, F.Qs.data(), Point);
+        } else {
+            for (int C = Node.Children; C-- > 0;)
+                Stack[Top++] = Node.FirstChild + C;
+        }
+    }
+    return {Near.X + W.real(), Near.Y - W.imag()};
+}
+
+void TFmmSystem::Velocities(std::span<const TRealPoint> Points, std::span<TRealPoint> Out) const {
+    const TImpl& F = *Impl;
     if (Points.empty())
         return;
-    if (N == 0) {
+    if (F.N == 0 || F.Qs.size() != F.N) {
         std::fill(Out.begin(), Out.end(), TRealPoint{});
         return;
     }
-    std::vector<double> Qs(N);
-    for (std::size_t I = 0; I < N; ++I)
-        Qs[I] = Q[F.Tree.Order[I]];
+    const std::vector<double>& Qs = F.Qs;
     const TTree T = BuildTree(Points);
     const std::vector<double> Rt = Radii(T, [&](std::size_t I, double Cx, double Cy) {
         const TRealPoint& P = Points[T.Order[I]];
         return std::hypot(P.X - Cx, P.Y - Cy);
     });
     const TLists L = Interactions(F.Tree, F.SourceR, T, Rt);
-    std::vector<TComplex> M, Loc;
-    F.Upward(Qs.data(), M);
-    F.Downward(T, Rt, L, M, Loc, {});
+    std::vector<TComplex> Loc;
+    F.Downward(T, Rt, L, F.Multipoles, Loc, {});
     ParallelFor(F.Threads, T.Leaves.size(), [&](std::size_t J) {
         const auto K = static_cast<std::size_t>(T.Leaves[J]);
         const TNode& Node = T.Nodes[K];

@@ -36,10 +36,14 @@ public:
     // Y = Alpha A X + Beta Y for the system's matrix A; false when Stop answered true.
     bool Apply(double Alpha, const double* X, double Beta, double* Y,
                const std::function<bool()>& Stop = {}) const;
-    // Velocity induced by the elements with intensities Q at each point (the rotating
-    // cylinders' vortices are not included).
-    void Velocities(const double* Q, std::span<const TRealPoint> Points,
-                    std::span<TRealPoint> Out) const;
+    // Takes the intensities whose velocities Velocities gives, and forms their series.
+    void SetIntensities(const double* Q);
+    // Velocity induced by the elements with the intensities last set at each point (the
+    // rotating cylinders' vortices are not included). Safe to call from several threads.
+    void Velocities(std::span<const TRealPoint> Points, std::span<TRealPoint> Out) const;
+    // The same at one point: the tree's series where they are far enough, the elements
+    // of the leaves near it one by one.
+    TRealPoint VelocityAt(TRealPoint Point) const;
     std::size_t Count() const;
     int Order() const;
 
