@@ -561,7 +561,25 @@ std::optional<double> TCountEdges::FreeForSolve() const {
 }
 
 TSolverKind TCountEdges::NextSolver() const {
-    return ChooseSolver(SolverKind, Elements.Elements.size(), FreeForSolve());
+    return SolverFor(Elements.Elements.size());
+}
+
+TSolverKind TCountEdges::SolverFor(std::size_t N) const {
+    return ChooseSolver(SolverKind, N, FreeForSolve());
+}
+
+std::string SolverName(TSolverKind Kind) {
+    switch (Kind) {
+    case TSolverKind::skDirect:
+        return "прямой (LU)";
+    case TSolverKind::skIterative:
+        return "итерационный (GMRES)";
+    case TSolverKind::skFmm:
+        return "быстрый мультипольный (без матрицы)";
+    case TSolverKind::skAuto:
+        break;
+    }
+    return "автоматический выбор";
 }
 
 bool TCountEdges::FmmValid() const {

@@ -139,9 +139,12 @@ int EqualCount(double L, double Step);
 // Appends the N elements (N even) of the graded split of A -> B to Out.
 void DiscretizeSegmentGraded(TRealPoint A, TRealPoint B, double V, int N, double Step,
                              double Scaler, TEdgeElementArray& Out);
-// Refuses (TDiscretizationError) an element count whose dense system would not fit
-// into the machine's memory.
+// Refuses (TDiscretizationError) an element count whose solve would not fit into the
+// machine's memory even without the dense matrix.
 void CheckElementCount(double N);
+// Elements a discretisation with these parameters would make (refusing as it would).
+double PlannedElementCount(const TEdges& Model, bool Graded, int InfiniteCount, double Step,
+                           double Scaler, double CylStep, double InfiniteScaler);
 
 // A floating-point fault during a trace.
 class TCalcError : public TKalvexError {
@@ -161,6 +164,9 @@ enum class TSolverKind : std::uint8_t { skAuto, skDirect, skIterative, skFmm };
 // above a thousand unknowns, and the one without the matrix above FmmFrom unknowns or
 // whenever the matrix would not fit.
 TSolverKind ChooseSolver(TSolverKind Requested, std::size_t N, std::optional<double> Available);
+// The path in the window's words: "прямой (LU)", "итерационный (GMRES)" or "быстрый
+// мультипольный (без матрицы)".
+std::string SolverName(TSolverKind Kind);
 // Bytes of the dense matrix and the iterative solve's work space for N unknowns.
 double DenseSolveBytes(std::size_t N, bool Iterative);
 
@@ -256,8 +262,10 @@ public:
     static constexpr std::size_t FmmFrom = 3000;
     // Relative accuracy of the matrix-free product.
     double FmmAccuracy = 1e-10;
-    // The path the next Solve takes, as ChooseSolver decides it for this system.
+    // The path the next Solve takes, as ChooseSolver decides it for this system, and the
+    // one it would take for N elements.
     TSolverKind NextSolver() const;
+    TSolverKind SolverFor(std::size_t N) const;
     // Velocities at many points at once: through the multipole tree after a solve without
     // the matrix, else point by point. Out has Points.size() entries.
     void Velocities(std::span<const TRealPoint> Points, std::span<TRealPoint> Out) const;

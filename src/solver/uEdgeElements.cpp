@@ -435,6 +435,18 @@ void TEdgeElements::Touch() {
     Generation = ++GenerationCounter;
 }
 
+double PlannedElementCount(const TEdges& Model, bool Graded, int InfiniteCount, double Step,
+                           double Scaler, double CylStep, double InfiniteScaler) {
+    TMethod M;
+    M.Graded = Graded;
+    M.InfiniteCount = InfiniteCount;
+    M.Step = Step;
+    M.Scaler = Graded ? Scaler : 0.0;
+    M.CylStep = Graded ? CylStep : 0.0;
+    M.InfiniteScaler = InfiniteScaler;
+    return CountElements(Model, M);
+}
+
 void TEdgeElements::DiscretizeEqual(const TEdges& Model, int InfiniteCount, double Step,
                                     double InfiniteScaler) {
     TMethod M;
