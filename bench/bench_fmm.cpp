@@ -31,9 +31,8 @@ TEdges Room() {
     struct TV {
         double X, Y, V;
     };
-    const std::vector<TV> Vs{{0.0, 0.0, -1.0}, {0.0, 1.0, 0.0}, {0.0, 3.0, 0.0},
-                             {1.75, 3.0, 2.0}, {2.25, 3.0, 0.0}, {4.0, 3.0, 0.0},
-                             {4.0, 0.0, 0.0}};
+    const std::vector<TV> Vs{{0.0, 0.0, -1.0}, {0.0, 1.0, 0.0}, {0.0, 3.0, 0.0}, {1.75, 3.0, 2.0},
+                             {2.25, 3.0, 0.0}, {4.0, 3.0, 0.0}, {4.0, 0.0, 0.0}};
     TEdge Walls(ekClosed);
     for (std::size_t I = 0; I < Vs.size(); ++I) {
         const TV& A = Vs[I];
@@ -121,14 +120,16 @@ std::string LengthFor(double Count) {
     return Buf;
 }
 
-void Report(const char* What, const TRun& R) {
-    std::printf("%-44s %8.2f s %8.0f MB  exit %d\n", What, R.Seconds, R.PeakMb, R.Status);
+void Report(double Count, const char* What, const TRun& R) {
+    std::printf("%7.0f elements, %-36s %8.2f s %8.0f MB  exit %d\n", Count, What, R.Seconds,
+                R.PeakMb, R.Status);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string Calc = (std::filesystem::path(argv[0]).parent_path() / ".." / "kalvex-calc").string();
+    std::string Calc =
+        (std::filesystem::path(argv[0]).parent_path() / ".." / "kalvex-calc").string();
     bool Quick = false;
     for (int K = 1; K < argc; ++K) {
         const std::string A = argv[K];
@@ -151,22 +152,21 @@ int main(int argc, char** argv) {
             A.insert(A.end(), Probes.begin(), Probes.end());
         else
             A.insert(A.end(), {"1.0", "2.0"});
-        A.insert(A.end(), {"--method", "equal", "--base-length",
-                           LengthFor(Count), "--solver", Solver});
+        A.insert(A.end(),
+                 {"--method", "equal", "--base-length", LengthFor(Count), "--solver", Solver});
         return Run(A);
     };
 
-    const TRun Big = Velocity(Quick ? 20000 : 100000, "fmm", false);
-    Report(Quick ? "20 000 elements, fmm, one velocity" : "100 000 elements, fmm, one velocity",
-           Big);
+    const double Large = Quick ? 20000 : 100000;
+    Report(Large, "fmm, one velocity", Velocity(Large, "fmm", false));
 
     const double Mid = Quick ? 4000 : 16000;
     const TRun Fmm = Velocity(Mid, "fmm", true);
     const TRun Gmres = Velocity(Mid, "iterative", true);
     const TRun Lu = Velocity(Mid, "lu", true);
-    Report("16 000 elements, fmm, 20 velocities", Fmm);
-    Report("16 000 elements, GMRES on the matrix", Gmres);
-    Report("16 000 elements, LU", Lu);
+    Report(Mid, "fmm, 20 velocities", Fmm);
+    Report(Mid, "GMRES on the matrix, 20 velocities", Gmres);
+    Report(Mid, "LU, 20 velocities", Lu);
     std::printf("GMRES on the matrix / fmm: %.2f\n", Gmres.Seconds / Fmm.Seconds);
     const std::vector<double> A = Speeds(Fmm.Out);
     const std::vector<double> B = Speeds(Lu.Out);
@@ -179,10 +179,11 @@ int main(int argc, char** argv) {
                 std::min(A.size(), B.size()) / 2, Worst);
 
     // 40 lines from the inflow opening (1 m wide).
-    const TRun Lines = Run({Calc, "flowlines", System, "--interval", "0.025", "--from", "sources",
-                            "--method", "equal", "--base-length",
-                            LengthFor(Quick ? 10000 : 50000), "--solver", "fmm"});
-    Report("50 000 elements, fmm, field of flow lines", Lines);
+    const double Field = Quick ? 10000 : 50000;
+    const TRun Lines =
+        Run({Calc, "flowlines", System, "--interval", "0.025", "--from", "sources", "--method",
+             "equal", "--base-length", LengthFor(Field), "--solver", "fmm"});
+    Report(Field, "fmm, field of flow lines", Lines);
     std::printf("%s", Lines.Out.c_str());
     return 0;
 }

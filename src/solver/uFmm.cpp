@@ -20,6 +20,7 @@ constexpr double TwoPi = 6.28318530717958647692;
 // Boxes interact through their series when their radii add up to less than this share
 // of the distance between their centres; the terms then fall at least as Theta^k.
 constexpr double Theta = 0.5;
+constexpr double PointTheta = 0.4;
 constexpr std::size_t LeafSize = 32;
 // Coincident midpoints cannot be told apart by halving: such a box stays a leaf.
 constexpr int MaxDepth = 40;
@@ -191,7 +192,10 @@ void ParallelFor(int Threads, std::size_t Count, const std::function<void(std::s
 
 int FmmOrder(double Accuracy) {
     const double A = std::isfinite(Accuracy) ? std::clamp(Accuracy, 1e-15, 0.1) : 1e-10;
-    return std::clamp(static_cast<int>(std::ceil(std::log(A) / std::log(Theta))), 4, MaxOrder);
+    // The bound Theta^k is for the worst pair; over a whole product the error fell as
+    // 0.3^k (4000 elements of a room with a cylinder), so 0.4^k leaves a margin of a
+    // hundred or more.
+    return std::clamp(static_cast<int>(std::ceil(std::log(A) / std::log(0.4))), 4, MaxOrder);
 }
 
 struct TFmmSystem::TImpl {
@@ -573,7 +577,9 @@ TRealPoint TFmmSystem::VelocityAt(TRealPoint Point) const {
         const TNode& Node = F.Tree.Nodes[K];
         const TComplex D = Z - TComplex{Node.Cx, Node.Cy};
         const double R = F.SourceR[K];
-        if (R < Theta * std::abs(D)) {
+        // A point has no radius of its own to share the bound with: a tighter one keeps
+        // its worst term as small as that of the product.
+        if (R < PointTheta * std::abs(D)) {
             // sum A_k (R/(z - c))^k by Horner's scheme.
             const TComplex U = R / D;
             const TComplex* A = F.Multipoles.data() + K * Terms;
