@@ -587,7 +587,7 @@ bool TCountEdges::FmmValid() const {
            FastDataValid();
 }
 
-void TCountEdges::SolveFmm() {
+bool TCountEdges::SolveFmm() {
     const std::size_t N = Elements.Elements.size();
     auto F = std::make_unique<TFmmSystem>(Elements.Elements, FmmAccuracy, Threads);
     // The system's own memory, the Krylov basis, block factors and vectors of the
@@ -620,14 +620,21 @@ void TCountEdges::SolveFmm() {
                                        GmresRestart, IterationBound, GmresBlock);
     if (R.Stopped)
         throw TSolveStopped();
-    if (!R.Converged || !std::all_of(X.begin(), X.end(), [](double V) { return std::isfinite(V); }))
-        throw TSolveError(SingularMessage);
+    if (!R.Converged ||
+        !std::all_of(X.begin(), X.end(), [](double V) { return std::isfinite(V); })) {
+        // As after GMRES on the matrix, LU takes over, where its matrix fits.
+        const std::optional<double> Free = FreeForSolve();
+        if (Free && DenseSolveBytes(N, false) > *Free)
+            throw TSolveError(SingularMessage);
+        return false;
+    }
     Iterations = R.Iterations;
     Intensities = std::move(X);
     PrepareFastData();
     F->SetIntensities(Intensities.data());
     Fmm = std::move(F);
     FmmGeneration = Elements.Generation;
+    return true;
 }
 
 void TCountEdges::Velocities(std::span<const TRealPoint> Points, std::span<TRealPoint> Out) const {
@@ -653,10 +660,8 @@ void TCountEdges::Solve() {
     }
     CheckElementCount(static_cast<double>(N));
     const TSolverKind Kind = NextSolver();
-    if (Kind == TSolverKind::skFmm) {
-        SolveFmm();
+    if (Kind == TSolverKind::skFmm && SolveFmm())
         return;
-    }
     const bool Iterative = Kind == TSolverKind::skIterative;
     CheckMemory(N, DenseSolveBytes(N, Iterative));
     Stopped = false;

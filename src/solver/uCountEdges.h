@@ -289,7 +289,8 @@ private:
     std::shared_ptr<const TFmmSystem> Fmm;
     std::uint64_t FmmGeneration = 0;
     bool FmmValid() const;
-    void SolveFmm();
+    // False when GMRES did not converge and LU is to take over.
+    bool SolveFmm();
     // Free memory as the solve counts it: the kept matrix counts as free.
     std::optional<double> FreeForSolve() const;
 
