@@ -848,9 +848,15 @@ void TCountEdges::SolveTurned() {
     std::vector<std::size_t> Moving;
     for (std::size_t I = 0; I < N; ++I)
         (Moves[I] ? Moving : Static).push_back(I);
-    // The complement pays while the turning part is small.
+    // The complement pays while the turning part is small. Its kept factor makes each
+    // step far cheaper than a solve without the matrix, so the automatic choice leaves
+    // it only when the matrix and the factor would not fit.
+    const double Dn = static_cast<double>(N);
+    const double Ds = static_cast<double>(Static.size());
+    const std::optional<double> Free = FreeForSolve();
+    const bool Fits = !Free || 8.0 * (Dn * Dn + Ds * Ds) <= *Free;
     if (!KeepStaticFactor || Moving.empty() || Moving.size() * 2 > N ||
-        NextSolver() == TSolverKind::skFmm) {
+        SolverKind == TSolverKind::skFmm || (SolverKind == TSolverKind::skAuto && !Fits)) {
         Solve();
         return;
     }
@@ -858,14 +864,13 @@ void TCountEdges::SolveTurned() {
     Intensities.clear();
     Fast.Generation = 0;
     Fmm.reset();
+    Iterations = 0;
     bool Valid = Turning && Turning->Count == N && Turning->Static == Static &&
                  SameCylinders(Turning->Cyls, Elements.CylInfos);
     for (std::size_t C = 0; Valid && C < Static.size(); ++C)
         Valid = SameElement(Turning->StaticElements[C], Elements.Elements[Static[C]]);
     if (!Valid) {
         // The whole matrix and the static block's factors, then the moving blocks.
-        const double Dn = static_cast<double>(N);
-        const double Ds = static_cast<double>(Static.size());
         const double Dm = static_cast<double>(Moving.size());
         // The far-field basis: two Ns x Rank arrays and the work of their making.
         CheckMemory(N, 8.0 * (Dn * Dn + Ds * Ds + 2.0 * Ds * Dm + Dm * Dm + 4.0 * Dn +
