@@ -687,6 +687,21 @@ void LocalCoefficients(const TEdgeElement& E, TRealPoint C, double R, int Order,
     }
 }
 
+// Whether any of the N points lies within Band of the line of an element with normal
+// (Nx, Ny) and end points at P1N, P2N along it: a loop without branches, which
+// vectorises, before the few hits are looked at one by one.
+KALVEX_SIMD_CLONES
+bool AnyInBand(const double* __restrict X, const double* __restrict Y, std::size_t N, double Nx,
+               double Ny, double P1N, double P2N, double Band) {
+    double Any = 0.0;
+    for (std::size_t I = 0; I < N; ++I) {
+        const double PN = X[I] * Nx + Y[I] * Ny;
+        Any +=
+            kernel::Mask(std::fabs(P1N - PN) <= Band) + kernel::Mask(std::fabs(P2N - PN) <= Band);
+    }
+    return Any > 0.0;
+}
+
 } // namespace
 
 void TCountEdges::FarFieldBasis(TStaticFactor& F) const {
@@ -945,9 +960,20 @@ std::vector<double> TCountEdges::FarFieldSolve(const TStaticFactor& F,
     // Per moving column the static rows, per static column the moving rows.
     std::vector<std::vector<TFix>> ColumnFix(M);
     std::vector<std::vector<TFix>> RowFix(Ns);
+    std::vector<double> Sx(Ns), Sy(Ns);
+    for (std::size_t Row = 0; Row < Ns; ++Row) {
+        Sx[Row] = S.Mx[F.Static[Row]];
+        Sy[Row] = S.My[F.Static[Row]];
+    }
+    const auto AnyNear = [&](std::size_t J, const std::vector<double>& X,
+                             const std::vector<double>& Y) {
+        return AnyInBand(X.data(), Y.data(), X.size(), S.Nx[J], S.Ny[J], S.P1N[J], S.P2N[J], Band);
+    };
     SplitOver(Threads, M, 8, [&](std::size_t From, std::size_t To) {
         for (std::size_t K = From; K < To; ++K) {
             const std::size_t J = Moving[K];
+            if (!AnyNear(J, Sx, Sy))
+                continue;
             for (std::size_t Row = 0; Row < Ns; ++Row) {
                 const std::size_t I = F.Static[Row];
                 if (!Near(J, S.Mx[I], S.My[I]))
@@ -963,6 +989,8 @@ std::vector<double> TCountEdges::FarFieldSolve(const TStaticFactor& F,
     SplitOver(Threads, Ns, 256, [&](std::size_t From, std::size_t To) {
         for (std::size_t Col = From; Col < To; ++Col) {
             const std::size_t J = F.Static[Col];
+            if (!AnyNear(J, Mx, My))
+                continue;
             for (std::size_t K = 0; K < M; ++K) {
                 if (!Near(J, Mx[K], My[K]))
                     continue;
