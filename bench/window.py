@@ -4,7 +4,7 @@ lines and then a particle trace, each timed from the press of "Построит�
 dialog closes ("pressed field S") and as the program logs its run ("window field S"):
 window.py STDERR_LOG (the program's pid in KALVEX_PID, its stderr in STDERR_LOG, run
 with KALVEX_RUN_LOG set; FIELD_INTERVAL, FIELD_STEP, FIELD_LENGTH and PARTICLE_X,
-PARTICLE_Y as the command line is given them).
+PARTICLE_Y, PARTICLE_TMAX as the command line is given them).
 """
 
 import os
@@ -64,7 +64,8 @@ def main():
         ("Длина линий тока, м", comma(env["FIELD_LENGTH"]))])
     print("pressed field %.3f\nwindow field %.4f" % field, flush=True)
     particle = timed(app, frame, "Построить траекторию частицы", "Построение траектории частицы",
-                     [("X =", comma(env["PARTICLE_X"])), ("Y =", comma(env["PARTICLE_Y"]))])
+                     [("X =", comma(env["PARTICLE_X"])), ("Y =", comma(env["PARTICLE_Y"])),
+                      ("Максимальное время моделирования", comma(env["PARTICLE_TMAX"]))])
     print("pressed particle %.3f\nwindow particle %.4f" % particle, flush=True)
 
 

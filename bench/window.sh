@@ -6,8 +6,8 @@
 # The window's run is timed by the program itself (KALVEX_RUN_LOG), drawing as it goes,
 # and from "Построить" until its dialog closes as seen over the bus; the command as a
 # whole process. Both load the same discretisation file and solve afresh.
-# FIELD_INTERVAL (0.02), FIELD_STEP (0.01), FIELD_LENGTH (1), PARTICLE_X (0.3) and
-# PARTICLE_Y (0.6) set the runs.
+# FIELD_INTERVAL (0.02), FIELD_STEP (0.01), FIELD_LENGTH (1), PARTICLE_X (0.3),
+# PARTICLE_Y (0.6) and PARTICLE_TMAX (5) set the runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SYSTEM=$(realpath "${1:-examples/cylinder.asp}")
@@ -27,6 +27,7 @@ CALC=$(realpath "$BUILD_DIR/kalvex-calc")
   --out "$WORK/$NAME.dsc"
 export FIELD_INTERVAL=${FIELD_INTERVAL:-0.02} FIELD_STEP=${FIELD_STEP:-0.01}
 export FIELD_LENGTH=${FIELD_LENGTH:-1} PARTICLE_X=${PARTICLE_X:-0.3} PARTICLE_Y=${PARTICLE_Y:-0.6}
+export PARTICLE_TMAX=${PARTICLE_TMAX:-5}
 export BIN=$(realpath "$BUILD_DIR/kalvex") SCENE_SYSTEM="$WORK/$NAME.asp" LOG="$WORK/stderr"
 export DRIVER=$(realpath bench/window.py) KALVEX_RUN_LOG=1
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 NO_AT_BRIDGE=0
@@ -44,7 +45,7 @@ for ((r = 1; r <= ROUNDS; r++)); do
   echo "command field $(seconds "$CALC" flowlines "$WORK/$NAME.asp" --interval "$FIELD_INTERVAL" \
     --step "$FIELD_STEP" --length "$FIELD_LENGTH" --from sinks)" | tee -a "$OUT"
   echo "command particle $(seconds "$CALC" particle "$WORK/$NAME.asp" --x "$PARTICLE_X" \
-    --y "$PARTICLE_Y")" | tee -a "$OUT"
+    --y "$PARTICLE_Y" --tmax "$PARTICLE_TMAX")" | tee -a "$OUT"
   xvfb-run -a -s "-screen 0 1280x800x24 -noreset" dbus-run-session -- bash -c '
     "$BIN" "$SCENE_SYSTEM" 2>"$LOG" &
     export KALVEX_PID=$!
