@@ -5,6 +5,7 @@ the plot.
 
     PYTHONPATH=build/python python3 examples/efficiency.py [OUT.png] [--serial]
 """
+import io
 import os
 import sys
 
@@ -19,7 +20,6 @@ import kalvex.study
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     args = [a for a in sys.argv[1:] if a != "--serial"]
-    # Absolute before loading: System.load moves the working folder to the file's.
     out = os.path.abspath(args[0] if args else "efficiency.png")
 
     diameters = [1e-6, 3e-6, 1e-5, 2e-5, 5e-5, 1e-4, 2e-4, 5e-4]
@@ -47,7 +47,10 @@ def main():
                  "from (-0.25, 0.625) to (0.25, 0.625)")
     ax.grid(True, which="both", alpha=0.3)
     fig.tight_layout()
-    fig.savefig(out, dpi=120)
+    # Drawn into memory first, then written whole as the program writes its files.
+    png = io.BytesIO()
+    fig.savefig(png, format="png", dpi=120)
+    kalvex.write_file(out, png.getvalue())
     print("plot:", out)
     return 0
 

@@ -5,6 +5,7 @@ curve per flange height h: a sweep of task_velocity.json on Dask. Prints the tab
 
     PYTHONPATH=build/python python3 examples/study_slot.py [OUT.png] [--serial]
 """
+import io
 import os
 import sys
 
@@ -19,7 +20,6 @@ import kalvex.study
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     args = [a for a in sys.argv[1:] if a != "--serial"]
-    # Absolute before loading: System.load moves the working folder to the file's.
     out = os.path.abspath(args[0] if args else "study_slot.png")
     task = os.path.join(here, "task_velocity.json")
 
@@ -48,7 +48,10 @@ def main():
     ax.grid(True, alpha=0.3)
     ax.legend()
     fig.tight_layout()
-    fig.savefig(out, dpi=120)
+    # Drawn into memory first, then written whole as the program writes its files.
+    png = io.BytesIO()
+    fig.savefig(png, format="png", dpi=120)
+    kalvex.write_file(out, png.getvalue())
     print("plot:", out)
     return 0
 

@@ -1,4 +1,5 @@
 #include "optimise/uOptEdges.h"
+#include "optimise/uOptTask.h"
 
 #include "results/uParticle.h"
 #include "results/uTextFormat.h"
@@ -512,6 +513,18 @@ double TOptimizeEdges::GridSize() const {
             std::isfinite(Count) ? std::max(Count, 1.0) : std::numeric_limits<double>::infinity();
     }
     return Size;
+}
+
+std::vector<TRealArray> TOptimizeEdges::GridValues() const {
+    std::vector<TRealArray> Values;
+    for (const TParamInfo& P : Params.Params) {
+        TRealArray V{P.MinValue};
+        while (V.back() + TabScaler * P.Step - 1e-10 <= P.MaxValue &&
+               static_cast<double>(V.size()) < MaxGridModels)
+            V.push_back(V.back() + TabScaler * P.Step);
+        Values.push_back(std::move(V));
+    }
+    return Values;
 }
 
 std::vector<TOptimizeEdges::TTrialPoint>

@@ -142,6 +142,9 @@ public:
     // The number of models the grid phase evaluates (with Tabulate), from the ranges,
     // steps and TabScaler; may be huge or infinite.
     double GridSize() const;
+    // The values each parameter takes in the grid, in parameter order, as NextGridPoint
+    // walks them (repeated addition, so the same bits).
+    std::vector<TRealArray> GridValues() const;
     // Discretises Params.Model into the evaluator with DiscretizationSettings and
     // empties its intensities; throws TDiscretizationError on unusable settings.
     void Discretize();

@@ -17,6 +17,20 @@ public:
 
 } // namespace
 
+std::vector<std::pair<std::string, TRealArray>> TaskGrid(const TEdges& Model,
+                                                         const TOptTask& Task) {
+    // Tabulated, so that the search's bound on the grid's size refuses a huge one.
+    TOptTask Tabulated = Task;
+    Tabulated.Tabulate = true;
+    TOptimizeEdges Search;
+    PrepareSearch(Model, Tabulated, Search);
+    const std::vector<TRealArray> Values = Search.GridValues();
+    std::vector<std::pair<std::string, TRealArray>> Grid;
+    for (int I = 0; I < Search.Params.ParamCount(); ++I)
+        Grid.emplace_back(Search.Params.GetParam(I).Name, Values[static_cast<std::size_t>(I)]);
+    return Grid;
+}
+
 TTaskPoint EvaluateTaskPoint(const TEdges& Model, const TOptTask& Task,
                              const std::map<std::string, double>& Values, int Threads,
                              TSolverKind Solver) {

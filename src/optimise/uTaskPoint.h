@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kalvex {
@@ -29,5 +30,10 @@ struct TTaskPoint {
 TTaskPoint EvaluateTaskPoint(const TEdges& Model, const TOptTask& Task,
                              const std::map<std::string, double>& Values, int Threads = 1,
                              TSolverKind Solver = TSolverKind::skAuto);
+
+// The task's whole grid as a study sweeps it: each parameter (suction first) with the
+// values the search's tabulation gives it. Throws TRefusal as PrepareSearch does, and
+// for a grid of more than MaxGridModels models even when the task does not tabulate.
+std::vector<std::pair<std::string, TRealArray>> TaskGrid(const TEdges& Model, const TOptTask& Task);
 
 } // namespace kalvex

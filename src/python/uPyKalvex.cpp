@@ -561,7 +561,7 @@ public:
 
     py::dict Particle(const TParticleParams& P, const py::object& Progress) {
         if (const auto Fault = CheckParticleParams(P))
-            Refuse(Fault->Key + ": " + Fault->Message);
+            Refuse(Fault->Russian, Fault->Key + ": " + Fault->Message);
         // The slits of the model turn along, as kalvex-calc turns its model.
         Counter->Model = &Model;
         TDrawLines Store;
@@ -985,6 +985,24 @@ PYBIND11_MODULE(_core, m) {
         "Discretises the system into boundary elements (kalvex-calc's options and defaults). "
         "solver: 'auto', 'lu' or 'iterative'; threads: 0 for every core.");
 
+    m.def(
+        "_task_grid",
+        [](const TEdges& System, const std::string& Json) {
+            return TaskGrid(System, ParseOptTask(Json));
+        },
+        arg("system"), arg("task"));
+    m.def(
+        "write_file",
+        [](const std::string& Path, const py::bytes& Data) {
+            const std::string Bytes = Data;
+            CheckOutputFiles({{"", Path}}, {});
+            WriteFileAtomic(
+                Path, std::span(reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size()));
+        },
+        arg("path"), arg("data"),
+        "Writes data as every file of the program is written: into a temporary file beside "
+        "path, then renamed over it, so that a failed write leaves the old file whole. A "
+        "read-only file or one that is not a regular file is refused (KalvexError).");
     m.def("_task_point", &TaskPoint, arg("system"), arg("task"), arg("values"), arg("threads") = 1,
           arg("solver") = "auto");
     m.def(

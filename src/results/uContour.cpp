@@ -114,11 +114,14 @@ bool VelocitiesAt(TCountEdges& E, std::span<const double> X, std::span<const dou
                   std::span<double> VX, std::span<double> VY) {
     const std::size_t N = X.size();
     if (Y.size() != N || VX.size() != N || VY.size() != N)
-        throw TGridParamsError("as many x as y coordinates are needed");
+        throw TGridParamsError("Координат X должно быть столько же, сколько координат Y.",
+                               "as many x as y coordinates are needed");
     for (std::size_t K = 0; K < N; ++K)
         if (!std::isfinite(X[K]) || !std::isfinite(Y[K]) || std::abs(X[K]) > MaxCoordinate ||
             std::abs(Y[K]) > MaxCoordinate)
-            throw TGridParamsError("the points must lie within ±1e6 m");
+            throw TGridParamsError("Координаты точек должны лежать в пределах ±1e6 м (точка " +
+                                       std::to_string(K + 1) + ").",
+                                   "the points must lie within ±1e6 m");
     E.Stopped = false;
     E.EnsureSolved();
     const double NaN = std::numeric_limits<double>::quiet_NaN();

@@ -1,5 +1,6 @@
 # Studies on a two-worker local cluster against the serial loop.
 import csv
+import json
 
 import pytest
 
@@ -45,3 +46,19 @@ def test_ctrl_c_keeps_the_finished_rows():
     whole = kalvex.discretize(system).efficiency((-0.25, 0.625), (0.25, 0.625), 4,
                                                  [r["d"] for r in rows])["rows"]
     assert [r["fraction"] for r in rows] == [w["fraction"] for w in whole]
+
+
+def test_the_grid_is_the_searchs_and_a_table_is_written_whole(tmp_path):
+    system = kalvex.System.load(example("hood_probe.asp"))
+    with open(TASK, encoding="utf-8") as f:
+        task = json.load(f)
+    task["tab_scaler"] = 2
+    grid = study.task_grid(system, task)
+    assert grid["Отсос1"] == [0.5, 1.5, 2.5, 3.5]
+    assert len(grid["h"]) == 3
+    target = tmp_path / "rows.csv"
+    target.write_text("old")
+    target.chmod(0o444)
+    with pytest.raises(kalvex.KalvexError):
+        study.write_csv([{"a": 1.0}], target)
+    assert target.read_text() == "old"

@@ -29,11 +29,12 @@ from ._core import (  # noqa: F401
     Stopped,
     System,
     discretize,
+    write_file,
 )
 from . import _core
 
 __all__ = ["System", "Discretized", "discretize", "optimize", "KalvexError", "Refusal",
-           "Stopped"]
+           "Stopped", "write_file"]
 
 
 def optimize(system, task, *, method=None, base_length=None, scaler=None, cyl_step=None,

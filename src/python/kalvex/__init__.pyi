@@ -67,6 +67,8 @@ def discretize(system: System, *, method: str = "graded", base_length: float = 0
                infinite_count: int = 15, solver: str = "auto",
                threads: int = 0) -> Discretized: ...
 
+def write_file(path: str, data: bytes) -> None: ...
+
 def optimize(system: System, task: Union[dict[str, Any], str, PathLike[str]], *,
              method: Optional[str] = None, base_length: Optional[float] = None,
              scaler: Optional[float] = None, cyl_step: Optional[float] = None,

@@ -16,6 +16,7 @@ Command line: ``python3 -m kalvex.study SYSTEM.asp TASK.json [--scheduler ADDR]
 
 import argparse
 import csv
+import io
 import itertools
 import json
 import os
@@ -119,16 +120,12 @@ def _point_case(case):
     return kalvex._core._task_point(system, case["_task"], values)
 
 
-def task_grid(task):
-    """Every parameter of a task (suction openings, then geometric parameters) over
-    its range from min to max by step, as a dict of lists."""
-    t = json.loads(_task_text(task))
-    grid = {}
-    for p in t.get("suction", []) + t.get("geometric", []):
-        lo, hi, step = p["min"], p["max"], p["step"]
-        n = int(round((hi - lo) / step)) + 1
-        grid[p["name"]] = [lo + k * step for k in range(n) if lo + k * step <= hi + 1e-12]
-    return grid
+def task_grid(system, task):
+    """Every parameter of a task on ``system`` (suction openings, then geometric
+    parameters) with the values the search's tabulation gives it (``tab_scaler``
+    included), as a dict of lists. A grid of more models than the search takes is
+    refused (kalvex.Refusal)."""
+    return dict(kalvex._core._task_grid(system, _task_text(task)))
 
 
 def sweep(system, task, values, **options):
@@ -172,19 +169,21 @@ def batch(files, **options):
 
 
 def write_csv(rows, path):
-    """Writes the rows as CSV, one column per key (rows that failed carry ``error``)."""
+    """Writes the rows as CSV (the union of their keys as columns, floats with 17
+    digits), replacing the file whole or not at all."""
     keys = []
     for r in rows:
         for k in r or {}:
             if k not in keys:
                 keys.append(k)
-    with open(path, "w", newline="", encoding="utf-8") as f:
-        w = csv.DictWriter(f, fieldnames=keys)
-        w.writeheader()
-        for r in rows:
-            if r is not None:
-                w.writerow({k: (format(v, ".17g") if isinstance(v, float) else v)
-                            for k, v in r.items()})
+    text = io.StringIO(newline="")
+    w = csv.DictWriter(text, fieldnames=keys)
+    w.writeheader()
+    for r in rows:
+        if r is not None:
+            w.writerow({k: (format(v, ".17g") if isinstance(v, float) else v)
+                        for k, v in r.items()})
+    kalvex.write_file(os.fspath(path), text.getvalue().encode("utf-8"))
 
 
 def main(argv=None):
@@ -200,7 +199,7 @@ def main(argv=None):
     a = ap.parse_args(argv)
     system = kalvex.System.load(a.system)
     try:
-        rows = sweep(system, a.task, task_grid(a.task), scheduler=a.scheduler,
+        rows = sweep(system, a.task, task_grid(system, a.task), scheduler=a.scheduler,
                      workers=a.workers, progress=True)
     except kalvex.Stopped as e:
         rows = e.partial
