@@ -505,6 +505,29 @@ TEST(TurningSlit, EqualElementsOfTwoMillimetresGiveTheFullSolveAtEveryStep) {
         EXPECT_LE(Distance(Full[I].Position, Kept[I].Position), 1e-9) << I;
 }
 
+// Two cylinders turning side by side above a fine floor: each sees the other's turning
+// elements as they stand and the floor through its series.
+TEST(TurningSlit, TwoTurningCylindersGiveTheFullSolveAtEveryStep) {
+    const TEdges M = ModelOf({Chain({{2.0, 0.0}, {0.0, 0.0}, {-2.0, 0.0}}),
+                              Cylinder({-0.3, 0.4}, 0.1, 1.0, true, 250.0, 290.0, 2.0),
+                              Cylinder({0.3, 0.4}, 0.1, -1.0, true, 200.0, 230.0, 1.0)});
+    TCountEdges C;
+    C.Elements.DiscretizeEqual(M, 15, 0.004, 1.8);
+    C.SolverKind = TSolverKind::skDirect;
+    for (int Step = 0; Step < 4; ++Step) {
+        C.Elements.RotateCylinders(0.005);
+        C.SolveTurned();
+        const TRealArray Turned = C.Intensities;
+        C.Solve();
+        double Scale = 0;
+        for (double X : C.Intensities)
+            Scale = std::max(Scale, std::abs(X));
+        ASSERT_EQ(Turned.size(), C.Intensities.size());
+        for (std::size_t I = 0; I < Turned.size(); ++I)
+            ASSERT_NEAR(Turned[I], C.Intensities[I], 1e-12 * Scale) << "step " << Step;
+    }
+}
+
 TEST_F(RotatingSlit, FailedTraceTurnsTheCylindersBack) {
     const TRealPoint Before = CylPoint();
     int Calls = 0;
