@@ -76,11 +76,7 @@ int main(int argc, char* argv[]) {
     kalvex::TfrmMain Main(
         Msg, kalvex::SettingsFilePath(QApplication::applicationDirPath().toStdString()));
     Msg.SetParent(&Main);
-    // Without a window manager (a bare X server) maximising is only a wish: start with
-    // the whole screen.
-    if (const QScreen* S = QGuiApplication::primaryScreen())
-        Main.setGeometry(S->availableGeometry());
-    Main.showMaximized();
+    Main.ShowBesideToolWindows();
 
     const QStringList Args = QApplication::arguments();
     if (Args.size() > 1)

@@ -245,12 +245,17 @@ void TfrmMain::CreateActions() {
     ModeGroup->addAction(findChild<QAction*>(QStringLiteral("miEdit")));
     ModeGroup->addAction(findChild<QAction*>(QStringLiteral("miCount")));
 
-    for (const char* Name : {"miEdgeProp", "miCylProp"}) {
-        const bool Edge = Name == std::string_view("miEdgeProp");
-        QAction* A = MakeAction(Name, Edge ? "Прямолинейная область" : "Цилиндрическая область");
+    for (const auto& [Name, Text] : {std::pair{"miEdgeProp", "Прямолинейная область"},
+                                     std::pair{"miCylProp", "Цилиндрическая область"},
+                                     std::pair{"miDiscreteProp", "Дискретизация ребра"}}) {
+        QAction* A = MakeAction(Name, Text);
         A->setCheckable(true);
-        connect(A, &QAction::triggered, this, [this, Edge](bool On) {
-            ToggleToolWindow(Edge ? Props->EdgeProp() : Props->CylProp(), On);
+        const std::string_view N = Name;
+        connect(A, &QAction::triggered, this, [this, N](bool On) {
+            ToggleToolWindow(N == "miEdgeProp"  ? Props->EdgeProp()
+                             : N == "miCylProp" ? Props->CylProp()
+                                                : Props->DiscreteProp(),
+                             On);
         });
     }
     connect(MakeAction("miSettings", "Настройки"), &QAction::triggered, this,
@@ -282,6 +287,9 @@ void TfrmMain::CreateActions() {
 
     // Editing tools
     ToolGroup = new QActionGroup(this);
+    // Optional, so that a second press releases a two-state tool of modelling; the
+    // other tools stay down when pressed again.
+    ToolGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     struct TToolDef {
         const char* Name;
         const char* Hint;
@@ -306,6 +314,10 @@ void TfrmMain::CreateActions() {
         connect(A, &QAction::toggled, this, [this, Tool](bool On) {
             if (On)
                 SelectTool(Tool);
+        });
+        connect(A, &QAction::triggered, A, [A](bool On) {
+            if (!On)
+                A->setChecked(true);
         });
     }
     findChild<QAction*>(QStringLiteral("tbDrawFiniteEdge"))->setChecked(true);
@@ -342,9 +354,17 @@ void TfrmMain::CreateActions() {
             &QAction::triggered, this, FlowLines);
     connect(MakeToolAction("tbPartTrace", "Построить траекторию частицы", "particle"),
             &QAction::triggered, this, PartTrace);
+    // A two-state tool released by its second press hands the canvas back to panning.
+    auto ReleaseToPan = [this](QAction* Tool) {
+        connect(Tool, &QAction::triggered, this, [this](bool Down) {
+            if (!Down)
+                findChild<QAction*>(QStringLiteral("tbPan"))->setChecked(true);
+        });
+    };
     QAction* Discr2 = MakeToolAction("tbDiscr2", "Удвоить дискретизацию", "refine");
     Discr2->setCheckable(true);
     ToolGroup->addAction(Discr2);
+    ReleaseToPan(Discr2);
     connect(Discr2, &QAction::toggled, this, [this](bool Down) {
         if (CornerPlaced) {
             CornerPlaced = false;
@@ -402,10 +422,11 @@ void TfrmMain::CreateActions() {
     // The point-picking tools of modelling: the canvas leaves the clicks to the window.
     for (const auto& [Name, Hint, Icon] :
          {std::tuple{"tbFlowLine", "Нарисовать линию тока", "flowline"},
-          std::tuple{"tbSpeed", "Рассчитать скорость в точке", "speed"}}) {
+          std::tuple{"tbSpeed", "Рассчитать скорость в точке щелчком по чертежу", "speed"}}) {
         QAction* Pick = MakeToolAction(Name, Hint, Icon);
         Pick->setCheckable(true);
         ToolGroup->addAction(Pick);
+        ReleaseToPan(Pick);
         connect(Pick, &QAction::toggled, this, [this](bool Down) {
             if (!Down)
                 return;
@@ -413,7 +434,7 @@ void TfrmMain::CreateActions() {
             Box->setCursor(TakeCursor());
         });
     }
-    connect(MakeToolAction("tbSpeed2", "Рассчитать скорость в точке", "speed2"),
+    connect(MakeToolAction("tbSpeed2", "Рассчитать скорость в точке по ее координатам", "speed2"),
             &QAction::triggered, this, [this] { FrmSpeed->exec(); });
     connect(MakeToolAction("tbRotate", "Поворот цилиндров", "rotate"), &QAction::triggered, this,
             &TfrmMain::Rotate);
@@ -475,7 +496,7 @@ void TfrmMain::CreateMenus() {
     View->addActions({A("miEditMode"), A("miCountMode")});
     View->addSeparator();
     QMenu* Windows = Menu(View->addMenu(U("Окна")), "mnuWindows");
-    Windows->addActions({A("miEdgeProp"), A("miCylProp")});
+    Windows->addActions({A("miEdgeProp"), A("miCylProp"), A("miDiscreteProp")});
     QMenu* Panels = Menu(View->addMenu(U("Панели")), "mnuPanels");
     QAction* Basic = MakeAction("miBasicPanel", "Основная");
     QAction* FilePanel = MakeAction("miFilePanel", "Файл");
@@ -711,6 +732,8 @@ void TfrmMain::UpdateUndoCommands() {
 void TfrmMain::UpdateWindowTicks() {
     findChild<QAction*>(QStringLiteral("miEdgeProp"))->setChecked(Props->EdgeProp()->isVisible());
     findChild<QAction*>(QStringLiteral("miCylProp"))->setChecked(Props->CylProp()->isVisible());
+    findChild<QAction*>(QStringLiteral("miDiscreteProp"))
+        ->setChecked(Props->DiscreteProp()->isVisible());
 }
 
 // ---------------------------------------------------------------- file commands
@@ -894,10 +917,10 @@ void TfrmMain::closeEvent(QCloseEvent* Event) {
 // ---------------------------------------------------------------- modes and view
 
 void TfrmMain::SwitchMode(TMode Target) {
-    if (Doc.SwitchMode(Target, *Ui) && Target == TMode::mdCount &&
-        !Wizard->Prepare(Doc.Canvas().Edges,
-                         FrmDiscret->Settings().value_or(TDiscretizationSettings{})))
-        Msg.Show(QString::fromUtf8(MsgNotBalanced));
+    // A model the wizard cannot take is said when the wizard is opened.
+    if (Doc.SwitchMode(Target, *Ui) && Target == TMode::mdCount)
+        Wizard->Prepare(Doc.Canvas().Edges,
+                        FrmDiscret->Settings().value_or(TDiscretizationSettings{}));
     // The radio pair may have ticked itself on a refused switch.
     UpdateModeControls();
     UpdateEditCommands();
@@ -905,9 +928,19 @@ void TfrmMain::SwitchMode(TMode Target) {
 
 void TfrmMain::ChooseOptimalParams() {
     const TPointMarker Marker{&Doc.Canvas(), [this] { Box->Redraw(); }};
+    // The formulas name the objects (Точка5, Отсос1): the canvas names them meanwhile.
+    TEdgesCanvas& C = Doc.Canvas();
+    const bool NamesShown = C.ShowNames;
+    C.ShowNames = true;
+    Box->Redraw();
     const std::optional<TEdges> Found = RunOptimisationWizard(
         *Wizard, Msg, Marker, QString::fromStdString(Doc.WorkDir().string()), this,
-        TSearchHost{[this](bool On) { SetBusy(On); }, [this] { return CloseWanted; }});
+        TSearchHost{[this](bool On) { SetBusy(On); }, [this] { return CloseWanted; },
+                    [this](const std::string& Path, const std::string& Text) {
+                        Doc.SaveText(Path, Text);
+                    }});
+    C.ShowNames = NamesShown;
+    Box->Redraw();
     if (!Found)
         return;
     SwitchMode(TMode::mdEdit);
@@ -974,6 +1007,8 @@ void TfrmMain::CanvasMouseDown(TMouseButton Button, int X, int Y) {
 
 void TfrmMain::CanvasMouseMove(int X, int Y) {
     const TRealPoint P = Doc.Canvas().ScreenToWorld({X, Y});
+    // A button's hint left standing hides the mode and the coordinates.
+    statusBar()->clearMessage();
     sbCoords->setText(QLatin1Char(' ') + NumberText(P.X) + QLatin1Char(';') + NumberText(P.Y));
     if (CornerPlaced) {
         DrawBand(); // the old band goes
@@ -993,7 +1028,8 @@ void TfrmMain::DrawBand() {
     S->SetPenStyle(TPenStyle::psSolid);
     S->SetPenWidth(1);
     S->SetPenColor(0xFFFF00); // aqua: blue and green
-    const TPixel Band[] = {Corner1, {Corner2.X, Corner1.Y}, Corner2, {Corner1.X, Corner2.Y}};
+    const TPixel Band[] = {
+        Corner1, {Corner2.X, Corner1.Y}, Corner2, {Corner1.X, Corner2.Y}, Corner1};
     S->Polyline(Band);
     S->SetPenMode(TPenMode::pmCopy);
 }
@@ -1040,37 +1076,60 @@ void TfrmMain::showEvent(QShowEvent* Event) {
     if (ToolWindowsPlaced)
         return;
     ToolWindowsPlaced = true;
-    PlaceToolWindows();
+    // Shown first: a window's size settles when it is shown.
     for (QWidget* W : {Props->EdgeProp(), Props->CylProp(), Props->DiscreteProp()})
         W->show();
+    PlaceToolWindows();
     UpdateWindowTicks();
 }
 
-void TfrmMain::PlaceToolWindows() {
+int TfrmMain::PlaceToolWindows() {
     const QScreen* S = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
     if (S == nullptr)
-        return;
-    // Down the right edge of the screen, the segment window at 69 and the cylinder
-    // window at 290, each below the one before when they are taller; a window that
-    // would leave the screen starts a new column to the left.
+        return 0;
+    // One column down the right edge of the screen, 2 pixels in: the segment window at
+    // 69, the cylinder window at 290 and the segment's discretisation below, each below
+    // the one before. On a short screen the lower ones move up over the upper ones
+    // rather than out of the screen or over the drawing.
     const QRect Area = S->availableGeometry();
-    const int Wanted[] = {69, 290, 0};
+    const int Wanted[] = {69, 290, 575};
     int Next = Area.top();
-    int Right = Area.right() - 2;
-    int ColumnLeft = Right;
+    int ColumnLeft = Area.right();
     int I = 0;
     for (QWidget* W : {Props->EdgeProp(), Props->CylProp(), Props->DiscreteProp()}) {
         W->adjustSize();
         const QSize F = W->frameGeometry().size();
         int Top = std::max(Next, Area.top() + Wanted[I++]);
-        if (Top + F.height() > Area.bottom() && Top > Area.top() + 69) {
-            Right = ColumnLeft - 8;
-            Top = Area.top() + 69;
-        }
-        W->move(Right - F.width(), Top);
-        ColumnLeft = std::min(ColumnLeft, Right - F.width());
-        Next = Top + F.height() + 8;
+        Top = std::max(Area.top(), std::min(Top, Area.bottom() + 1 - F.height()));
+        const int Left = Area.right() + 1 - 2 - F.width();
+        W->move(Left, Top);
+        ColumnLeft = std::min(ColumnLeft, Left);
+        Next = Top + F.height() + 4;
     }
+    return ColumnLeft;
+}
+
+void TfrmMain::ShowBesideToolWindows() {
+    const QScreen* S = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (S == nullptr) {
+        showMaximized();
+        return;
+    }
+    const QRect Area = S->availableGeometry();
+    ToolWindowsPlaced = true;
+    for (QWidget* W : {Props->EdgeProp(), Props->CylProp(), Props->DiscreteProp()})
+        W->show();
+    const int ColumnLeft = PlaceToolWindows();
+    // The rest of the screen, left of the tool windows; the frame is known once shown.
+    const QRect Wanted(Area.left(), Area.top(), std::max(320, ColumnLeft - 4 - Area.left()),
+                       Area.height());
+    setGeometry(Wanted);
+    show();
+    const QRect F = frameGeometry();
+    const QRect G = geometry();
+    setGeometry(Wanted.adjusted(G.left() - F.left(), G.top() - F.top(), G.right() - F.right(),
+                                G.bottom() - F.bottom()));
+    UpdateWindowTicks();
 }
 
 void TfrmMain::ToggleToolWindow(QWidget* W, bool Show) {
@@ -1181,7 +1240,8 @@ void TfrmMain::SaveResults(bool Picture) {
         U(Picture ? "Метафайлы (*.wmf);;Метафайлы EMF (*.emf);;Рисунки PNG (*.png);;Рисунки SVG "
                     "(*.svg);;Документы PDF (*.pdf)"
                   : "Результаты моделирования (*.mod)"),
-        QLatin1String(Picture ? "wmf" : "mod"), QString::fromStdString(Doc.WorkDir().string())};
+        QLatin1String(Picture ? "wmf" : "mod"),
+        QString::fromStdString(Doc.ResultPath(Picture ? ".wmf" : ".mod").string())};
     const QString Name = Msg.SaveFileName(Dialog);
     if (Name.isEmpty())
         return;

@@ -55,6 +55,10 @@ public:
     TPropertyWindows& PropertyWindows() const { return *Props; }
     TWizard& OptWizard() const { return *Wizard; }
 
+    // Shows the window over the screen left of the tool windows, which stand down its
+    // right edge, so that none of them covers the drawing.
+    void ShowBesideToolWindows();
+
     // The system named on the command line, opened as Open does after its dialog.
     void OpenSystem(const QString& Path);
 
@@ -119,7 +123,8 @@ private:
     void CanvasMouseDown(TMouseButton Button, int X, int Y);
     void CanvasMouseMove(int X, int Y);
     void CanvasDoubleClick();
-    void PlaceToolWindows();
+    // Places the tool windows; the left edge of their column.
+    int PlaceToolWindows();
     void ToggleToolWindow(QWidget* W, bool Show);
     void UndoEdit();
     void RedoEdit();

@@ -1,9 +1,11 @@
 #include "app/uMessages.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace kalvex {
 
@@ -24,16 +26,18 @@ QMessageBox::Icon BoxIcon(TMsgIcon Icon) {
         return QMessageBox::Warning;
     case TMsgIcon::Error:
         return QMessageBox::Critical;
+    case TMsgIcon::Question:
+        return QMessageBox::Question;
     case TMsgIcon::None:
         break;
     }
     return QMessageBox::NoIcon;
 }
 
-TMsgAnswer Ask(QWidget* Parent, const QString& Text, QMessageBox::StandardButtons Buttons) {
-    QMessageBox Box(QMessageBox::Question, QApplication::applicationDisplayName(),
-                    MessageText(Text), Buttons, Parent);
-    Box.setIcon(QMessageBox::Question);
+TMsgAnswer Ask(QWidget* Parent, const QString& Text, QMessageBox::StandardButtons Buttons,
+               TMsgIcon Icon = TMsgIcon::Question) {
+    QMessageBox Box(BoxIcon(Icon), QApplication::applicationDisplayName(), MessageText(Text),
+                    Buttons, Parent);
     switch (Box.exec()) {
     case QMessageBox::Yes:
         return TMsgAnswer::Yes;
@@ -52,8 +56,19 @@ void TQtMessages::Show(const QString& Text, TMsgIcon Icon) {
     Box.exec();
 }
 
-TMsgAnswer TQtMessages::AskYesNo(const QString& Text) {
-    const TMsgAnswer A = Ask(Parent, Text, QMessageBox::Yes | QMessageBox::No);
+int TQtMessages::ShowWithCommands(const QString& Text, TMsgIcon Icon, const QStringList& Commands) {
+    QMessageBox Box(BoxIcon(Icon), QApplication::applicationDisplayName(), MessageText(Text),
+                    QMessageBox::Ok, Parent);
+    QList<QAbstractButton*> Buttons;
+    for (const QString& C : Commands)
+        Buttons << Box.addButton(C, QMessageBox::ActionRole);
+    Box.setDefaultButton(QMessageBox::Ok);
+    Box.exec();
+    return static_cast<int>(Buttons.indexOf(Box.clickedButton()));
+}
+
+TMsgAnswer TQtMessages::AskYesNo(const QString& Text, TMsgIcon Icon) {
+    const TMsgAnswer A = Ask(Parent, Text, QMessageBox::Yes | QMessageBox::No, Icon);
     return A == TMsgAnswer::Yes ? A : TMsgAnswer::No;
 }
 

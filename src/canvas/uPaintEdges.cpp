@@ -384,24 +384,25 @@ void TEdgesCanvas::DrawEdge(const TEdge& Edge, TCounters& Counters, bool Names) 
         if (J < N - 1 || !Semi)
             Hn = HalfAngleSigned(Dir(S), Dir(Seg[static_cast<std::size_t>((J + 1) % N)]));
         DrawSegmentBand(P1, P2, SignEps(S.V), Hn, Hp);
+        // Named as the optimisation formulas name them (Точка5, Отсос1).
         if (Names) {
             ++Counters.Points;
-            DrawLabel(P1, "Точка_" + std::to_string(Counters.Points));
+            DrawLabel(P1, "Точка" + std::to_string(Counters.Points));
             if (S.V > 0) {
                 ++Counters.Suctions;
                 const TPixel At{RoundEven(0.3 * P1.X + 0.7 * P2.X),
                                 RoundEven(0.3 * P1.Y + 0.7 * P2.Y)};
-                DrawLabel(At, "Отсос_" + std::to_string(Counters.Suctions));
+                DrawLabel(At, "Отсос" + std::to_string(Counters.Suctions));
             }
         }
     }
     if (Names) {
         // The first point's label again, above the band of the closing segment.
         DrawLabel(WorldToScreen(Seg.front().P1),
-                  "Точка_" + std::to_string(Counters.Points - N + 1));
+                  "Точка" + std::to_string(Counters.Points - N + 1));
         if (Semi) {
             ++Counters.Points;
-            DrawLabel(WorldToScreen(Seg.back().P2), "Точка_" + std::to_string(Counters.Points));
+            DrawLabel(WorldToScreen(Seg.back().P2), "Точка" + std::to_string(Counters.Points));
         }
     }
 }
@@ -421,7 +422,7 @@ void TEdgesCanvas::DrawCylinderEdge(const TEdge& Edge, TCounters& Counters, bool
     DrawCylinder(C, S, A1, A2, Rp);
     if (Names) {
         ++Counters.Cylinders;
-        DrawLabel(C, "Цилиндр_" + std::to_string(Counters.Cylinders));
+        DrawLabel(C, "Цилиндр" + std::to_string(Counters.Cylinders));
         if (HasSlit && S1.V > 1e-10) {
             ++Counters.Suctions;
             const auto Rim = [&](double Deg) {
@@ -431,7 +432,7 @@ void TEdgesCanvas::DrawCylinderEdge(const TEdge& Edge, TCounters& Counters, bool
             const TPixel Pa = Rim(A1);
             const TPixel Pb = Rim(A2);
             const TPixel At{RoundEven(0.3 * Pa.X + 0.7 * Pb.X), RoundEven(0.3 * Pa.Y + 0.7 * Pb.Y)};
-            DrawLabel(At, "Отсос_" + std::to_string(Counters.Suctions));
+            DrawLabel(At, "Отсос" + std::to_string(Counters.Suctions));
         }
     }
 }

@@ -22,6 +22,24 @@ std::string UnbalancedMessage(double NetFlow, const std::function<std::string(do
            "его скорость уравновесит расход.";
 }
 
+std::optional<std::string> ParticleOutcome(const TParticleResult& R,
+                                           const std::function<std::string(double)>& Number) {
+    const std::string T = Number ? Number(R.Time) : FormatNumber(R.Time);
+    switch (R.End) {
+    case TParticleEnd::peCaught:
+        return "Частица уловлена: она достигла отсоса через " + T + " с полета.";
+    case TParticleEnd::peTime:
+        if (R.PointLimit)
+            return "Частица не уловлена: траектория прервана через " + T +
+                   " с полета,\rтак как в ней слишком много точек.";
+        return "Частица не уловлена за время моделирования (" + T + " с).";
+    case TParticleEnd::peStopped:
+        break;
+    }
+    // Stopped by the user, who knows it.
+    return std::nullopt;
+}
+
 TDocument::TDocument() {
     FCanvas.EdgeElements = nullptr;
     std::error_code Ec;
@@ -308,6 +326,8 @@ std::optional<std::string> TDocument::WriteCompanion() {
 std::optional<std::string> TDocument::Discretize(const TDiscretizationSettings& Settings) {
     kalvex::Discretize(FSolver.Elements, FCanvas.Edges, Settings);
     FSolver.ClearIntensities();
+    // Lines traced on the old elements would stand for a flow no longer computed.
+    FCanvas.DrawLines.ClearLines();
     KeepDrawnElements();
     return WriteCompanion();
 }
@@ -315,6 +335,7 @@ std::optional<std::string> TDocument::Discretize(const TDiscretizationSettings& 
 std::optional<std::string> TDocument::RefineInRect(TRealPoint C1, TRealPoint C2) {
     FSolver.Elements.RefineInRect(C1, C2);
     FSolver.ClearIntensities();
+    FCanvas.DrawLines.ClearLines();
     KeepDrawnElements();
     return WriteCompanion();
 }
@@ -411,6 +432,18 @@ void TDocument::SaveResultsPicture(const std::string& Path, const TPictureOption
             FCanvas.LegendFormat ? FCanvas.LegendFormat : [](double V) { return FormatNumber(V); };
     RefuseOverInputs(Path);
     ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path, Legend, Options);
+}
+
+void TDocument::SaveText(const std::string& Path, const std::string& Text) const {
+    RefuseOverInputs(Path);
+    std::string Lines;
+    for (const char C : Text)
+        if (C != '\n')
+            Lines += C == '\r' ? '\n' : C;
+    if (!Lines.empty() && Lines.back() != '\n')
+        Lines += '\n';
+    WriteFileAtomic(Path, std::span<const std::uint8_t>(
+                              reinterpret_cast<const std::uint8_t*>(Lines.data()), Lines.size()));
 }
 
 // ---------------------------------------------------------------- view

@@ -38,6 +38,11 @@ inline constexpr const char* NotSavedQuestion =
 std::optional<std::string> BalanceRefusal(const TEdges& Model,
                                           const std::function<std::string(double)>& Number = {});
 
+// What became of a traced particle, with its flight time written by Number; nothing
+// for a trace the user stopped.
+std::optional<std::string> ParticleOutcome(const TParticleResult& R,
+                                           const std::function<std::string(double)>& Number);
+
 // The questions and boxes of the file commands; the window answers them with its
 // dialogs, tests with a script.
 class TDocumentUi {
@@ -76,6 +81,11 @@ public:
     // The folder the system is read from and written to.
     const std::filesystem::path& WorkDir() const { return FWorkDir; }
     std::filesystem::path FilePath() const { return FWorkDir / FFileName; }
+    // Where a result of the system is first offered: beside it, under its name with
+    // Extension (".mod"; empty for the bare name).
+    std::filesystem::path ResultPath(const std::string& Extension) const {
+        return (FWorkDir / FFileName).replace_extension(Extension);
+    }
     std::filesystem::path CompanionPath() const { return FWorkDir / CompanionName(FFileName); }
     // The companion when it may be read and written: never the system file itself.
     std::optional<std::filesystem::path> Companion() const;
@@ -143,12 +153,13 @@ public:
     // Loads the discretisation file beside the system. False when there is none or it
     // cannot be read (the reason is shown).
     bool LoadCompanion(TDocumentUi& Ui);
-    // Discretises the model, writes the discretisation file and drops the intensities.
+    // Discretises the model, writes the discretisation file and drops the intensities
+    // and the result lines computed on the old elements.
     // When the file cannot be written the elements are kept and used all the same; the
     // text to show is returned, once each time modelling is entered.
     std::optional<std::string> Discretize(const TDiscretizationSettings& Settings);
     // Halves the elements inside the rectangle of the two model points, writes the
-    // discretisation file at once (as Discretize) and drops the intensities.
+    // discretisation file at once (as Discretize) and drops the intensities and lines.
     std::optional<std::string> RefineInRect(TRealPoint C1, TRealPoint C2);
     // The air velocity at P; solves first when needed.
     TRealPoint VelocityAt(TRealPoint P);
@@ -165,6 +176,8 @@ public:
     // discretisation file.
     void SaveResults(const std::string& Path) const;
     void SaveResultsPicture(const std::string& Path, const TPictureOptions& Options = {}) const;
+    // A report as a text file, its '\r' breaks as lines; never over the system either.
+    void SaveText(const std::string& Path, const std::string& Text) const;
 
     // ---- view: the one place where the scale changes, for the canvas, the result
     // lines and the evaluator together.

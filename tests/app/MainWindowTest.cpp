@@ -2,6 +2,8 @@
 // tool buttons, the boxes answered from a script.
 #include "app/canvas/uEdgesPaintBox.h"
 #include "app/canvas/uPropertyWindows.h"
+#include "app/optimise/uChooseParams.h"
+#include "app/optimise/uParamDialogs.h"
 #include "app/uHelp.h"
 #include "app/uMain.h"
 #include "app/uNumberText.h"
@@ -16,7 +18,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -26,6 +31,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -60,6 +66,12 @@ TEST_F(MainWindowTest, OpensInEditingAsDescribed) {
     }
     EXPECT_EQ(Window.findChild<QToolButton*>("tbDrawInfiniteEdge")->accessibleName(),
               QString::fromUtf8("Нарисовать прямолинейную полубесконечную область"));
+    // The two velocity buttons say which is which.
+    const QString ByClick = Window.findChild<QToolButton*>("tbSpeed")->accessibleName();
+    const QString ByFields = Window.findChild<QToolButton*>("tbSpeed2")->accessibleName();
+    EXPECT_NE(ByClick, ByFields);
+    EXPECT_TRUE(ByClick.startsWith(QString::fromUtf8("Рассчитать скорость в точке ")));
+    EXPECT_TRUE(ByFields.startsWith(QString::fromUtf8("Рассчитать скорость в точке ")));
     EXPECT_FALSE(TakeCursor().pixmap().isNull());
     // A screen reader toggles a tool button rather than clicking it: the tool changes too.
     Window.findChild<QToolButton*>("tbSelect")->toggle();
@@ -239,4 +251,71 @@ TEST_F(MainWindowTest, HelpWithoutAViewerSaysWhereTheGuideIs) {
     Act("miHelp")->trigger();
     EXPECT_EQ(Asked.size(), 2);
     EXPECT_EQ(Msg.Texts.size(), 1);
+}
+
+// Labels read as words: no hyphen left from a line break, no misspelt word, in every
+// dialog that shows them.
+TEST_F(MainWindowTest, LabelsCarryNoBreakHyphensOrTypos) {
+    TfrmChooseParams Params(Window.OptWizard(), Msg, QString(), &Window);
+    TfrmOtsosInfo Otsos(Msg, TParamInfo{}, &Window);
+    const QRegularExpression Broken(QStringLiteral("\\w- \\w|сементов|прозводит"),
+                                    QRegularExpression::UseUnicodePropertiesOption);
+    int Seen = 0;
+    QStringList Bad;
+    for (QLabel* L : Window.findChildren<QLabel*>()) {
+        ++Seen;
+        if (Broken.match(L->text()).hasMatch())
+            Bad << L->text();
+    }
+    EXPECT_GT(Seen, 100);
+    EXPECT_TRUE(Bad.isEmpty()) << Bad.join(QLatin1Char('|')).toStdString();
+    for (const char* Word :
+         {"Длина граничного элемента для цилиндров, м", "Коэффициент динамической формы частицы",
+          "Коэффициент восстановления при ударе",
+          "Количество сегментов:", "Шаг изменения производительности:"}) {
+        const QString W = QString::fromUtf8(Word);
+        const auto Labels = Window.findChildren<QLabel*>();
+        EXPECT_TRUE(std::any_of(Labels.begin(), Labels.end(), [&](const QLabel* L) {
+            return L->text() == W;
+        })) << Word;
+    }
+}
+
+TEST_F(MainWindowTest, StatusBarComesBackAfterAButtonsHint) {
+    QStatusTipEvent Tip(QString::fromUtf8("Выбрать"));
+    QApplication::sendEvent(&Window, &Tip);
+    ASSERT_FALSE(Window.statusBar()->currentMessage().isEmpty());
+    QTest::mouseMove(Box, {200, 200});
+    QTest::mouseMove(Box, {210, 205});
+    EXPECT_TRUE(Window.statusBar()->currentMessage().isEmpty());
+    EXPECT_TRUE(Window.findChild<QLabel*>(QStringLiteral("sbMode"))->isVisible());
+    EXPECT_TRUE(Window.findChild<QLabel*>(QStringLiteral("sbCoords"))->isVisible());
+    EXPECT_FALSE(Panel("sbCoords").isEmpty());
+}
+
+// The tool windows stand down the right edge of the screen beside the window, owned by
+// it (so kept above it), and "Окна" lists all three.
+TEST(ToolWindowsTest, StandBesideTheDrawingOwnedByTheWindow) {
+    TTempDir Dir;
+    TRecordingMessages Msg;
+    TfrmMain Window(Msg, Dir.Path / "kalvex.ini");
+    Window.ShowBesideToolWindows();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window));
+    QWidget* Box = Window.PaintBox();
+    const QRect Drawing(Box->mapToGlobal(QPoint(0, 0)), Box->size());
+    const QRect Screen = Window.screen()->availableGeometry();
+    TPropertyWindows& P = Window.PropertyWindows();
+    for (QWidget* W : {P.EdgeProp(), P.CylProp(), P.DiscreteProp()}) {
+        ASSERT_TRUE(W->isVisible()) << W->objectName().toStdString();
+        EXPECT_FALSE(W->frameGeometry().intersects(Drawing)) << W->objectName().toStdString();
+        EXPECT_TRUE(Screen.contains(W->frameGeometry())) << W->objectName().toStdString();
+        EXPECT_EQ(W->windowHandle()->transientParent(), Window.windowHandle());
+    }
+    EXPECT_GT(Drawing.width(), Screen.width() / 3);
+    const auto Items = Window.findChild<QMenu*>("mnuWindows")->actions();
+    ASSERT_EQ(Items.size(), 3);
+    EXPECT_TRUE(Items[2]->isChecked());
+    Items[2]->trigger();
+    EXPECT_FALSE(P.DiscreteProp()->isVisible());
+    Window.close();
 }

@@ -25,7 +25,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -179,6 +181,7 @@ TEST_F(ModellingTest, VelocityAtATypedPointAndByTheTool) {
     EXPECT_FALSE(Canvas().ShowSpeedPoint);
     EXPECT_EQ(Last(), First + QString::fromUtf8("\nVx = ") + NumberText(Vx) +
                           QString::fromUtf8(" м/с\nVy = ") + NumberText(Vy) +
+                          QString::fromUtf8(" м/с\n|V| = ") + NumberText(std::hypot(Vx, Vy)) +
                           QString::fromUtf8(" м/с"));
     if (QLocale().decimalPoint() == QLatin1Char(',')) {
         EXPECT_TRUE(
@@ -230,11 +233,13 @@ TEST_F(ModellingTest, FieldOfLinesCancelledMidwayKeepsItsLinesAndSavesThem) {
     ASSERT_FALSE(Msg.Dialogs.isEmpty());
     EXPECT_EQ(Msg.Dialogs.last().Title, QString::fromUtf8("Сохранить результаты моделирования"));
     EXPECT_EQ(Msg.Dialogs.last().Filter, QString::fromUtf8("Результаты моделирования (*.mod)"));
+    EXPECT_EQ(Msg.Dialogs.last().Initial, QString::fromStdString(Dir.File("hood.mod")));
     EXPECT_EQ(Bytes(Dir.File("lines.mod")), SaveResultsToBytes(Canvas().Edges, Lines()));
     Msg.Files = {QString::fromStdString(Dir.File("lines.wmf"))};
     Act("miSaveRes_Wmf")->trigger();
     EXPECT_TRUE(Msg.Dialogs.last().Filter.startsWith(QString::fromUtf8("Метафайлы (*.wmf);;")));
     EXPECT_EQ(Msg.Dialogs.last().DefaultSuffix, QStringLiteral("wmf"));
+    EXPECT_EQ(Msg.Dialogs.last().Initial, QString::fromStdString(Dir.File("hood.wmf")));
     ExportPicture(Canvas().Edges, Lines(), Canvas().Scale, Dir.File("same.wmf"));
     const std::vector<std::uint8_t> Wmf = Bytes(Dir.File("lines.wmf"));
     ASSERT_GT(Wmf.size(), 4u);
@@ -260,6 +265,10 @@ TEST_F(ModellingTest, ParticleTraceAndABlownUpCase) {
     const double Time = Window.Document().RotationTime();
     EXPECT_GT(Time, 0.0);
     EXPECT_FALSE(Window.PartTracesDialog()->lbRe->text().isEmpty());
+    // The flight ends with what became of the particle.
+    EXPECT_EQ(Msg.Texts, QStringList{QString::fromUtf8("Частица не уловлена за время "
+                                                       "моделирования (") +
+                                     NumberText(Time) + QStringLiteral(" с).")});
 
     // No viscosity, a negative diameter: refused before anything is traced, the field
     // named and its value in the user's notation; the dialog stays open for a fix.
@@ -328,6 +337,10 @@ TEST_F(ModellingTest, RefineInARectangleWithEscapeCancelling) {
     QTest::mouseMove(Box, {400, 300});
     const QImage Band = Box->ScreenImage();
     EXPECT_NE(Band.pixel(200, 5), Clean.pixel(200, 5));
+    // All four sides.
+    EXPECT_NE(Band.pixel(5, 150), Clean.pixel(5, 150));
+    EXPECT_NE(Band.pixel(400, 150), Clean.pixel(400, 150));
+    EXPECT_NE(Band.pixel(200, 300), Clean.pixel(200, 300));
     QTest::keyClick(Box, Qt::Key_Escape);
     EXPECT_EQ(Box->ScreenImage(), Clean);
     EXPECT_EQ(Window.Document().ElementCount(), Before);
@@ -521,9 +534,10 @@ TEST_F(ModellingTest, EfficiencyCurveHoldsTheCoreFractions) {
                   QPointF(R.D * 1e6, static_cast<double>(R.Caught) / R.Total));
     }
 
-    // The table is the calculator's, every digit.
+    // The table is the calculator's, every digit; offered under the system's name.
     Msg.Files = {QString::fromStdString(Dir.File("e.csv"))};
     Press(Chart, "btSaveCsv");
+    EXPECT_EQ(Msg.Dialogs.last().Initial, QString::fromStdString(Dir.File("cylinder.csv")));
     const std::string Csv = EfficiencyCsv(Core.Rows);
     EXPECT_EQ(Bytes(Dir.File("e.csv")), std::vector<std::uint8_t>(Csv.begin(), Csv.end()));
     Msg.Files = {QString::fromStdString(Dir.File("e.png"))};
@@ -587,4 +601,23 @@ TEST_F(ModellingTest, SpeedLegendButtonShowsTheScaleAlsoInPictures) {
     Legend->trigger();
     EXPECT_FALSE(Canvas().LegendShown());
     EXPECT_EQ(Legend->toolTip(), QString::fromUtf8("Показать шкалу скоростей"));
+}
+
+TEST_F(ModellingTest, PickingToolsAreReleasedByASecondPress) {
+    EnterModelling("hood.asp");
+    for (const char* Name : {"tbDiscr2", "tbFlowLine", "tbSpeed"}) {
+        auto* B = Window.findChild<QToolButton*>(QLatin1String(Name));
+        ASSERT_NE(B, nullptr) << Name;
+        QTest::mouseClick(B, Qt::LeftButton);
+        EXPECT_TRUE(Act(Name)->isChecked()) << Name;
+        QTest::mouseClick(B, Qt::LeftButton);
+        EXPECT_FALSE(Act(Name)->isChecked()) << Name;
+        EXPECT_TRUE(Act("tbPan")->isChecked()) << Name;
+    }
+    // Released, the canvas pans: a click asks for no velocity.
+    Click({300, 300});
+    EXPECT_TRUE(Msg.Texts.isEmpty());
+    // The pan tool itself stays down when pressed again.
+    QTest::mouseClick(Window.findChild<QToolButton*>(QStringLiteral("tbPan")), Qt::LeftButton);
+    EXPECT_TRUE(Act("tbPan")->isChecked());
 }

@@ -259,3 +259,20 @@ TEST_F(PropertyWindowsTest, RotateAndSettingsDialogs) {
     EXPECT_NE(Text.str().find("edgewidth=15"), std::string::npos) << Text.str();
     EXPECT_NE(Text.str().find("edgecolor=clRed"), std::string::npos) << Text.str();
 }
+
+TEST_F(PropertyWindowsTest, SlitFieldsShowTheSelectedCylinderAndApplyWhatTheyShow) {
+    Doc.Canvas().Edges.Add(Cylinder({8, 5}, 0.5, 0.0, false, 30, 40, 2));
+    Select(skCylinder, 1, 0);
+    EXPECT_EQ(Cyl->edAng1->text(), NumberText(10.0));
+    Select(skCylinder, 2, 0);
+    EXPECT_FALSE(Cyl->cbCrack->isChecked());
+    EXPECT_EQ(Cyl->edAng1->text(), NumberText(30.0));
+    EXPECT_EQ(Cyl->edAng2->text(), NumberText(40.0));
+    EXPECT_EQ(Cyl->edSpeed->text(), NumberText(2.0));
+    Click(Cyl->cbCrack);
+    Click(Cyl->Button1);
+    ASSERT_TRUE(S(2, 0).HasSlit());
+    EXPECT_EQ(S(2, 1).P1.X, 30.0);
+    EXPECT_EQ(S(2, 1).P1.Y, 40.0);
+    EXPECT_EQ(S(2, 1).V, 2.0);
+}

@@ -6,12 +6,16 @@
 #include "app/uMain.h"
 #include "geometry/uEdges.h"
 
+#include "ModelBuilders.h"
 #include "RecordingMessages.h"
 #include "TestSupport.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -263,7 +267,9 @@ TEST_F(WizardWindow, SearchInTheWindowMatchesTheCommandLineOnTheSavedTask) {
     const std::string Again = Dir.File("again.json");
     Msg.Files = {QString::fromStdString(ExamplePath("task_velocity.json")),
                  QString::fromStdString(Saved), QString::fromStdString(Saved),
-                 QString::fromStdString(Again)};
+                 QString::fromStdString(Again), QString::fromStdString(Dir.File("report.txt"))};
+    // The first report is copied and saved before its OK.
+    Msg.Commands = {0, 1};
     // The report is answered "No" once to look at the dialog, then "Yes" to apply.
     Msg.Answers = {TMsgAnswer::No, TMsgAnswer::Yes};
     QString Progress, ButtonAfter;
@@ -303,6 +309,8 @@ TEST_F(WizardWindow, SearchInTheWindowMatchesTheCommandLineOnTheSavedTask) {
         << Report.toStdString();
     EXPECT_TRUE(Report.contains(U("Отсос1 = "))) << Report.toStdString();
     EXPECT_EQ(Msg.Icons.front(), TMsgIcon::Information);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), Report);
+    EXPECT_EQ(QString::fromStdString(ReadText(Dir.File("report.txt"))).trimmed(), Report.trimmed());
 
     // Better than the start velocity of the task (2 m/s) at the point.
     const TWizard& W = Window.OptWizard();
@@ -422,4 +430,103 @@ TEST_F(WizardWindow, ParticleTaskCountsTheParticlesTheCommandLineSeesCaught) {
     EXPECT_TRUE(Report.endsWith(U("Количество уловленных частиц: %1").arg(Caught)))
         << Report.toStdString();
     EXPECT_EQ(Window.Document().Mode(), TMode::mdCount);
+}
+
+// A closed system without openings balances, so modelling opens; only the wizard refuses.
+TEST(WizardRefusal, IsSaidWhenTheWizardOpensNotAtTheModeSwitch) {
+    TTempDir Dir;
+    TEdges M;
+    M.Add(Polygon({{0, 0}, {1, 0}, {1, 1}, {0, 1}}));
+    M.SaveToFile(Dir.File("walls.asp"));
+    TRecordingMessages Msg;
+    TfrmMain Window(Msg, Dir.Path / "kalvex.ini");
+    Window.OpenSystem(QString::fromStdString(Dir.File("walls.asp")));
+    Window.Document().PrepareModelling = [] { return true; };
+    Window.SwitchMode(TMode::mdCount);
+    ASSERT_EQ(Window.Document().Mode(), TMode::mdCount);
+    EXPECT_TRUE(Msg.Texts.isEmpty()) << Msg.Texts.join(QLatin1Char('|')).toStdString();
+    Window.SwitchMode(TMode::mdEdit);
+    Window.SwitchMode(TMode::mdCount);
+    EXPECT_TRUE(Msg.Texts.isEmpty());
+    Window.findChild<QAction*>(QStringLiteral("N11"))->trigger();
+    ASSERT_EQ(Msg.Texts.size(), 1);
+    EXPECT_TRUE(Msg.Texts.front().startsWith(
+        U("Выбор оптимальных параметров для этой системы невозможен:")));
+}
+
+// Pages left by "<< Назад" or "Отмена" keep what they hold for the next opening; the
+// canvas names the objects while the wizard is up.
+TEST_F(WizardWindow, PagesKeepTheirFieldsAndOptionsAcrossBackAndOpenings) {
+    auto* N11 = Window.findChild<QAction*>(QStringLiteral("N11"));
+    auto Field = [](QWidget* D, const char* Name) {
+        return D->findChild<QLineEdit*>(QLatin1String(Name))->text();
+    };
+    bool NamesShown = false, BackStayed = false, Ticked = false;
+    double Scaler = 0.0;
+    QString Diameter;
+    Msg.Answers = {TMsgAnswer::No};
+    WhenShown(QStringLiteral("frmChooseType"), [&](QWidget* D) {
+        NamesShown = Window.Document().Canvas().ShowNames;
+        D->findChild<QRadioButton*>(QStringLiteral("rbTask1"))->setChecked(true);
+        WhenShown(QStringLiteral("frmPartsData"), [&](QWidget* P) {
+            Type(P, "edDe", QStringLiteral("x"));
+            Click(P, "btBack");
+            BackStayed = P->isVisible();
+            Type(P, "edDe", LocaleNumber("0,0002"));
+            WhenShown(QStringLiteral("frmStartPartInfo"),
+                      [](QWidget* S) { static_cast<TfrmStartPartInfo*>(S)->btOk->click(); });
+            Click(P, "btAdd");
+            P->findChild<QListWidget*>(QStringLiteral("lbParts"))->setCurrentRow(0);
+            Click(P, "btDelete");
+            WhenShown(QStringLiteral("frmChooseParams"), [&](QWidget* C) {
+                auto* Params = static_cast<TfrmChooseParams*>(C);
+                Params->cbTabulation->setChecked(true);
+                Params->seTabScaler->setValue(2.5);
+                WhenShown(QStringLiteral("frmPartsData"), [&](QWidget* P2) {
+                    Diameter = Field(P2, "edDe");
+                    WhenShown(QStringLiteral("frmChooseParams"), [&](QWidget* C2) {
+                        auto* Again = static_cast<TfrmChooseParams*>(C2);
+                        Ticked = Again->cbTabulation->isChecked();
+                        Scaler = Again->seTabScaler->value();
+                        Click(C2, "btCancel");
+                    });
+                    Click(P2, "btNext");
+                });
+                Click(C, "btBack");
+            });
+            Click(P, "btNext");
+        });
+        Click(D, "btNext");
+    });
+    N11->trigger();
+    EXPECT_TRUE(NamesShown);
+    EXPECT_FALSE(Window.Document().Canvas().ShowNames);
+    EXPECT_TRUE(BackStayed);
+    ASSERT_GE(Msg.Texts.size(), 2);
+    EXPECT_EQ(Msg.Texts[0], U("Ошибка при вводе параметров"));
+    EXPECT_EQ(Msg.Texts[1], U("Вы действительно хотите удалить\nинформацию о Частице1?"));
+    EXPECT_EQ(Msg.Icons[1], TMsgIcon::Information);
+    EXPECT_EQ(Diameter, LocaleNumber("0,0002"));
+    EXPECT_TRUE(Ticked);
+    EXPECT_EQ(Scaler, 2.5);
+
+    // Cancelled on the particle page, then opened again: the typed number is there.
+    QString Shape;
+    WhenShown(QStringLiteral("frmChooseType"), [&](QWidget* D) {
+        WhenShown(QStringLiteral("frmPartsData"), [&](QWidget* P) {
+            Type(P, "edHi", LocaleNumber("1,5"));
+            Click(P, "btCancel");
+        });
+        Click(D, "btNext");
+    });
+    N11->trigger();
+    WhenShown(QStringLiteral("frmChooseType"), [&](QWidget* D) {
+        WhenShown(QStringLiteral("frmPartsData"), [&](QWidget* P) {
+            Shape = Field(P, "edHi");
+            Click(P, "btCancel");
+        });
+        Click(D, "btNext");
+    });
+    N11->trigger();
+    EXPECT_EQ(Shape, LocaleNumber("1,5"));
 }

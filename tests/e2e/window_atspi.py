@@ -152,7 +152,7 @@ def modelling(app, frame, kalvex, system):
 
     # The system opened fitted to the window; the default view maps pixels plainly.
     press(find(frame, pyatspi.ROLE_PUSH_BUTTON, "Восстановить изображение"))
-    press(find(frame, None, "Рассчитать скорость в точке"))
+    press(find(frame, None, "Рассчитать скорость в точке щелчком по чертежу"))
     canvas = find(frame, None, "Чертеж системы")
     # Pixel (250, 300) of the default view is the world point (1, 0.4).
     click(canvas, 250, 300)
@@ -160,7 +160,8 @@ def modelling(app, frame, kalvex, system):
     label = wait_for("the velocity message", lambda: find(app, None, lambda n: head in n))
     text = label.name
     lines = text.split("\n")
-    if len(lines) != 3 or not lines[1].startswith("Vx = ") or not lines[2].startswith("Vy = "):
+    if (len(lines) != 4 or not lines[1].startswith("Vx = ") or not lines[2].startswith("Vy = ")
+            or not lines[3].startswith("|V| = ")):
         fail("velocity message %r" % text)
     expected = calculator_velocity(kalvex, system, 1, 0.4)
     if expected is not None:

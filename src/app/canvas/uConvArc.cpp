@@ -24,7 +24,7 @@ TfrmConvArc::TfrmConvArc(TDocument& D, TMessages& M, QWidget* Owner)
     auto* G = new QGridLayout(Box);
     edHeight = AddEditRow(G, 0, QStringLiteral("Высота дуги:"), "edHeight", QStringLiteral("м"));
     edHeight->setText(QLocale().toString(0.1));
-    edNumSegs = AddEditRow(G, 1, QStringLiteral("Количество сементов:"), "edNumSegs");
+    edNumSegs = AddEditRow(G, 1, QStringLiteral("Количество сегментов:"), "edNumSegs");
     edNumSegs->setText(QStringLiteral("5"));
     rgDirection = new QGroupBox(QStringLiteral(" Направление изгиба: "), Box);
     rgDirection->setObjectName(QStringLiteral("rgDirection"));

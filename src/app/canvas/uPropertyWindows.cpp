@@ -182,11 +182,11 @@ void TPropertyWindows::FillPropertyWindows() {
         SetNumber(C.edTurnSpeed, S.V);
         C.cbCrack->setEnabled(true);
         C.cbCrack->setChecked(S.HasSlit());
-        // Without a slit the slit fields keep their text, so checking "Щель:" again
-        // brings the old slit back.
+        // The slit fields show the kept slit even while it is off, so that checking
+        // "Щель:" applies what stands there, and brings an old slit back.
         for (QLineEdit* F : {C.edAng1, C.edAng2, C.edSpeed})
             F->setEnabled(true);
-        if (S.HasSlit() && Edge.Count() > 1) {
+        if (Edge.Count() > 1) {
             const TEdgeSegment S1 = Edge.GetSegment(1);
             SetNumber(C.edAng1, S1.P1.X);
             SetNumber(C.edAng2, S1.P1.Y);

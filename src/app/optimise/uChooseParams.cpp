@@ -8,11 +8,13 @@
 #include "app/uNumberText.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -106,7 +108,7 @@ TfrmChooseParams::TfrmChooseParams(TWizard& Wizard, TMessages& M, QString F, QWi
     lbOtsosHighLimit = Value(SInfo, "lbOtsosHighLimit");
     lbOtsosChangeStep = Value(SInfo, "lbOtsosChangeStep");
     lbOtsosStartValue = Value(SInfo, "lbOtsosStartValue");
-    InfoRows(SIG, "Пределы изменения производительности:", "Шаг изменения прозводительности:",
+    InfoRows(SIG, "Пределы изменения производительности:", "Шаг изменения производительности:",
              lbOtsosLowLimit, lbOtsosHighLimit, lbOtsosChangeStep, lbOtsosStartValue);
     Suct->addWidget(SInfo);
     Top->addLayout(Suct);
@@ -350,7 +352,7 @@ void TfrmChooseParams::StartOrStop() {
         return;
     }
     const QString Sep = QLocale().decimalPoint();
-    Msg.Show(U(W.Report(Sep.isEmpty() ? '.' : Sep.at(0).toLatin1())), TMsgIcon::Information);
+    ShowReport(U(W.Report(Sep.isEmpty() ? '.' : Sep.at(0).toLatin1())));
     if (Msg.AskYesNo(U("Применить найденные значения параметров к модели?")) != TMsgAnswer::Yes)
         return;
     try {
@@ -360,6 +362,37 @@ void TfrmChooseParams::StartOrStop() {
         return;
     }
     done(prApply);
+}
+
+// The report stays up until OK, so that it can be copied and saved both.
+void TfrmChooseParams::ShowReport(const QString& Report) {
+    QStringList Commands{U("Копировать")};
+    if (Host.SaveText)
+        Commands << U("Сохранить в файл...");
+    for (;;) {
+        const int C = Msg.ShowWithCommands(Report, TMsgIcon::Information, Commands);
+        if (C == 0) {
+            QGuiApplication::clipboard()->setText(MessageText(Report));
+        } else if (C == 1) {
+            const QString Name =
+                Msg.SaveFileName({U("Сохранить отчет"), U("Текстовые файлы (*.txt)"),
+                                  QStringLiteral("txt"), Folder});
+            if (Name.isEmpty())
+                continue;
+            try {
+                Host.SaveText(Name.toStdString(), Report.toStdString());
+            } catch (const TKalvexError& E) {
+                Msg.Show(U(E.what()), TMsgIcon::Error);
+            }
+        } else {
+            return;
+        }
+    }
+}
+
+void TfrmChooseParams::done(int R) {
+    TakeOptions();
+    QDialog::done(R);
 }
 
 int TfrmChooseParams::exec() {
@@ -399,18 +432,15 @@ std::optional<TEdges> RunOptimisationWizard(TWizard& W, TMessages& Msg, const TP
             Page = 2;
         } else if (Page == 2) {
             int R = prCancel;
+            // What the page holds stays however it is left.
             if (W.Task == 0) {
                 TfrmSpeedData D(Msg, Marker, W.Speed, Owner);
                 R = D.exec();
-                if (R != prCancel)
-                    W.Speed = D.Data();
+                W.Speed = D.Data();
             } else {
                 TfrmPartsData D(Msg, Marker, W.Task, W.Particles, Owner);
                 R = D.exec();
-                // The particles stay as edited however the page is left.
-                W.Particles.Particles = D.Data().Particles;
-                if (R != prCancel)
-                    W.Particles = D.Data();
+                W.Particles = D.Data();
             }
             if (R == prCancel)
                 return std::nullopt;

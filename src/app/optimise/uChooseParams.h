@@ -29,6 +29,8 @@ inline constexpr int prApply = 3;
 struct TSearchHost {
     std::function<void(bool Busy)> SetBusy;
     std::function<bool()> Leaving;
+    // Writes the search report as a text file; may throw the core's error.
+    std::function<void(const std::string& Path, const std::string& Text)> SaveText;
 };
 
 class TfrmChooseParams : public QDialog {
@@ -61,6 +63,8 @@ public:
     QLabel *lbSearching, *lbProgress;
 
     void reject() override;
+    // However the page is left, the options stay for the next time it shows.
+    void done(int R) override;
 
 protected:
     void closeEvent(QCloseEvent* E) override;
@@ -71,6 +75,7 @@ private:
     void ShowSuction();
     void TakeOptions();
     void SetSearching(bool On);
+    void ShowReport(const QString& Report);
 
     TWizard& W;
     TMessages& Msg;

@@ -48,7 +48,7 @@ TfrmOtsosInfo::TfrmOtsosInfo(TMessages& M, const TParamInfo& P, QWidget* Owner)
     edLowLimit = AddEditRow(G, 2, U("от"), "edLowLimit", U("м/с"));
     edHighLimit = AddEditRow(G, 3, U("до"), "edHighLimit", U("м/с"));
     edChangeStep =
-        AddEditRow(G, 4, U("Шаг изменения прозводительности:"), "edChangeStep", U("м/с"));
+        AddEditRow(G, 4, U("Шаг изменения производительности:"), "edChangeStep", U("м/с"));
     edStartValue = AddEditRow(G, 5, U("Начальное значение:"), "edStartValue", U("м/с"));
     Main->addLayout(G);
     edLowLimit->setText(NumberText(P.MinValue));

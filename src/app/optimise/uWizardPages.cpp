@@ -48,6 +48,12 @@ QLineEdit* Edit(QGridLayout* G, int Row, const char* Label, const char* Name, do
     return E;
 }
 
+// A field's number when its text converts; otherwise the value stays.
+void KeepTyped(const QLineEdit* E, double& Value) {
+    if (const std::optional<double> V = ParseNumber(E->text()))
+        Value = *V;
+}
+
 } // namespace
 
 QString FieldNumber(double Value) {
@@ -165,6 +171,17 @@ void TfrmSpeedData::Leave(TPageResult R) {
     FData.Direction = {*Vnx, *Vny};
     FData.Speed = *V;
     done(R);
+}
+
+void TfrmSpeedData::done(int R) {
+    if (R == prCancel) {
+        KeepTyped(edX, FData.Point.X);
+        KeepTyped(edY, FData.Point.Y);
+        KeepTyped(edV, FData.Speed);
+        KeepTyped(edVnx, FData.Direction.X);
+        KeepTyped(edVny, FData.Direction.Y);
+    }
+    QDialog::done(R);
 }
 
 // ---------------------------------------------------------------- TfrmStartPartInfo
@@ -332,11 +349,24 @@ void TfrmPartsData::DeleteParticle() {
     const int I = lbParts->currentRow();
     if (I < 0 || I >= static_cast<int>(FData.Particles.size()))
         return;
-    if (Msg.AskYesNo(U(DeleteParticleQuestion(I))) != TMsgAnswer::Yes)
+    if (Msg.AskYesNo(U(DeleteParticleQuestion(I)), TMsgIcon::Information) != TMsgAnswer::Yes)
         return;
     FData.Particles.erase(FData.Particles.begin() + I);
     std::unique_ptr<QListWidgetItem>(lbParts->takeItem(I)).reset();
     ShowSelected();
+}
+
+void TfrmPartsData::done(int R) {
+    if (R == prCancel) {
+        double* const Values[] = {&FData.D,        &FData.Chi, &FData.RhoParticle,
+                                  &FData.RhoAir,   &FData.Mu,  &FData.Restitution,
+                                  &FData.Friction, &FData.H,   &FData.TMax};
+        const QLineEdit* const Fields[] = {edDe, edHi, edRo1,  edRo,     edMu,
+                                           edK,  edF,  edStep, edMaxTime};
+        for (std::size_t I = 0; I < std::size(Fields); ++I)
+            KeepTyped(Fields[I], *Values[I]);
+    }
+    QDialog::done(R);
 }
 
 void TfrmPartsData::Leave(TPageResult R) {

@@ -51,6 +51,8 @@ public:
                   QWidget* Owner = nullptr);
     // The data as accepted by "Дальше >>" or "<< Назад".
     const TSpeedData& Data() const { return FData; }
+    // Cancelled, the page keeps every number that converts for the next opening.
+    void done(int R) override;
 
     QLineEdit *edX, *edY, *edV, *edVnx, *edVny;
     QPushButton *btBack, *btNext, *btCancel;
@@ -92,6 +94,7 @@ public:
     TfrmPartsData(TMessages& Msg, TPointMarker Marker, int Task, const TParticleData& Data,
                   QWidget* Owner = nullptr);
     const TParticleData& Data() const { return FData; }
+    void done(int R) override;
 
     // The particle commands, as their buttons run them.
     void AddParticle();

@@ -187,13 +187,13 @@ TfrmEfficiencyChart::TfrmEfficiencyChart(TMessages& M, QWidget* Parent) : QDialo
     connect(Close, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TfrmEfficiencyChart::SetRows(std::vector<TEfficiencyRow> Rows, QString Folder) {
+void TfrmEfficiencyChart::SetRows(std::vector<TEfficiencyRow> Rows, QString SystemPath) {
     // Rows of no released particle have no fraction; a log axis takes no zero size.
     std::erase_if(Rows, [](const TEfficiencyRow& R) { return R.Total == 0 || !(R.D > 0); });
     std::sort(Rows.begin(), Rows.end(),
               [](const TEfficiencyRow& A, const TEfficiencyRow& B) { return A.D < B.D; });
     FRows = std::move(Rows);
-    Dir = std::move(Folder);
+    Stem = std::move(SystemPath);
     QList<QPointF> Points;
     for (const TEfficiencyRow& R : FRows)
         Points << QPointF(R.D * MicrometresPerMetre, static_cast<double>(R.Caught) / R.Total);
@@ -209,9 +209,9 @@ void TfrmEfficiencyChart::SetRows(std::vector<TEfficiencyRow> Rows, QString Fold
 }
 
 void TfrmEfficiencyChart::SavePng() {
-    const QString Name =
-        Msg.SaveFileName({QStringLiteral("Сохранить рисунок"),
-                          QStringLiteral("Рисунки PNG (*.png)"), QStringLiteral("png"), Dir});
+    const QString Name = Msg.SaveFileName({QStringLiteral("Сохранить рисунок"),
+                                           QStringLiteral("Рисунки PNG (*.png)"),
+                                           QStringLiteral("png"), Stem + QStringLiteral(".png")});
     if (Name.isEmpty())
         return;
     QByteArray Png;
@@ -228,9 +228,9 @@ void TfrmEfficiencyChart::SavePng() {
 }
 
 void TfrmEfficiencyChart::SaveCsv() {
-    const QString Name =
-        Msg.SaveFileName({QStringLiteral("Сохранить таблицу"),
-                          QStringLiteral("Таблицы CSV (*.csv)"), QStringLiteral("csv"), Dir});
+    const QString Name = Msg.SaveFileName({QStringLiteral("Сохранить таблицу"),
+                                           QStringLiteral("Таблицы CSV (*.csv)"),
+                                           QStringLiteral("csv"), Stem + QStringLiteral(".csv")});
     if (Name.isEmpty())
         return;
     RunReported(Msg, [&] {
@@ -348,7 +348,7 @@ void TfrmEfficiency::Build() {
     // A stopped run counts only some diameters: no curve to compare sizes by.
     if (Outcome.Stopped)
         return;
-    Chart.SetRows(std::move(Outcome.Rows), QString::fromStdString(Doc.WorkDir().string()));
+    Chart.SetRows(std::move(Outcome.Rows), QString::fromStdString(Doc.ResultPath("").string()));
     Chart.show();
     Chart.raise();
 }

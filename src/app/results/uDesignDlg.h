@@ -42,7 +42,8 @@ class TfrmEfficiencyChart : public QDialog {
     Q_OBJECT
 public:
     TfrmEfficiencyChart(TMessages& Msg, QWidget* Parent = nullptr);
-    void SetRows(std::vector<TEfficiencyRow> Rows, QString Folder);
+    // SystemPath: the system's path without its extension, where the saves start.
+    void SetRows(std::vector<TEfficiencyRow> Rows, QString SystemPath);
     const std::vector<TEfficiencyRow>& Rows() const { return FRows; }
 
     // The chart's points: diameter in micrometres, fraction caught.
@@ -57,7 +58,7 @@ private:
     void SaveCsv();
     TMessages& Msg;
     std::vector<TEfficiencyRow> FRows;
-    QString Dir;
+    QString Stem;
 };
 
 class TfrmEfficiency : public TRunDialog, public TParticleDataFields {

@@ -75,14 +75,14 @@ inline TParticleDataFields AddParticleDataRows(QWidget* Owner, QBoxLayout* Main,
     const QString Density = QStringLiteral("кг/м<sup>3</sup>");
     TParticleDataFields F{};
     QGridLayout* G = Particle;
-    F.edHi = AddNumberRow(G, 1, QStringLiteral("Коэффициент динами- ческой формы частицы"), "edHi",
+    F.edHi = AddNumberRow(G, 1, QStringLiteral("Коэффициент динамической формы частицы"), "edHi",
                           D.Chi);
     F.edRo1 =
         AddNumberRow(G, 2, QStringLiteral("Плотность частицы"), "edRo1", D.RhoParticle, Density);
     F.edRo = AddNumberRow(G, 3, QStringLiteral("Плотность среды"), "edRo", D.RhoAir, Density);
     F.edMu = AddNumberRow(G, 4, QStringLiteral("Динамическая вязкость воздуха"), "edMu", D.Mu,
                           QStringLiteral("Па*с"));
-    F.edK = AddNumberRow(G, 5, QStringLiteral("Коэффициент восста- новления при ударе"), "edK",
+    F.edK = AddNumberRow(G, 5, QStringLiteral("Коэффициент восстановления при ударе"), "edK",
                          D.Restitution);
     F.edF = AddNumberRow(G, 6, QStringLiteral("Коэффициент трения скольжения"), "edF", D.Friction);
     G = AddFieldGroup(Owner, Main, QStringLiteral(" Параметры построения: "));

@@ -99,11 +99,12 @@ void TfrmPartTraces::Build() {
     btBuild->setEnabled(false);
     Progress->show();
     TCountEdges& S = Ctx.Doc.Solver();
+    std::optional<std::string> Outcome;
     Run([&] {
         S.TimeLabel = [this](const std::string& T) { lbTime->setText(LocaleDecimals(T)); };
         S.ReLabel = [this](const std::string& T) { lbRe->setText(LocaleDecimals(T)); };
         try {
-            Ctx.Doc.TraceParticle(P);
+            Outcome = ParticleOutcome(Ctx.Doc.TraceParticle(P), Ctx.Doc.NumberFormat);
         } catch (const TCalcError& E) {
             // A fault of the integration: a plain box, as the step is the likely cause.
             Ctx.Msg.Show(QString::fromUtf8(E.what()));
@@ -111,6 +112,8 @@ void TfrmPartTraces::Build() {
     });
     Ctx.Box.Redraw();
     accept();
+    if (Outcome)
+        Ctx.Msg.Show(QString::fromStdString(*Outcome));
 }
 
 } // namespace kalvex

@@ -7,12 +7,15 @@
 #include "app/uNumberText.h"
 #include "document/uDocument.h"
 
+#include <cmath>
+
 namespace kalvex {
 
 QString VelocityMessage(TRealPoint P, TRealPoint V) {
     return QStringLiteral("Скорость воздуха в точке (") + NumberText(P.X) + QLatin1Char(';') +
            NumberText(P.Y) + QStringLiteral("):\nVx = ") + NumberText(V.X) +
-           QStringLiteral(" м/с\nVy = ") + NumberText(V.Y) + QStringLiteral(" м/с");
+           QStringLiteral(" м/с\nVy = ") + NumberText(V.Y) + QStringLiteral(" м/с\n|V| = ") +
+           NumberText(std::hypot(V.X, V.Y)) + QStringLiteral(" м/с");
 }
 
 TSpeedPointMarker::TSpeedPointMarker(TRunContext& Context, QLineEdit* X, QLineEdit* Y)

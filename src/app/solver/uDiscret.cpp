@@ -43,7 +43,7 @@ TfrmDiscret::TfrmDiscret(TDocument& D, TMessages& M, QWidget* Parent)
         AddEditRow(G, 2, QStringLiteral("Множитель для бесконечных ребер"), "edInfiniteScaler");
     edInfiniteCount = AddEditRow(G, 3, QStringLiteral("Количество элементов для бесконечных ребер"),
                                  "edInfiniteCount");
-    edCylStep = AddEditRow(G, 4, QStringLiteral("Длина граничного элемен- та для цилиндров, м"),
+    edCylStep = AddEditRow(G, 4, QStringLiteral("Длина граничного элемента для цилиндров, м"),
                            "edCylStep");
     const TDiscretizationSettings Defaults;
     edStep->setText(ShortestText(Defaults.Step));

@@ -74,8 +74,8 @@ TfrmDiscreteProp::TfrmDiscreteProp(QWidget* Owner) : QDialog(Owner, Qt::Tool) {
         AddEditRow(G, 2, QStringLiteral("Множитель для бесконечных ребер"), "edInfiniteScaler");
     edInfiniteCount = AddEditRow(G, 3, QStringLiteral("Количество элементов для бесконечных ребер"),
                                  "edInfiniteCount");
-    edCylBaseLength = AddEditRow(
-        G, 4, QStringLiteral("Длина граничного элемен- та для цилиндров, м"), "edCylBaseLength");
+    edCylBaseLength = AddEditRow(G, 4, QStringLiteral("Длина граничного элемента для цилиндров, м"),
+                                 "edCylBaseLength");
     Pages->addWidget(pnMBE);
 
     pnMDV = new QWidget(Pages);
@@ -94,6 +94,15 @@ TfrmDiscreteProp::TfrmDiscreteProp(QWidget* Owner) : QDialog(Owner, Qt::Tool) {
     Main->addWidget(Button1);
 
     connect(TypeGroup, &QButtonGroup::idClicked, this, [this](int Id) { SetType(Id); });
+
+    // Narrow enough to stand in the column of tool windows: the labels wrap.
+    for (QLabel* L : findChildren<QLabel*>()) {
+        L->setWordWrap(true);
+        L->setMinimumWidth(170);
+        L->setMaximumWidth(200);
+    }
+    for (QLineEdit* E : findChildren<QLineEdit*>())
+        E->setMaximumWidth(110);
 
     Reset();
     adjustSize();

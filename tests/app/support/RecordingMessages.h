@@ -15,8 +15,18 @@ public:
         Texts << MessageText(Text);
         Icons.push_back(Icon);
     }
-    TMsgAnswer AskYesNo(const QString& Text) override { return Answer(Text); }
+    TMsgAnswer AskYesNo(const QString& Text, TMsgIcon Icon = TMsgIcon::Question) override {
+        return Answer(Text, Icon);
+    }
     TMsgAnswer AskYesNoCancel(const QString& Text) override { return Answer(Text); }
+    int ShowWithCommands(const QString& Text, TMsgIcon Icon, const QStringList&) override {
+        Show(Text, Icon);
+        if (Commands.empty())
+            return -1;
+        const int C = Commands.front();
+        Commands.pop_front();
+        return C;
+    }
     int AskChoice(const QString& Text, const QStringList& Items) override {
         Texts << MessageText(Text);
         Icons.push_back(TMsgIcon::None);
@@ -34,12 +44,13 @@ public:
     std::deque<TMsgAnswer> Answers; // scripted answers; Cancel when none is left
     std::deque<QString> Files;      // scripted file names; cancel when none is left
     std::deque<int> Choices;        // scripted choices; cancel when none is left
+    std::deque<int> Commands;       // buttons pressed beside OK; OK when none is left
     QList<TFileDialogInfo> Dialogs; // the file dialogs asked for
 
 private:
-    TMsgAnswer Answer(const QString& Text) {
+    TMsgAnswer Answer(const QString& Text, TMsgIcon Icon = TMsgIcon::Question) {
         Texts << MessageText(Text);
-        Icons.push_back(TMsgIcon::None);
+        Icons.push_back(Icon);
         if (Answers.empty())
             return TMsgAnswer::Cancel;
         const TMsgAnswer A = Answers.front();
