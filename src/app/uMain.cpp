@@ -1255,36 +1255,12 @@ void TfrmMain::SaveResults(bool Picture) {
     if (Name.isEmpty())
         return;
     const std::string Path = Name.toStdString();
-    TPictureOptions Options{DefaultPictureDpi, PictureConverter(TPdfPage::Picture)};
-    if (Picture && !AskPictureOptions(PictureFormatOf(Path), Options))
-        return;
     RunReported(Msg, [&] {
         if (Picture)
-            Doc.SaveResultsPicture(Path, Options);
+            Doc.SaveResultsPicture(Path, {DefaultPictureDpi, QtConvertPicture});
         else
             Doc.SaveResults(Path);
     });
-}
-
-bool TfrmMain::AskPictureOptions(TPictureFormat Format, TPictureOptions& Options) {
-    if (Format == TPictureFormat::Png) {
-        static constexpr double Dpis[] = {96, 150, 300, 600};
-        QStringList Items;
-        for (const double D : Dpis)
-            Items << QString::number(D) + U(" точек на дюйм");
-        const int I = Msg.AskChoice(U("Разрешение рисунка PNG:"), Items);
-        if (I < 0)
-            return false;
-        Options.Dpi = Dpis[I];
-    } else if (Format == TPictureFormat::Pdf) {
-        static constexpr TPdfPage Pages[] = {TPdfPage::Picture, TPdfPage::A4, TPdfPage::A3};
-        const int I =
-            Msg.AskChoice(U("Размер страницы PDF:"), {U("По размеру рисунка"), U("A4"), U("A3")});
-        if (I < 0)
-            return false;
-        Options.Convert = PictureConverter(Pages[I]);
-    }
-    return true;
 }
 
 void TfrmMain::RotateBack() {

@@ -84,8 +84,6 @@ public:
     TfrmEfficiency* EfficiencyDialog() const { return FrmEfficiency; }
     TfrmEfficiencyChart* EfficiencyChart() const { return FrmEfficiencyChart; }
     void Discretise();
-    // The resolution of a PNG or the page of a PDF, asked; false when cancelled.
-    bool AskPictureOptions(TPictureFormat Format, TPictureOptions& Options);
     void SaveResults(bool Picture);
     void RotateBack();
     // True while a computation runs: the rest of the window does not act.

@@ -42,17 +42,6 @@ void EnsurePictureApp() {
 
 std::vector<std::uint8_t> QtConvertPicture(const std::vector<std::uint8_t>& Svg,
                                            TPictureFormat Format, TPictureSize Size, double Dpi) {
-    return QtConvertPicture(Svg, Format, Size, Dpi, TPdfPage::Picture);
-}
-
-TPictureConverter PictureConverter(TPdfPage Page) {
-    return [Page](const std::vector<std::uint8_t>& Svg, TPictureFormat Format, TPictureSize Size,
-                  double Dpi) { return QtConvertPicture(Svg, Format, Size, Dpi, Page); };
-}
-
-std::vector<std::uint8_t> QtConvertPicture(const std::vector<std::uint8_t>& Svg,
-                                           TPictureFormat Format, TPictureSize Size, double Dpi,
-                                           TPdfPage Page) {
     QSvgRenderer Renderer(
         QByteArray(reinterpret_cast<const char*>(Svg.data()), static_cast<qsizetype>(Svg.size())));
     if (!Renderer.isValid())
@@ -76,34 +65,19 @@ std::vector<std::uint8_t> QtConvertPicture(const std::vector<std::uint8_t>& Svg,
             return {};
         return BytesOf(Out);
     }
-    // A page the size of the picture at the screen's 96 pixels per inch, drawn as vectors;
-    // or a paper page turned to the picture's shape, the picture fitted within its margins.
+    // A page the size of the picture at the screen's 96 pixels per inch, drawn as vectors.
     QPdfWriter Writer(&Buffer);
     Writer.setResolution(MetafileDpi);
-    if (Page == TPdfPage::Picture) {
-        Writer.setPageSize(
-            QPageSize(QSizeF(Size.Width * 72.0 / MetafileDpi, Size.Height * 72.0 / MetafileDpi),
-                      QPageSize::Point));
-        Writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    } else {
-        Writer.setPageSize(QPageSize(Page == TPdfPage::A3 ? QPageSize::A3 : QPageSize::A4));
-        Writer.setPageOrientation(Size.Width > Size.Height ? QPageLayout::Landscape
-                                                           : QPageLayout::Portrait);
-        Writer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
-    }
+    Writer.setPageSize(
+        QPageSize(QSizeF(Size.Width * 72.0 / MetafileDpi, Size.Height * 72.0 / MetafileDpi),
+                  QPageSize::Point));
+    Writer.setPageMargins(QMarginsF(0, 0, 0, 0));
     Writer.setCreator(QStringLiteral("Kalvex 2"));
     {
         QPainter P(&Writer);
         if (!P.isActive())
             return {};
-        const double W = Writer.width();
-        const double H = Writer.height();
-        const double K = Page == TPdfPage::Picture || Size.Width <= 0 || Size.Height <= 0
-                             ? 0
-                             : std::min(W / Size.Width, H / Size.Height);
-        Renderer.render(
-            &P, K == 0 ? QRectF(0, 0, W, H)
-                       : QRectF((W - Size.Width * K) / 2, 0, Size.Width * K, Size.Height * K));
+        Renderer.render(&P, QRectF(0, 0, Writer.width(), Writer.height()));
     }
     return BytesOf(Out);
 }
