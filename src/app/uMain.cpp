@@ -14,7 +14,6 @@
 #include "app/uHelp.h"
 #include "app/uMessages.h"
 #include "app/uNumberText.h"
-#include "app/uPrint.h"
 #include "document/uDxfImport.h"
 #include "settings/uSettings.h"
 
@@ -219,8 +218,6 @@ void TfrmMain::CreateActions() {
     connect(MakeAction("miSaveAs", "Сохранить как..."), &QAction::triggered, this,
             &TfrmMain::FileSaveAs);
     connect(MakeAction("miExit", "Выход"), &QAction::triggered, this, &QWidget::close);
-    connect(MakeAction("miPrint", "Печать..."), &QAction::triggered, this,
-            [this] { ShowPrintPreview(Doc, this); });
     connect(MakeAction("miImportDxf", "Импорт DXF..."), &QAction::triggered, this,
             &TfrmMain::ImportDxf);
     connect(MakeAction("miExportDxf", "Экспорт DXF..."), &QAction::triggered, this,
@@ -237,7 +234,6 @@ void TfrmMain::CreateActions() {
     findChild<QAction*>(QStringLiteral("miSaveAs"))
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     findChild<QAction*>(QStringLiteral("miExit"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    findChild<QAction*>(QStringLiteral("miPrint"))->setShortcut(QKeySequence::Print);
 
     // View: the two modes as menu items and as the radio pair of the mode button
     for (const char* Name : {"miEditMode", "miCountMode", "miEdit", "miCount"}) {
@@ -494,8 +490,6 @@ void TfrmMain::CreateMenus() {
     File->addActions({A("miNew"), A("miOpen"), A("miSave"), A("miSaveAs")});
     File->addSeparator();
     File->addActions({A("miImportDxf"), A("miExportDxf")});
-    File->addSeparator();
-    File->addAction(A("miPrint"));
     File->addSeparator();
     mnuRecent = Menu(File->addMenu(U("Последние файлы")), "mnuRecent");
     File->addSeparator();

@@ -449,22 +449,13 @@ void TDocument::SaveResults(const std::string& Path) const {
     SaveResultsToFile(Path, FCanvas.Edges, FCanvas.DrawLines);
 }
 
-std::function<std::string(double)> TDocument::PictureLegend() const {
-    if (!FCanvas.LegendShown())
-        return {};
-    if (FCanvas.LegendFormat)
-        return FCanvas.LegendFormat;
-    return [](double V) { return FormatNumber(V); };
-}
-
 void TDocument::SaveResultsPicture(const std::string& Path, const TPictureOptions& Options) const {
+    std::function<std::string(double)> Legend;
+    if (FCanvas.LegendShown())
+        Legend =
+            FCanvas.LegendFormat ? FCanvas.LegendFormat : [](double V) { return FormatNumber(V); };
     RefuseOverInputs(Path);
-    ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path, PictureLegend(), Options);
-}
-
-TPictureSize TDocument::PictureSvg(std::vector<std::uint8_t>& Bytes) const {
-    return RenderPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, TPictureFormat::Svg,
-                         Bytes, PictureLegend());
+    ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path, Legend, Options);
 }
 
 void TDocument::SaveText(const std::string& Path, const std::string& Text) const {

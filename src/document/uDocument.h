@@ -188,8 +188,6 @@ public:
     // discretisation file.
     void SaveResults(const std::string& Path) const;
     void SaveResultsPicture(const std::string& Path, const TPictureOptions& Options = {}) const;
-    // The same picture as SVG, for printing.
-    TPictureSize PictureSvg(std::vector<std::uint8_t>& Bytes) const;
 
     // A report as a text file, its '\r' breaks as lines; never over the system either.
     void SaveText(const std::string& Path, const std::string& Text) const;
@@ -219,8 +217,6 @@ public:
 
 private:
     void NotifyState();
-    // The speed legend of saved and printed pictures, when the canvas shows it.
-    std::function<std::string(double)> PictureLegend() const;
     // The save prompt before New, Open and closing. False stops the command.
     bool SavePrompt(TDocumentUi& Ui);
     bool WriteModel(const std::filesystem::path& Path, TDocumentUi& Ui);

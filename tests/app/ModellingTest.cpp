@@ -7,7 +7,6 @@
 #include "app/results/uSpeedDlg.h"
 #include "app/solver/uDiscret.h"
 #include "app/uNumberText.h"
-#include "app/uPrint.h"
 #include "canvas/uPaintEdges.h"
 #include "results/uContour.h"
 #include "results/uEfficiency.h"
@@ -23,9 +22,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QLineSeries>
-#include <QMenu>
 #include <QMenuBar>
-#include <QPrinter>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -35,7 +32,6 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <regex>
 #include <sstream>
 #include <tuple>
 
@@ -44,9 +40,10 @@ using namespace kalvex::test;
 
 namespace {
 
-// What a shell command prints.
-std::string Output(const std::string& Cmd) {
+// What the calculator prints for the arguments, run on a system in Dir.
+std::string Calc(const std::string& Args) {
     std::string Out;
+    const std::string Cmd = std::string(KALVEX_CALC) + " " + Args;
     if (FILE* P = popen(Cmd.c_str(), "r")) {
         char Buf[512];
         while (std::fgets(Buf, sizeof Buf, P) != nullptr)
@@ -54,11 +51,6 @@ std::string Output(const std::string& Cmd) {
         pclose(P);
     }
     return Out;
-}
-
-// What the calculator prints for the arguments, run on a system in Dir.
-std::string Calc(const std::string& Args) {
-    return Output(std::string(KALVEX_CALC) + " " + Args);
 }
 
 std::vector<std::uint8_t> Bytes(const std::string& Path) {
@@ -653,31 +645,6 @@ TEST_F(ModellingTest, AContourThatFindsNothingSaysWhy) {
                                   QString::fromUtf8(" м/с не найдена:\nскорость воздуха в "
                                                     "прямоугольнике построения не больше ")))
         << Last().toStdString();
-}
-
-TEST_F(ModellingTest, PrintsThePictureOnOnePage) {
-    EnterModelling("hood.asp");
-    const QList<QAction*> File = Window.findChild<QMenu*>(QStringLiteral("mnuFile"))->actions();
-    EXPECT_TRUE(File.contains(Act("miPrint")));
-    EXPECT_EQ(Act("miPrint")->text(), QString::fromUtf8("Печать..."));
-    // The preview comes up first.
-    QString Shown;
-    OnModal([&Shown](QWidget* D) {
-        ASSERT_NE(D, nullptr);
-        Shown = QString::fromLatin1(D->metaObject()->className());
-        D->close();
-    });
-    Act("miPrint")->trigger();
-    EXPECT_EQ(Shown, QStringLiteral("QPrintPreviewDialog"));
-    // What the preview shows goes to the printer; here a PDF file stands for paper.
-    QPrinter Printer(QPrinter::HighResolution);
-    Printer.setOutputFormat(QPrinter::PdfFormat);
-    Printer.setOutputFileName(QString::fromStdString(Dir.File("printed.pdf")));
-    std::vector<std::uint8_t> Svg;
-    const TPictureSize Size = Window.Document().PictureSvg(Svg);
-    ASSERT_TRUE(PrintPicture(Svg, Size, Printer));
-    const std::string Info = Output("pdfinfo '" + Dir.File("printed.pdf") + "'");
-    EXPECT_TRUE(std::regex_search(Info, std::regex("Pages: +1\n"))) << Info;
 }
 
 TEST_F(ModellingTest, PickingToolsAreReleasedByASecondPress) {
