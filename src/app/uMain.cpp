@@ -1279,7 +1279,7 @@ void TfrmMain::SaveResults(bool Picture) {
 
 // ---------------------------------------------------------------- printing
 
-QPrinter& TfrmMain::SessionPrinter() {
+QPrinter& TfrmMain::PreparedPrinter() {
     if (!FPrinter)
         FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
     // Turned as the picture is, each time; the dialog lets the user turn it back.
@@ -1290,14 +1290,14 @@ QPrinter& TfrmMain::SessionPrinter() {
 }
 
 void TfrmMain::Print() {
-    QPrinter& Printer = SessionPrinter();
+    QPrinter& Printer = PreparedPrinter();
     QPrintDialog Dialog(&Printer, this);
     if (Dialog.exec() == QDialog::Accepted)
         PrintPicture(Printer);
 }
 
 void TfrmMain::PrintPreview() {
-    QPrintPreviewDialog Preview(&SessionPrinter(), this);
+    QPrintPreviewDialog Preview(&PreparedPrinter(), this);
     Preview.setObjectName(QStringLiteral("frmPrintPreview"));
     connect(&Preview, &QPrintPreviewDialog::paintRequested, this,
             [this](QPrinter* Printer) { PrintPicture(*Printer); });

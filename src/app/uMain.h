@@ -92,6 +92,8 @@ public:
     // with the system's name and the date above it, fitted to the sheet.
     void Print();
     void PrintPreview();
+    // The session's printer (the user's choices kept), turned as the picture is.
+    QPrinter& PreparedPrinter();
     // What both draw on the printer's page; false (said so) when it cannot.
     bool PrintPicture(QPrinter& Printer);
     TfrmPictureSize* PictureSizeDialog() const { return FrmPictureSize; }
@@ -189,7 +191,6 @@ private:
     // The PNG resolution and PDF sheet last chosen, for this session.
     TPictureOptions PictureChoice;
     std::unique_ptr<QPrinter> FPrinter;
-    QPrinter& SessionPrinter();
     bool FBusy = false;
     bool CloseWanted = false;
     QShortcut* StopKey = nullptr;

@@ -10,7 +10,18 @@
 #include <QGroupBox>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace kalvex {
+
+namespace {
+
+// "96", not "96,000"; a resolution made from pixels keeps three decimals.
+QString DpiText(double Dpi) {
+    return ShortestText(std::round(Dpi * 1000) / 1000);
+}
+
+} // namespace
 
 TfrmPictureSize::TfrmPictureSize(TMessages& M, QWidget* Owner) : QDialog(Owner), Msg(M) {
     setObjectName(QStringLiteral("frmPictureSize"));
@@ -60,7 +71,7 @@ bool TfrmPictureSize::Choose(TPictureFormat Format, TPictureSize Size, TPictureO
     gbPng->setVisible(Png);
     gbPdf->setVisible(!Png);
     Chosen = Options.Dpi;
-    edDpi->setText(NumberText(Options.Dpi));
+    edDpi->setText(DpiText(Options.Dpi));
     ShowPixels();
     cbPaper->setCurrentIndex(static_cast<int>(Options.Page.Paper));
     cbOrientation->setCurrentIndex(static_cast<int>(Options.Page.Orientation));
@@ -86,7 +97,7 @@ void TfrmPictureSize::SideEdited(bool Width) {
     Chosen.reset();
     if (Side)
         Chosen = DpiForPixels(Width ? FSize.Width : FSize.Height, *Side);
-    edDpi->setText(Chosen ? NumberText(*Chosen) : QString());
+    edDpi->setText(Chosen ? DpiText(*Chosen) : QString());
     // The other side follows; the one being typed keeps the user's text.
     QLineEdit* Other = Width ? edHeight : edWidth;
     try {
