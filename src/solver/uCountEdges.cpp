@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -340,14 +341,29 @@ struct TCountEdges::TStaticFactor {
     std::vector<double> LU;
     std::vector<lapack_int> Pivots;
     std::vector<double> Z;
-    // The turning elements' influence at the static control points is a field from
-    // inside each turning cylinder's circle: it lies in the span of a few multipoles
-    // about the centre. Q (Ns x Rank, orthonormal) spans their normal components and
-    // P = A_ss^-1 Q, so a step needs no solve with the static block. Rank 0: no such
-    // basis (a static control point too near a cylinder).
+    // A turning cylinder's elements seen from the static control points are a field
+    // from inside its circle, and the static elements seen from its control points one
+    // from outside it: both are power series about the centre, so a step needs no solve
+    // with the static block and no static element's influence assembled. Each cylinder
+    // has 2 Order columns (real and imaginary parts) from Offset in a space of Rank.
+    struct TExpansion {
+        TRealPoint C;
+        double R = 0.0;
+        int Order = 0;
+        std::size_t Offset = 0;
+        std::size_t First = 0;
+        std::size_t Count = 0;
+    };
+    std::vector<TExpansion> Expansions;
+    // Rank 0: no such series (a static element too near a turning cylinder).
     std::size_t Rank = 0;
-    std::vector<double> Q;
+    // U (Ns x Rank): the multipoles at the static control points; P = A_ss^-1 U;
+    // G (Rank x Ns): each static element's series inside the circles; H = G P, GZ = G Z.
+    std::vector<double> U;
     std::vector<double> P;
+    std::vector<double> G;
+    std::vector<double> H;
+    std::vector<double> GZ;
 };
 
 TCountEdges::TCountEdges() = default;
@@ -594,82 +610,166 @@ bool TCountEdges::FactorStaticBlock(const std::vector<std::size_t>& Static, TPac
     return true;
 }
 
+namespace {
+
+using TComplex = std::complex<double>;
+
+TComplex AsComplex(TRealPoint P) {
+    return {P.X, P.Y};
+}
+
+double SegmentDistance(TRealPoint C, TRealPoint A, TRealPoint B) {
+    const TRealPoint D = B - A;
+    const double L2 = DotProduct(D, D);
+    const double T = L2 > 0.0 ? std::clamp(DotProduct(C - A, D) / L2, 0.0, 1.0) : 0.0;
+    return Distance(C, A + D * T);
+}
+
+// An element of unit intensity has the complex velocity w(z) = 1/2pi * int ds/(z - s)
+// along it, and its coefficient at a control point is Re(n w). Outside the circle of
+// radius R about C that is Re sum n (R/(z - C))^m alpha_m, m = 1..Order; Out gets the
+// pairs (Re alpha_m, -Im alpha_m), the weights of Re and Im of n (R/(z - C))^m.
+void MultipoleCoefficients(const TEdgeElement& E, TRealPoint C, double R, int Order, double* Out) {
+    const TComplex D = AsComplex(E.P2 - E.P1);
+    const double L = std::abs(D);
+    if (L == 0.0)
+        return;
+    const TComplex Dir = std::conj(D) / (L * TwoPi);
+    const TComplex U1 = AsComplex(E.P1 - C) / R;
+    const TComplex Du = D / R;
+    const TComplex U2 = U1 + Du;
+    // u2^m - u1^m without the cancellation of the difference of powers.
+    TComplex Diff = Du;
+    TComplex Pow1 = 1.0;
+    for (int M = 1; M <= Order; ++M) {
+        if (M > 1) {
+            Pow1 *= U1;
+            Diff = U2 * Diff + Pow1 * Du;
+        }
+        const TComplex Alpha = Dir * Diff / static_cast<double>(M);
+        Out[2 * (M - 1)] = Alpha.real();
+        Out[2 * (M - 1) + 1] = -Alpha.imag();
+    }
+}
+
+// The same element seen from inside the circle of radius R about C, which it lies
+// outside: Re sum n ((z - C)/R)^k gamma_k, k = 0..Order-1, as pairs (Re gamma_k,
+// -Im gamma_k).
+void LocalCoefficients(const TEdgeElement& E, TRealPoint C, double R, int Order, double* Out) {
+    const TComplex D = AsComplex(E.P2 - E.P1);
+    const double L = std::abs(D);
+    if (L == 0.0)
+        return;
+    const TComplex Dir = -std::conj(D) / (L * TwoPi);
+    const TComplex Z1 = AsComplex(E.P1 - C);
+    const TComplex Z2 = AsComplex(E.P2 - C);
+    // log(z2/z1) as log(1 + x), x = D/z1: short far elements keep their digits.
+    const TComplex X = D / Z1;
+    const TComplex Log{0.5 * std::log1p(2.0 * X.real() + std::norm(X)),
+                       std::atan2(X.imag(), 1.0 + X.real())};
+    TComplex Gamma = Dir * Log;
+    Out[0] = Gamma.real();
+    Out[1] = -Gamma.imag();
+    // t1^k - t2^k, t = R/z, by the same recurrence as above.
+    const TComplex T1 = R / Z1;
+    const TComplex T2 = R / Z2;
+    const TComplex Step = R * D / (Z1 * Z2);
+    TComplex Diff = Step;
+    TComplex Pow2 = 1.0;
+    for (int K = 1; K < Order; ++K) {
+        if (K > 1) {
+            Pow2 *= T2;
+            Diff = T1 * Diff + Pow2 * Step;
+        }
+        Gamma = Dir * Diff / static_cast<double>(K);
+        Out[2 * K] = Gamma.real();
+        Out[2 * K + 1] = -Gamma.imag();
+    }
+}
+
+// Whether any of the N points lies within Band of the line of an element with normal
+// (Nx, Ny) and end points at P1N, P2N along it: a loop without branches, which
+// vectorises, before the few hits are looked at one by one.
+KALVEX_SIMD_CLONES
+bool AnyInBand(const double* __restrict X, const double* __restrict Y, std::size_t N, double Nx,
+               double Ny, double P1N, double P2N, double Band) {
+    double Any = 0.0;
+    for (std::size_t I = 0; I < N; ++I) {
+        const double PN = X[I] * Nx + Y[I] * Ny;
+        Any +=
+            kernel::Mask(std::fabs(P1N - PN) <= Band) + kernel::Mask(std::fabs(P2N - PN) <= Band);
+    }
+    return Any > 0.0;
+}
+
+} // namespace
+
 void TCountEdges::FarFieldBasis(TStaticFactor& F) const {
     const std::size_t Ns = F.Static.size();
     const TSoA S(Elements.Elements);
-    // Orders of the multipoles per turning cylinder: the terms fall as (r / d)^k, r
-    // the radius its elements reach and d the nearest static control point.
-    struct TCentre {
-        TRealPoint C;
-        double R = 0.0;
-        int Order = 0;
-    };
-    std::vector<TCentre> Centres;
+    // Orders of the series per turning cylinder: the terms fall as (r / d)^k, r the
+    // radius its elements reach and d the nearest static element.
+    std::vector<TStaticFactor::TExpansion> Expansions;
     std::size_t Rank = 0;
     for (const TCylInfo& Cyl : Elements.CylInfos) {
         if (Cyl.V == 0.0)
             continue;
-        TCentre T{Cyl.Center, 0.0, 0};
-        for (std::int32_t K = 0; K < Cyl.ElementCount; ++K) {
-            const TEdgeElement& E =
-                Elements.Elements[static_cast<std::size_t>(Cyl.FirstElement + K)];
+        TStaticFactor::TExpansion T;
+        T.C = Cyl.Center;
+        T.Offset = Rank;
+        T.First = static_cast<std::size_t>(Cyl.FirstElement);
+        T.Count = static_cast<std::size_t>(Cyl.ElementCount);
+        for (std::size_t K = T.First; K < T.First + T.Count; ++K) {
+            const TEdgeElement& E = Elements.Elements[K];
             T.R = std::max({T.R, Distance(E.P1, T.C), Distance(E.P2, T.C)});
         }
         double Near = HUGE_VAL;
-        for (const std::size_t I : F.Static)
-            Near = std::min(Near, Distance({S.Mx[I], S.My[I]}, T.C));
+        for (const std::size_t I : F.Static) {
+            const TEdgeElement& E = Elements.Elements[I];
+            Near = std::min(Near, SegmentDistance(T.C, E.P1, E.P2));
+        }
         const double Ratio = T.R / Near;
         if (!(Ratio > 0.0 && Ratio < FarFieldRatio))
             return;
         T.Order = std::max(4, static_cast<int>(std::ceil(std::log(1e-17) / std::log(Ratio))));
         Rank += 2 * static_cast<std::size_t>(T.Order);
-        Centres.push_back(T);
+        Expansions.push_back(T);
     }
     if (Rank == 0 || Rank > MaxFarFieldRank || Rank * 4 > Ns)
         return;
-    // Column pairs Re and Im of n (R / (z - c))^k, k = 1..Order, each scaled to unit
-    // length before the orthonormalisation.
-    std::vector<double> U(Ns * Rank);
-    std::size_t Col = 0;
-    for (const TCentre& T : Centres) {
+    std::vector<double> U(Ns * Rank, 0.0);
+    std::vector<double> G(Rank * Ns, 0.0);
+    for (const TStaticFactor::TExpansion& T : Expansions) {
         for (std::size_t Row = 0; Row < Ns; ++Row) {
             const std::size_t I = F.Static[Row];
-            const double Dx = S.Mx[I] - T.C.X;
-            const double Dy = S.My[I] - T.C.Y;
-            const double D2 = Dx * Dx + Dy * Dy;
-            // R / (z - c) = R (dx - i dy) / |z - c|^2.
-            const double Wr = T.R * Dx / D2;
-            const double Wi = -T.R * Dy / D2;
-            double Pr = S.Nx[I];
-            double Pi = S.Ny[I];
-            for (int K = 0; K < T.Order; ++K) {
-                const double R = Pr * Wr - Pi * Wi;
-                Pi = Pr * Wi + Pi * Wr;
-                Pr = R;
-                U[(Col + 2 * static_cast<std::size_t>(K)) * Ns + Row] = Pr;
-                U[(Col + 2 * static_cast<std::size_t>(K) + 1) * Ns + Row] = Pi;
+            const TComplex W = T.R / (TComplex{S.Mx[I], S.My[I]} - AsComplex(T.C));
+            TComplex E{S.Nx[I], S.Ny[I]};
+            for (std::size_t M = 0; M < static_cast<std::size_t>(T.Order); ++M) {
+                E *= W;
+                U[(T.Offset + 2 * M) * Ns + Row] = E.real();
+                U[(T.Offset + 2 * M + 1) * Ns + Row] = E.imag();
             }
+            LocalCoefficients(Elements.Elements[I], T.C, T.R, T.Order,
+                              G.data() + Row * Rank + T.Offset);
         }
-        Col += 2 * static_cast<std::size_t>(T.Order);
-    }
-    for (std::size_t C = 0; C < Rank; ++C) {
-        const double Norm = cblas_dnrm2(static_cast<blasint>(Ns), U.data() + C * Ns, 1);
-        if (Norm > 0.0)
-            cblas_dscal(static_cast<blasint>(Ns), 1.0 / Norm, U.data() + C * Ns, 1);
     }
     const auto Ls = static_cast<lapack_int>(Ns);
     const auto Lr = static_cast<lapack_int>(Rank);
-    std::vector<double> Tau(Rank);
-    if (LAPACKE_dgeqrf(LAPACK_COL_MAJOR, Ls, Lr, U.data(), Ls, Tau.data()) != 0 ||
-        LAPACKE_dorgqr(LAPACK_COL_MAJOR, Ls, Lr, Lr, U.data(), Ls, Tau.data()) != 0)
-        return;
     std::vector<double> P = U;
     if (LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', Ls, Lr, F.LU.data(), Ls, F.Pivots.data(),
                             P.data(), Ls) != 0 ||
         !std::all_of(P.begin(), P.end(), [](double V) { return std::isfinite(V); }))
         return;
-    F.Q = std::move(U);
+    F.H.resize(Rank * Rank);
+    F.GZ.resize(Rank);
+    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lr, Lr, Ls, 1.0, G.data(), Lr, P.data(),
+                Ls, 0.0, F.H.data(), Lr);
+    cblas_dgemv(CblasColMajor, CblasNoTrans, Lr, Ls, 1.0, G.data(), Lr, F.Z.data(), 1, 0.0,
+                F.GZ.data(), 1);
+    F.U = std::move(U);
     F.P = std::move(P);
+    F.G = std::move(G);
+    F.Expansions = std::move(Expansions);
     F.Rank = Rank;
 }
 
@@ -706,7 +806,7 @@ void TCountEdges::SolveTurned() {
         const double Dn = static_cast<double>(N);
         const double Ds = static_cast<double>(Static.size());
         const double Dm = static_cast<double>(Moving.size());
-        // The far-field basis: two Ns x Rank arrays and the work of their making.
+        // The far-field series: three Ns x Rank arrays.
         CheckMemory(N, 8.0 * (Dn * Dn + Ds * Ds + 2.0 * Ds * Dm + Dm * Dm + 4.0 * Dn +
                               3.0 * Ds * std::min(Ds / 4.0, double{MaxFarFieldRank})));
     }
@@ -718,6 +818,17 @@ void TCountEdges::SolveTurned() {
         return;
     }
     const TStaticFactor& F = *Turning;
+    std::vector<double> X = F.Rank > 0 ? FarFieldSolve(F, Moving) : ComplementSolve(F, Moving);
+    if (!std::all_of(X.begin(), X.end(), [](double V) { return std::isfinite(V); }))
+        throw TSolveError(SingularMessage);
+    Intensities = std::move(X);
+    PrepareFastData();
+}
+
+std::vector<double> TCountEdges::ComplementSolve(const TStaticFactor& F,
+                                                 const std::vector<std::size_t>& Moving) const {
+    const std::vector<std::size_t>& Static = F.Static;
+    const std::size_t N = Elements.Elements.size();
     const std::size_t Ns = Static.size();
     const std::size_t M = Moving.size();
 
@@ -757,20 +868,14 @@ void TCountEdges::SolveTurned() {
     // Y = A_ss^-1 A_sm; the complement A_mm - A_ms Y and b_m - A_ms Z.
     const auto Ls = static_cast<lapack_int>(Ns);
     const auto Lm = static_cast<lapack_int>(M);
-    // The calls left are small: one thread, which does not spin beside the caller.
-    std::vector<double> AmsY;
-    const bool Far = FarFieldY(F, Asm, Ams, AmsY, M);
-    const TBlasThreads Blas(Far || Threads == 1 ? 1 : 0);
+    const TBlasThreads Blas(Threads == 1 ? 1 : 0);
     // The _work form skips the scan of the whole factor for NaN at every step (a
-    // fifth of the step's time); a NaN would still show in the finiteness check below.
-    if (!Far && LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', Ls, Lm, F.LU.data(), Ls, F.Pivots.data(),
-                                    Asm.data(), Ls) != 0)
+    // fifth of the step's time); a NaN would still show in the caller's check.
+    if (LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', Ls, Lm, F.LU.data(), Ls, F.Pivots.data(),
+                            Asm.data(), Ls) != 0)
         throw TSolveError(SingularMessage);
-    if (Far)
-        cblas_daxpy(Lm * Lm, -1.0, AmsY.data(), 1, Amm.data(), 1);
-    else
-        cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lm, Lm, Ls, -1.0, Ams.data(), Lm,
-                    Asm.data(), Ls, 1.0, Amm.data(), Lm);
+    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lm, Lm, Ls, -1.0, Ams.data(), Lm,
+                Asm.data(), Ls, 1.0, Amm.data(), Lm);
     cblas_dgemv(CblasColMajor, CblasNoTrans, Lm, Ls, -1.0, Ams.data(), Lm, F.Z.data(), 1, 1.0,
                 Bm.data(), 1);
     std::vector<lapack_int> Pivots(M);
@@ -786,65 +891,186 @@ void TCountEdges::SolveTurned() {
         X[Static[R]] = Xs[R];
     for (std::size_t K = 0; K < M; ++K)
         X[Moving[K]] = Bm[K];
-    if (!std::all_of(X.begin(), X.end(), [](double V) { return std::isfinite(V); }))
-        throw TSolveError(SingularMessage);
-    Intensities = std::move(X);
-    PrepareFastData();
+    return X;
 }
 
-bool TCountEdges::FarFieldY(const TStaticFactor& F, std::vector<double>& Asm,
-                            const std::vector<double>& Ams, std::vector<double>& AmsY,
-                            std::size_t M) const {
-    if (F.Rank == 0)
-        return false;
+std::vector<double> TCountEdges::FarFieldSolve(const TStaticFactor& F,
+                                               const std::vector<std::size_t>& Moving) const {
+    const std::size_t N = Elements.Elements.size();
     const std::size_t Ns = F.Static.size();
-    const auto Ls = static_cast<blasint>(Ns);
-    const auto Lm = static_cast<blasint>(M);
-    const auto Lr = static_cast<blasint>(F.Rank);
-    const TBlasThreads Blas(1);
-    // C = Q^T A_sm and the part of each column outside the span. A column whose line
-    // passes within the kernel's 1e-6 band of a static control point is not a smooth
-    // field there: such columns, and any other not within the span to rounding, are
-    // solved with the static block's factors.
-    std::vector<double> C(F.Rank * M);
-    cblas_dgemm(CblasColMajor, CblasTrans, CblasNoTrans, Lr, Lm, Ls, 1.0, F.Q.data(), Ls,
-                Asm.data(), Ls, 0.0, C.data(), Lr);
-    std::vector<double> Rest = Asm;
-    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Ls, Lm, Lr, -1.0, F.Q.data(), Ls,
-                C.data(), Lr, 1.0, Rest.data(), Ls);
-    const double Typical = cblas_dnrm2(Ls * Lm, Asm.data(), 1) / std::sqrt(static_cast<double>(M));
-    std::vector<std::size_t> Exact;
+    const std::size_t M = Moving.size();
+    const std::size_t Rank = F.Rank;
+    const TSoA S(Elements.Elements);
+    std::vector<const TStaticFactor::TExpansion*> Of(M, nullptr);
+    std::vector<double> Mx(M), My(M), Nx(M), Ny(M), Bm(M);
     for (std::size_t K = 0; K < M; ++K) {
-        const double Column = cblas_dnrm2(Ls, Asm.data() + K * Ns, 1);
-        const double Outside = cblas_dnrm2(Ls, Rest.data() + K * Ns, 1);
-        if (!(Outside <= FarFieldTolerance * std::max(Column, Typical)))
-            Exact.push_back(K);
+        const std::size_t I = Moving[K];
+        for (const TStaticFactor::TExpansion& T : F.Expansions)
+            if (I >= T.First && I < T.First + T.Count)
+                Of[K] = &T;
+        if (Of[K] == nullptr)
+            throw TSolveError(SingularMessage);
+        Mx[K] = S.Mx[I];
+        My[K] = S.My[I];
+        Nx[K] = S.Nx[I];
+        Ny[K] = S.Ny[I];
+        Bm[K] = RightHandSide(static_cast<int>(I), {Mx[K], My[K]}, {Nx[K], Ny[K]});
     }
-    if (Exact.size() * 2 > M)
-        return false;
-    std::vector<double> B(Ns * Exact.size());
-    for (std::size_t K = 0; K < Exact.size(); ++K)
-        std::copy_n(Asm.data() + Exact[K] * Ns, Ns, B.data() + K * Ns);
-    if (!Exact.empty() && LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', static_cast<lapack_int>(Ns),
-                                              static_cast<lapack_int>(Exact.size()), F.LU.data(),
-                                              static_cast<lapack_int>(Ns), F.Pivots.data(),
-                                              B.data(), static_cast<lapack_int>(Ns)) != 0)
-        return false;
-    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Ls, Lm, Lr, 1.0, F.P.data(), Ls,
-                C.data(), Lr, 0.0, Asm.data(), Ls);
-    for (std::size_t K = 0; K < Exact.size(); ++K)
-        std::copy_n(B.data() + K * Ns, Ns, Asm.data() + Exact[K] * Ns);
-    // A_ms Y as (A_ms P) C, the exact columns as A_ms times theirs.
-    std::vector<double> AmsP(M * F.Rank);
-    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lm, Lr, Ls, 1.0, Ams.data(), Lm,
-                F.P.data(), Ls, 0.0, AmsP.data(), Lm);
-    AmsY.assign(M * M, 0.0);
-    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lm, Lm, Lr, 1.0, AmsP.data(), Lm,
-                C.data(), Lr, 0.0, AmsY.data(), Lm);
-    for (const std::size_t K : Exact)
-        cblas_dgemv(CblasColMajor, CblasNoTrans, Lm, Ls, 1.0, Ams.data(), Lm, Asm.data() + K * Ns,
-                    1, 0.0, AmsY.data() + K * M, 1);
-    return true;
+
+    // A_mm as assembled; A_sm = U C and A_ms = V G through the series, C from the
+    // moving elements and V from the moving control points as they now stand.
+    const TPointsView At{Mx.data(), My.data(), Nx.data(), Ny.data(), M};
+    std::vector<double> Amm(M * M);
+    std::vector<double> C(Rank * M, 0.0);
+    std::vector<double> V(M * Rank, 0.0);
+    SplitOver(Threads, M, 8, [&](std::size_t From, std::size_t To) {
+        for (std::size_t K = From; K < To; ++K) {
+            ColumnAt(S, Elements.Elements, Moving[K], At, Amm.data() + K * M);
+            Amm[K * M + K] = -0.5;
+            const TStaticFactor::TExpansion& T = *Of[K];
+            MultipoleCoefficients(Elements.Elements[Moving[K]], T.C, T.R, T.Order,
+                                  C.data() + K * Rank + T.Offset);
+            const TComplex W = (TComplex{Mx[K], My[K]} - AsComplex(T.C)) / T.R;
+            TComplex E{Nx[K], Ny[K]};
+            for (std::size_t J = 0; J < static_cast<std::size_t>(T.Order); ++J) {
+                V[(T.Offset + 2 * J) * M + K] = E.real();
+                V[(T.Offset + 2 * J + 1) * M + K] = E.imag();
+                E *= W;
+            }
+        }
+    });
+
+    // Where an element's line passes within the kernel's 1e-6 band of a control point
+    // the assembled coefficient is not the smooth field's: those few terms are kept as
+    // differences from the series, so that the step solves the system a full solve does.
+    struct TFix {
+        std::size_t Row;
+        double D;
+    };
+    constexpr double Band = 2.0 * kernel::EtaEps;
+    const auto Near = [&](std::size_t J, double Px, double Py) {
+        const double PN = Px * S.Nx[J] + Py * S.Ny[J];
+        return std::min(std::fabs(S.P1N[J] - PN), std::fabs(S.P2N[J] - PN)) <= Band;
+    };
+    const auto Assembled = [&](std::size_t J, double Px, double Py, double Qx, double Qy) {
+        double Out = 0.0;
+        ColumnAt(S, Elements.Elements, J, {&Px, &Py, &Qx, &Qy, 1}, &Out);
+        return Out;
+    };
+    // Per moving column the static rows, per static column the moving rows.
+    std::vector<std::vector<TFix>> ColumnFix(M);
+    std::vector<std::vector<TFix>> RowFix(Ns);
+    std::vector<double> Sx(Ns), Sy(Ns);
+    for (std::size_t Row = 0; Row < Ns; ++Row) {
+        Sx[Row] = S.Mx[F.Static[Row]];
+        Sy[Row] = S.My[F.Static[Row]];
+    }
+    const auto AnyNear = [&](std::size_t J, const std::vector<double>& X,
+                             const std::vector<double>& Y) {
+        return AnyInBand(X.data(), Y.data(), X.size(), S.Nx[J], S.Ny[J], S.P1N[J], S.P2N[J], Band);
+    };
+    SplitOver(Threads, M, 8, [&](std::size_t From, std::size_t To) {
+        for (std::size_t K = From; K < To; ++K) {
+            const std::size_t J = Moving[K];
+            if (!AnyNear(J, Sx, Sy))
+                continue;
+            for (std::size_t Row = 0; Row < Ns; ++Row) {
+                const std::size_t I = F.Static[Row];
+                if (!Near(J, S.Mx[I], S.My[I]))
+                    continue;
+                double Series = 0.0;
+                for (std::size_t R = 0; R < Rank; ++R)
+                    Series += F.U[R * Ns + Row] * C[K * Rank + R];
+                ColumnFix[K].push_back(
+                    {Row, Assembled(J, S.Mx[I], S.My[I], S.Nx[I], S.Ny[I]) - Series});
+            }
+        }
+    });
+    SplitOver(Threads, Ns, 256, [&](std::size_t From, std::size_t To) {
+        for (std::size_t Col = From; Col < To; ++Col) {
+            const std::size_t J = F.Static[Col];
+            if (!AnyNear(J, Mx, My))
+                continue;
+            for (std::size_t K = 0; K < M; ++K) {
+                if (!Near(J, Mx[K], My[K]))
+                    continue;
+                double Series = 0.0;
+                for (std::size_t R = 0; R < Rank; ++R)
+                    Series += V[R * M + K] * F.G[Col * Rank + R];
+                RowFix[Col].push_back({K, Assembled(J, Mx[K], My[K], Nx[K], Ny[K]) - Series});
+            }
+        }
+    });
+
+    const auto Ls = static_cast<lapack_int>(Ns);
+    const auto Lm = static_cast<lapack_int>(M);
+    const auto Lr = static_cast<lapack_int>(Rank);
+    // The calls left are small: one thread, which does not spin beside the caller.
+    const TBlasThreads Blas(1);
+    // Y = A_ss^-1 A_sm = P C + W, W nonzero on the columns with fixes only.
+    std::vector<std::size_t> Exact;
+    for (std::size_t K = 0; K < M; ++K)
+        if (!ColumnFix[K].empty())
+            Exact.push_back(K);
+    const std::size_t Ne = Exact.size();
+    std::vector<double> W(Ns * Ne, 0.0);
+    for (std::size_t E = 0; E < Ne; ++E)
+        for (const TFix& Fix : ColumnFix[Exact[E]])
+            W[E * Ns + Fix.Row] += Fix.D;
+    if (Ne > 0 && LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', Ls, static_cast<lapack_int>(Ne),
+                                      F.LU.data(), Ls, F.Pivots.data(), W.data(), Ls) != 0)
+        throw TSolveError(SingularMessage);
+
+    // The complement A_mm - A_ms Y and b_m - A_ms Z, A_ms = V G + the row fixes.
+    std::vector<double> HC(Rank * M);
+    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lr, Lm, Lr, 1.0, F.H.data(), Lr,
+                C.data(), Lr, 0.0, HC.data(), Lr);
+    cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lm, Lm, Lr, -1.0, V.data(), Lm,
+                HC.data(), Lr, 1.0, Amm.data(), Lm);
+    cblas_dgemv(CblasColMajor, CblasNoTrans, Lm, Lr, -1.0, V.data(), Lm, F.GZ.data(), 1, 1.0,
+                Bm.data(), 1);
+    if (Ne > 0) {
+        std::vector<double> GW(Rank * Ne);
+        cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, Lr, static_cast<blasint>(Ne), Ls,
+                    1.0, F.G.data(), Lr, W.data(), Ls, 0.0, GW.data(), Lr);
+        for (std::size_t E = 0; E < Ne; ++E)
+            cblas_dgemv(CblasColMajor, CblasNoTrans, Lm, Lr, -1.0, V.data(), Lm,
+                        GW.data() + E * Rank, 1, 1.0, Amm.data() + Exact[E] * M, 1);
+    }
+    std::vector<double> YRow(M);
+    for (std::size_t Col = 0; Col < Ns; ++Col) {
+        if (RowFix[Col].empty())
+            continue;
+        cblas_dgemv(CblasColMajor, CblasTrans, Lr, Lm, 1.0, C.data(), Lr, F.P.data() + Col, Ls, 0.0,
+                    YRow.data(), 1);
+        for (std::size_t E = 0; E < Ne; ++E)
+            YRow[Exact[E]] += W[E * Ns + Col];
+        for (const TFix& Fix : RowFix[Col]) {
+            for (std::size_t K = 0; K < M; ++K)
+                Amm[K * M + Fix.Row] -= Fix.D * YRow[K];
+            Bm[Fix.Row] -= Fix.D * F.Z[Col];
+        }
+    }
+    std::vector<lapack_int> Pivots(M);
+    if (LAPACKE_dgesv_work(LAPACK_COL_MAJOR, Lm, 1, Amm.data(), Lm, Pivots.data(), Bm.data(), Lm) !=
+        0)
+        throw TSolveError(SingularMessage);
+
+    // x_s = Z - Y x_m = Z - P (C x_m) - W x_m.
+    std::vector<double> Cx(Rank);
+    cblas_dgemv(CblasColMajor, CblasNoTrans, Lr, Lm, 1.0, C.data(), Lr, Bm.data(), 1, 0.0,
+                Cx.data(), 1);
+    std::vector<double> Xs = F.Z;
+    cblas_dgemv(CblasColMajor, CblasNoTrans, Ls, Lr, -1.0, F.P.data(), Ls, Cx.data(), 1, 1.0,
+                Xs.data(), 1);
+    for (std::size_t E = 0; E < Ne; ++E)
+        cblas_daxpy(Ls, -Bm[Exact[E]], W.data() + E * Ns, 1, Xs.data(), 1);
+    std::vector<double> X(N);
+    for (std::size_t R = 0; R < Ns; ++R)
+        X[F.Static[R]] = Xs[R];
+    for (std::size_t K = 0; K < M; ++K)
+        X[Moving[K]] = Bm[K];
+    return X;
 }
 
 void TCountEdges::SolveLiteral() {

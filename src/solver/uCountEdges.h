@@ -260,15 +260,15 @@ private:
     std::unique_ptr<TStaticFactor> Turning;
     bool FactorStaticBlock(const std::vector<std::size_t>& Static, TPacedPump& Pump);
     void FarFieldBasis(TStaticFactor& F) const;
-    // Replaces A_sm (Ns x M) by Y = A_ss^-1 A_sm through the far-field basis and gives
-    // A_ms Y; false, with A_sm as it was, when A_sm is mostly not within its span.
-    bool FarFieldY(const TStaticFactor& F, std::vector<double>& Asm, const std::vector<double>& Ams,
-                   std::vector<double>& AmsY, std::size_t M) const;
-    // The basis is made when the turning elements reach less than this share of the
-    // distance to the nearest static control point (about 60 multipoles at the bound),
-    // and a step uses it while A_sm lies within its span to this relative norm.
+    // One step through the Schur complement of the moving block: from A_sm and A_ms
+    // assembled, or through the far-field series of F. Both give the full intensities.
+    std::vector<double> ComplementSolve(const TStaticFactor& F,
+                                        const std::vector<std::size_t>& Moving) const;
+    std::vector<double> FarFieldSolve(const TStaticFactor& F,
+                                      const std::vector<std::size_t>& Moving) const;
+    // The series are made when the turning elements reach less than this share of the
+    // distance to the nearest static element (about 60 terms at the bound).
     static constexpr double FarFieldRatio = 0.5;
-    static constexpr double FarFieldTolerance = 1e-13;
     static constexpr std::size_t MaxFarFieldRank = 240;
     // Refuses a solve needing Bytes at its peak (the kept matrix counts as held).
     void CheckMemory(std::size_t N, double Bytes) const;

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QLocale>
 
+#include <chrono>
+#include <cstdio>
 #include <new>
 
 namespace kalvex {
@@ -29,6 +31,7 @@ TRunScope::TRunScope(TRunContext& Context) : C(Context) {
     };
     if (C.SetBusy)
         C.SetBusy(true);
+    Start = std::chrono::steady_clock::now();
 }
 
 TRunScope::~TRunScope() {
@@ -43,6 +46,14 @@ TRunScope::~TRunScope() {
     C.Box.Refresh();
     if (C.SetBusy)
         C.SetBusy(false);
+    // bench/window.sh: how long the run took, drawing included, on stderr.
+    static const bool Log = qEnvironmentVariableIsSet("KALVEX_RUN_LOG");
+    if (Log) {
+        std::fprintf(
+            stderr, "run %.4f\n",
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count());
+        std::fflush(stderr);
+    }
 }
 
 void ReleaseModality(QDialog& D) {

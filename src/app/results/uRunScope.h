@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 namespace kalvex {
@@ -34,6 +35,7 @@ public:
 
 private:
     TRunContext& C;
+    std::chrono::steady_clock::time_point Start;
 };
 
 // Qt passes no close request to a window that a modal dialog blocks, so a run started
