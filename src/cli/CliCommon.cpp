@@ -41,8 +41,9 @@ void TArgs::OnlyOptions(const std::vector<std::string>& Allowed) const {
             if (ParseInteger(Value, "--threads") < 1)
                 throw TUsageError("--threads: expected a count of at least 1");
         } else if (Name == "solver") {
-            if (Value != "lu" && Value != "iterative" && Value != "auto")
-                throw TUsageError("--solver: expected lu, iterative or auto, got '" + Value + "'");
+            if (Value != "lu" && Value != "iterative" && Value != "fmm" && Value != "auto")
+                throw TUsageError("--solver: expected lu, iterative, fmm or auto, got '" + Value +
+                                  "'");
         } else if (std::find(Allowed.begin(), Allowed.end(), Name) == Allowed.end()) {
             throw TUsageError("unknown option --" + Name);
         }

@@ -41,6 +41,7 @@ void ApplyComputeOptions(const TArgs& Args, TCountEdges& Counter) {
     const std::string Solver = Args.Get("solver", "auto");
     Counter.SolverKind = Solver == "lu"          ? TSolverKind::skDirect
                          : Solver == "iterative" ? TSolverKind::skIterative
+                         : Solver == "fmm"       ? TSolverKind::skFmm
                                                  : TSolverKind::skAuto;
 }
 

@@ -19,7 +19,7 @@ const std::vector<std::string>& DiscretizationOptionNames();
 bool HasDiscretizationOptions(const TArgs& Args);
 // The options with the dialog's defaults; a bad --method is a usage error.
 TDiscretizationSettings ReadDiscretizationOptions(const TArgs& Args);
-// --threads N (default every core) and --solver lu|iterative|auto (default auto), as
+// --threads N (default every core) and --solver lu|iterative|fmm|auto (default auto), as
 // checked by TArgs::OnlyOptions, onto the evaluator.
 void ApplyComputeOptions(const TArgs& Args, TCountEdges& Counter);
 // Elements of a system for the velocity commands: the discretisation file beside the

@@ -2,6 +2,7 @@
 // Exit 0 on success, 1 on a failure, 2 on a usage error.
 #include "cli/CliCommon.h"
 #include "geometry/uBinaryIO.h"
+#include "solver/uCountEdges.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,7 +19,11 @@ const std::string CommonHelp =
         "Discretisation options: --method equal|graded (graded), --base-length (0.0004),\n"
         "  --scaler (2), --cyl-step (0.1), --infinite-scaler (1.8), --infinite-count (15)\n"
         "Every command: --threads N (every core; 1 computes on one thread),\n"
-        "  --solver lu|iterative|auto (auto: iterative for large systems)\n"
+        "  --solver lu|iterative|fmm|auto (fmm: iterative without the matrix, by fast\n"
+        "  multipoles; auto: LU for small systems, iterative from 1000 elements, fmm from\n"
+        "  " +
+        std::to_string(TCountEdges::FmmFrom) +
+        " or when the matrix would not fit into memory)\n"
         "Numbers are printed with '.' and up to 17 significant digits; a result that is not a\n"
         "finite number is an error. Exit 0 on success, 1 on a failure, 2 on a usage error.\n"
         "Files read: regular files of at most ") +

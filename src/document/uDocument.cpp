@@ -332,6 +332,15 @@ std::optional<std::string> TDocument::Discretize(const TDiscretizationSettings& 
     return WriteCompanion();
 }
 
+std::optional<std::string> TDocument::SolverLine(const TDiscretizationSettings& Settings) const {
+    try {
+        const double N = kalvex::ElementCount(FCanvas.Edges, Settings);
+        return "Метод решения: " + SolverName(FSolver.SolverFor(static_cast<std::size_t>(N)));
+    } catch (const TKalvexError&) {
+        return std::nullopt;
+    }
+}
+
 std::optional<std::string> TDocument::RefineInRect(TRealPoint C1, TRealPoint C2) {
     FSolver.Elements.RefineInRect(C1, C2);
     FSolver.ClearIntensities();

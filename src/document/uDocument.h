@@ -158,6 +158,9 @@ public:
     // When the file cannot be written the elements are kept and used all the same; the
     // text to show is returned, once each time modelling is entered.
     std::optional<std::string> Discretize(const TDiscretizationSettings& Settings);
+    // The line the discretisation dialog shows: the solve that the elements of these
+    // settings will take ("Метод решения: ..."); nothing when the settings are refused.
+    std::optional<std::string> SolverLine(const TDiscretizationSettings& Settings) const;
     // Halves the elements inside the rectangle of the two model points, writes the
     // discretisation file at once (as Discretize) and drops the intensities and lines.
     std::optional<std::string> RefineInRect(TRealPoint C1, TRealPoint C2);

@@ -377,7 +377,10 @@ TSolverKind SolverKind(const std::string& Name) {
         return TSolverKind::skDirect;
     if (Name == "iterative")
         return TSolverKind::skIterative;
-    throw py::value_error("solver: expected 'auto', 'lu' or 'iterative', got '" + Name + "'");
+    if (Name == "fmm")
+        return TSolverKind::skFmm;
+    throw py::value_error("solver: expected 'auto', 'lu', 'iterative' or 'fmm', got '" + Name +
+                          "'");
 }
 
 int ThreadsArg(int Threads) {
@@ -983,7 +986,7 @@ PYBIND11_MODULE(_core, m) {
         arg("scaler") = 2.0, arg("cyl_step") = 0.1, arg("infinite_scaler") = 1.8,
         arg("infinite_count") = 15, arg("solver") = "auto", arg("threads") = 0,
         "Discretises the system into boundary elements (kalvex-calc's options and defaults). "
-        "solver: 'auto', 'lu' or 'iterative'; threads: 0 for every core.");
+        "solver: 'auto', 'lu', 'iterative' or 'fmm'; threads: 0 for every core.");
 
     m.def(
         "_task_grid",

@@ -10,6 +10,7 @@
 #include <limits>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace kalvex {
 
@@ -95,17 +96,25 @@ bool SampleField(TCountEdges& E, const TEdges& Model, TFieldGrid& Grid) {
         E.ProgressBar(0, Grid.NY);
     const TCountEdges& Shared = E;
     return RunRows(E, Grid.NY, 0, Grid.NY, [&](int J) {
+        // The row's nodes in the air at once: after a solve without the matrix they go
+        // through its tree together.
+        std::vector<TRealPoint> Points;
+        std::vector<std::size_t> Nodes;
         for (int I = 0; I < Grid.NX; ++I) {
             const TRealPoint P = Grid.Node(I, J);
-            const std::size_t K = Grid.Index(I, J);
             if (!Model.PointInAir(P))
                 continue;
-            const TRealPoint V = Shared.Velocity(P);
+            Points.push_back(P);
+            Nodes.push_back(Grid.Index(I, J));
+        }
+        std::vector<TRealPoint> V(Points.size());
+        Shared.Velocities(Points, V);
+        for (std::size_t K = 0; K < Points.size(); ++K) {
             // A node on an element's end is no place to read the air from.
-            if (!std::isfinite(V.X) || !std::isfinite(V.Y))
+            if (!std::isfinite(V[K].X) || !std::isfinite(V[K].Y))
                 continue;
-            Grid.V[K] = V;
-            Grid.Air[K] = 1;
+            Grid.V[Nodes[K]] = V[K];
+            Grid.Air[Nodes[K]] = 1;
         }
     });
 }
@@ -132,11 +141,15 @@ bool VelocitiesAt(TCountEdges& E, std::span<const double> X, std::span<const dou
     const int Blocks = static_cast<int>((N + Block - 1) / Block);
     const TCountEdges& Shared = E;
     return RunRows(E, Blocks, 0, Blocks, [&](int B) {
-        const std::size_t End = std::min(N, (static_cast<std::size_t>(B) + 1) * Block);
-        for (std::size_t K = static_cast<std::size_t>(B) * Block; K < End; ++K) {
-            const TRealPoint V = Shared.Velocity({X[K], Y[K]});
-            VX[K] = V.X;
-            VY[K] = V.Y;
+        const std::size_t From = static_cast<std::size_t>(B) * Block;
+        const std::size_t End = std::min(N, From + Block);
+        std::vector<TRealPoint> Points(End - From), V(End - From);
+        for (std::size_t K = From; K < End; ++K)
+            Points[K - From] = {X[K], Y[K]};
+        Shared.Velocities(Points, V);
+        for (std::size_t K = From; K < End; ++K) {
+            VX[K] = V[K - From].X;
+            VY[K] = V[K - From].Y;
         }
     });
 }
@@ -161,10 +174,13 @@ namespace {
 
 // Speed minus the level: the sign tells the side of the contour. Where the speed cannot
 // be computed it counts as fast (an element's end, where the speed grows without bound).
-double Excess(const TCountEdges& E, TRealPoint P, double Level) {
-    const TRealPoint V = E.Velocity(P);
+double ExcessOf(TRealPoint V, double Level) {
     const double S = std::sqrt(V.X * V.X + V.Y * V.Y);
     return std::isfinite(S) ? S - Level : HUGE_VAL;
+}
+
+double Excess(const TCountEdges& E, TRealPoint P, double Level) {
+    return ExcessOf(E.Velocity(P), Level);
 }
 
 // The crossing between A (Excess FA) and B of the other sign, to a 2⁻⁴⁰ part of AB.
@@ -210,8 +226,12 @@ TContourOutcome BuildSpeedContour(TCountEdges& E, const TEdges& Model, TDrawLine
     if (E.ProgressBar)
         E.ProgressBar(0, Max2);
     if (!RunRows(E, G.NY, 0, Max2, [&](int J) {
+            std::vector<TRealPoint> Points(static_cast<std::size_t>(G.NX)), V(Points.size());
             for (int I = 0; I < G.NX; ++I)
-                F[G.Index(I, J)] = Excess(Shared, G.Node(I, J), Level);
+                Points[static_cast<std::size_t>(I)] = G.Node(I, J);
+            Shared.Velocities(Points, V);
+            for (int I = 0; I < G.NX; ++I)
+                F[G.Index(I, J)] = ExcessOf(V[static_cast<std::size_t>(I)], Level);
         })) {
         Outcome.Stopped = true;
         return Outcome;

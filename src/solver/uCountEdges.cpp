@@ -3,8 +3,10 @@
 
 #include "base/uParallel.h"
 #include "solver/uBlasThreads.h"
+#include "solver/uFmm.h"
 #include "solver/uGmres.h"
 #include "solver/uKernel.h"
+#include "solver/uPanelKernel.h"
 #include "solver/uSystUr.h"
 
 #include <cblas.h>
@@ -263,6 +265,46 @@ void VelocitySums(const TFastView& V, std::size_t N, double Px, double Py, doubl
     Sums[1] = SY;
 }
 
+} // namespace
+
+struct TPanelKernel::TImpl {
+    TEdgeElementArray Elements;
+    TSoA S;
+    explicit TImpl(const TEdgeElementArray& E) : Elements(E), S(E) {}
+};
+
+TPanelKernel::TPanelKernel(const TEdgeElementArray& Elements)
+    : Impl(std::make_unique<TImpl>(Elements)) {}
+TPanelKernel::~TPanelKernel() = default;
+
+void TPanelKernel::Block(std::size_t RowFrom, std::size_t RowTo, std::size_t ColFrom,
+                         std::size_t ColTo, double* Out) const {
+    const TSoA& S = Impl->S;
+    const std::size_t Rows = RowTo - RowFrom;
+    const TPointsView At{S.Mx.data() + RowFrom, S.My.data() + RowFrom, S.Nx.data() + RowFrom,
+                         S.Ny.data() + RowFrom, Rows};
+    for (std::size_t J = ColFrom; J < ColTo; ++J) {
+        double* Column = Out + (J - ColFrom) * Rows;
+        ColumnAt(S, Impl->Elements, J, At, Column);
+        if (J >= RowFrom && J < RowTo)
+            Column[J - RowFrom] = -0.5;
+    }
+}
+
+TRealPoint TPanelKernel::Velocity(std::size_t From, std::size_t To, const double* Q,
+                                  TRealPoint P) const {
+    const TSoA& S = Impl->S;
+    const TFastView View{
+        Q + From,           S.Tx.data() + From,  S.Ty.data() + From,  S.Nx.data() + From,
+        S.Ny.data() + From, S.P1N.data() + From, S.P1T.data() + From, S.P2N.data() + From,
+        S.P2T.data() + From};
+    double Sums[2];
+    VelocitySums(View, To - From, P.X, P.Y, Sums);
+    return {-Sums[0] / TwoPi, -Sums[1] / TwoPi};
+}
+
+namespace {
+
 // Columns of the system assembled between two offers of the pump: about a million
 // kernel terms, a few hundredths of a second (four million took up to 0.36 s on two
 // busy cores at 20 000 elements).
@@ -505,22 +547,139 @@ void TCountEdges::AssembleColumns(double* A, double* B, TPacedPump& Pump) const 
     }
 }
 
+double DenseSolveBytes(std::size_t N, bool Iterative) {
+    // The matrix, the right-hand side and pivots, and the Krylov basis, block factors
+    // and vectors of the iterative solve (see SolveGmres).
+    const double Dn = static_cast<double>(N);
+    return 8.0 *
+           (Dn * Dn + 3.0 * Dn +
+            (Iterative ? Dn * (TCountEdges::GmresRestart + TCountEdges::GmresBlock + 4.0) : 0.0));
+}
+
+TSolverKind ChooseSolver(TSolverKind Requested, std::size_t N, std::optional<double> Available) {
+    if (Requested != TSolverKind::skAuto)
+        return Requested;
+    // Measured as whole runs on two busy cores: the solve without the matrix caught up
+    // with GMRES on the matrix at about 2000 elements and was twice as fast at 4000.
+    if (N >= TCountEdges::FmmFrom)
+        return TSolverKind::skFmm;
+    const bool Iterative = N >= TCountEdges::IterativeFrom;
+    if (Available && DenseSolveBytes(N, Iterative) > *Available)
+        return TSolverKind::skFmm;
+    return Iterative ? TSolverKind::skIterative : TSolverKind::skDirect;
+}
+
+std::optional<double> TCountEdges::FreeForSolve() const {
+    std::optional<double> Free = MemoryProbe ? MemoryProbe() : AvailableMemory();
+    if (Free)
+        *Free += static_cast<double>(SystemCapacity) * sizeof(double);
+    return Free;
+}
+
+TSolverKind TCountEdges::NextSolver() const {
+    return SolverFor(Elements.Elements.size());
+}
+
+TSolverKind TCountEdges::SolverFor(std::size_t N) const {
+    return ChooseSolver(SolverKind, N, FreeForSolve());
+}
+
+std::string SolverName(TSolverKind Kind) {
+    switch (Kind) {
+    case TSolverKind::skDirect:
+        return "прямой (LU)";
+    case TSolverKind::skIterative:
+        return "итерационный (GMRES)";
+    case TSolverKind::skFmm:
+        return "быстрый мультипольный (без матрицы)";
+    case TSolverKind::skAuto:
+        break;
+    }
+    return "автоматический выбор";
+}
+
+bool TCountEdges::FmmValid() const {
+    return Fmm && FmmGeneration == Elements.Generation && Fmm->Count() == Intensities.size() &&
+           FastDataValid();
+}
+
+bool TCountEdges::SolveFmm() {
+    const std::size_t N = Elements.Elements.size();
+    auto F = std::make_unique<TFmmSystem>(Elements.Elements, FmmAccuracy, Threads);
+    // The system's own memory, the Krylov basis, block factors and vectors of the
+    // iterative solve, and the kernel's copy of the elements for the blocks.
+    const double Dn = static_cast<double>(N);
+    CheckSolveMemory(N, F->Bytes() + 8.0 * Dn * (GmresRestart + GmresBlock + 20.0),
+                     MemoryProbe ? MemoryProbe() : AvailableMemory());
+    Stopped = false;
+    TPacedPump Pump(ProcessEvents, PumpInterval);
+    const std::function<bool()> Stop = [&] { return Poll(Pump); };
+    if (!F->BuildNear(Stop))
+        throw TSolveStopped();
+    std::vector<double> B(N);
+    for (std::size_t I = 0; I < N; ++I) {
+        const TEdgeElement& E = Elements.Elements[I];
+        const TGeometry G = ElementGeometry(E);
+        B[I] = RightHandSide(static_cast<int>(I), (E.P1 + E.P2) / 2.0, G.N);
+    }
+    // The preconditioner's blocks are the matrix's own entries, computed directly.
+    const TPanelKernel Kernel(Elements.Elements);
+    const TGmresProduct Product = [&](double Alpha, const double* X, double Beta, double* Y) {
+        return F->Apply(Alpha, X, Beta, Y, Stop);
+    };
+    const TGmresBlock Diagonal = [&](std::size_t From, std::size_t Size, double* Out) {
+        Kernel.Block(From, From + Size, From, From + Size, Out);
+    };
+    const TBlasThreads Blas(Threads == 1 ? 1 : 0);
+    std::vector<double> X(N);
+    const TGmresOutcome R = SolveGmres(Product, Diagonal, N, B.data(), X.data(), IterativeTolerance,
+                                       GmresRestart, IterationBound, GmresBlock);
+    if (R.Stopped)
+        throw TSolveStopped();
+    if (!R.Converged ||
+        !std::all_of(X.begin(), X.end(), [](double V) { return std::isfinite(V); })) {
+        // As after GMRES on the matrix, LU takes over, where its matrix fits.
+        const std::optional<double> Free = FreeForSolve();
+        if (Free && DenseSolveBytes(N, false) > *Free)
+            throw TSolveError(SingularMessage);
+        return false;
+    }
+    Iterations = R.Iterations;
+    Intensities = std::move(X);
+    PrepareFastData();
+    F->SetIntensities(Intensities.data());
+    Fmm = std::move(F);
+    FmmGeneration = Elements.Generation;
+    return true;
+}
+
+void TCountEdges::Velocities(std::span<const TRealPoint> Points, std::span<TRealPoint> Out) const {
+    // A tree over a handful of points does not pay for itself.
+    if (FmmValid() && Points.size() >= 32) {
+        Fmm->Velocities(Points, Out);
+        for (std::size_t K = 0; K < Points.size(); ++K)
+            Out[K] = Out[K] + CylinderVelocity(Points[K]);
+        return;
+    }
+    for (std::size_t K = 0; K < Points.size(); ++K)
+        Out[K] = Velocity(Points[K]);
+}
+
 void TCountEdges::Solve() {
     Intensities.clear();
     Fast.Generation = 0;
+    Fmm.reset();
     const std::size_t N = Elements.Elements.size();
     if (N == 0) {
         PrepareFastData();
         return;
     }
     CheckElementCount(static_cast<double>(N));
-    const bool Iterative = SolverKind == TSolverKind::skIterative ||
-                           (SolverKind == TSolverKind::skAuto && N >= IterativeFrom);
-    // The matrix, the right-hand side and pivots, and the Krylov basis, block factors
-    // and vectors of the iterative solve (see SolveGmres).
-    const double Dn = static_cast<double>(N);
-    CheckMemory(
-        N, 8.0 * (Dn * Dn + 3.0 * Dn + (Iterative ? Dn * (GmresRestart + GmresBlock + 4.0) : 0.0)));
+    const TSolverKind Kind = NextSolver();
+    if (Kind == TSolverKind::skFmm && SolveFmm())
+        return;
+    const bool Iterative = Kind == TSolverKind::skIterative;
+    CheckMemory(N, DenseSolveBytes(N, Iterative));
     Stopped = false;
     TPacedPump Pump(ProcessEvents, PumpInterval);
     const std::function<bool()> Stop = [&] { return Poll(Pump); };
@@ -789,22 +948,29 @@ void TCountEdges::SolveTurned() {
     std::vector<std::size_t> Moving;
     for (std::size_t I = 0; I < N; ++I)
         (Moves[I] ? Moving : Static).push_back(I);
-    // The complement pays while the turning part is small.
-    if (!KeepStaticFactor || Moving.empty() || Moving.size() * 2 > N) {
+    // The complement pays while the turning part is small. Its kept factor makes each
+    // step far cheaper than a solve without the matrix, so the automatic choice leaves
+    // it only when the matrix and the factor would not fit.
+    const double Dn = static_cast<double>(N);
+    const double Ds = static_cast<double>(Static.size());
+    const std::optional<double> Free = FreeForSolve();
+    const bool Fits = !Free || 8.0 * (Dn * Dn + Ds * Ds) <= *Free;
+    if (!KeepStaticFactor || Moving.empty() || Moving.size() * 2 > N ||
+        SolverKind == TSolverKind::skFmm || (SolverKind == TSolverKind::skAuto && !Fits)) {
         Solve();
         return;
     }
     CheckElementCount(static_cast<double>(N));
     Intensities.clear();
     Fast.Generation = 0;
+    Fmm.reset();
+    Iterations = 0;
     bool Valid = Turning && Turning->Count == N && Turning->Static == Static &&
                  SameCylinders(Turning->Cyls, Elements.CylInfos);
     for (std::size_t C = 0; Valid && C < Static.size(); ++C)
         Valid = SameElement(Turning->StaticElements[C], Elements.Elements[Static[C]]);
     if (!Valid) {
         // The whole matrix and the static block's factors, then the moving blocks.
-        const double Dn = static_cast<double>(N);
-        const double Ds = static_cast<double>(Static.size());
         const double Dm = static_cast<double>(Moving.size());
         // The far-field series: three Ns x Rank arrays.
         CheckMemory(N, 8.0 * (Dn * Dn + Ds * Ds + 2.0 * Ds * Dm + Dm * Dm + 4.0 * Dn +
@@ -1076,6 +1242,7 @@ std::vector<double> TCountEdges::FarFieldSolve(const TStaticFactor& F,
 void TCountEdges::SolveLiteral() {
     Intensities.clear();
     Fast.Generation = 0;
+    Fmm.reset();
     const int N = static_cast<int>(Elements.Elements.size());
     if (N > 0) {
         CheckElementCount(N);
@@ -1105,6 +1272,8 @@ void TCountEdges::AdoptSolution(const TCountEdges& Other) {
     Fast.Generation = 0;
     if (Other.FastDataValid())
         PrepareFastData();
+    Fmm = Other.FmmValid() ? Other.Fmm : nullptr;
+    FmmGeneration = Other.FmmGeneration;
 }
 
 void TCountEdges::EnsureSolved() {
@@ -1142,6 +1311,8 @@ bool TCountEdges::FastDataValid() const {
 TRealPoint TCountEdges::Velocity(TRealPoint Pt) const {
     if (!FastDataValid())
         return {SpeedLiteral({1.0, 0.0}, Pt), SpeedLiteral({0.0, 1.0}, Pt)};
+    if (FmmValid())
+        return Fmm->VelocityAt(Pt) + CylinderVelocity(Pt);
     const std::size_t N = Fast.Count;
     const double* Q = Intensities.data();
     const double* Tx = Fast.Tx.data();

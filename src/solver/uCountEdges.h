@@ -139,9 +139,12 @@ int EqualCount(double L, double Step);
 // Appends the N elements (N even) of the graded split of A -> B to Out.
 void DiscretizeSegmentGraded(TRealPoint A, TRealPoint B, double V, int N, double Step,
                              double Scaler, TEdgeElementArray& Out);
-// Refuses (TDiscretizationError) an element count whose dense system would not fit
-// into the machine's memory.
+// Refuses (TDiscretizationError) an element count whose solve would not fit into the
+// machine's memory even without the dense matrix.
 void CheckElementCount(double N);
+// Elements a discretisation with these parameters would make (refusing as it would).
+double PlannedElementCount(const TEdges& Model, bool Graded, int InfiniteCount, double Step,
+                           double Scaler, double CylStep, double InfiniteScaler);
 
 // A floating-point fault during a trace.
 class TCalcError : public TKalvexError {
@@ -152,8 +155,22 @@ public:
 };
 
 // How the intensities are solved: LU always, the iterative solve (falling back to LU
-// when it does not converge), or the iterative solve above a size where it pays.
-enum class TSolverKind : std::uint8_t { skAuto, skDirect, skIterative };
+// when it does not converge), the iterative solve without the matrix (fast multipoles),
+// or the one of them that pays at the size.
+enum class TSolverKind : std::uint8_t { skAuto, skDirect, skIterative, skFmm };
+
+// The path a solve of N unknowns takes when Requested is asked for and Available bytes
+// are free: automatically LU for small systems, the iterative solve on the matrix
+// above a thousand unknowns, and the one without the matrix above FmmFrom unknowns or
+// whenever the matrix would not fit.
+TSolverKind ChooseSolver(TSolverKind Requested, std::size_t N, std::optional<double> Available);
+// The path in the window's words: "прямой (LU)", "итерационный (GMRES)" or "быстрый
+// мультипольный (без матрицы)".
+std::string SolverName(TSolverKind Kind);
+// Bytes of the dense matrix and the iterative solve's work space for N unknowns.
+double DenseSolveBytes(std::size_t N, bool Iterative);
+
+class TFmmSystem;
 
 class TCountEdges {
 public:
@@ -241,6 +258,17 @@ public:
     static constexpr std::size_t GmresBlock = 64;
     // Krylov steps after which LU takes over (a second-kind system needs a few dozen).
     int IterationBound = 300;
+    // From this many elements the automatic choice solves without the matrix.
+    static constexpr std::size_t FmmFrom = 3000;
+    // Relative accuracy of the matrix-free product.
+    double FmmAccuracy = 1e-10;
+    // The path the next Solve takes, as ChooseSolver decides it for this system, and the
+    // one it would take for N elements.
+    TSolverKind NextSolver() const;
+    TSolverKind SolverFor(std::size_t N) const;
+    // Velocities at many points at once: through the multipole tree after a solve without
+    // the matrix, else point by point. Out has Points.size() entries.
+    void Velocities(std::span<const TRealPoint> Points, std::span<TRealPoint> Out) const;
 
     // Assembles the system into the column-major Count x Count array A and the
     // right-hand side B (Count values), in parallel over column blocks.
@@ -255,6 +283,16 @@ private:
     double* SystemBuffer(std::size_t Doubles);
     std::unique_ptr<double[], TFreeDeleter> SystemMatrix;
     std::size_t SystemCapacity = 0;
+
+    // The tree of the last solve without the matrix, for the velocities of its solution;
+    // shared read-only with the evaluators that adopt the solution.
+    std::shared_ptr<const TFmmSystem> Fmm;
+    std::uint64_t FmmGeneration = 0;
+    bool FmmValid() const;
+    // False when GMRES did not converge and LU is to take over.
+    bool SolveFmm();
+    // Free memory as the solve counts it: the kept matrix counts as free.
+    std::optional<double> FreeForSolve() const;
 
     struct TStaticFactor;
     std::unique_ptr<TStaticFactor> Turning;

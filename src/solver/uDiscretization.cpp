@@ -28,6 +28,11 @@ std::optional<std::string> InfiniteCountFault(double Value) {
            " (задано " + MessageNumber(Value) + ").";
 }
 
+double ElementCount(const TEdges& Model, const TDiscretizationSettings& Settings) {
+    return PlannedElementCount(Model, Settings.Graded, Settings.InfiniteCount, Settings.Step,
+                               Settings.Scaler, Settings.CylStep, Settings.InfiniteScaler);
+}
+
 void Discretize(TEdgeElements& Elements, const TEdges& Model,
                 const TDiscretizationSettings& Settings) {
     if (Settings.Graded)

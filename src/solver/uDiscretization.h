@@ -31,6 +31,9 @@ std::optional<std::string> ElementLengthFault(double Value);
 std::optional<std::string> ScalerFault(double Value);
 std::optional<std::string> InfiniteCountFault(double Value);
 
+// The number of elements Discretize would make; throws TDiscretizationError as it would.
+double ElementCount(const TEdges& Model, const TDiscretizationSettings& Settings);
+
 // Discretises Model into Elements; throws TDiscretizationError on unusable settings.
 // The caller clears the evaluator's intensities.
 void Discretize(TEdgeElements& Elements, const TEdges& Model,

@@ -382,13 +382,13 @@ void Discretize(TEdgeElements& Target, const TEdges& Model, const TMethod& M) {
 } // namespace
 
 void CheckElementCount(double N) {
-    // The dense system holds n*(n+1) doubles.
+    // The solve without the matrix holds a few thousand bytes per element.
     const long Pages = sysconf(_SC_PHYS_PAGES);
     const long PageSize = sysconf(_SC_PAGESIZE);
     double Memory = (Pages > 0 && PageSize > 0) ? static_cast<double>(Pages) * PageSize : 0.0;
     if (Memory <= 0.0)
         Memory = 8.0 * 1024 * 1024 * 1024;
-    if (!(N * (N + 1.0) * 8.0 <= Memory) || !(N <= std::numeric_limits<std::int32_t>::max()))
+    if (!(N * 4096.0 <= Memory) || !(N <= std::numeric_limits<std::int32_t>::max()))
         Refuse("Слишком много граничных элементов: " + Count(N) +
                ".\rДля решения системы из стольких уравнений не хватит памяти; увеличьте "
                "длину элементов.");
@@ -433,6 +433,18 @@ void DiscretizeSegmentGraded(TRealPoint A, TRealPoint B, double V, int N, double
 
 void TEdgeElements::Touch() {
     Generation = ++GenerationCounter;
+}
+
+double PlannedElementCount(const TEdges& Model, bool Graded, int InfiniteCount, double Step,
+                           double Scaler, double CylStep, double InfiniteScaler) {
+    TMethod M;
+    M.Graded = Graded;
+    M.InfiniteCount = InfiniteCount;
+    M.Step = Step;
+    M.Scaler = Graded ? Scaler : 0.0;
+    M.CylStep = Graded ? CylStep : 0.0;
+    M.InfiniteScaler = InfiniteScaler;
+    return CountElements(Model, M);
 }
 
 void TEdgeElements::DiscretizeEqual(const TEdges& Model, int InfiniteCount, double Step,

@@ -29,6 +29,20 @@ bool BandedProduct(const double* A, std::size_t N, double Alpha, const double* X
 TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double* X,
                          double Tolerance, int Restart, int MaxIterations, std::size_t Block,
                          const std::function<bool()>& Stop) {
+    const TGmresProduct Product = [&](double Alpha, const double* Xp, double Beta, double* Y) {
+        return BandedProduct(A, N, Alpha, Xp, Beta, Y, Stop);
+    };
+    const TGmresBlock Diagonal = [&](std::size_t From, std::size_t Size, double* F) {
+        for (std::size_t C = 0; C < Size; ++C)
+            for (std::size_t R = 0; R < Size; ++R)
+                F[C * Size + R] = A[(From + C) * N + From + R];
+    };
+    return SolveGmres(Product, Diagonal, N, B, X, Tolerance, Restart, MaxIterations, Block);
+}
+
+TGmresOutcome SolveGmres(const TGmresProduct& Product, const TGmresBlock& Diagonal, std::size_t N,
+                         const double* B, double* X, double Tolerance, int Restart,
+                         int MaxIterations, std::size_t Block) {
     TGmresOutcome Out;
     std::fill(X, X + N, 0.0);
     if (N == 0)
@@ -51,9 +65,7 @@ TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double
         const std::size_t From = K * Bs;
         const std::size_t Size = std::min(Bs, N - From);
         double* F = Factors.data() + K * Bs * Bs;
-        for (std::size_t C = 0; C < Size; ++C)
-            for (std::size_t R = 0; R < Size; ++R)
-                F[C * Size + R] = A[(From + C) * N + From + R];
+        Diagonal(From, Size, F);
         const auto Ls = static_cast<lapack_int>(Size);
         Usable[K] =
             LAPACKE_dgetrf_work(LAPACK_COL_MAJOR, Ls, Ls, F, Ls, Pivots.data() + K * Bs) == 0;
@@ -79,7 +91,7 @@ TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double
         // The true residual at every restart: the recurrence's estimate drifts.
         double* R = V.data();
         std::copy(B, B + N, R);
-        if (!BandedProduct(A, N, -1.0, X, 1.0, R, Stop)) {
+        if (!Product(-1.0, X, 1.0, R)) {
             Out.Stopped = true;
             return Out;
         }
@@ -103,7 +115,7 @@ TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double
             double* W = V.data() + (K + 1) * N;
             std::copy(Vk, Vk + N, Z.begin());
             Precondition(Z.data());
-            if (!BandedProduct(A, N, 1.0, Z.data(), 0.0, W, Stop)) {
+            if (!Product(1.0, Z.data(), 0.0, W)) {
                 Out.Stopped = true;
                 return Out;
             }

@@ -1,5 +1,5 @@
-// Restarted GMRES on a dense column-major matrix, for systems too large for LU to be
-// quick. Internal to the solver.
+// Restarted GMRES on a dense column-major matrix or on any product, for systems too
+// large for LU to be quick. Internal to the solver.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +23,14 @@ struct TGmresOutcome {
 TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double* X,
                          double Tolerance, int Restart, int MaxIterations, std::size_t Block,
                          const std::function<bool()>& Stop = {});
+// Y = Alpha A X + Beta Y; false when the solve is to end unconverged (stopped).
+using TGmresProduct = std::function<bool(double Alpha, const double* X, double Beta, double* Y)>;
+// Rows and columns [From, From + Size) of A into F, column-major Size x Size.
+using TGmresBlock = std::function<void(std::size_t From, std::size_t Size, double* F)>;
+// The same solve with A given by its product and its diagonal blocks.
+TGmresOutcome SolveGmres(const TGmresProduct& Product, const TGmresBlock& Diagonal, std::size_t N,
+                         const double* B, double* X, double Tolerance, int Restart,
+                         int MaxIterations, std::size_t Block);
 // Y = Alpha A X + Beta Y for the dense column-major N x N matrix A, in row bands small
 // enough that Stop is asked every few hundredths of a second; false when it answered
 // true (Y is then partly updated).

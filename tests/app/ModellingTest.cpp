@@ -154,6 +154,16 @@ TEST_F(ModellingTest, RefusedThenDiscretisedAsTheCalculatorDoes) {
         Dlg->rgDiscrMethod->button(0)->click();
         EXPECT_FALSE(Dlg->edScaler->isEnabled());
         EXPECT_FALSE(Dlg->edCylStep->isEnabled());
+        // The path of the solve follows the element count the fields give.
+        const auto Solver = [&] { return Dlg->lbSolver->text().toStdString(); };
+        EXPECT_EQ(Solver(), "Метод решения: быстрый мультипольный (без матрицы)");
+        Dlg->edStep->setText(ShortestText(0.01));
+        EXPECT_EQ(Solver(), "Метод решения: прямой (LU)");
+        Dlg->edStep->setText(ShortestText(0.002));
+        EXPECT_EQ(Solver(), "Метод решения: итерационный (GMRES)");
+        Dlg->edStep->setText(QStringLiteral("x"));
+        EXPECT_EQ(Solver(), "Метод решения: —");
+        Dlg->edStep->setText(ShortestText(0.0004));
         Dlg->rgDiscrMethod->button(1)->click();
         Press(D, "btCancel");
     });

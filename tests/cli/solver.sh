@@ -70,6 +70,13 @@ paste -d' ' <(echo "$lu") <(echo "$it") | awk '{
     d = ($3 - $7) ^ 2 + ($4 - $8) ^ 2; v = $3 ^ 2 + $4 ^ 2
     if (!(v > 0 && d <= 1e-18 * v)) bad = 1 } END { exit bad }' ||
     fail "iterative and LU differ: $lu / $it"
+# So does the solve without the matrix, to 1e-8.
+fm=$("$CALC" velocity "$TMP/hood.asp" 0.01 0.125 0.3 0.1 --base-length 0.01 --solver fmm) ||
+    fail "velocity fmm"
+paste -d' ' <(echo "$lu") <(echo "$fm") | awk '{
+    d = ($3 - $7) ^ 2 + ($4 - $8) ^ 2; v = $3 ^ 2 + $4 ^ 2
+    if (!(v > 0 && d <= 1e-16 * v)) bad = 1 } END { exit bad }' ||
+    fail "fmm and LU differ: $lu / $fm"
 # Rotating slit cylinder and the probe: finite numbers.
 for name in cylinder hood_probe; do
     out=$("$CALC" velocity "$TMP/$name.asp" 0.3 0.3 -0.2 0.1) || fail "velocity $name"

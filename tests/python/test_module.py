@@ -45,6 +45,15 @@ def test_a_vectorised_call_equals_the_point_by_point_one():
         assert (vx[i], vy[i]) == flow.velocity(float(x[i]), float(y[i]))
 
 
+def test_the_solve_without_the_matrix_gives_the_velocities_of_lu():
+    system = kalvex.System.load(example("hood.asp"))
+    lu = kalvex.discretize(system, base_length=0.01, solver="lu")
+    fmm = kalvex.discretize(system, base_length=0.01, solver="fmm")
+    for x, y in [(0.05, 0.1), (0.5, 0.4), (0.9, 0.7)]:
+        a, b = np.array(lu.velocity(x, y)), np.array(fmm.velocity(x, y))
+        assert np.linalg.norm(a - b) <= 1e-8 * np.linalg.norm(a)
+
+
 def test_results_equal_the_command_line(calc):
     hood = kalvex.discretize(kalvex.System.load(example("hood.asp")))
     lines = hood.flowlines()

@@ -52,6 +52,11 @@ TfrmDiscret::TfrmDiscret(TDocument& D, TMessages& M, QWidget* Parent)
     edInfiniteCount->setText(QString::number(Defaults.InfiniteCount));
     edCylStep->setText(ShortestText(Defaults.CylStep));
     Main->addWidget(Params);
+    lbSolver = new QLabel(this);
+    lbSolver->setObjectName(QStringLiteral("lbSolver"));
+    Main->addWidget(lbSolver);
+    for (QLineEdit* E : {edStep, edScaler, edInfiniteScaler, edInfiniteCount, edCylStep})
+        connect(E, &QLineEdit::textChanged, this, &TfrmDiscret::ShowSolver);
 
     auto* Buttons = new QDialogButtonBox(this);
     QPushButton* Do = Buttons->addButton(QStringLiteral("Выполнить"), QDialogButtonBox::AcceptRole);
@@ -76,6 +81,18 @@ void TfrmDiscret::MethodChanged() {
             if (L->buddy() == E)
                 L->setEnabled(Graded);
     }
+    ShowSolver();
+}
+
+void TfrmDiscret::showEvent(QShowEvent* Event) {
+    ShowSolver();
+    QDialog::showEvent(Event);
+}
+
+void TfrmDiscret::ShowSolver() {
+    const std::optional<TDiscretizationSettings> S = Settings();
+    const std::optional<std::string> Line = S ? Doc.SolverLine(*S) : std::nullopt;
+    lbSolver->setText(Line ? QString::fromStdString(*Line) : QStringLiteral("Метод решения: —"));
 }
 
 std::optional<TDiscretizationSettings> TfrmDiscret::Settings() const {

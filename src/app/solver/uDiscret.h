@@ -32,9 +32,16 @@ public:
     QLineEdit* edInfiniteCount = nullptr;
     QLineEdit* edCylStep = nullptr;
     QButtonGroup* rgDiscrMethod = nullptr;
+    // Which solve the elements of the settings as typed will take.
+    QLabel* lbSolver = nullptr;
+
+protected:
+    // The model may have changed since the last opening.
+    void showEvent(QShowEvent* Event) override;
 
 private:
     void MethodChanged();
+    void ShowSolver();
     void Execute();
 
     TDocument& Doc;
