@@ -7,6 +7,7 @@
 #include "app/results/uDesignDlg.h"
 #include "app/results/uFlowLinesDlg.h"
 #include "app/results/uPartTracesDlg.h"
+#include "app/results/uPictureSizeDlg.h"
 #include "app/results/uRunScope.h"
 #include "app/results/uSpeedDlg.h"
 #include "app/solver/uDiscret.h"
@@ -21,6 +22,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDate>
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -31,6 +33,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
@@ -222,6 +228,9 @@ void TfrmMain::CreateActions() {
             &TfrmMain::ImportDxf);
     connect(MakeAction("miExportDxf", "Экспорт DXF..."), &QAction::triggered, this,
             &TfrmMain::ExportDxf);
+    connect(MakeAction("miPrint", "Печать..."), &QAction::triggered, this, &TfrmMain::Print);
+    connect(MakeAction("miPrintPreview", "Предварительный просмотр..."), &QAction::triggered, this,
+            &TfrmMain::PrintPreview);
     connect(MakeToolAction("tbNew", "Создать", "new"), &QAction::triggered, this,
             &TfrmMain::FileNew);
     connect(MakeToolAction("tbOpen", "Открыть", "open"), &QAction::triggered, this,
@@ -234,6 +243,7 @@ void TfrmMain::CreateActions() {
     findChild<QAction*>(QStringLiteral("miSaveAs"))
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     findChild<QAction*>(QStringLiteral("miExit"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    findChild<QAction*>(QStringLiteral("miPrint"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
 
     // View: the two modes as menu items and as the radio pair of the mode button
     for (const char* Name : {"miEditMode", "miCountMode", "miEdit", "miCount"}) {
@@ -490,6 +500,8 @@ void TfrmMain::CreateMenus() {
     File->addActions({A("miNew"), A("miOpen"), A("miSave"), A("miSaveAs")});
     File->addSeparator();
     File->addActions({A("miImportDxf"), A("miExportDxf")});
+    File->addSeparator();
+    File->addActions({A("miPrint"), A("miPrintPreview")});
     File->addSeparator();
     mnuRecent = Menu(File->addMenu(U("Последние файлы")), "mnuRecent");
     File->addSeparator();
@@ -1249,12 +1261,71 @@ void TfrmMain::SaveResults(bool Picture) {
     if (Name.isEmpty())
         return;
     const std::string Path = Name.toStdString();
+    TPictureOptions Options = PictureChoice;
+    const TPictureFormat Format = PictureFormatOf(Path);
+    if (Picture && (Format == TPictureFormat::Png || Format == TPictureFormat::Pdf)) {
+        std::vector<std::uint8_t> Svg;
+        if (!FrmPictureSize)
+            FrmPictureSize = new TfrmPictureSize(Msg, this);
+        if (!FrmPictureSize->Choose(Format, Doc.ResultsPicture(Svg), Options))
+            return;
+        PictureChoice = Options;
+    }
+    Options.Convert = QtConvertPicture;
     RunReported(Msg, [&] {
         if (Picture)
-            Doc.SaveResultsPicture(Path, {DefaultPictureDpi, QtConvertPicture});
+            Doc.SaveResultsPicture(Path, Options);
         else
             Doc.SaveResults(Path);
     });
+}
+
+// ---------------------------------------------------------------- printing
+
+QPrinter& TfrmMain::PreparedPrinter() {
+    if (!FPrinter)
+        FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    // Turned as the picture is, each time; the dialog lets the user turn it back.
+    std::vector<std::uint8_t> Svg;
+    FPrinter->setPageOrientation(WantsLandscape(Doc.ResultsPicture(Svg)) ? QPageLayout::Landscape
+                                                                         : QPageLayout::Portrait);
+    return *FPrinter;
+}
+
+void TfrmMain::Print() {
+    QPrinter& Printer = PreparedPrinter();
+    QPrintDialog Dialog(&Printer, this);
+    if (Dialog.exec() == QDialog::Accepted)
+        PrintPicture(Printer);
+}
+
+void TfrmMain::PrintPreview() {
+    QPrintPreviewDialog Preview(&PreparedPrinter(), this);
+    Preview.setObjectName(QStringLiteral("frmPrintPreview"));
+    connect(&Preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* Printer) { PrintPicture(*Printer); });
+    Preview.exec();
+}
+
+bool TfrmMain::PrintPicture(QPrinter& Printer) {
+    std::vector<std::uint8_t> Svg;
+    const TPictureSize Size = Doc.ResultsPicture(Svg);
+    // The layout keeps its own margins, from the sheet's edge.
+    Printer.setFullPage(true);
+    QPainter Painter;
+    if (!Painter.begin(&Printer)) {
+        Msg.Show(U("Не удалось начать печать"), TMsgIcon::Warning);
+        return false;
+    }
+    const QRectF Sheet = Printer.pageLayout().fullRect(QPageLayout::Millimeter);
+    const QString Caption = QString::fromStdString(Doc.FileName()) + QStringLiteral(" — ") +
+                            QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
+    const bool Drawn = PaintPictureOnPage(Painter, Printer.resolution() / 25.4, Svg, Size,
+                                          {Sheet.width(), Sheet.height()}, Caption);
+    Painter.end();
+    if (!Drawn)
+        Msg.Show(U("Не удалось создать рисунок"), TMsgIcon::Warning);
+    return Drawn;
 }
 
 void TfrmMain::RotateBack() {

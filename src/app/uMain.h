@@ -16,6 +16,7 @@
 class QAction;
 class QMimeData;
 class QActionGroup;
+class QPrinter;
 class QLabel;
 class QMenu;
 class QShortcut;
@@ -36,6 +37,7 @@ class TfrmEfficiencyChart;
 class TfrmFlowLine;
 class TfrmFlowLines;
 class TfrmPartTraces;
+class TfrmPictureSize;
 class TfrmSpeed;
 struct TRunContext;
 
@@ -84,7 +86,17 @@ public:
     TfrmEfficiency* EfficiencyDialog() const { return FrmEfficiency; }
     TfrmEfficiencyChart* EfficiencyChart() const { return FrmEfficiencyChart; }
     void Discretise();
+    // A PNG or PDF picture asks its resolution or sheet first.
     void SaveResults(bool Picture);
+    // "Печать..." and "Предварительный просмотр...": the picture the saved files show,
+    // with the system's name and the date above it, fitted to the sheet.
+    void Print();
+    void PrintPreview();
+    // The session's printer (the user's choices kept), turned as the picture is.
+    QPrinter& PreparedPrinter();
+    // What both draw on the printer's page; false (said so) when it cannot.
+    bool PrintPicture(QPrinter& Printer);
+    TfrmPictureSize* PictureSizeDialog() const { return FrmPictureSize; }
     void RotateBack();
     // True while a computation runs: the rest of the window does not act.
     bool Busy() const { return FBusy; }
@@ -175,6 +187,10 @@ private:
     TfrmContour* FrmContour = nullptr;
     TfrmEfficiencyChart* FrmEfficiencyChart = nullptr;
     TfrmEfficiency* FrmEfficiency = nullptr;
+    TfrmPictureSize* FrmPictureSize = nullptr;
+    // The PNG resolution and PDF sheet last chosen, for this session.
+    TPictureOptions PictureChoice;
+    std::unique_ptr<QPrinter> FPrinter;
     bool FBusy = false;
     bool CloseWanted = false;
     QShortcut* StopKey = nullptr;

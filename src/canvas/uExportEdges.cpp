@@ -173,7 +173,7 @@ TPictureSize PictureBytes(const TEdges& Edges, const TDrawLines& Lines, double S
     }
     if (Format == TPictureFormat::Png)
         RasterSize(Size, Options.Dpi);
-    Bytes = Options.Convert(Drawn, Format, Size, Options.Dpi);
+    Bytes = Options.Convert(Drawn, Format, Size, Options.Dpi, Options.Page);
     if (Bytes.empty())
         throw TKalvexError("Не удалось создать рисунок");
     return Size;

@@ -74,6 +74,15 @@ struct TPictureSize {
     int Height = 0;
 };
 
+// The sheet of a PDF: the picture's own size, or A4 or A3 with the picture fitted on it.
+enum class TPaperKind : std::uint8_t { Picture, A4, A3 };
+// Auto: landscape when the picture is wider than tall.
+enum class TPaperOrientation : std::uint8_t { Auto, Portrait, Landscape };
+struct TPdfPage {
+    TPaperKind Paper = TPaperKind::Picture;
+    TPaperOrientation Orientation = TPaperOrientation::Auto;
+};
+
 // The picture files, by the name's ending in any case: ".wmf", ".svg", ".png", ".pdf",
 // and EMF for any other. The core draws WMF, EMF and SVG; PNG and PDF are the SVG
 // turned into pixels or a page by the Qt side of the window or the command line.
@@ -333,12 +342,14 @@ private:
 // The picture of a model and its result lines at the given scale, as the canvas
 // exports it in modelling mode (boundaries and lines only); with a Legend format, also
 // the speed legend with its speeds so written.
-// Turns the SVG of a picture of Size pixels into PNG (at Dpi) or PDF bytes; the Qt side
-// of the window and of the command line provides one.
+// Turns the SVG of a picture of Size pixels into PNG (at Dpi) or PDF (on Page) bytes;
+// the Qt side of the window and of the command line provides one.
 using TPictureConverter = std::function<std::vector<std::uint8_t>(
-    const std::vector<std::uint8_t>& Svg, TPictureFormat Format, TPictureSize Size, double Dpi)>;
+    const std::vector<std::uint8_t>& Svg, TPictureFormat Format, TPictureSize Size, double Dpi,
+    TPdfPage Page)>;
 struct TPictureOptions {
     double Dpi = DefaultPictureDpi;
+    TPdfPage Page;
     TPictureConverter Convert;
 };
 // PNG and PDF without a converter, or a resolution RasterSize refuses, throw TRefusal

@@ -221,9 +221,9 @@ TPictureOptions PictureOptions(const TArgs& Args) {
     CheckPictureDpi(Options.Dpi);
 #ifdef KALVEX_QT_PICTURES
     Options.Convert = [](const std::vector<std::uint8_t>& Svg, TPictureFormat Format,
-                         TPictureSize Size, double Dpi) {
+                         TPictureSize Size, double Dpi, TPdfPage Page) {
         EnsurePictureApp();
-        return QtConvertPicture(Svg, Format, Size, Dpi);
+        return QtConvertPicture(Svg, Format, Size, Dpi, Page);
     };
 #endif
     return Options;

@@ -449,13 +449,27 @@ void TDocument::SaveResults(const std::string& Path) const {
     SaveResultsToFile(Path, FCanvas.Edges, FCanvas.DrawLines);
 }
 
+namespace {
+
+std::function<std::string(double)> PictureLegend(const TEdgesCanvas& Canvas) {
+    if (!Canvas.LegendShown())
+        return {};
+    if (Canvas.LegendFormat)
+        return Canvas.LegendFormat;
+    return [](double V) { return FormatNumber(V); };
+}
+
+} // namespace
+
 void TDocument::SaveResultsPicture(const std::string& Path, const TPictureOptions& Options) const {
-    std::function<std::string(double)> Legend;
-    if (FCanvas.LegendShown())
-        Legend =
-            FCanvas.LegendFormat ? FCanvas.LegendFormat : [](double V) { return FormatNumber(V); };
     RefuseOverInputs(Path);
-    ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path, Legend, Options);
+    ExportPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, Path, PictureLegend(FCanvas),
+                  Options);
+}
+
+TPictureSize TDocument::ResultsPicture(std::vector<std::uint8_t>& Svg) const {
+    return RenderPicture(FCanvas.Edges, FCanvas.DrawLines, FCanvas.Scale, TPictureFormat::Svg, Svg,
+                         PictureLegend(FCanvas));
 }
 
 void TDocument::SaveText(const std::string& Path, const std::string& Text) const {

@@ -188,7 +188,8 @@ public:
     // discretisation file.
     void SaveResults(const std::string& Path) const;
     void SaveResultsPicture(const std::string& Path, const TPictureOptions& Options = {}) const;
-
+    // That picture as SVG, for printing and for telling its size.
+    TPictureSize ResultsPicture(std::vector<std::uint8_t>& Svg) const;
     // A report as a text file, its '\r' breaks as lines; never over the system either.
     void SaveText(const std::string& Path, const std::string& Text) const;
 

@@ -1,6 +1,7 @@
 #include "picture/uQtPicture.h"
 
 #include <QBuffer>
+#include <QFont>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPageSize>
@@ -8,6 +9,7 @@
 #include <QPdfWriter>
 #include <QSvgRenderer>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -41,7 +43,8 @@ void EnsurePictureApp() {
 }
 
 std::vector<std::uint8_t> QtConvertPicture(const std::vector<std::uint8_t>& Svg,
-                                           TPictureFormat Format, TPictureSize Size, double Dpi) {
+                                           TPictureFormat Format, TPictureSize Size, double Dpi,
+                                           TPdfPage Page) {
     QSvgRenderer Renderer(
         QByteArray(reinterpret_cast<const char*>(Svg.data()), static_cast<qsizetype>(Svg.size())));
     if (!Renderer.isValid())
@@ -65,21 +68,53 @@ std::vector<std::uint8_t> QtConvertPicture(const std::vector<std::uint8_t>& Svg,
             return {};
         return BytesOf(Out);
     }
-    // A page the size of the picture at the screen's 96 pixels per inch, drawn as vectors.
+    // The picture's own size at the screen's 96 pixels per inch, or a sheet with the
+    // picture fitted on it; drawn as vectors.
+    const TPaperMm Paper = OrientPaper(PaperMm(Page.Paper, Size), Page.Orientation, Size);
     QPdfWriter Writer(&Buffer);
     Writer.setResolution(MetafileDpi);
-    Writer.setPageSize(
-        QPageSize(QSizeF(Size.Width * 72.0 / MetafileDpi, Size.Height * 72.0 / MetafileDpi),
-                  QPageSize::Point));
+    if (Page.Paper == TPaperKind::Picture)
+        Writer.setPageSize(
+            QPageSize(QSizeF(Size.Width * 72.0 / MetafileDpi, Size.Height * 72.0 / MetafileDpi),
+                      QPageSize::Point));
+    else
+        Writer.setPageSize(QPageSize(QSizeF(Paper.Width, Paper.Height), QPageSize::Millimeter));
     Writer.setPageMargins(QMarginsF(0, 0, 0, 0));
     Writer.setCreator(QStringLiteral("Kalvex 2"));
-    {
-        QPainter P(&Writer);
-        if (!P.isActive())
-            return {};
+    QPainter P(&Writer);
+    if (!P.isActive())
+        return {};
+    if (Page.Paper == TPaperKind::Picture)
         Renderer.render(&P, QRectF(0, 0, Writer.width(), Writer.height()));
-    }
+    else if (!PaintPictureOnPage(P, MetafileDpi / 25.4, Svg, Size, Paper))
+        return {};
+    P.end();
     return BytesOf(Out);
+}
+
+bool PaintPictureOnPage(QPainter& Painter, double DotsPerMm, const std::vector<std::uint8_t>& Svg,
+                        TPictureSize Size, TPaperMm Paper, const QString& Caption) {
+    QSvgRenderer Renderer(
+        QByteArray(reinterpret_cast<const char*>(Svg.data()), static_cast<qsizetype>(Svg.size())));
+    if (!Renderer.isValid())
+        return false;
+    const TPageLayout L = LayoutPage(Size, Paper, !Caption.isEmpty());
+    auto Dots = [DotsPerMm](const TRectMm& R) {
+        return QRectF(R.X * DotsPerMm, R.Y * DotsPerMm, R.Width * DotsPerMm, R.Height * DotsPerMm);
+    };
+    Painter.save();
+    Painter.setRenderHint(QPainter::Antialiasing);
+    if (!Caption.isEmpty()) {
+        QFont Font = Painter.font();
+        // A caption line of 4 mm type, whatever the device's resolution.
+        Font.setPixelSize(std::max(1, static_cast<int>(std::lround(4 * DotsPerMm))));
+        Painter.setFont(Font);
+        Painter.setPen(Qt::black);
+        Painter.drawText(Dots(L.Caption), Qt::AlignLeft | Qt::AlignVCenter, Caption);
+    }
+    Renderer.render(&Painter, Dots(L.Picture));
+    Painter.restore();
+    return true;
 }
 
 } // namespace kalvex

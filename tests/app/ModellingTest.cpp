@@ -4,6 +4,7 @@
 #include "app/results/uDesignDlg.h"
 #include "app/results/uFlowLinesDlg.h"
 #include "app/results/uPartTracesDlg.h"
+#include "app/results/uPictureSizeDlg.h"
 #include "app/results/uSpeedDlg.h"
 #include "app/solver/uDiscret.h"
 #include "app/uNumberText.h"
@@ -18,17 +19,22 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QChartView>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -40,10 +46,9 @@ using namespace kalvex::test;
 
 namespace {
 
-// What the calculator prints for the arguments, run on a system in Dir.
-std::string Calc(const std::string& Args) {
+// What a command prints.
+std::string Output(const std::string& Cmd) {
     std::string Out;
-    const std::string Cmd = std::string(KALVEX_CALC) + " " + Args;
     if (FILE* P = popen(Cmd.c_str(), "r")) {
         char Buf[512];
         while (std::fgets(Buf, sizeof Buf, P) != nullptr)
@@ -51,6 +56,20 @@ std::string Calc(const std::string& Args) {
         pclose(P);
     }
     return Out;
+}
+
+// A line's value in pdfinfo's report ("Pages:           1" gives "1").
+std::string PdfInfo(const std::string& File, const std::string& Field) {
+    std::istringstream Lines(Output("pdfinfo " + File));
+    for (std::string Line; std::getline(Lines, Line);)
+        if (Line.rfind(Field + ":", 0) == 0)
+            return Line.substr(Line.find_first_not_of(' ', Field.size() + 1));
+    return {};
+}
+
+// What the calculator prints for the arguments, run on a system in Dir.
+std::string Calc(const std::string& Args) {
+    return Output(std::string(KALVEX_CALC) + " " + Args);
 }
 
 std::vector<std::uint8_t> Bytes(const std::string& Path) {
@@ -572,10 +591,13 @@ TEST_F(ModellingTest, EfficiencyCurveHoldsTheCoreFractions) {
 TEST_F(ModellingTest, ResultsPictureIsSavedAsPngSvgAndPdfToo) {
     EnterModelling("slot.asp");
     BuildContour(0.5);
+    // PNG and PDF ask their size first; accepted as offered, as before.
+    OnModal([](QWidget* D) { Press(D, "Button1"); });
     Msg.Files = {QString::fromStdString(Dir.File("r.png"))};
     Act("miSaveRes_Wmf")->trigger();
     Msg.Files = {QString::fromStdString(Dir.File("r.svg"))};
     Act("miSaveRes_Wmf")->trigger();
+    OnModal([](QWidget* D) { Press(D, "Button1"); });
     Msg.Files = {QString::fromStdString(Dir.File("r.pdf"))};
     Act("miSaveRes_Wmf")->trigger();
     const QImage Png(QString::fromStdString(Dir.File("r.png")), "PNG");
@@ -587,6 +609,103 @@ TEST_F(ModellingTest, ResultsPictureIsSavedAsPngSvgAndPdfToo) {
     const std::vector<std::uint8_t> Pdf = Bytes(Dir.File("r.pdf"));
     ASSERT_GE(Pdf.size(), 5u);
     EXPECT_EQ(std::string(Pdf.begin(), Pdf.begin() + 5), "%PDF-");
+}
+
+TEST_F(ModellingTest, PictureSizeIsChosenAfterTheNameAndKeptForTheSession) {
+    EnterModelling("slot.asp");
+    BuildContour(0.5);
+    // Saves Name with the size dialog driven by Drive.
+    auto Save = [this](const char* Name, std::function<void(TfrmPictureSize*)> Drive) {
+        OnModal([Drive](QWidget* D) {
+            auto* Dlg = qobject_cast<TfrmPictureSize*>(D);
+            ASSERT_NE(Dlg, nullptr);
+            Drive(Dlg);
+        });
+        Msg.Files = {QString::fromStdString(Dir.File(Name))};
+        Act("miSaveRes_Wmf")->trigger();
+    };
+    auto Type = [](QLineEdit* E, const QString& Text) {
+        E->selectAll();
+        QTest::keyClicks(E, Text);
+    };
+    auto Png = [this](const char* Name) {
+        return QImage(QString::fromStdString(Dir.File(Name)), "PNG").size();
+    };
+    QString Offered;
+    Save("96.png", [&](TfrmPictureSize* D) {
+        Offered = D->edDpi->text();
+        EXPECT_TRUE(D->gbPng->isVisibleTo(D));
+        EXPECT_FALSE(D->gbPdf->isVisibleTo(D));
+        Type(D->edDpi, QStringLiteral("192"));
+        Press(D, "Button1");
+    });
+    EXPECT_EQ(Offered, QStringLiteral("96"));
+    std::vector<std::uint8_t> Svg;
+    const TPictureSize Size = Window.Document().ResultsPicture(Svg);
+    EXPECT_EQ(Png("96.png"), QSize(2 * Size.Width, 2 * Size.Height));
+
+    // Out of bounds: said so, the dialog stays; cancelled, nothing is written.
+    Save("big.png", [&](TfrmPictureSize* D) {
+        Offered = D->edDpi->text();
+        Type(D->edDpi, QStringLiteral("5000"));
+        Press(D, "Button1");
+        EXPECT_TRUE(D->isVisible());
+        Press(D, "Button2");
+    });
+    EXPECT_EQ(Offered, QStringLiteral("192"));
+    EXPECT_EQ(Last(), QString::fromUtf8("Разрешение должно быть от 24 до 1200 точек на дюйм"));
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("big.png")));
+
+    // By the width in pixels: the height shown follows, and is what is saved.
+    int Height = 0;
+    Save("w.png", [&](TfrmPictureSize* D) {
+        Type(D->edWidth, QStringLiteral("1000"));
+        Height = D->edHeight->text().toInt();
+        Press(D, "Button1");
+    });
+    EXPECT_EQ(Png("w.png"), QSize(1000, Height));
+    EXPECT_NEAR(Height, 1000.0 * Size.Height / Size.Width, 1);
+
+    Save("a4.pdf", [&](TfrmPictureSize* D) {
+        EXPECT_FALSE(D->cbOrientation->isEnabled());
+        D->cbPaper->setCurrentIndex(1);
+        D->cbOrientation->setCurrentIndex(1);
+        Press(D, "Button1");
+    });
+    EXPECT_EQ(PdfInfo(Dir.File("a4.pdf"), "Page size"), "595 x 842 pts (A4)");
+}
+
+TEST_F(ModellingTest, PrintedPageIsOneSheetWithThePictureAndItsCaption) {
+    QAction* Print = Act("miPrint");
+    EXPECT_EQ(Print->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    EXPECT_TRUE(Window.findChild<QMenu*>(QStringLiteral("mnuFile"))->actions().contains(Print));
+    EnterModelling("slot.asp");
+    BuildContour(0.5);
+    std::vector<std::uint8_t> Svg;
+    const TPictureSize Size = Window.Document().ResultsPicture(Svg);
+    QPrinter& Printer = Window.PreparedPrinter();
+    EXPECT_EQ(Printer.pageLayout().orientation() == QPageLayout::Landscape,
+              Size.Width > Size.Height);
+    Printer.setOutputFormat(QPrinter::PdfFormat);
+    Printer.setOutputFileName(QString::fromStdString(Dir.File("print.pdf")));
+    Printer.setPageSize(QPageSize(QPageSize::A4));
+    ASSERT_TRUE(Window.PrintPicture(Printer));
+    EXPECT_EQ(PdfInfo(Dir.File("print.pdf"), "Pages"), "1");
+    EXPECT_EQ(PdfInfo(Dir.File("print.pdf"), "Page size"),
+              Size.Width > Size.Height ? "842 x 595 pts (A4)" : "595 x 842 pts (A4)");
+    EXPECT_NE(Output("pdftotext " + Dir.File("print.pdf") + " -").find("slot.asp"),
+              std::string::npos);
+
+    // The preview draws the same page, without a word.
+    const qsizetype Said = Msg.Texts.size();
+    QString Preview;
+    OnModal([&Preview](QWidget* D) {
+        Preview = D->objectName();
+        D->close();
+    });
+    Act("miPrintPreview")->trigger();
+    EXPECT_EQ(Preview, QStringLiteral("frmPrintPreview"));
+    EXPECT_EQ(Msg.Texts.size(), Said);
 }
 
 TEST_F(ModellingTest, SpeedLegendButtonShowsTheScaleAlsoInPictures) {
