@@ -630,7 +630,9 @@ bool TCountEdges::SolveFmm() {
     const TGmresBlock Diagonal = [&](std::size_t From, std::size_t Size, double* Out) {
         Kernel.Block(From, From + Size, From, From + Size, Out);
     };
-    const TBlasThreads Blas(Threads == 1 ? 1 : 0);
+    // The products run on the solver's own threads; the Krylov vectors' small BLAS calls
+    // gain nothing from more, and idle library threads spin against the products.
+    const TBlasThreads Blas(1);
     std::vector<double> X(N);
     const TGmresOutcome R = SolveGmres(Product, Diagonal, N, B.data(), X.data(), IterativeTolerance,
                                        GmresRestart, IterationBound, GmresBlock);
