@@ -3,6 +3,7 @@
 #include "app/uMessages.h"
 #include "geometry/uBinaryIO.h"
 #include "settings/uSettings.h"
+#include "solver/uBlasThreads.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -53,6 +54,7 @@ void OnQtMessage(QtMsgType Type, const QMessageLogContext& Context, const QStrin
 } // namespace
 
 int main(int argc, char* argv[]) {
+    kalvex::QuietBlasThreadsAtStart();
     if (DisplayMissing()) {
         std::fputs("kalvex: нет графического дисплея (не задана переменная DISPLAY)\n", stderr);
         return 1;

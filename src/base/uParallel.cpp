@@ -226,4 +226,32 @@ void RunParts(std::size_t Parts, const std::function<void(std::size_t)>& Part) {
     State->AllDone.wait(G, [&] { return State->Finished == Parts; });
 }
 
+void ParallelFor(int Threads, std::size_t Count, const std::function<void(std::size_t)>& Body) {
+    const auto Workers =
+        std::min<std::size_t>(Count, static_cast<std::size_t>(std::max(1, ThreadCount(Threads))));
+    if (Workers <= 1) {
+        for (std::size_t I = 0; I < Count; ++I)
+            Body(I);
+        return;
+    }
+    // Indices are taken in runs that shrink as the work runs out: each take moves the
+    // counter from one core's cache to the other's, which costs microseconds on some
+    // virtual machines, as much as a small item's work.
+    std::atomic<std::size_t> Next{0};
+    RunParts(Workers, [&](std::size_t) {
+        std::size_t From = Next.load();
+        for (;;) {
+            std::size_t Run = 0;
+            do {
+                if (From >= Count)
+                    return;
+                Run = std::max<std::size_t>(1, (Count - From) / (2 * Workers));
+            } while (!Next.compare_exchange_weak(From, From + Run));
+            for (std::size_t I = From; I < From + Run; ++I)
+                Body(I);
+            From = Next.load();
+        }
+    });
+}
+
 } // namespace kalvex

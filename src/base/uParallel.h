@@ -25,6 +25,11 @@ void RunInOrder(int Threads, std::size_t Count,
                 const std::function<bool(std::size_t I)>& Take,
                 const std::function<void()>& Idle = {});
 
+// Body(I) for every I in [0, Count) on Threads workers (the calling thread among them),
+// for work whose items each write only their own results: the split over the threads
+// then changes nothing. Body must not throw.
+void ParallelFor(int Threads, std::size_t Count, const std::function<void(std::size_t I)>& Body);
+
 // Runs Part(K) for K in [0, Parts) on the pool and the calling thread and returns when
 // all are done (the caller does them alone when the pool is busy). Parts must not throw.
 void RunParts(std::size_t Parts, const std::function<void(std::size_t K)>& Part);

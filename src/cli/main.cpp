@@ -2,6 +2,7 @@
 // Exit 0 on success, 1 on a failure, 2 on a usage error.
 #include "cli/CliCommon.h"
 #include "geometry/uBinaryIO.h"
+#include "solver/uBlasThreads.h"
 #include "solver/uCountEdges.h"
 
 #include <algorithm>
@@ -62,6 +63,7 @@ std::string ForTerminal(std::string Text) {
 } // namespace
 
 int main(int argc, char** argv) {
+    kalvex::QuietBlasThreadsAtStart();
     std::vector<std::string> Argv(argv + 1, argv + argc);
     if (Argv.empty()) {
         PrintHelp(std::cerr);

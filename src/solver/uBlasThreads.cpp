@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
+
 namespace kalvex {
 
 namespace {
@@ -22,6 +24,20 @@ TSet SetFunction() {
 }
 
 } // namespace
+
+void QuietBlasThreadsAtStart() {
+    using TCall = void (*)();
+    using TShutdown = int (*)();
+    const auto ReadEnvironment = reinterpret_cast<TCall>(dlsym(RTLD_DEFAULT, "openblas_read_env"));
+    const auto Shutdown = reinterpret_cast<TShutdown>(dlsym(RTLD_DEFAULT, "blas_thread_shutdown_"));
+    if (!ReadEnvironment || !Shutdown)
+        return;
+    // 2^16 cycles: enough between the calls of one factorisation, too little to matter
+    // after it. The library reads it when it starts its threads.
+    setenv("OPENBLAS_THREAD_TIMEOUT", "16", 0);
+    ReadEnvironment();
+    Shutdown();
+}
 
 TBlasThreads::TBlasThreads(int Threads) {
     const TGet Get = GetFunction();

@@ -18,4 +18,13 @@ private:
     int Previous = 0;
 };
 
+// The library's idle threads wait for work by spinning for about a tenth of a second
+// before they sleep, after its start and after every threaded call, and so take a core
+// from this program's own workers. For a program's main, before it starts any thread
+// or library call: the threads waiting since the library's start are ended, and those
+// it starts again on its next threaded call spin only some tens of microseconds (unless
+// the user set OPENBLAS_THREAD_TIMEOUT). Does nothing with a library without these
+// settings.
+void QuietBlasThreadsAtStart();
+
 } // namespace kalvex

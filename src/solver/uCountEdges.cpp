@@ -635,7 +635,7 @@ bool TCountEdges::SolveFmm() {
     const TBlasThreads Blas(1);
     std::vector<double> X(N);
     const TGmresOutcome R = SolveGmres(Product, Diagonal, N, B.data(), X.data(), IterativeTolerance,
-                                       GmresRestart, IterationBound, GmresBlock);
+                                       GmresRestart, IterationBound, GmresBlock, Threads);
     if (R.Stopped)
         throw TSolveStopped();
     if (!R.Converged ||

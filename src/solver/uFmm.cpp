@@ -24,8 +24,6 @@ constexpr double PointTheta = 0.4;
 constexpr std::size_t LeafSize = 32;
 // Coincident midpoints cannot be told apart by halving: such a box stays a leaf.
 constexpr int MaxDepth = 40;
-// Target boxes whose series are formed between two offers of Stop.
-constexpr std::size_t NodesPerPiece = 256;
 constexpr int MaxOrder = 60;
 constexpr std::size_t MaxTerms = MaxOrder + 1;
 
@@ -171,21 +169,56 @@ TLists Interactions(const TTree& S, const std::vector<double>& Rs, const TTree& 
     return L;
 }
 
-// Body(I) for every I in [0, Count) on the pool; each I writes only its own results,
-// so the split over the threads changes nothing.
-void ParallelFor(int Threads, std::size_t Count, const std::function<void(std::size_t)>& Body) {
-    const auto Workers =
-        std::min<std::size_t>(Count, static_cast<std::size_t>(std::max(1, ThreadCount(Threads))));
-    if (Workers <= 1) {
-        for (std::size_t I = 0; I < Count; ++I)
-            Body(I);
-        return;
+// The tree cut into subtrees of at most Limit points each (a leaf may hold more), so
+// that one pass of the pool can take a whole subtree, from its root down to its leaves
+// or back: the few boxes above them (Top, in level order) are done on the calling
+// thread. Each subtree's boxes are listed root first, parents before children.
+struct TSplit {
+    std::vector<int> Top;
+    std::vector<std::size_t> Start; // subtree J's boxes: Members[Start[J], Start[J + 1])
+    std::vector<int> Members;
+
+    std::size_t Count() const { return Start.size() - 1; }
+};
+
+TSplit Split(const TTree& T, std::size_t Limit) {
+    TSplit S;
+    S.Start.push_back(0);
+    if (T.Nodes.empty())
+        return S;
+    std::vector<int> Roots;
+    // Breadth first from the root: a box too big to be one piece is Top, its children
+    // are looked at in turn.
+    std::vector<int> Queue{0};
+    for (std::size_t Q = 0; Q < Queue.size(); ++Q) {
+        const TNode& Node = T.Nodes[static_cast<std::size_t>(Queue[Q])];
+        if (Node.Children == 0 || Node.End - Node.Begin <= Limit) {
+            Roots.push_back(Queue[Q]);
+            continue;
+        }
+        S.Top.push_back(Queue[Q]);
+        for (int C = 0; C < Node.Children; ++C)
+            Queue.push_back(Node.FirstChild + C);
     }
-    std::atomic<std::size_t> Next{0};
-    RunParts(Workers, [&](std::size_t) {
-        for (std::size_t I = Next++; I < Count; I = Next++)
-            Body(I);
-    });
+    for (const int R : Roots) {
+        const std::size_t First = S.Members.size();
+        S.Members.push_back(R);
+        for (std::size_t Q = First; Q < S.Members.size(); ++Q) {
+            const TNode& Node = T.Nodes[static_cast<std::size_t>(S.Members[Q])];
+            for (int C = 0; C < Node.Children; ++C)
+                S.Members.push_back(Node.FirstChild + C);
+        }
+        S.Start.push_back(S.Members.size());
+    }
+    return S;
+}
+
+// Points per subtree: half a worker's share, which the splitting of boxes turns into two
+// to eight subtrees per worker. More and smaller ones leave more boxes above them to the
+// calling thread and cost more than they even out (measured from 1200 to 12 000).
+std::size_t PieceLimit(std::size_t Points, int Threads) {
+    const auto Workers = static_cast<std::size_t>(std::max(1, ThreadCount(Threads)));
+    return std::max<std::size_t>(LeafSize, Points / (2 * Workers));
 }
 
 } // namespace
@@ -203,6 +236,7 @@ struct TFmmSystem::TImpl {
     int P = 0;
     std::size_t N = 0;
     TTree Tree;
+    TSplit Pieces;
     std::vector<double> SourceR, TargetR;
     TLists Lists;
     // Elements in tree order: ends and unit tangents as complex numbers, and the
@@ -212,7 +246,9 @@ struct TFmmSystem::TImpl {
     std::unique_ptr<TPanelKernel> Kernel;
     // Near blocks of each target leaf, one after another in the order of its list.
     std::vector<std::size_t> NearOffset;
-    std::vector<double> NearEntries;
+    // Not cleared first: the workers write every entry, and their first touches of the
+    // pages (costly on a virtual machine) then fall on both cores.
+    std::unique_ptr<double[]> NearEntries;
     std::size_t NearCount = 0;
     bool NearBuilt = false;
     // The intensities set for velocities, in tree order, and their series.
@@ -226,9 +262,11 @@ struct TFmmSystem::TImpl {
     }
 
     void Upward(const double* Q, std::vector<TComplex>& M) const;
-    void Downward(const TTree& T, const std::vector<double>& Rt, const TLists& L,
+    // AtLeaf(K) is called for each leaf K of T once its local series is complete, on
+    // the worker that formed it.
+    void Downward(const TTree& T, const TSplit& S, const std::vector<double>& Rt, const TLists& L,
                   const std::vector<TComplex>& M, std::vector<TComplex>& Loc,
-                  const std::function<bool()>& Stop) const;
+                  const std::function<void(std::size_t)>& AtLeaf) const;
     TComplex Local(const TTree& T, const std::vector<double>& Rt, const std::vector<TComplex>& Loc,
                    int Leaf, TRealPoint Z) const;
 };
@@ -243,6 +281,7 @@ TFmmSystem::TFmmSystem(const TEdgeElementArray& Elements, double Accuracy, int T
     for (std::size_t I = 0; I < F.N; ++I)
         Mid[I] = (Elements[I].P1 + Elements[I].P2) / 2.0;
     F.Tree = BuildTree(Mid);
+    F.Pieces = Split(F.Tree, PieceLimit(F.N, Threads));
     TEdgeElementArray Sorted(F.N);
     for (std::size_t I = 0; I < F.N; ++I)
         Sorted[I] = Elements[F.Tree.Order[I]];
@@ -318,7 +357,7 @@ double TFmmSystem::Bytes() const {
 
 bool TFmmSystem::BuildNear(const std::function<bool()>& Stop) {
     TImpl& F = *Impl;
-    F.NearEntries.assign(F.NearCount, 0.0);
+    F.NearEntries = std::make_unique_for_overwrite<double[]>(F.NearCount);
     const std::vector<int>& Leaves = F.Tree.Leaves;
     // Pieces of about a million entries between the offers of Stop.
     std::size_t First = 0;
@@ -333,7 +372,7 @@ bool TFmmSystem::BuildNear(const std::function<bool()>& Stop) {
         ParallelFor(F.Threads, Last - First, [&](std::size_t J) {
             const auto K = static_cast<std::size_t>(Leaves[First + J]);
             const TNode& T = F.Tree.Nodes[K];
-            double* Out = F.NearEntries.data() + F.NearOffset[K];
+            double* Out = F.NearEntries.get() + F.NearOffset[K];
             for (const int S : F.Lists.Near[K]) {
                 const TNode& A = F.Tree.Nodes[static_cast<std::size_t>(S)];
                 F.Kernel->Block(T.Begin, T.End, A.Begin, A.End, Out);
@@ -353,8 +392,7 @@ bool TFmmSystem::BuildNear(const std::function<bool()>& Stop) {
 void TFmmSystem::TImpl::Upward(const double* Q, std::vector<TComplex>& M) const {
     const auto Terms = static_cast<std::size_t>(P) + 1;
     M.assign(Tree.Nodes.size() * Terms, TComplex{});
-    ParallelFor(Threads, Tree.Leaves.size(), [&](std::size_t J) {
-        const auto K = static_cast<std::size_t>(Tree.Leaves[J]);
+    const auto Leaf = [&](std::size_t K) {
         const TNode& Node = Tree.Nodes[K];
         const TComplex Centre{Node.Cx, Node.Cy};
         const double R = SourceR[K];
@@ -377,47 +415,53 @@ void TFmmSystem::TImpl::Upward(const double* Q, std::vector<TComplex>& M) const 
                 Dk = U2 * Dk + Pow1 * D;
             }
         }
-    });
-    for (std::size_t Level = Tree.LevelStart.size() - 1; Level-- > 0;) {
-        const std::size_t From = Tree.LevelStart[Level];
-        const std::size_t To = Tree.LevelStart[Level + 1];
-        ParallelFor(Threads, To - From, [&](std::size_t J) {
-            const std::size_t K = From + J;
-            const TNode& Node = Tree.Nodes[K];
-            if (Node.Children == 0)
-                return;
-            TComplex* B = M.data() + K * Terms;
-            std::array<TComplex, MaxTerms> Ar{}, PowD{};
-            for (int Ci = 0; Ci < Node.Children; ++Ci) {
-                const auto Ck = static_cast<std::size_t>(Node.FirstChild + Ci);
-                const TNode& Child = Tree.Nodes[Ck];
-                const TComplex* A = M.data() + Ck * Terms;
-                // B_m = sum_k A_k (r/R)^k C(m-1, k-1) (d/R)^(m-k), d = c_child - c.
-                const TComplex D = TComplex{Child.Cx - Node.Cx, Child.Cy - Node.Cy} / SourceR[K];
-                const double Ratio = SourceR[Ck] / SourceR[K];
-                double Rk = 1.0;
-                PowD[0] = 1.0;
-                for (std::size_t Kk = 1; Kk < Terms; ++Kk) {
-                    Rk *= Ratio;
-                    Ar[Kk] = A[Kk] * Rk;
-                    PowD[Kk] = PowD[Kk - 1] * D;
-                }
-                for (std::size_t Mm = 1; Mm < Terms; ++Mm) {
-                    TComplex S{};
-                    for (std::size_t Kk = 1; Kk <= Mm; ++Kk)
-                        S += Ar[Kk] * (C(Mm - 1, Kk - 1) * PowD[Mm - Kk]);
-                    B[Mm] += S;
-                }
+    };
+    const auto FromChildren = [&](std::size_t K) {
+        const TNode& Node = Tree.Nodes[K];
+        TComplex* B = M.data() + K * Terms;
+        std::array<TComplex, MaxTerms> Ar{}, PowD{};
+        for (int Ci = 0; Ci < Node.Children; ++Ci) {
+            const auto Ck = static_cast<std::size_t>(Node.FirstChild + Ci);
+            const TNode& Child = Tree.Nodes[Ck];
+            const TComplex* A = M.data() + Ck * Terms;
+            // B_m = sum_k A_k (r/R)^k C(m-1, k-1) (d/R)^(m-k), d = c_child - c.
+            const TComplex D = TComplex{Child.Cx - Node.Cx, Child.Cy - Node.Cy} / SourceR[K];
+            const double Ratio = SourceR[Ck] / SourceR[K];
+            double Rk = 1.0;
+            PowD[0] = 1.0;
+            for (std::size_t Kk = 1; Kk < Terms; ++Kk) {
+                Rk *= Ratio;
+                Ar[Kk] = A[Kk] * Rk;
+                PowD[Kk] = PowD[Kk - 1] * D;
             }
-        });
-    }
+            for (std::size_t Mm = 1; Mm < Terms; ++Mm) {
+                TComplex S{};
+                for (std::size_t Kk = 1; Kk <= Mm; ++Kk)
+                    S += Ar[Kk] * (C(Mm - 1, Kk - 1) * PowD[Mm - Kk]);
+                B[Mm] += S;
+            }
+        }
+    };
+    // Each subtree from its leaves up on one worker, then the boxes above them.
+    ParallelFor(Threads, Pieces.Count(), [&](std::size_t J) {
+        for (std::size_t I = Pieces.Start[J + 1]; I-- > Pieces.Start[J];) {
+            const auto K = static_cast<std::size_t>(Pieces.Members[I]);
+            if (Tree.Nodes[K].Children == 0)
+                Leaf(K);
+            else
+                FromChildren(K);
+        }
+    });
+    for (std::size_t I = Pieces.Top.size(); I-- > 0;)
+        FromChildren(static_cast<std::size_t>(Pieces.Top[I]));
 }
 
 // Local series of every target node of T: its far list's series turned into local ones,
 // plus its parent's local series shifted to it.
-void TFmmSystem::TImpl::Downward(const TTree& T, const std::vector<double>& Rt, const TLists& L,
-                                 const std::vector<TComplex>& M, std::vector<TComplex>& Loc,
-                                 const std::function<bool()>& Stop) const {
+void TFmmSystem::TImpl::Downward(const TTree& T, const TSplit& S, const std::vector<double>& Rt,
+                                 const TLists& L, const std::vector<TComplex>& M,
+                                 std::vector<TComplex>& Loc,
+                                 const std::function<void(std::size_t)>& AtLeaf) const {
     const auto Terms = static_cast<std::size_t>(P) + 1;
     Loc.assign(T.Nodes.size() * Terms, TComplex{});
     // C(k + l - 1, l) as a table for the turn of one series into the other.
@@ -425,73 +469,80 @@ void TFmmSystem::TImpl::Downward(const TTree& T, const std::vector<double>& Rt, 
     for (std::size_t Ll = 0; Ll < Terms; ++Ll)
         for (std::size_t Kk = 1; Kk < Terms; ++Kk)
             Turn[Ll * Terms + Kk] = C(Kk + Ll - 1, Ll);
-    for (std::size_t First = 0; First < T.Nodes.size(); First += NodesPerPiece) {
-        const std::size_t Count = std::min(NodesPerPiece, T.Nodes.size() - First);
-        ParallelFor(Threads, Count, [&](std::size_t J) {
-            const std::size_t K = First + J;
-            const TNode& Node = T.Nodes[K];
-            TComplex* B = Loc.data() + K * Terms;
-            std::array<double, MaxTerms> Re{}, Im{};
-            for (const int Si : L.Far[K]) {
-                const auto S = static_cast<std::size_t>(Si);
-                const TNode& Src = Tree.Nodes[S];
-                const TComplex* A = M.data() + S * Terms;
-                // About the target's centre, z - c_s = D + zeta:
-                // (R_s/(z - c_s))^k = (R_s/D)^k sum_l C(k+l-1, l) (-zeta/D)^l.
-                const TComplex Inv = 1.0 / TComplex{Node.Cx - Src.Cx, Node.Cy - Src.Cy};
-                const TComplex Rs = SourceR[S] * Inv;
-                const TComplex Rtl = -Rt[K] * Inv;
-                TComplex Pw = 1.0;
-                Re[0] = Im[0] = 0.0;
+    const auto Far = [&](std::size_t K) {
+        const TNode& Node = T.Nodes[K];
+        TComplex* B = Loc.data() + K * Terms;
+        std::array<double, MaxTerms> Re{}, Im{};
+        for (const int Si : L.Far[K]) {
+            const auto Sk = static_cast<std::size_t>(Si);
+            const TNode& Src = Tree.Nodes[Sk];
+            const TComplex* A = M.data() + Sk * Terms;
+            // About the target's centre, z - c_s = D + zeta:
+            // (R_s/(z - c_s))^k = (R_s/D)^k sum_l C(k+l-1, l) (-zeta/D)^l.
+            const TComplex Inv = 1.0 / TComplex{Node.Cx - Src.Cx, Node.Cy - Src.Cy};
+            const TComplex Rs = SourceR[Sk] * Inv;
+            const TComplex Rtl = -Rt[K] * Inv;
+            TComplex Pw = 1.0;
+            Re[0] = Im[0] = 0.0;
+            for (std::size_t Kk = 1; Kk < Terms; ++Kk) {
+                Pw *= Rs;
+                const TComplex V = A[Kk] * Pw;
+                Re[Kk] = V.real();
+                Im[Kk] = V.imag();
+            }
+            TComplex Pl = 1.0;
+            for (std::size_t Ll = 0; Ll < Terms; ++Ll) {
+                const double* Row = Turn.data() + Ll * Terms;
+                double Sr = 0.0, Si2 = 0.0;
                 for (std::size_t Kk = 1; Kk < Terms; ++Kk) {
-                    Pw *= Rs;
-                    const TComplex V = A[Kk] * Pw;
-                    Re[Kk] = V.real();
-                    Im[Kk] = V.imag();
+                    Sr += Row[Kk] * Re[Kk];
+                    Si2 += Row[Kk] * Im[Kk];
                 }
-                TComplex Pl = 1.0;
-                for (std::size_t Ll = 0; Ll < Terms; ++Ll) {
-                    const double* Row = Turn.data() + Ll * Terms;
-                    double Sr = 0.0, Si2 = 0.0;
-                    for (std::size_t Kk = 1; Kk < Terms; ++Kk) {
-                        Sr += Row[Kk] * Re[Kk];
-                        Si2 += Row[Kk] * Im[Kk];
-                    }
-                    B[Ll] += Pl * TComplex{Sr, Si2};
-                    Pl *= Rtl;
-                }
+                B[Ll] += Pl * TComplex{Sr, Si2};
+                Pl *= Rtl;
             }
-        });
-        if (Stop && Stop())
+        }
+    };
+    const auto FromParent = [&](std::size_t K) {
+        const TNode& Node = T.Nodes[K];
+        if (Node.Parent < 0)
             return;
-    }
-    for (std::size_t Level = 1; Level + 1 < T.LevelStart.size(); ++Level) {
-        const std::size_t From = T.LevelStart[Level];
-        const std::size_t To = T.LevelStart[Level + 1];
-        ParallelFor(Threads, To - From, [&](std::size_t J) {
-            const std::size_t K = From + J;
-            const TNode& Node = T.Nodes[K];
-            const auto Pk = static_cast<std::size_t>(Node.Parent);
-            const TNode& Parent = T.Nodes[Pk];
-            const TComplex* A = Loc.data() + Pk * Terms;
-            TComplex* B = Loc.data() + K * Terms;
-            // B_m += (r/R)^m sum_{l >= m} A_l C(l, m) (e/R)^(l-m), e = c - c_parent.
-            const TComplex E = TComplex{Node.Cx - Parent.Cx, Node.Cy - Parent.Cy} / Rt[Pk];
-            const double Ratio = Rt[K] / Rt[Pk];
-            std::array<TComplex, MaxTerms> PowE{};
-            PowE[0] = 1.0;
-            for (std::size_t I = 1; I < Terms; ++I)
-                PowE[I] = PowE[I - 1] * E;
-            double Rm = 1.0;
-            for (std::size_t Mm = 0; Mm < Terms; ++Mm) {
-                TComplex S{};
-                for (std::size_t Ll = Mm; Ll < Terms; ++Ll)
-                    S += A[Ll] * (C(Ll, Mm) * PowE[Ll - Mm]);
-                B[Mm] += S * Rm;
-                Rm *= Ratio;
-            }
-        });
-    }
+        const auto Pk = static_cast<std::size_t>(Node.Parent);
+        const TNode& Parent = T.Nodes[Pk];
+        const TComplex* A = Loc.data() + Pk * Terms;
+        TComplex* B = Loc.data() + K * Terms;
+        // B_m += (r/R)^m sum_{l >= m} A_l C(l, m) (e/R)^(l-m), e = c - c_parent.
+        const TComplex E = TComplex{Node.Cx - Parent.Cx, Node.Cy - Parent.Cy} / Rt[Pk];
+        const double Ratio = Rt[K] / Rt[Pk];
+        std::array<TComplex, MaxTerms> PowE{};
+        PowE[0] = 1.0;
+        for (std::size_t I = 1; I < Terms; ++I)
+            PowE[I] = PowE[I - 1] * E;
+        double Rm = 1.0;
+        for (std::size_t Mm = 0; Mm < Terms; ++Mm) {
+            TComplex Sum{};
+            for (std::size_t Ll = Mm; Ll < Terms; ++Ll)
+                Sum += A[Ll] * (C(Ll, Mm) * PowE[Ll - Mm]);
+            B[Mm] += Sum * Rm;
+            Rm *= Ratio;
+        }
+    };
+    // The boxes above the subtrees first (their far series in any order, then the shifts
+    // from parents to children), then each subtree
+    // from its root down on one worker, its leaves used as soon as they are complete.
+    ParallelFor(Threads, S.Top.size(),
+                [&](std::size_t J) { Far(static_cast<std::size_t>(S.Top[J])); });
+    for (const int K : S.Top)
+        FromParent(static_cast<std::size_t>(K));
+    ParallelFor(Threads, S.Count(), [&](std::size_t J) {
+        for (std::size_t I = S.Start[J]; I < S.Start[J + 1]; ++I) {
+            const auto K = static_cast<std::size_t>(S.Members[I]);
+            Far(K);
+            FromParent(K);
+            if (T.Nodes[K].Children == 0 && AtLeaf)
+                AtLeaf(K);
+        }
+    });
 }
 
 TComplex TFmmSystem::TImpl::Local(const TTree& T, const std::vector<double>& Rt,
@@ -520,21 +571,16 @@ bool TFmmSystem::Apply(double Alpha, const double* X, double Beta, double* Y,
     F.Upward(Xs.data(), M);
     if (Stop && Stop())
         return false;
-    bool Halted = false;
-    F.Downward(F.Tree, F.TargetR, F.Lists, M, Loc, [&] { return Halted = Stop && Stop(); });
-    if (Halted)
-        return false;
-    const std::vector<int>& Leaves = F.Tree.Leaves;
-    ParallelFor(F.Threads, Leaves.size(), [&](std::size_t J) {
-        const auto K = static_cast<std::size_t>(Leaves[J]);
+    F.Downward(F.Tree, F.Pieces, F.TargetR, F.Lists, M, Loc, [&](std::size_t K) {
         const TNode& T = F.Tree.Nodes[K];
         const std::size_t Rows = T.End - T.Begin;
         for (std::size_t I = T.Begin; I < T.End; ++I) {
             // Velocity u - i v from the series: the normal component u nx + v ny.
-            const TComplex W = F.Local(F.Tree, F.TargetR, Loc, Leaves[J], {F.Mx[I], F.My[I]});
+            const TComplex W =
+                F.Local(F.Tree, F.TargetR, Loc, static_cast<int>(K), {F.Mx[I], F.My[I]});
             Fs[I] = W.real() * F.Nx[I] - W.imag() * F.Ny[I];
         }
-        const double* Block = F.NearEntries.data() + F.NearOffset[K];
+        const double* Block = F.NearEntries.get() + F.NearOffset[K];
         for (const int Si : F.Lists.Near[K]) {
             const TNode& A = F.Tree.Nodes[static_cast<std::size_t>(Si)];
             for (std::size_t Cc = A.Begin; Cc < A.End; ++Cc) {
@@ -612,14 +658,13 @@ void TFmmSystem::Velocities(std::span<const TRealPoint> Points, std::span<TRealP
         return std::hypot(P.X - Cx, P.Y - Cy);
     });
     const TLists L = Interactions(F.Tree, F.SourceR, T, Rt);
+    const TSplit S = Split(T, PieceLimit(Points.size(), F.Threads));
     std::vector<TComplex> Loc;
-    F.Downward(T, Rt, L, F.Multipoles, Loc, {});
-    ParallelFor(F.Threads, T.Leaves.size(), [&](std::size_t J) {
-        const auto K = static_cast<std::size_t>(T.Leaves[J]);
+    F.Downward(T, S, Rt, L, F.Multipoles, Loc, [&](std::size_t K) {
         const TNode& Node = T.Nodes[K];
         for (std::size_t I = Node.Begin; I < Node.End; ++I) {
             const TRealPoint P = Points[T.Order[I]];
-            const TComplex W = F.Local(T, Rt, Loc, T.Leaves[J], P);
+            const TComplex W = F.Local(T, Rt, Loc, static_cast<int>(K), P);
             TRealPoint V{W.real(), -W.imag()};
             for (const int Si : L.Near[K]) {
                 const TNode& A = F.Tree.Nodes[static_cast<std::size_t>(Si)];

@@ -1,10 +1,13 @@
 #include "solver/uGmres.h"
 
+#include "base/uParallel.h"
+
 #include <cblas.h>
 #include <lapacke.h>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace kalvex {
@@ -37,12 +40,12 @@ TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double
             for (std::size_t R = 0; R < Size; ++R)
                 F[C * Size + R] = A[(From + C) * N + From + R];
     };
-    return SolveGmres(Product, Diagonal, N, B, X, Tolerance, Restart, MaxIterations, Block);
+    return SolveGmres(Product, Diagonal, N, B, X, Tolerance, Restart, MaxIterations, Block, 1);
 }
 
 TGmresOutcome SolveGmres(const TGmresProduct& Product, const TGmresBlock& Diagonal, std::size_t N,
                          const double* B, double* X, double Tolerance, int Restart,
-                         int MaxIterations, std::size_t Block) {
+                         int MaxIterations, std::size_t Block, int Threads) {
     TGmresOutcome Out;
     std::fill(X, X + N, 0.0);
     if (N == 0)
@@ -58,30 +61,33 @@ TGmresOutcome SolveGmres(const TGmresProduct& Product, const TGmresBlock& Diagon
     // be factored is left out (taken as the identity).
     const std::size_t Bs = std::clamp<std::size_t>(Block, 1, N);
     const std::size_t Blocks = (N + Bs - 1) / Bs;
-    std::vector<double> Factors(Blocks * Bs * Bs);
+    // Neither the factors nor the basis are cleared first: each part is written before
+    // it is read, and untouched pages of a basis that converges early cost nothing.
+    const auto Factors = std::make_unique_for_overwrite<double[]>(Blocks * Bs * Bs);
     std::vector<lapack_int> Pivots(Blocks * Bs);
     std::vector<char> Usable(Blocks, 0);
-    for (std::size_t K = 0; K < Blocks; ++K) {
+    // Each block is its own work, so the factors and their solves may be spread.
+    ParallelFor(Threads, Blocks, [&](std::size_t K) {
         const std::size_t From = K * Bs;
         const std::size_t Size = std::min(Bs, N - From);
-        double* F = Factors.data() + K * Bs * Bs;
+        double* F = Factors.get() + K * Bs * Bs;
         Diagonal(From, Size, F);
         const auto Ls = static_cast<lapack_int>(Size);
         Usable[K] =
             LAPACKE_dgetrf_work(LAPACK_COL_MAJOR, Ls, Ls, F, Ls, Pivots.data() + K * Bs) == 0;
-    }
+    });
     // Z <- P^-1 Z in place.
     const auto Precondition = [&](double* Z) {
-        for (std::size_t K = 0; K < Blocks; ++K) {
+        ParallelFor(Threads, Blocks, [&](std::size_t K) {
             if (!Usable[K])
-                continue;
+                return;
             const std::size_t From = K * Bs;
             const auto Ls = static_cast<lapack_int>(std::min(Bs, N - From));
-            LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', Ls, 1, Factors.data() + K * Bs * Bs, Ls,
+            LAPACKE_dgetrs_work(LAPACK_COL_MAJOR, 'N', Ls, 1, Factors.get() + K * Bs * Bs, Ls,
                                 Pivots.data() + K * Bs, Z + From, Ls);
-        }
+        });
     };
-    std::vector<double> V(N * (M + 1)); // the Krylov basis, one column per step
+    const auto V = std::make_unique_for_overwrite<double[]>(N * (M + 1)); // one column a step
     std::vector<double> Z(N);
     std::vector<double> H((M + 1) * M); // Hessenberg, column-major, M + 1 rows
     std::vector<double> Cs(M), Sn(M), G(M + 1), Y(M);
@@ -89,7 +95,7 @@ TGmresOutcome SolveGmres(const TGmresProduct& Product, const TGmresBlock& Diagon
 
     for (;;) {
         // The true residual at every restart: the recurrence's estimate drifts.
-        double* R = V.data();
+        double* R = V.get();
         std::copy(B, B + N, R);
         if (!Product(-1.0, X, 1.0, R)) {
             Out.Stopped = true;
@@ -111,8 +117,8 @@ TGmresOutcome SolveGmres(const TGmresProduct& Product, const TGmresBlock& Diagon
         std::size_t K = 0;
         while (K < M && Out.Iterations < MaxIterations) {
             ++Out.Iterations;
-            double* Vk = V.data() + K * N;
-            double* W = V.data() + (K + 1) * N;
+            double* Vk = V.get() + K * N;
+            double* W = V.get() + (K + 1) * N;
             std::copy(Vk, Vk + N, Z.begin());
             Precondition(Z.data());
             if (!Product(1.0, Z.data(), 0.0, W)) {
@@ -121,7 +127,7 @@ TGmresOutcome SolveGmres(const TGmresProduct& Product, const TGmresBlock& Diagon
             }
             // Modified Gram-Schmidt against the basis so far.
             for (std::size_t J = 0; J <= K; ++J) {
-                const double* Vj = V.data() + J * N;
+                const double* Vj = V.get() + J * N;
                 const double D = cblas_ddot(Ln, W, 1, Vj, 1);
                 Hij(J, K) = D;
                 cblas_daxpy(Ln, -D, Vj, 1, W, 1);
@@ -154,7 +160,7 @@ TGmresOutcome SolveGmres(const TGmresProduct& Product, const TGmresBlock& Diagon
                 S -= Hij(I, J) * Y[J];
             Y[I] = Hij(I, I) != 0.0 ? S / Hij(I, I) : 0.0;
         }
-        cblas_dgemv(CblasColMajor, CblasNoTrans, Ln, static_cast<blasint>(K), 1.0, V.data(), Ln,
+        cblas_dgemv(CblasColMajor, CblasNoTrans, Ln, static_cast<blasint>(K), 1.0, V.get(), Ln,
                     Y.data(), 1, 0.0, Z.data(), 1);
         Precondition(Z.data());
         cblas_daxpy(Ln, 1.0, Z.data(), 1, X, 1);

@@ -27,10 +27,12 @@ TGmresOutcome SolveGmres(const double* A, std::size_t N, const double* B, double
 using TGmresProduct = std::function<bool(double Alpha, const double* X, double Beta, double* Y)>;
 // Rows and columns [From, From + Size) of A into F, column-major Size x Size.
 using TGmresBlock = std::function<void(std::size_t From, std::size_t Size, double* F)>;
-// The same solve with A given by its product and its diagonal blocks.
+// The same solve with A given by its product and its diagonal blocks. The blocks are
+// factored and applied on Threads workers (Diagonal is then called from them), each
+// block by one library thread.
 TGmresOutcome SolveGmres(const TGmresProduct& Product, const TGmresBlock& Diagonal, std::size_t N,
                          const double* B, double* X, double Tolerance, int Restart,
-                         int MaxIterations, std::size_t Block);
+                         int MaxIterations, std::size_t Block, int Threads = 1);
 // Y = Alpha A X + Beta Y for the dense column-major N x N matrix A, in row bands small
 // enough that Stop is asked every few hundredths of a second; false when it answered
 // true (Y is then partly updated).

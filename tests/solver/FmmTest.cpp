@@ -88,6 +88,13 @@ TEST(Fmm, NearTermsAreTheDenseEntriesAndThreadsChangeNothing) {
         for (std::size_t I = J > 0 ? J - 1 : J; I <= std::min(N - 1, J + 1); ++I)
             EXPECT_EQ(Y1[I], A[J * N + I]) << I << " " << J;
     }
+    // Every series in play: the workers split the tree by their number, the sums do not.
+    std::vector<double> X(N), Y1(N), Y2(N);
+    for (std::size_t I = 0; I < N; ++I)
+        X[I] = std::sin(0.37 * static_cast<double>(I)) + 0.5;
+    ASSERT_TRUE(One.Apply(1.0, X.data(), 0.0, Y1.data()));
+    ASSERT_TRUE(Two.Apply(1.0, X.data(), 0.0, Y2.data()));
+    EXPECT_EQ(Y1, Y2);
 }
 
 TEST(Fmm, SolveGivesTheVelocitiesOfLu) {
