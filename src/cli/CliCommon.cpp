@@ -1,7 +1,10 @@
 #include "cli/CliCommon.h"
 
 #ifdef KALVEX_QT_PICTURES
-#include "picture/uQtPicture.h"
+#include "picture/uPictureModule.h"
+
+#include <dlfcn.h>
+#include <filesystem>
 #endif
 
 #include "geometry/uAirSide.h"
@@ -215,6 +218,47 @@ TEventPump StopOnInterrupt(std::function<void()> Stop) {
     };
 }
 
+#ifdef KALVEX_QT_PICTURES
+namespace {
+
+// Beside the program (the build folder), else where it is installed.
+TPictureModuleEntry LoadPictureModule() {
+    std::error_code Error;
+    const std::filesystem::path Program = std::filesystem::read_symlink("/proc/self/exe", Error);
+    const std::filesystem::path Dir = Program.parent_path();
+    std::string Why = "no program folder";
+    for (const std::filesystem::path& Path :
+         {Dir / PictureModuleName, Dir / KALVEX_PICTURE_MODULE_DIR / PictureModuleName}) {
+        std::error_code Missing;
+        if (Error || !std::filesystem::is_regular_file(Path, Missing)) {
+            Why = Path.string() + " not found";
+            continue;
+        }
+        void* Module = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!Module) {
+            const char* Text = dlerror();
+            Why = Text ? Text : Path.string();
+            continue;
+        }
+        if (void* Entry = dlsym(Module, PictureModuleEntry))
+            return reinterpret_cast<TPictureModuleEntry>(Entry);
+        Why = Path.string() + ": no " + PictureModuleEntry;
+    }
+    throw TRefusal("Рисунки PNG и PDF не создаются: не загружен модуль " +
+                       std::string(PictureModuleName) + " (" + Why + ")",
+                   "PNG and PDF pictures are not made: the module " +
+                       std::string(PictureModuleName) + " did not load (" + Why + ")");
+}
+
+TPictureModuleEntry PictureModule() {
+    // Loaded once and kept for the process; a failure is tried again at the next use.
+    static const TPictureModuleEntry Entry = LoadPictureModule();
+    return Entry;
+}
+
+} // namespace
+#endif
+
 TPictureOptions PictureOptions(const TArgs& Args) {
     TPictureOptions Options;
     Options.Dpi = Args.GetDouble("dpi", DefaultPictureDpi);
@@ -222,8 +266,10 @@ TPictureOptions PictureOptions(const TArgs& Args) {
 #ifdef KALVEX_QT_PICTURES
     Options.Convert = [](const std::vector<std::uint8_t>& Svg, TPictureFormat Format,
                          TPictureSize Size, double Dpi, TPdfPage Page) {
-        EnsurePictureApp();
-        return QtConvertPicture(Svg, Format, Size, Dpi, Page);
+        std::vector<std::uint8_t> Out;
+        if (!PictureModule()(Svg, Format, Size, Dpi, Page, Out))
+            Out.clear();
+        return Out;
     };
 #endif
     return Options;

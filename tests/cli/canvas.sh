@@ -138,7 +138,15 @@ if command -v pdfinfo >/dev/null 2>&1; then
     pdfinfo "$TMP/h.pdf" | grep -q '^Pages: *1$' || fail "the PDF picture is not one page"
     pdftoppm -r 24 -png "$TMP/h.pdf" "$TMP/page" || fail "pdftoppm refused the PDF picture"
 fi
+# Qt comes in with the pictures' module, not at every start; a copy of the program
+# without its module says so and writes nothing.
+ldd "$CALC" | grep -q 'libQt6' && fail "kalvex-calc loads Qt at its start"
+mkdir "$TMP/alone" && cp "$CALC" "$TMP/alone/"
 set +e
+err=$("$TMP/alone/kalvex-calc" export "$EXAMPLES/hood.asp" "$TMP/x.png" 2>&1 >/dev/null)
+[ $? -eq 1 ] || fail "a PNG without the pictures' module does not fail"
+grep -q 'kalvex-pictures.so' <<<"$err" || fail "no word of the missing module: $err"
+[ ! -e "$TMP/x.png" ] || fail "a PNG without the module left a file"
 "$CALC" export "$EXAMPLES/hood.asp" "$TMP/x.png" --dpi 5000 >/dev/null 2>&1
 [ $? -eq 1 ] || fail "a resolution beyond 1200 dpi is not refused"
 set -e
