@@ -171,8 +171,8 @@ TLists Interactions(const TTree& S, const std::vector<double>& Rs, const TTree& 
 
 // The tree cut into subtrees of at most Limit points each (a leaf may hold more), so
 // that one pass of the pool can take a whole subtree, from its root down to its leaves
-// or back: the few boxes above them (Top, in level order) are done on the calling
-// thread. Each subtree's boxes are listed root first, parents before children.
+// or back; the few boxes above them (Top, in level order) are done apart. Each
+// subtree's boxes are listed root first, parents before children.
 struct TSplit {
     std::vector<int> Top;
     std::vector<std::size_t> Start; // subtree J's boxes: Members[Start[J], Start[J + 1])
