@@ -33,11 +33,12 @@ void CheckBox(TRealPoint Min, TRealPoint Max) {
 // Runs Row(J) for J in [0, Rows) on the evaluator's threads; progress Done + J + 1 of
 // Max, the event pump and the stop request on this thread. False when stopped.
 template <class TRow> bool RunRows(TCountEdges& E, int Rows, int Done, int Max, TRow&& Row) {
+    // The window's events when due, not after every row: they take its thread's core.
+    TPacedPump Pump(E.ProcessEvents, E.PumpInterval);
     const auto Take = [&](std::size_t J) {
         if (E.ProgressBar)
             E.ProgressBar(Done + static_cast<int>(J) + 1, Max);
-        if (E.ProcessEvents)
-            E.ProcessEvents();
+        Pump();
         return !E.Stopped;
     };
     const int Threads = ThreadCount(E.Threads);
@@ -51,11 +52,7 @@ template <class TRow> bool RunRows(TCountEdges& E, int Rows, int Done, int Max, 
     }
     RunInOrder(
         Threads, static_cast<std::size_t>(Rows),
-        [&](std::size_t J, std::stop_token) { Row(static_cast<int>(J)); }, Take,
-        [&] {
-            if (E.ProcessEvents)
-                E.ProcessEvents();
-        });
+        [&](std::size_t J, std::stop_token) { Row(static_cast<int>(J)); }, Take, [&] { Pump(); });
     return !E.Stopped;
 }
 

@@ -115,22 +115,22 @@ TFate Trace(TWorkers& Workers, TParticleParams P, const std::function<void(TCoun
 // Take(I) in order on this thread with progress and the event pump. False if stopped.
 template <class TWork, class TTake>
 bool RunTraces(TCountEdges& E, std::size_t Count, int& Done, int Max, TWork&& Work, TTake&& Take) {
+    // The window's events when due, not after every trace: they take its thread's core.
+    TPacedPump Events(E.ProcessEvents, E.PumpInterval);
     const auto Hand = [&](std::size_t I) {
         if (!Take(I))
             return false;
         ++Done;
         if (E.ProgressBar)
             E.ProgressBar(Done, Max);
-        if (E.ProcessEvents)
-            E.ProcessEvents();
+        Events();
         return !E.Stopped;
     };
     const int Threads = std::min<int>(ThreadCount(E.Threads), static_cast<int>(Count));
     if (Threads <= 1) {
         // The window's pump runs inside every trace, as for a single particle.
-        const std::function<void(TCountEdges&)> Pump = [&E](TCountEdges& C) {
-            if (E.ProcessEvents)
-                E.ProcessEvents();
+        const std::function<void(TCountEdges&)> Pump = [&E, &Events](TCountEdges& C) {
+            Events();
             if (E.Stopped)
                 C.StopBuilding();
         };
@@ -150,11 +150,7 @@ bool RunTraces(TCountEdges& E, std::size_t Count, int& Done, int Max, TWork&& Wo
             };
             Work(I, Pump);
         },
-        Hand,
-        [&] {
-            if (E.ProcessEvents)
-                E.ProcessEvents();
-        });
+        Hand, [&] { Events(); });
     return !E.Stopped;
 }
 

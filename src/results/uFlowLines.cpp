@@ -87,15 +87,22 @@ TColorPointArray TraceLine(const TCountEdges& E, TRealPoint Start, int Direction
     return L;
 }
 
-void StartDrawing(const TCountEdges& E, TRealPoint Start) {
+// Returns the pixel the pen stands on.
+TPixel StartDrawing(const TCountEdges& E, TRealPoint Start) {
     const TPixel Px = PixelOf(E, Start);
     for (TDrawSurface* S : Targets(E))
         if (S)
             S->MoveTo(Px.X, Px.Y);
+    return Px;
 }
 
-void DrawStep(const TCountEdges& E, std::uint32_t Color, TRealPoint Q) {
+// A step that stays on the pen's pixel draws nothing and is left out: with steps finer
+// than a pixel, most of a line's calls were such, on the window's own thread.
+void DrawStep(const TCountEdges& E, std::uint32_t Color, TRealPoint Q, TPixel& Pen) {
     const TPixel Px = PixelOf(E, Q);
+    if (Px.X == Pen.X && Px.Y == Pen.Y)
+        return;
+    Pen = Px;
     for (TDrawSurface* S : Targets(E)) {
         if (S) {
             S->SetPenColor(Color);
@@ -108,9 +115,9 @@ void DrawStep(const TCountEdges& E, std::uint32_t Color, TRealPoint Q) {
 void DrawLine(const TCountEdges& E, const TColorPointArray& Line) {
     if (!E.Canvas || Line.empty())
         return;
-    StartDrawing(E, Line.front().Position);
+    TPixel Pen = StartDrawing(E, Line.front().Position);
     for (std::size_t K = 1; K < Line.size(); ++K)
-        DrawStep(E, Line[K].Color, Line[K].Position);
+        DrawStep(E, Line[K].Color, Line[K].Position, Pen);
 }
 
 } // namespace
@@ -119,14 +126,15 @@ bool TraceFlowLine(TCountEdges& E, TRealPoint Start, int Direction, TColorPointA
                    double VMin, double VMax) {
     bool Cut = false;
     E.Stopped = false;
+    TPixel Pen{};
     if (E.Canvas)
-        StartDrawing(E, Start);
+        Pen = StartDrawing(E, Start);
     TPacedPump Pump(E.ProcessEvents, E.PumpInterval);
     Line = TraceLine(
         E, Start, Direction, VMin, VMax,
         [&](std::uint32_t Color, TRealPoint Q) {
             if (E.Canvas)
-                DrawStep(E, Color, Q);
+                DrawStep(E, Color, Q, Pen);
         },
         [&](long long) {
             Pump();
@@ -265,6 +273,10 @@ TLinesOutcome BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) 
         return Outcome;
 
     const std::vector<TRealPoint> Seeds = FieldSeeds(E, D);
+    // The window's repaint and events when due, not after every line: a repaint per
+    // line kept the window's thread, and so a core, from the tracing for most of a
+    // short field.
+    TPacedPump Pump(E.ProcessEvents, E.PumpInterval);
     // Store, progress, drawing and the event pump: on this thread, in seed order.
     // The field ends once the store holds MaxStorePoints points.
     const auto Hand = [&](const TColorPointArray& Line, bool Cut) {
@@ -274,8 +286,7 @@ TLinesOutcome BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) 
         ++Position;
         if (E.ProgressBar)
             E.ProgressBar(Position, Max);
-        if (E.ProcessEvents)
-            E.ProcessEvents();
+        Pump();
         if (Stored >= MaxStorePoints)
             Outcome.StoreFull = true;
         return !E.Stopped && !Outcome.StoreFull;
@@ -319,8 +330,7 @@ TLinesOutcome BuildFlowLines(TCountEdges& E, TDrawLines& Lines, bool FromSinks) 
             return Go;
         },
         [&] {
-            if (E.ProcessEvents)
-                E.ProcessEvents();
+            Pump();
             if (E.Stopped)
                 Halt = true;
         });

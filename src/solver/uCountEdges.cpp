@@ -559,8 +559,9 @@ double DenseSolveBytes(std::size_t N, bool Iterative) {
 TSolverKind ChooseSolver(TSolverKind Requested, std::size_t N, std::optional<double> Available) {
     if (Requested != TSolverKind::skAuto)
         return Requested;
-    // Measured as whole runs on two busy cores: the solve without the matrix caught up
-    // with GMRES on the matrix at about 2000 elements and was twice as fast at 4000.
+    // Measured as whole runs, on one core and on two: the solve without the matrix
+    // caught up with GMRES on the matrix at about 1200 elements and was a fifth faster
+    // at 1400 to 1750, a third at 2300 to 2700 (with a fifth of its memory).
     if (N >= TCountEdges::FmmFrom)
         return TSolverKind::skFmm;
     const bool Iterative = N >= TCountEdges::IterativeFrom;

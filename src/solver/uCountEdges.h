@@ -259,7 +259,7 @@ public:
     // Krylov steps after which LU takes over (a second-kind system needs a few dozen).
     int IterationBound = 300;
     // From this many elements the automatic choice solves without the matrix.
-    static constexpr std::size_t FmmFrom = 3000;
+    static constexpr std::size_t FmmFrom = 1500;
     // Relative accuracy of the matrix-free product.
     double FmmAccuracy = 1e-10;
     // The path the next Solve takes, as ChooseSolver decides it for this system, and the

@@ -209,7 +209,7 @@ interrupt() { # SECONDS OUT-FILE ARGS...: runs, sends Ctrl+C after SECONDS, give
     wait "$pid" || rc=$?
     return "$rc"
 }
-interrupt 1 "$TMP/out" flowlines "$hood" --interval 0.0005 --step 0.0002 --csv "$TMP/f.csv" ||
+interrupt 1 "$TMP/out" flowlines "$hood" --interval 0.0005 --step 0.00005 --csv "$TMP/f.csv" ||
     fail "flowlines after Ctrl+C: $(cat "$TMP/err")"
 grep -qF "stopped by Ctrl+C" "$TMP/err" || fail "flowlines: no stop notice"
 grep -q "^lines: [1-9]" "$TMP/out" && [ -s "$TMP/f.csv" ] || fail "flowlines: no results"

@@ -51,6 +51,7 @@ TEST(Contour, StopsAtTheRequestAndRefusesABadBox) {
     E.Threads = 1;
     Prepare(E, Slot());
     int Calls = 0;
+    E.PumpInterval = {}; // events after every row
     E.ProcessEvents = [&] {
         if (++Calls == 3)
             E.StopBuilding();

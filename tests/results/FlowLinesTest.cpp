@@ -50,6 +50,28 @@ TEST_F(SlotFlow, LineStartedNearTheSlotEndsOnTheSlot) {
     }
 }
 
+TEST_F(SlotFlow, StepsFinerThanAPixelAreDrawnAsThePixelsTheyReach) {
+    E.MaxSteps = 150;
+    E.LineStep = 0.001;
+    E.SetScale(0.004); // a step is a quarter of a pixel
+    TRecordingSurface Screen;
+    E.Canvas = &Screen;
+    TColorPointArray Line;
+    TraceFlowLine(E, {0.03, 0.1}, 1, Line, 0.0, 0.2);
+    ASSERT_GE(Line.size(), 40u);
+    const auto Pixel = [&](TRealPoint Q) {
+        return std::vector<int>{E.OriginX + ScreenPixel(Q.X / 0.004),
+                                E.OriginY - ScreenPixel(Q.Y / 0.004)};
+    };
+    ASSERT_FALSE(Screen.Calls.empty());
+    EXPECT_EQ(Screen.Calls.front().Args, Pixel(Line.front().Position));
+    // No call stays on the pen's pixel, and the line's last pixel is reached.
+    for (std::size_t C = 1; C < Screen.Calls.size(); ++C)
+        EXPECT_NE(Screen.Calls[C].Args, Screen.Calls[C - 1].Args) << C;
+    EXPECT_EQ(Screen.Calls.back().Args, Pixel(Line.back().Position));
+    EXPECT_LT(Screen.Of("LineTo").size(), Line.size() / 2);
+}
+
 TEST_F(SlotFlow, AgainstTheFlowTheLineLeavesTheSlot) {
     E.MaxSteps = 50;
     TColorPointArray Line;
@@ -192,10 +214,9 @@ TEST_F(SlotFlow, StopDuringAFieldKeepsTheLinesTracedSoFar) {
     E.LineInterval = 0.01; // ten seeds
     E.MaxSteps = 40;
     ASSERT_EQ(CountFlowLines(E, -1), 10);
-    int Calls = 0;
-    // Events come after every line (a line of 40 steps has none of its own).
-    E.ProcessEvents = [&] {
-        if (++Calls == 3)
+    // The request made as the third line is handed over.
+    E.ProgressBar = [&](int Position, int) {
+        if (Position == 3)
             E.StopBuilding();
     };
     TDrawLines Store;
@@ -226,6 +247,7 @@ TEST_F(SlotFlow, StopInsideALongLineOnThreadsEndsItAtItsNextStep) {
     E.MaxSteps = 2'000'000;
     E.LineStep = 1e-7;
     // The events while the calling thread waits for the first line.
+    E.PumpInterval = {};
     E.ProcessEvents = [&] { E.StopBuilding(); };
     TDrawLines Store;
     BuildFlowLines(E, Store, true);

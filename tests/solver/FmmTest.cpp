@@ -144,8 +144,8 @@ TEST(Fmm, SolveGivesTheVelocitiesOfLu) {
 
 TEST(Fmm, AutomaticChoiceTakesItWhenTheMatrixDoesNotFit) {
     EXPECT_EQ(ChooseSolver(TSolverKind::skAuto, 500, {}), TSolverKind::skDirect);
-    EXPECT_EQ(ChooseSolver(TSolverKind::skAuto, 2000, {}), TSolverKind::skIterative);
-    EXPECT_EQ(ChooseSolver(TSolverKind::skAuto, 2000, 1e9), TSolverKind::skIterative);
+    EXPECT_EQ(ChooseSolver(TSolverKind::skAuto, 1200, {}), TSolverKind::skIterative);
+    EXPECT_EQ(ChooseSolver(TSolverKind::skAuto, 1200, 1e9), TSolverKind::skIterative);
     EXPECT_EQ(ChooseSolver(TSolverKind::skAuto, TCountEdges::FmmFrom, {}), TSolverKind::skFmm);
     EXPECT_EQ(ChooseSolver(TSolverKind::skAuto, 2000, 1e7), TSolverKind::skFmm);
     EXPECT_EQ(ChooseSolver(TSolverKind::skDirect, 2000, 1e7), TSolverKind::skDirect);
