@@ -277,6 +277,17 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
     const bool Moving = E.Elements.HasRotatingSlit;
     const TEdges& Walls = E.Elements.Edges;
     double Turned = 0;
+    // Turning cylinders are drawn as they stand and the window's events handled when
+    // due, not at every step: a repaint a step cost the window a sixth of a trace.
+    bool TurnDrawn = true;
+    TPacedPump TurnPump(
+        [&] {
+            if (E.RedrawCylinders)
+                E.RedrawCylinders();
+            TurnDrawn = true;
+            Pump();
+        },
+        E.PumpInterval);
 
     try {
         for (;;) {
@@ -363,7 +374,7 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
                     Result.End = TParticleEnd::peStopped;
                     break;
                 }
-                Pump();
+                TurnPump();
                 if (E.Stopped) {
                     Result.End = TParticleEnd::peStopped;
                     break;
@@ -372,10 +383,11 @@ TParticleResult TraceParticleEx(TCountEdges& E, TColorPointArray& Line, const TP
                 if (E.Model)
                     E.Model->RotateSlits(H);
                 Turned += H;
-                if (E.RedrawCylinders)
-                    E.RedrawCylinders();
+                TurnDrawn = false;
             }
         }
+        if (!TurnDrawn && E.RedrawCylinders)
+            E.RedrawCylinders();
     } catch (...) {
         // A failed trace leaves the cylinders where it found them.
         if (Turned != 0) {
